@@ -1,1 +1,22 @@
-// placeholder
+// The working record as one JSON object whose keys are the field names.
+#pragma once
+
+#include <string>
+
+#include "record/measurement_record.h"
+
+namespace zx840 {
+
+// A float in the shortest form that reads back as the same single-precision
+// value; NaN and infinities, which JSON cannot hold, as null.
+std::string JsonFloat(float value);
+
+// A JSON string literal, quoted and escaped.
+std::string JsonString(const std::string& text);
+
+// Keys in this order: Urms, Irms, PF, Freq, Power, Ucf, Icf, Uthd, Ithd,
+// USpec, ISpec, UWave, IWave, StartAngle, PeakAngle, EndAngle, DataValid.
+// Without the closing brace when `open` is true, so a caller can add keys.
+std::string WorkingRecordJson(const WorkingRecord& working, bool open = false);
+
+}  // namespace zx840

@@ -1,1 +1,24 @@
-// placeholder
+// zx840-cli: the meter's measurements for scripts and production lines.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace zx840 {
+
+// Exit statuses, also listed by --help.
+enum CliStatus : int {
+    kCliOk = 0,
+    kCliUsage = 1,
+    kCliOpenFailed = 2,   // the port cannot be opened
+    kCliWriteFailed = 3,  // the request cannot be written
+    kCliBadReply = 4,     // no reply, short, or wrong first byte
+    kCliFileError = 5,    // an input file cannot be read
+};
+
+// Runs one command; `args` excludes the program name. Results go to `out`,
+// messages to `err`.
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace zx840

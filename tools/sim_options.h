@@ -1,1 +1,25 @@
-// placeholder
+// Command line of zx840-meter-sim.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "meter/meter_simulator.h"
+
+namespace zx840 {
+
+struct SimCommandLine {
+    SimulatorOptions options;
+    std::string device;  // serve this device instead of a new pseudo-terminal
+    std::string link;    // make this symbolic link point at the pseudo-terminal
+    bool help = false;
+};
+
+extern const char kSimUsage[];
+
+// Parses `args` (without the program name). On a mistake returns false and
+// says why in `error`.
+bool ParseSimCommandLine(const std::vector<std::string>& args, SimCommandLine& result,
+                         std::string& error);
+
+}  // namespace zx840
