@@ -9,15 +9,17 @@ OperatorMessage FailureMessage(AcquireFailure failure) {
         case AcquireFailure::None:
             return {};
         case AcquireFailure::OpenFailed:
-            return {"Can't get touch with mainframe! Please check:\n1.The communication port;\n"
-                    "2.The communication cable;\n3.The power.",
-                    kAppTitle};
+            return {
+                "Can't get touch with mainframe! Please check:\n1.The communication port;\n"
+                "2.The communication cable;\n3.The power.",
+                kAppTitle};
         case AcquireFailure::WriteFailed:
             return {"Can't write the port!", "Error"};
         case AcquireFailure::BadReply:
-            return {"Communication failed!Please check:\n1.The communication port;\n"
-                    "2.The communication cable;\n3.The power.",
-                    kAppTitle};
+            return {
+                "Communication failed!Please check:\n1.The communication port;\n"
+                "2.The communication cable;\n3.The power.",
+                kAppTitle};
     }
     return {};
 }

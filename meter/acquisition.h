@@ -16,9 +16,8 @@ inline constexpr char kAppTitle[] = "ZX840 DIGITAL POWER METER";
 
 // The timeouts of the reply read: at most 5 ms per byte plus 5 s in all
 // (10265 ms for a full reply), and at most 5 s between two bytes.
-inline constexpr ReadTimeouts kMeterReadTimeouts{std::chrono::milliseconds(5000),
-                                                 std::chrono::milliseconds(5),
-                                                 std::chrono::milliseconds(5000)};
+inline constexpr ReadTimeouts kMeterReadTimeouts{
+    std::chrono::milliseconds(5000), std::chrono::milliseconds(5), std::chrono::milliseconds(5000)};
 
 enum class AcquireFailure {
     None,
@@ -40,7 +39,7 @@ OperatorMessage FailureMessage(AcquireFailure failure);
 // read, so a reply one byte short reads its missing last byte as 0.
 struct ExchangeResult {
     AcquireFailure failure = AcquireFailure::None;
-    PortStatus port;          // why the open or the write failed
+    PortStatus port;           // why the open or the write failed
     std::size_t received = 0;  // bytes of reply received
     int readErrno = 0;         // non-zero when the line failed during the read
     Reply reply{};

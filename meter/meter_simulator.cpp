@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/inotify.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -18,7 +19,9 @@ using Clock = std::chrono::steady_clock;
 constexpr std::size_t kStallSplit = 512;  // bytes sent before a stall
 constexpr std::uint8_t kWrongMark = 0xED;
 
-std::string ErrnoText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+std::string ErrnoText(const char* what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
 
 Reply ReplyFor(const LoadSettings& load) {
     const auto reply = EncodeReply(SimulateMeasurement(load));
@@ -27,10 +30,10 @@ Reply ReplyFor(const LoadSettings& load) {
 
 }  // namespace
 
-MeterSimulator::MeterSimulator(int ioFd, int holdFd, std::string devicePath,
+MeterSimulator::MeterSimulator(int ioFd, bool pty, std::string devicePath,
                                const SimulatorOptions& options)
     : ioFd_(ioFd),
-      holdFd_(holdFd),
+      pty_(pty),
       devicePath_(std::move(devicePath)),
       options_(options),
       random_(options.seed),
@@ -44,26 +47,34 @@ std::unique_ptr<MeterSimulator> MeterSimulator::CreatePty(const SimulatorOptions
         return nullptr;
     }
     char name[128] = {};
-    if (grantpt(master) != 0 || unlockpt(master) != 0 || ptsname_r(master, name, sizeof name) != 0) {
+    if (grantpt(master) != 0 || unlockpt(master) != 0 ||
+        ptsname_r(master, name, sizeof name) != 0) {
         *error = ErrnoText("pseudo-terminal set-up");
         ::close(master);
         return nullptr;
     }
-    // Holding the client side open keeps the master from seeing a hang-up
-    // between clients; raw mode keeps the line from echoing replies back.
-    const int hold = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (hold < 0) {
+    // Raw from the start, so the line never echoes a reply back to us; the
+    // setting stays with the pseudo-terminal when this open is closed.
+    const int client = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (client < 0) {
         *error = ErrnoText("open pseudo-terminal");
         ::close(master);
         return nullptr;
     }
     termios tio{};
-    tcgetattr(hold, &tio);
+    tcgetattr(client, &tio);
     cfmakeraw(&tio);
-    tcsetattr(hold, TCSANOW, &tio);
+    tcsetattr(client, TCSANOW, &tio);
+    ::close(client);
 
-    std::unique_ptr<MeterSimulator> sim(new MeterSimulator(master, hold, name, options));
+    std::unique_ptr<MeterSimulator> sim(new MeterSimulator(master, true, name, options));
     if (!sim->MakeWakePipe(error)) {
+        return nullptr;
+    }
+    sim->watchFd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (sim->watchFd_ < 0 ||
+        inotify_add_watch(sim->watchFd_, name, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+        *error = ErrnoText("inotify");
         return nullptr;
     }
     return sim;
@@ -79,7 +90,7 @@ std::unique_ptr<MeterSimulator> MeterSimulator::OpenDevice(const std::string& pa
     }
     device.SetLine(options.lineBaud);
     const int fd = device.NativeHandle();
-    std::unique_ptr<MeterSimulator> sim(new MeterSimulator(fd, -1, path, options));
+    std::unique_ptr<MeterSimulator> sim(new MeterSimulator(fd, false, path, options));
     sim->device_ = std::move(device);
     if (!sim->MakeWakePipe(error)) {
         return nullptr;
@@ -103,7 +114,7 @@ MeterSimulator::~MeterSimulator() {
     if (!device_.IsOpen() && ioFd_ >= 0) {
         ::close(ioFd_);
     }
-    for (const int fd : {holdFd_, wakeRead_, wakeWrite_}) {
+    for (const int fd : {watchFd_, wakeRead_, wakeWrite_}) {
         if (fd >= 0) {
             ::close(fd);
         }
@@ -161,12 +172,49 @@ bool MeterSimulator::WaitForRequests(std::size_t count, std::chrono::millisecond
     return requestArrived_.wait_for(lock, timeout, [&] { return requests_.size() >= count; });
 }
 
+bool MeterSimulator::ClientGone() const {
+    pollfd pfd{ioFd_, 0, 0};
+    return pty_ && poll(&pfd, 1, 0) == 1 && (pfd.revents & POLLHUP) != 0;
+}
+
+// A real port discards what it received but nobody read when it is closed;
+// a pseudo-terminal keeps it for the next open. Emulate the port.
+void MeterSimulator::DiscardUnread() {
+    const int fd = ::open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        tcflush(fd, TCIFLUSH);
+        ::close(fd);
+    }
+}
+
+// No client has the pseudo-terminal open: wait for an open (or a stop)
+// without spinning on the hang-up the master keeps reporting meanwhile.
+void MeterSimulator::WaitForClient() {
+    pollfd fds[2] = {{watchFd_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
+    if (poll(fds, 2, -1) > 0 && (fds[0].revents & POLLIN) != 0) {
+        alignas(inotify_event) char events[4096];
+        while (::read(watchFd_, events, sizeof events) > 0) {
+        }
+    }
+}
+
 void MeterSimulator::ServeLoop() {
     std::vector<std::uint8_t> pending;
     std::uint8_t chunk[256];
+    bool connected = !pty_;
     while (!stopping_) {
-        pollfd fds[2] = {{ioFd_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0) {
+        if (ClientGone()) {
+            if (connected) {
+                DiscardUnread();
+                pending.clear();
+                connected = false;
+            }
+            WaitForClient();
+            continue;
+        }
+        connected = true;
+        pollfd fds[3] = {{ioFd_, POLLIN, 0}, {wakeRead_, POLLIN, 0}, {watchFd_, POLLIN, 0}};
+        if (poll(fds, watchFd_ >= 0 ? 3 : 2, -1) < 0) {
             if (errno == EINTR) {
                 continue;
             }
@@ -177,10 +225,16 @@ void MeterSimulator::ServeLoop() {
             }
             continue;  // the loop condition decides
         }
+        if ((fds[2].revents & POLLIN) != 0) {
+            alignas(inotify_event) char events[4096];
+            while (::read(watchFd_, events, sizeof events) > 0) {
+            }
+        }
         if ((fds[0].revents & POLLIN) == 0) {
-            // The line hung up (a served device without a held client side):
-            // wait for the next client without spinning.
-            Pause(std::chrono::milliseconds(10));
+            if (!pty_ && (fds[0].revents & (POLLHUP | POLLERR)) != 0) {
+                // A served device that hung up: retry without spinning.
+                Pause(std::chrono::milliseconds(10));
+            }
             continue;
         }
         const ssize_t n = ::read(ioFd_, chunk, sizeof chunk);
@@ -226,11 +280,6 @@ void MeterSimulator::HandleRequest(const Request& request) {
     const auto baud = RequestedBaudRate(request);
     if (!baud || mode == FaultMode::NoAnswer) {
         return;
-    }
-    // Whatever an earlier client left unread is gone, as on a line whose
-    // driver empties its buffers when the port is closed.
-    if (holdFd_ >= 0) {
-        tcflush(holdFd_, TCIFLUSH);
     }
     const std::int32_t pace = paced ? *baud : 0;
     if (mode == FaultMode::Stall) {
@@ -284,13 +333,16 @@ bool MeterSimulator::SendBytes(const std::uint8_t* data, std::size_t size, std::
     while (sent < size) {
         const std::size_t end = std::min(size, sent + slice);
         if (baud > 0) {
-            const auto due = start + std::chrono::microseconds(
-                                         static_cast<long long>(end) * 10'000'000LL / baud);
+            const auto due = start + std::chrono::microseconds(static_cast<long long>(end) *
+                                                               10'000'000LL / baud);
             if (!Pause(due - Clock::now())) {
                 return false;
             }
         }
         while (sent < end) {
+            if (ClientGone()) {
+                return false;  // the port was closed: the rest falls on deaf ears
+            }
             const ssize_t n = ::write(ioFd_, data + sent, end - sent);
             if (n > 0) {
                 sent += static_cast<std::size_t>(n);
@@ -337,12 +389,18 @@ FaultMode ParseFaultMode(const std::string& text, bool* ok) {
 
 const char* FaultModeName(FaultMode mode) {
     switch (mode) {
-        case FaultMode::None: return "none";
-        case FaultMode::NoAnswer: return "no-answer";
-        case FaultMode::ShortReply: return "short";
-        case FaultMode::WrongMark: return "wrong-mark";
-        case FaultMode::Stall: return "stall";
-        case FaultMode::Garbage: return "garbage";
+        case FaultMode::None:
+            return "none";
+        case FaultMode::NoAnswer:
+            return "no-answer";
+        case FaultMode::ShortReply:
+            return "short";
+        case FaultMode::WrongMark:
+            return "wrong-mark";
+        case FaultMode::Stall:
+            return "stall";
+        case FaultMode::Garbage:
+            return "garbage";
     }
     return "none";
 }

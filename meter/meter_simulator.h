@@ -44,7 +44,7 @@ struct SimulatorOptions {
 };
 
 class MeterSimulator {
-public:
+  public:
     // A new pseudo-terminal; DevicePath() is the name a client opens.
     static std::unique_ptr<MeterSimulator> CreatePty(const SimulatorOptions& options,
                                                      std::string* error);
@@ -77,10 +77,13 @@ public:
     // Waits until `count` requests have arrived or `timeout` passes.
     bool WaitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
 
-private:
-    MeterSimulator(int ioFd, int holdFd, std::string devicePath, const SimulatorOptions& options);
+  private:
+    MeterSimulator(int ioFd, bool pty, std::string devicePath, const SimulatorOptions& options);
     bool MakeWakePipe(std::string* error);
     void ServeLoop();
+    bool ClientGone() const;
+    void DiscardUnread();
+    void WaitForClient();
 
     void HandleRequest(const Request& request);
     bool SendBytes(const std::uint8_t* data, std::size_t size, std::int32_t baud);
@@ -89,7 +92,8 @@ private:
 
     SerialPort device_;  // a served device, when not a pseudo-terminal
     int ioFd_;           // the side we read requests from and write replies to
-    int holdFd_;  // the pty's client side, held open so it never hangs up
+    bool pty_;           // a pseudo-terminal of our own, whose client comes and goes
+    int watchFd_ = -1;   // inotify on the pseudo-terminal: tells when a client opens or closes it
     int wakeRead_ = -1;
     int wakeWrite_ = -1;
     std::string devicePath_;

@@ -27,7 +27,9 @@ std::optional<int> PortMap::ComNumber(const std::string& name) {
     return digit - '0';
 }
 
-std::string PortMap::EnvironmentName(int number) { return "ZX840_COM" + std::to_string(number); }
+std::string PortMap::EnvironmentName(int number) {
+    return "ZX840_COM" + std::to_string(number);
+}
 
 const std::string& PortMap::Mapped(int number) const {
     return devices_.at(static_cast<std::size_t>(number - 1));

@@ -11,7 +11,7 @@ namespace zx840 {
 inline constexpr int kPortCount = 8;
 
 class PortMap {
-public:
+  public:
     // COMn starts on /dev/ttyS(n-1).
     PortMap();
 
@@ -30,7 +30,7 @@ public:
     // is set and not empty, else the map; any other name unchanged.
     std::string Resolve(const std::string& name) const;
 
-private:
+  private:
     std::array<std::string, kPortCount> devices_;
 };
 

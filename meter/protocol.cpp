@@ -57,7 +57,8 @@ std::int32_t DecodeMeterSample(std::uint8_t low, std::uint8_t high) {
 
 std::array<std::uint8_t, 2> EncodeMeterSample(std::int32_t value) {
     const auto bits = std::bit_cast<std::uint32_t>(std::clamp(value, -49152, 49151));
-    return {static_cast<std::uint8_t>(bits & 0xFFu), static_cast<std::uint8_t>((bits >> 8) & 0xFFu)};
+    return {static_cast<std::uint8_t>(bits & 0xFFu),
+            static_cast<std::uint8_t>((bits >> 8) & 0xFFu)};
 }
 
 bool IsReplyAccepted(std::span<const std::uint8_t> reply, std::size_t received) {
@@ -77,8 +78,10 @@ void DecodeReply(const Reply& reply, MeasurementRecord& record) {
     record.Ucf = real(5);
     record.Icf = real(6);
     for (std::size_t n = 0; n < kSamplesPerPeriod; ++n) {
-        record.UWave[n] = DecodeMeterSample(reply[kVoltageOffset + 2 * n], reply[kVoltageOffset + 2 * n + 1]);
-        record.IWave[n] = DecodeMeterSample(reply[kCurrentOffset + 2 * n], reply[kCurrentOffset + 2 * n + 1]);
+        record.UWave[n] =
+            DecodeMeterSample(reply[kVoltageOffset + 2 * n], reply[kVoltageOffset + 2 * n + 1]);
+        record.IWave[n] =
+            DecodeMeterSample(reply[kCurrentOffset + 2 * n], reply[kCurrentOffset + 2 * n + 1]);
     }
 }
 

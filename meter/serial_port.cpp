@@ -42,29 +42,50 @@ PortError ErrorFromErrno(int err) {
     }
 }
 
-PortStatus Failure(int err) { return {ErrorFromErrno(err), err}; }
+PortStatus Failure(int err) {
+    return {ErrorFromErrno(err), err};
+}
 
 speed_t StandardSpeed(std::int32_t baud) {
     switch (baud) {
-        case 50: return B50;
-        case 75: return B75;
-        case 110: return B110;
-        case 134: return B134;
-        case 150: return B150;
-        case 200: return B200;
-        case 300: return B300;
-        case 600: return B600;
-        case 1200: return B1200;
-        case 1800: return B1800;
-        case 2400: return B2400;
-        case 4800: return B4800;
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        case 230400: return B230400;
-        default: return B0;
+        case 50:
+            return B50;
+        case 75:
+            return B75;
+        case 110:
+            return B110;
+        case 134:
+            return B134;
+        case 150:
+            return B150;
+        case 200:
+            return B200;
+        case 300:
+            return B300;
+        case 600:
+            return B600;
+        case 1200:
+            return B1200;
+        case 1800:
+            return B1800;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        case 230400:
+            return B230400;
+        default:
+            return B0;
     }
 }
 
@@ -80,7 +101,9 @@ int MillisUntil(Clock::time_point deadline) {
 
 }  // namespace
 
-SerialPort::~SerialPort() { Close(); }
+SerialPort::~SerialPort() {
+    Close();
+}
 
 SerialPort::SerialPort(SerialPort&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)), timeouts_(other.timeouts_) {}
@@ -255,12 +278,18 @@ void SerialPort::Close() {
 
 const char* PortErrorText(PortError error) {
     switch (error) {
-        case PortError::None: return "no error";
-        case PortError::NotFound: return "no such device";
-        case PortError::Busy: return "in use by another program";
-        case PortError::AccessDenied: return "permission denied";
-        case PortError::NotATerminal: return "not a serial device";
-        case PortError::Io: return "input/output error";
+        case PortError::None:
+            return "no error";
+        case PortError::NotFound:
+            return "no such device";
+        case PortError::Busy:
+            return "in use by another program";
+        case PortError::AccessDenied:
+            return "permission denied";
+        case PortError::NotATerminal:
+            return "not a serial device";
+        case PortError::Io:
+            return "input/output error";
     }
     return "unknown error";
 }

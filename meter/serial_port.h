@@ -43,7 +43,7 @@ struct ReadResult {
 };
 
 class SerialPort {
-public:
+  public:
     SerialPort() = default;
     ~SerialPort();
     SerialPort(const SerialPort&) = delete;
@@ -78,7 +78,7 @@ public:
 
     int NativeHandle() const { return fd_; }
 
-private:
+  private:
     int fd_ = -1;
     ReadTimeouts timeouts_;
 };

@@ -1,2 +1,134 @@
-// placeholder
+#include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "meter/acquisition.h"
+#include "meter/meter_simulator.h"
+#include "tools/cli.h"
+#include "tools/sim_options.h"
+
+namespace zx840 {
+namespace {
+
+struct CliRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+CliRun RunTool(const std::vector<std::string>& args) {
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = RunCli(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+std::filesystem::path WriteFile(const std::string& name, const std::uint8_t* data,
+                                std::size_t size) {
+    const auto path = std::filesystem::temp_directory_path() / name;
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data), size);
+    return path;
+}
+
+TEST(Cli, AcquireThroughTheComNameAndDecodeOfTheSameReplyAgree) {
+    SimulatorOptions options;
+    options.load.kind = LoadKind::Dimmer;
+    std::string error;
+    auto sim = MeterSimulator::CreatePty(options, &error);
+    ASSERT_TRUE(sim) << error;
+    sim->Start();
+    ASSERT_EQ(setenv("ZX840_COM5", sim->DevicePath().c_str(), 1), 0);
+    const CliRun acquired = RunTool({"acquire", "--port", "COM5", "--baud", "2400"});
+    unsetenv("ZX840_COM5");
+    EXPECT_EQ(acquired.status, kCliOk) << acquired.err;
+    EXPECT_EQ(sim->Requests(), (std::vector<Request>{{0x11, 0x11}}));
+    EXPECT_NE(acquired.out.find("\"DataValid\":1}"), std::string::npos);
+
+    const auto reply = *EncodeReply(SimulateMeasurement(options.load));
+    const auto path = WriteFile("zx840-reply.bin", reply.data(), reply.size());
+    const CliRun decoded = RunTool({"decode", path.string()});
+    EXPECT_EQ(decoded.status, kCliOk) << decoded.err;
+    EXPECT_EQ(decoded.out, acquired.out);
+
+    const CliRun text = RunTool({"acquire", "--port", sim->DevicePath(), "--text"});
+    EXPECT_EQ(text.status, kCliOk);
+    EXPECT_NE(text.out.find("Voltage          230.00 V"), std::string::npos) << text.out;
+    std::filesystem::remove(path);
+}
+
+TEST(Cli, FailuresGiveTheOperatorMessageAndTheirOwnStatus) {
+    const CliRun missing = RunTool({"acquire", "--port", "/dev/zx840-missing"});
+    EXPECT_EQ(missing.status, kCliOpenFailed);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(missing.err.rfind(FailureMessage(AcquireFailure::OpenFailed).text + "\n", 0), 0u)
+        << missing.err;
+
+    Reply reply{};
+    reply[0] = kReplyMark;
+    auto path = WriteFile("zx840-short.bin", reply.data(), 1051);
+    const CliRun shortReply = RunTool({"decode", path.string()});
+    EXPECT_EQ(shortReply.status, kCliBadReply);
+    EXPECT_NE(shortReply.err.find("1051 bytes received"), std::string::npos);
+    std::filesystem::remove(path);
+
+    // One byte short is still a reply.
+    path = WriteFile("zx840-1052.bin", reply.data(), 1052);
+    EXPECT_EQ(RunTool({"decode", path.string()}).status, kCliOk);
+    std::filesystem::remove(path);
+
+    EXPECT_EQ(RunTool({"decode", "/nonexistent/zx840.bin"}).status, kCliFileError);
+    EXPECT_EQ(RunTool({}).status, kCliUsage);
+    EXPECT_EQ(RunTool({"acquire", "--baud", "4800"}).status, kCliUsage);
+    EXPECT_EQ(RunTool({"acquire", "--port"}).status, kCliUsage);
+    EXPECT_EQ(RunTool({"frobnicate"}).status, kCliUsage);
+    EXPECT_EQ(RunTool({"--help"}).status, kCliOk);
+}
+
+TEST(SimCommandLine, ParsesLoadsFaultsAndRejectsNonsense) {
+    SimCommandLine command;
+    std::string error;
+    ASSERT_TRUE(ParseSimCommandLine(
+        {"--load",      "dimmer", "--firing",      "120",      "--mains-rms",   "110",
+         "--frequency", "60",     "--harmonic",    "5:4.5:30", "--harmonic",    "3:10",
+         "--fault",     "stall",  "--fault-after", "3",        "--fault-count", "2",
+         "--paced",     "--link", "/tmp/x"},
+        command, error))
+        << error;
+    const SimulatorOptions& o = command.options;
+    EXPECT_EQ(o.load.kind, LoadKind::Dimmer);
+    EXPECT_EQ(o.load.firingAngleDeg, 120.0);
+    EXPECT_EQ(o.load.mainsRms, 110.0);
+    EXPECT_EQ(o.load.frequency, 60.0);
+    ASSERT_EQ(o.load.voltageHarmonics.size(), 2u);
+    EXPECT_EQ(o.load.voltageHarmonics[0].order, 5);
+    EXPECT_EQ(o.load.voltageHarmonics[0].percent, 4.5);
+    EXPECT_EQ(o.load.voltageHarmonics[0].phaseDeg, 30.0);
+    EXPECT_EQ(o.load.voltageHarmonics[1].phaseDeg, 0.0);
+    EXPECT_EQ(o.fault.mode, FaultMode::Stall);
+    EXPECT_EQ(o.fault.afterGood, 3);
+    EXPECT_EQ(o.fault.count, 2);
+    EXPECT_TRUE(o.paced);
+    EXPECT_EQ(command.link, "/tmp/x");
+
+    for (const std::vector<std::string>& bad :
+         std::vector<std::vector<std::string>>{{"--load", "motor"},
+                                               {"--harmonic", "1:5"},
+                                               {"--harmonic", "51:5"},
+                                               {"--fault", "fire"},
+                                               {"--frequency", "0"},
+                                               {"--amps", "-1"},
+                                               {"--firing", "200"},
+                                               {"--mains-rms", "abc"},
+                                               {"--stall-ms"},
+                                               {"extra"}}) {
+        SimCommandLine ignored;
+        EXPECT_FALSE(ParseSimCommandLine(bad, ignored, error)) << bad[0];
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+}  // namespace
+}  // namespace zx840

@@ -65,9 +65,12 @@ int ReportFailure(std::ostream& err, const ExchangeResult& exchange, const std::
     }
     err << "\n";
     switch (exchange.failure) {
-        case AcquireFailure::OpenFailed: return kCliOpenFailed;
-        case AcquireFailure::WriteFailed: return kCliWriteFailed;
-        default: return kCliBadReply;
+        case AcquireFailure::OpenFailed:
+            return kCliOpenFailed;
+        case AcquireFailure::WriteFailed:
+            return kCliWriteFailed;
+        default:
+            return kCliBadReply;
     }
 }
 

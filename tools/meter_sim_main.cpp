@@ -33,9 +33,10 @@ int main(int argc, char** argv) {
         std::cout << zx840::kSimUsage;
         return 0;
     }
-    auto simulator = command.device.empty()
-                         ? zx840::MeterSimulator::CreatePty(command.options, &error)
-                         : zx840::MeterSimulator::OpenDevice(command.device, command.options, &error);
+    auto simulator =
+        command.device.empty()
+            ? zx840::MeterSimulator::CreatePty(command.options, &error)
+            : zx840::MeterSimulator::OpenDevice(command.device, command.options, &error);
     if (!simulator) {
         std::cerr << "zx840-meter-sim: " << error << "\n";
         return 2;

@@ -55,8 +55,8 @@ bool ParseHarmonic(const std::string& text, VoltageHarmonic& harmonic) {
     const auto second = text.find(':', first + 1);
     const auto order = ParseInt(text.substr(0, first));
     const auto percent = ParseDouble(text.substr(first + 1, second - first - 1));
-    const auto phase =
-        second == std::string::npos ? std::optional<double>(0.0) : ParseDouble(text.substr(second + 1));
+    const auto phase = second == std::string::npos ? std::optional<double>(0.0)
+                                                   : ParseDouble(text.substr(second + 1));
     if (!order || !percent || !phase || *order < 2 || *order > kHarmonicOrders) {
         return false;
     }
