@@ -1,0 +1,124 @@
+#include "app/command_table.h"
+
+#include "app/command_ids.h"
+
+namespace zx840 {
+namespace {
+
+constexpr CommandSpec kCommands[] = {
+    {kCmdFileNew, nullptr, nullptr},
+    {kCmdFileOpen, "Open a ZX840 file", "Open"},
+    {kCmdFileSaveAs, "Save Current File", "Save As"},
+    {kCmdFilePrintSetup, nullptr, nullptr},
+    {kCmdFilePrint, "Print Current File", "Print"},
+    {kCmdFilePrintDirect, nullptr, nullptr},
+    {kCmdFilePrintPreview, nullptr, nullptr},
+    {kCmdAppExit, "Exit ZX840", nullptr},
+    {kCmdCommPass, "Communication", "Communication"},
+    {kCmdCom1 + 0, "Select COM1", nullptr},
+    {kCmdCom1 + 1, "Select COM2", nullptr},
+    {kCmdCom1 + 2, "Select COM3", nullptr},
+    {kCmdCom1 + 3, "Select COM4", nullptr},
+    {kCmdCom1 + 4, "Select COM5", nullptr},
+    {kCmdCom1 + 5, "Select COM6", nullptr},
+    {kCmdCom1 + 6, "Select COM7", nullptr},
+    {kCmdCom1 + 7, "Select COM8", nullptr},
+    {kCmdBaud2400, nullptr, nullptr},
+    {kCmdBaud9600, nullptr, nullptr},
+    {kCmdContinuousStart, "Continuate Test", "Continuate Test"},
+    {kCmdContinuousStop, "Stop Continuate Test ", "Stop Continuate Test"},
+    {kCmdNumberAddOne, "Number of product add one", "Number add one"},
+    {kCmdProductMark, "Input or look over the information of product.", nullptr},
+    {kCmdAppAbout, "Display the Information About ZX840", nullptr},
+};
+
+constexpr MenuSpec kMenuBar[] = {
+    {MenuEntry::Popup, "&File"},
+    {MenuEntry::Item, "&Open...\tCtrl+O", kCmdFileOpen},
+    {MenuEntry::Item, "&Save As...\tCtrl+S", kCmdFileSaveAs},
+    {MenuEntry::Separator},
+    {MenuEntry::Item, "&Print...\tCtrl+P", kCmdFilePrint},
+    {MenuEntry::Separator},
+    {MenuEntry::Item, "E&xit", kCmdAppExit},
+    {MenuEntry::EndPopup},
+    {MenuEntry::Popup, "&Communication"},
+    {MenuEntry::Item, "Comm &Pass\tF3", kCmdCommPass},
+    {MenuEntry::Separator},
+    {MenuEntry::Popup, "COM Port"},
+    {MenuEntry::Item, "COM&1", kCmdCom1 + 0},
+    {MenuEntry::Item, "COM&2", kCmdCom1 + 1},
+    {MenuEntry::Item, "COM&3", kCmdCom1 + 2},
+    {MenuEntry::Item, "COM&4", kCmdCom1 + 3},
+    {MenuEntry::Item, "COM&5", kCmdCom1 + 4},
+    {MenuEntry::Item, "COM&6", kCmdCom1 + 5},
+    {MenuEntry::Item, "COM&7", kCmdCom1 + 6},
+    {MenuEntry::Item, "COM&8", kCmdCom1 + 7},
+    {MenuEntry::EndPopup},
+    {MenuEntry::Popup, "Comm Band"},
+    {MenuEntry::Item, "2400BPS(&2)", kCmdBaud2400},
+    {MenuEntry::Item, "9600BPS(&9)", kCmdBaud9600},
+    {MenuEntry::EndPopup},
+    {MenuEntry::EndPopup},
+    {MenuEntry::Popup, "&Product"},
+    {MenuEntry::Item, "Product &Mark...\tCtrl+M", kCmdProductMark},
+    {MenuEntry::EndPopup},
+    {MenuEntry::Popup, "&Help"},
+    {MenuEntry::Item, "&About ZX840...", kCmdAppAbout},
+    {MenuEntry::EndPopup},
+};
+
+constexpr AcceleratorSpec kAccelerators[] = {
+    {"Ctrl+1", kCmdCom1 + 0},
+    {"Ctrl+2", kCmdCom1 + 1},
+    {"Ctrl+A", kCmdNumberAddOne},
+    {"Ctrl+M", kCmdProductMark},
+    {"Ctrl+O", kCmdFileOpen},
+    {"Ctrl+P", kCmdFilePrint},
+    {"Ctrl+Shift+Alt+P", kCmdFilePrintPreview},
+    {"Ctrl+S", kCmdFileSaveAs},
+    {"F3", kCmdCommPass},
+};
+
+constexpr ToolbarSpec kToolbar[] = {
+    {kCmdFileOpen, "toolbar-open.png"},
+    {kCmdFileSaveAs, "toolbar-save.png"},
+    {0, nullptr},
+    {kCmdCommPass, "toolbar-comm.png"},
+    {0, nullptr},
+    {kCmdContinuousStart, "toolbar-continuous.png"},
+    {kCmdContinuousStop, "toolbar-stop.png"},
+    {0, nullptr},
+    {kCmdNumberAddOne, "toolbar-number.png"},
+    {0, nullptr},
+    {kCmdFilePrint, "toolbar-print.png"},
+    {kCmdFilePrintPreview, "toolbar-preview.png"},
+    {0, nullptr},
+    {kCmdAppAbout, "toolbar-about.png"},
+};
+
+}  // namespace
+
+std::span<const CommandSpec> Commands() {
+    return kCommands;
+}
+
+const CommandSpec* FindCommand(int id) {
+    for (const CommandSpec& command : kCommands) {
+        if (command.id == id) {
+            return &command;
+        }
+    }
+    return nullptr;
+}
+
+std::span<const MenuSpec> MenuBar() {
+    return kMenuBar;
+}
+std::span<const AcceleratorSpec> Accelerators() {
+    return kAccelerators;
+}
+std::span<const ToolbarSpec> Toolbar() {
+    return kToolbar;
+}
+
+}  // namespace zx840

@@ -1,0 +1,261 @@
+#include "app/main_frame.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QIcon>
+#include <QLabel>
+#include <QMenuBar>
+#include <QShortcut>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <vector>
+
+#include "app/command_ids.h"
+#include "app/command_table.h"
+#include "app/key_indicators.h"
+#include "meter/acquisition.h"
+#include "view/zx840_view.h"
+
+namespace zx840 {
+namespace {
+
+constexpr const char* kIndicatorNames[3] = {"CAP", "NUM", "SCRL"};
+constexpr qint64 kIndicatorIntervalMs = 250;  // idle refreshes of the lock indicators
+
+}  // namespace
+
+CMainFrame::CMainFrame(CommandRouter& router, CZX840ENView* view) : router_(router), view_(view) {
+    setCentralWidget(view_);
+    BuildMenus();
+    BuildAccelerators();
+    BuildToolbar();
+    BuildStatusBar();
+    SetDocumentTitle(QStringLiteral("Untitled"));
+    setWindowIcon(QIcon(QStringLiteral(":/res/zx840.png")));
+    connect(view_, &CZX840ENView::exchangeFinished, this, [this] {
+        if (closePending_) {
+            closePending_ = false;
+            close();
+        }
+    });
+    // Like an idle handler: whenever the event loop runs out of work, the
+    // toolbar's states follow the commands' update handlers.
+    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+            &CMainFrame::OnIdle);
+    qApp->installEventFilter(this);
+    sinceIndicators_.start();
+    UpdateCommandStates();
+    UpdateIndicators();
+}
+
+CMainFrame::~CMainFrame() {
+    qApp->removeEventFilter(this);
+}
+
+void CMainFrame::SetDocumentTitle(const QString& title) {
+    setWindowTitle(title + QStringLiteral(" - ") + QString::fromLatin1(kAppTitle));
+}
+
+QAction* CMainFrame::EnsureAction(int id) {
+    if (QAction* existing = Action(id)) {
+        return existing;
+    }
+    auto* action = new QAction(this);
+    actions_[id] = action;
+    if (const CommandSpec* spec = FindCommand(id); spec != nullptr && spec->tooltip != nullptr) {
+        action->setToolTip(QString::fromLatin1(spec->tooltip));
+    }
+    connect(action, &QAction::triggered, this, [this, id] { router_.Dispatch(id); });
+    return action;
+}
+
+QAction* CMainFrame::Action(int id) const {
+    const auto found = actions_.find(id);
+    return found == actions_.end() ? nullptr : found->second;
+}
+
+void CMainFrame::BuildMenus() {
+    std::vector<QMenu*> open;
+    for (const MenuSpec& spec : MenuBar()) {
+        switch (spec.entry) {
+            case MenuEntry::Popup: {
+                QMenu* menu = open.empty() ? menuBar()->addMenu(QString::fromLatin1(spec.text))
+                                           : open.back()->addMenu(QString::fromLatin1(spec.text));
+                connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+                connect(menu, &QMenu::hovered, this, [this](QAction* action) {
+                    for (const auto& [id, known] : actions_) {
+                        if (known == action) {
+                            ShowPrompt(id);
+                            return;
+                        }
+                    }
+                    message_->clear();  // a submenu title has no prompt
+                });
+                if (open.empty()) {
+                    connect(menu, &QMenu::aboutToHide, this, &CMainFrame::ShowReady);
+                }
+                open.push_back(menu);
+                break;
+            }
+            case MenuEntry::EndPopup:
+                open.pop_back();
+                break;
+            case MenuEntry::Separator:
+                open.back()->addSeparator();
+                break;
+            case MenuEntry::Item: {
+                QAction* action = EnsureAction(spec.id);
+                action->setText(QString::fromLatin1(spec.text));
+                open.back()->addAction(action);
+                break;
+            }
+        }
+    }
+}
+
+// Accelerators act on the main window, through the same routing and
+// update handlers as the menus: a disabled command does nothing.
+void CMainFrame::BuildAccelerators() {
+    for (const AcceleratorSpec& spec : Accelerators()) {
+        auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(spec.keys)), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        const int id = spec.id;
+        connect(shortcut, &QShortcut::activated, this, [this, id] {
+            router_.Dispatch(id);
+            UpdateCommandStates();
+        });
+    }
+}
+
+void CMainFrame::BuildToolbar() {
+    toolbar_ = new QToolBar(QStringLiteral("Toolbar"), this);
+    toolbar_->setObjectName(QStringLiteral("toolbar"));
+    toolbar_->setIconSize(QSize(16, 15));
+    toolbar_->setAllowedAreas(Qt::TopToolBarArea);
+    toolbar_->setFloatable(true);
+    toolbar_->setMovable(true);
+    for (const ToolbarSpec& spec : Toolbar()) {
+        if (spec.id == 0) {
+            toolbar_->addSeparator();
+            continue;
+        }
+        QAction* action = EnsureAction(spec.id);
+        action->setIcon(QIcon(QStringLiteral(":/res/") + QString::fromLatin1(spec.image)));
+        toolbar_->addAction(action);
+        QWidget* button = toolbar_->widgetForAction(action);
+        button->installEventFilter(this);
+        if (auto* tool = qobject_cast<QToolButton*>(button)) {
+            // A button's prompt shows only while it is held down.
+            const int id = spec.id;
+            connect(tool, &QToolButton::pressed, this, [this, id] { ShowPrompt(id); });
+            connect(tool, &QToolButton::released, this, &CMainFrame::ShowReady);
+        }
+    }
+    addToolBar(Qt::TopToolBarArea, toolbar_);
+}
+
+void CMainFrame::BuildStatusBar() {
+    message_ = new QLabel(QString::fromLatin1(kReadyPrompt));
+    statusBar()->addWidget(message_, 1);
+    for (int i = 0; i < 3; ++i) {
+        indicators_[i] = new QLabel;
+        indicators_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        indicators_[i]->setAlignment(Qt::AlignCenter);
+        indicators_[i]->setMinimumWidth(
+            indicators_[i]->fontMetrics().horizontalAdvance(QLatin1String(kIndicatorNames[i])) + 8);
+        statusBar()->addPermanentWidget(indicators_[i]);
+    }
+}
+
+void CMainFrame::ShowPrompt(int id) {
+    const CommandSpec* spec = FindCommand(id);
+    message_->setText(spec != nullptr && spec->prompt != nullptr ? QString::fromLatin1(spec->prompt)
+                                                                 : QString());
+}
+
+void CMainFrame::ShowReady() {
+    message_->setText(QString::fromLatin1(kReadyPrompt));
+}
+
+QString CMainFrame::StatusMessage() const {
+    return message_->text();
+}
+
+QString CMainFrame::IndicatorText(int index) const {
+    return indicators_[index]->text();
+}
+
+void CMainFrame::UpdateCommandStates() {
+    for (const auto& [id, action] : actions_) {
+        const CommandState state = router_.State(id);
+        action->setEnabled(state.enabled);
+        action->setCheckable(state.checkable);
+        if (state.checkable) {
+            action->setChecked(state.checked);
+        }
+    }
+}
+
+void CMainFrame::UpdateIndicators() {
+    const auto keys = QueryLockKeys();
+    const bool lit[3] = {keys && keys->capsLock, keys && keys->numLock, keys && keys->scrollLock};
+    for (int i = 0; i < 3; ++i) {
+        indicators_[i]->setText(lit[i] ? QLatin1String(kIndicatorNames[i]) : QString());
+    }
+    sinceIndicators_.restart();
+}
+
+void CMainFrame::OnIdle() {
+    UpdateCommandStates();
+    if (sinceIndicators_.elapsed() >= kIndicatorIntervalMs) {
+        UpdateIndicators();
+    }
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ApplicationStateChange:
+            UpdateIndicators();
+            break;
+        case QEvent::ToolTip:
+            // A toolbar button without a tooltip of its own shows none.
+            if (auto* button = qobject_cast<QToolButton*>(watched)) {
+                const QAction* action = button->defaultAction();
+                for (const auto& [id, known] : actions_) {
+                    if (known == action) {
+                        const CommandSpec* spec = FindCommand(id);
+                        if (spec == nullptr || spec->tooltip == nullptr) {
+                            return true;
+                        }
+                    }
+                }
+            }
+            break;
+        default:
+            break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    // Nothing may cut an exchange short: close once it is over.
+    if (view_->ExchangeInProgress()) {
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+bool CMainFrame::OnCommand(int) {
+    return false;
+}
+bool CMainFrame::HandlesCommand(int) const {
+    return false;
+}
+
+}  // namespace zx840

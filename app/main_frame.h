@@ -1,0 +1,63 @@
+// The main window: menus, accelerators, toolbar and status bar built from
+// the command table, around the measurement panel.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <map>
+
+#include "app/command_router.h"
+
+class QLabel;
+class QToolBar;
+
+namespace zx840 {
+
+class CZX840ENView;
+
+class CMainFrame : public QMainWindow, public CommandTarget {
+    Q_OBJECT
+  public:
+    CMainFrame(CommandRouter& router, CZX840ENView* view);
+    ~CMainFrame() override;
+
+    // "<document title> - ZX840 DIGITAL POWER METER".
+    void SetDocumentTitle(const QString& title);
+
+    // Brings every action's enabled state and check mark up to date.
+    void UpdateCommandStates();
+
+    QAction* Action(int id) const;
+    QToolBar* ToolBar() const { return toolbar_; }
+    QString StatusMessage() const;
+    QString IndicatorText(int index) const;  // 0 CAP, 1 NUM, 2 SCRL
+
+    bool OnCommand(int id) override;
+    bool HandlesCommand(int id) const override;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void BuildMenus();
+    void BuildAccelerators();
+    void BuildToolbar();
+    void BuildStatusBar();
+    QAction* EnsureAction(int id);
+    void ShowPrompt(int id);
+    void ShowReady();
+    void UpdateIndicators();
+    void OnIdle();
+
+    CommandRouter& router_;
+    CZX840ENView* view_;
+    std::map<int, QAction*> actions_;
+    QToolBar* toolbar_ = nullptr;
+    QLabel* message_ = nullptr;
+    QLabel* indicators_[3] = {};
+    bool closePending_ = false;
+    QElapsedTimer sinceIndicators_;
+};
+
+}  // namespace zx840

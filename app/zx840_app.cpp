@@ -1,0 +1,75 @@
+#include "app/zx840_app.h"
+
+#include <QCoreApplication>
+
+#include "app/about_dlg.h"
+#include "app/command_ids.h"
+#include "app/main_frame.h"
+#include "app/zx840_doc.h"
+#include "meter/acquisition.h"
+#include "view/zx840_view.h"
+
+// Resources linked from a static library must be registered by hand.
+static void InitProgramResources() {
+    Q_INIT_RESOURCE(resources);
+}
+
+namespace zx840 {
+
+CZX840ENApp::CZX840ENApp() {
+    InitProgramResources();
+}
+
+CZX840ENApp::~CZX840ENApp() {
+    // The window (and with it the view) goes before the document.
+    frame_.reset();
+    doc_.reset();
+}
+
+bool CZX840ENApp::InitInstance(const QStringList& arguments) {
+    (void)arguments;
+    QCoreApplication::setOrganizationName(QStringLiteral("Orvalisto"));
+    QCoreApplication::setApplicationName(QString::fromLatin1(kAppTitle));
+
+    doc_ = std::make_unique<CZX840ENDoc>();
+    view_ = new CZX840ENView(doc_->State());
+    frame_ = std::make_unique<CMainFrame>(router_, view_);
+    doc_->SetView(view_);
+    router_.SetTargets({view_, doc_.get(), frame_.get(), this});
+
+    doc_->OnNewDocument();
+    frame_->SetDocumentTitle(doc_->Title());
+    view_->OnInitialUpdate();
+    frame_->resize(frame_->sizeHint().expandedTo(QSize(1000, 700)));
+    frame_->show();
+    return true;
+}
+
+bool CZX840ENApp::HandlesCommand(int id) const {
+    return id == kCmdAppAbout || id == kCmdAppExit || id == kCmdFileNew;
+}
+
+bool CZX840ENApp::OnCommand(int id) {
+    switch (id) {
+        case kCmdAppAbout:
+            OnAppAbout();
+            return true;
+        case kCmdAppExit:
+            frame_->close();
+            return true;
+        case kCmdFileNew:
+            doc_->OnNewDocument();
+            frame_->SetDocumentTitle(doc_->Title());
+            view_->OnInitialUpdate();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void CZX840ENApp::OnAppAbout() {
+    CAboutDlg about(frame_.get());
+    about.exec();
+}
+
+}  // namespace zx840

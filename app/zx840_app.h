@@ -1,0 +1,42 @@
+// The application: creates the document, the main window and the panel,
+// routes commands, and handles About and Exit itself.
+#pragma once
+
+#include <QStringList>
+#include <memory>
+
+#include "app/command_router.h"
+
+namespace zx840 {
+
+class CMainFrame;
+class CZX840ENDoc;
+class CZX840ENView;
+
+class CZX840ENApp : public CommandTarget {
+  public:
+    CZX840ENApp();
+    ~CZX840ENApp() override;
+
+    // Start-up; false when the program is to end without a window.
+    bool InitInstance(const QStringList& arguments);
+
+    CMainFrame* Frame() const { return frame_.get(); }
+    CZX840ENDoc* Document() const { return doc_.get(); }
+    CZX840ENView* View() const { return view_; }
+    CommandRouter& Router() { return router_; }
+
+    bool OnCommand(int id) override;
+    bool HandlesCommand(int id) const override;
+
+  private:
+    void OnAppAbout();
+
+    CommandRouter router_;
+    // The document outlives the window and the view that refer to it.
+    std::unique_ptr<CZX840ENDoc> doc_;
+    std::unique_ptr<CMainFrame> frame_;
+    CZX840ENView* view_ = nullptr;  // owned by the frame
+};
+
+}  // namespace zx840

@@ -1,0 +1,213 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QLabel>
+#include <QScrollBar>
+#include <QTest>
+
+#include "app/main_frame.h"
+#include "app/zx840_app.h"
+#include "gui_helpers.h"
+#include "meter/meter_simulator.h"
+#include "view/harmonic_list.h"
+#include "view/panel_layout.h"
+#include "view/panel_text.h"
+#include "view/plot_box.h"
+#include "view/plots.h"
+#include "view/zx840_view.h"
+
+namespace zx840 {
+namespace {
+
+using testing::AnswerMessageBoxes;
+
+// The program on a simulated meter mapped to COM1.
+class PanelTest : public ::testing::Test {
+  protected:
+    void SetUp() override { StartMeter(SimulatorOptions{}); }
+    void TearDown() override { unsetenv("ZX840_COM1"); }
+
+    void StartMeter(SimulatorOptions options) {
+        options.load.kind = LoadKind::Rectifier;
+        options.load.voltageHarmonics = {{3, 4.0, 0.0}, {5, 2.0, 30.0}};
+        options_ = options;
+        std::string error;
+        sim_ = MeterSimulator::CreatePty(options_, &error);
+        ASSERT_TRUE(sim_) << error;
+        sim_->Start();
+        setenv("ZX840_COM1", sim_->DevicePath().c_str(), 1);
+        ASSERT_TRUE(app_.InitInstance({}));
+        view_ = app_.View();
+        app_.Frame()->show();
+        QApplication::setActiveWindow(app_.Frame());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(app_.Frame()));
+    }
+
+    WorkingRecord Expected() const {
+        WorkingRecord expected;
+        const HarmonicTable table;
+        ApplyReply(*EncodeReply(SimulateMeasurement(options_.load)), table, expected);
+        return expected;
+    }
+
+    QStringList PanelTexts() const {
+        QStringList texts;
+        for (const ControlSpec& spec : PanelControls()) {
+            texts << view_->ControlText(spec.id);
+        }
+        HarmonicList* list = view_->List();
+        for (int row = 0; row < list->rowCount(); ++row) {
+            for (int column = 0; column < 3; ++column) {
+                texts << list->item(row, column)->text();
+            }
+        }
+        return texts;
+    }
+
+    PlotBox* Box(int id) const { return static_cast<PlotBox*>(view_->Control(id)); }
+
+    SimulatorOptions options_;
+    std::unique_ptr<MeterSimulator> sim_;
+    CZX840ENApp app_;
+    CZX840ENView* view_ = nullptr;
+};
+
+TEST_F(PanelTest, NewTestShowsNothing) {
+    EXPECT_EQ(view_->Working().DataValid, 0);
+    EXPECT_EQ(view_->List()->rowCount(), 0);
+    EXPECT_EQ(view_->List()->columnCount(), 3);
+    EXPECT_EQ(view_->ControlText(kValueUrms), QString());
+    EXPECT_TRUE(Box(kPlotWave)->Picture().empty());
+    EXPECT_EQ(view_->ControlText(kTitleWave), QStringLiteral("Voltage & Current WaveForm"));
+    EXPECT_EQ(view_->List()->horizontalHeaderItem(0)->text(), QStringLiteral("    ORD."));
+    // The harmonic list is the only control that takes the focus.
+    for (const ControlSpec& spec : PanelControls()) {
+        EXPECT_EQ(view_->Control(spec.id)->focusPolicy() != Qt::NoFocus, spec.id == kHarmonicList)
+            << spec.id;
+    }
+}
+
+TEST_F(PanelTest, F3FillsReadoutsListAndPlotsFromTheMeter) {
+    QTest::keyClick(app_.Frame(), Qt::Key_F3);
+    ASSERT_EQ(sim_->Requests(), (std::vector<Request>{{0x11, 0x30}}));
+    const WorkingRecord expected = Expected();
+    EXPECT_EQ(view_->Working(), expected);
+
+    for (const Readout& readout : Readouts(expected)) {
+        EXPECT_EQ(view_->ControlText(readout.id).toStdString(), readout.text) << readout.id;
+    }
+    EXPECT_TRUE(view_->ControlText(kValueStartAngle).endsWith(QStringLiteral(" Deg")));
+
+    const auto rows = HarmonicRows(expected.Record);
+    ASSERT_EQ(view_->List()->rowCount(), 49);
+    for (int i = 0; i < 49; ++i) {
+        EXPECT_EQ(view_->List()->item(i, 0)->text().toStdString(), rows[i].order);
+        EXPECT_EQ(view_->List()->item(i, 1)->text().toStdString(), rows[i].voltage);
+        EXPECT_EQ(view_->List()->item(i, 2)->text().toStdString(), rows[i].current);
+    }
+    EXPECT_EQ(view_->List()->item(1, 1)->text(), QStringLiteral("4.0%"));  // order 3 of the mains
+
+    const QSize wave = Box(kPlotWave)->ClientSize();
+    EXPECT_EQ(Box(kPlotWave)->Picture(),
+              WaveformPlot(expected.Record, wave.width(), wave.height()));
+    const QSize spectrum = Box(kPlotUSpec)->ClientSize();
+    const SpectrumGeometry geometry = SpectrumGeometryFor(spectrum.width(), spectrum.height());
+    EXPECT_EQ(Box(kPlotISpec)->Picture(),
+              SpectrumPlot(expected.Record.ISpec, expected.Record.Ithd, Channel::Current, geometry,
+                           Box(kPlotISpec)->ClientSize().width()));
+}
+
+TEST_F(PanelTest, FailuresShowTheirMessageAndLeaveThePanel) {
+    QTest::keyClick(app_.Frame(), Qt::Key_F3);
+    const WorkingRecord before = view_->Working();
+    const QStringList texts = PanelTexts();
+    ASSERT_EQ(before.DataValid, 1);
+
+    sim_->SetFault({FaultMode::WrongMark, 0, 1});
+    int boxes = 0;
+    auto seen = AnswerMessageBoxes([&] { QTest::keyClick(app_.Frame(), Qt::Key_F3); }, &boxes);
+    EXPECT_EQ(boxes, 1);
+    EXPECT_EQ(sim_->Requests().size(), 2u);
+    EXPECT_EQ(seen.caption, QStringLiteral("ZX840 DIGITAL POWER METER"));
+    EXPECT_EQ(seen.text, QStringLiteral("Communication failed!Please check:\n1.The communication "
+                                        "port;\n2.The communication cable;\n3.The power."));
+    EXPECT_EQ(seen.icon, QMessageBox::Critical);
+    EXPECT_EQ(view_->Working(), before);
+    EXPECT_EQ(PanelTexts(), texts);
+
+    setenv("ZX840_COM1", "/dev/zx840-no-such-port", 1);
+    QApplication::setActiveWindow(app_.Frame());  // back from the message box
+    seen = AnswerMessageBoxes([&] { QTest::keyClick(app_.Frame(), Qt::Key_F3); });
+    EXPECT_EQ(seen.caption, QStringLiteral("ZX840 DIGITAL POWER METER"));
+    EXPECT_EQ(seen.text, QStringLiteral("Can't get touch with mainframe! Please check:\n1.The "
+                                        "communication port;\n2.The communication cable;\n3.The "
+                                        "power."));
+    EXPECT_EQ(seen.icon, QMessageBox::Critical);
+    EXPECT_EQ(view_->Working(), before);
+    EXPECT_EQ(PanelTexts(), texts);
+}
+
+TEST_F(PanelTest, WindowRepaintsDuringAnExchangeAndClosesOnlyAfterIt) {
+    sim_.reset();
+    std::string error;
+    options_.paced = true;  // about 1.1 s on the wire at 9600 baud
+    sim_ = MeterSimulator::CreatePty(options_, &error);
+    ASSERT_TRUE(sim_) << error;
+    sim_->Start();
+    setenv("ZX840_COM1", sim_->DevicePath().c_str(), 1);
+
+    bool ranDuringExchange = false;
+    bool stillOpenAfterClose = false;
+    int paintsDuringExchange = 0;
+    struct PaintCounter : QObject {
+        int* count;
+        CZX840ENView* view;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint && view->ExchangeInProgress()) {
+                ++*count;
+            }
+            return false;
+        }
+    } counter;
+    counter.count = &paintsDuringExchange;
+    counter.view = view_;
+    Box(kPlotWave)->installEventFilter(&counter);
+    QTimer::singleShot(300, [&] {
+        ranDuringExchange = view_->ExchangeInProgress();
+        Box(kPlotWave)->update();
+        app_.Frame()->close();  // as if the operator clicked the close box
+        stillOpenAfterClose = app_.Frame()->isVisible();
+    });
+    EXPECT_EQ(view_->OnCommPass(), 1);
+    EXPECT_TRUE(ranDuringExchange);
+    EXPECT_GT(paintsDuringExchange, 0);
+    EXPECT_TRUE(stillOpenAfterClose);
+    EXPECT_FALSE(app_.Frame()->isVisible());  // closed once the exchange ended
+    EXPECT_EQ(view_->Working().DataValid, 1);
+}
+
+TEST(PanelLayout, ControlsFollowTheClientAreaAndSmallWindowsScroll) {
+    TestDocument document;
+    CZX840ENView view(document);
+    view.resize(1000, 600);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    ASSERT_EQ(view.viewport()->size(), QSize(1000, 600));
+    EXPECT_EQ(view.Control(kPlotWave)->geometry(), QRect(10, 25, 589, 175));
+    EXPECT_EQ(view.Control(kPlotUSpec)->geometry(), QRect(10, 225, 589, 175));
+    EXPECT_EQ(view.Control(kPlotISpec)->geometry(), QRect(10, 425, 589, 175));
+    EXPECT_EQ(view.Control(kValueUrms)->geometry(), QRect(619, 30, 110, 20));
+    EXPECT_EQ(view.Control(kLabelEndAngle)->geometry(), QRect(619, 472, 110, 20));
+    EXPECT_EQ(view.Control(kHarmonicList)->geometry(), QRect(749, 0, 251, 600));
+    // The plots are drawn inside the sunken edge.
+    EXPECT_EQ(static_cast<PlotBox*>(view.Control(kPlotUSpec))->ClientSize(), QSize(585, 171));
+
+    view.resize(300, 200);
+    QApplication::processEvents();
+    EXPECT_GT(view.horizontalScrollBar()->maximum(), 0);
+    EXPECT_GT(view.verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(view.widget()->size(), view.NominalSize());
+}
+
+}  // namespace
+}  // namespace zx840

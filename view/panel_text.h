@@ -1,0 +1,42 @@
+// The texts of the panel: its twelve readouts and the rows of the harmonic list.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "record/measurement_record.h"
+
+namespace zx840 {
+
+struct Readout {
+    int id;            // the value box
+    std::string text;  // as shown
+};
+
+// In the order they are set: Urms, Irms, Upeak, Ipeak, Ucf, Icf, Power, PF,
+// Freq, then the three angles.
+std::array<Readout, 12> Readouts(const WorkingRecord& working);
+
+struct HarmonicRow {
+    std::string order;    // "2" to "50"
+    std::string voltage;  // percent of the voltage fundamental, "%.1f%%"
+    std::string current;  // percent of the current fundamental, "%4.1f%%"
+};
+
+inline constexpr int kHarmonicRows = kHarmonicOrders - 1;  // orders 2 to 50
+
+// Orders 2 to 50; a cell whose fundamental is 0 (or whose percentage is not
+// a finite number) shows 0.0%.
+std::array<HarmonicRow, kHarmonicRows> HarmonicRows(const MeasurementRecord& record);
+
+// `value` in fixed notation with `precision` decimals, right-aligned in a
+// field of at least `width` characters: what printf's "%*.*f" gives in the
+// "C" locale ("inf", "nan" for those values). It never consults the global
+// locale, so the decimal point is always ".". `precision` is limited to 0..50.
+std::string FormatFixed(double value, int precision, int width = 0);
+
+// The column headings of the harmonic list.
+inline constexpr const char* kHarmonicHeadings[3] = {"    ORD.", "U_SPEC", "I_SPEC"};
+inline constexpr int kHarmonicColumnWidth = 76;
+
+}  // namespace zx840

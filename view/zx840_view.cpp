@@ -1,0 +1,241 @@
+#include "view/zx840_view.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QResizeEvent>
+
+#include "analysis/conduction_angles.h"
+#include "app/command_ids.h"
+#include "view/dialog_units.h"
+#include "view/harmonic_list.h"
+#include "view/panel_layout.h"
+#include "view/panel_text.h"
+#include "view/plot_box.h"
+#include "view/plots.h"
+#include "view/responsive_wait.h"
+
+namespace zx840 {
+namespace {
+
+// The form's nominal size in dialog units.
+constexpr int kFormWidthDlu = 325;
+constexpr int kFormHeightDlu = 280;
+
+QString ShownText(const char* templateText) {
+    // "&&" in a template text shows as one "&".
+    return QString::fromLatin1(templateText).replace(QStringLiteral("&&"), QStringLiteral("&"));
+}
+
+}  // namespace
+
+CZX840ENView::CZX840ENView(TestDocument& document, QWidget* parent)
+    : QScrollArea(parent), document_(document), panel_(new QWidget) {
+    setFrameShape(QFrame::NoFrame);
+    setFocusPolicy(Qt::NoFocus);
+    setWidgetResizable(false);
+    panel_->setFont(DialogFont());
+    nominal_ = DluToPixels(QSize(kFormWidthDlu, kFormHeightDlu), BaseUnitsOf(panel_->font()));
+    BuildControls();
+    setWidget(panel_);
+    viewport()->installEventFilter(this);
+}
+
+CZX840ENView::~CZX840ENView() = default;
+
+void CZX840ENView::BuildControls() {
+    for (const ControlSpec& spec : PanelControls()) {
+        QWidget* control = nullptr;
+        switch (spec.kind) {
+            case ControlKind::Label:
+            case ControlKind::PlotTitle: {
+                auto* label = new QLabel(ShownText(spec.text), panel_);
+                label->setTextFormat(Qt::PlainText);
+                label->setAlignment(spec.kind == ControlKind::Label
+                                        ? Qt::AlignHCenter | Qt::AlignTop
+                                        : Qt::AlignLeft | Qt::AlignTop);
+                control = label;
+                break;
+            }
+            case ControlKind::Value: {
+                auto* value = new QLabel(panel_);
+                value->setTextFormat(Qt::PlainText);
+                value->setAlignment(Qt::AlignCenter);
+                value->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
+                if (IsRedValue(spec.id)) {
+                    QPalette palette = value->palette();
+                    palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
+                    value->setPalette(palette);
+                }
+                control = value;
+                break;
+            }
+            case ControlKind::PlotBox: {
+                auto* box = new PlotBox(panel_);
+                if (spec.id == kPlotWave) {
+                    waveBox_ = box;
+                } else if (spec.id == kPlotUSpec) {
+                    uSpecBox_ = box;
+                } else {
+                    iSpecBox_ = box;
+                }
+                control = box;
+                break;
+            }
+            case ControlKind::List:
+                list_ = new HarmonicList(panel_);
+                control = list_;
+                break;
+        }
+        if (spec.kind != ControlKind::List) {
+            control->setFocusPolicy(Qt::NoFocus);
+        }
+        control->setObjectName(QString::number(spec.id));
+        controls_[spec.id] = control;
+    }
+}
+
+QWidget* CZX840ENView::Control(int id) const {
+    const auto found = controls_.find(id);
+    return found == controls_.end() ? nullptr : found->second;
+}
+
+QString CZX840ENView::ControlText(int id) const {
+    const auto* label = qobject_cast<const QLabel*>(Control(id));
+    return label != nullptr ? label->text() : QString();
+}
+
+bool CZX840ENView::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == viewport() && event->type() == QEvent::Resize) {
+        LayoutControls();
+    }
+    return QScrollArea::eventFilter(watched, event);
+}
+
+void CZX840ENView::resizeEvent(QResizeEvent* event) {
+    QScrollArea::resizeEvent(event);
+    LayoutControls();
+}
+
+// The controls follow the visible client area; the form keeps at least its
+// nominal size, so a smaller window scrolls over it.
+void CZX840ENView::LayoutControls() {
+    const QSize client = viewport()->size();
+    panel_->resize(client.expandedTo(nominal_));
+    for (const Placement& placement : LayoutPanel(client.width(), client.height())) {
+        QWidget* control = Control(placement.id);
+        const Rect& r = placement.rect;
+        control->setGeometry(r.x, r.y, std::max(0, r.width), std::max(0, r.height));
+    }
+    if (working_.DataValid == 1) {
+        DrawPlots();
+    }
+}
+
+void CZX840ENView::OnInitialUpdate() {
+    mark_ = document_.Mark;
+    portName_ = document_.ComPort;
+    baudRate_ = document_.BaudRate;
+    working_.DataValid = document_.DataValid;
+    working_.Record = document_.Record;
+    FillHarmonicList();
+    working_.Angles = ComputeConductionAngles(working_.Record);
+    if (working_.DataValid == 1) {
+        RefreshDisplay();
+    } else {
+        for (const ControlSpec& spec : PanelControls()) {
+            if (spec.kind == ControlKind::Value) {
+                static_cast<QLabel*>(Control(spec.id))->clear();
+            }
+        }
+        waveBox_->Clear();
+        uSpecBox_->Clear();
+        iSpecBox_->Clear();
+    }
+}
+
+// The list holds a row per order whenever the record holds a measurement,
+// and nothing for a new, empty test.
+void CZX840ENView::FillHarmonicList() {
+    list_->ClearRows();
+    if (working_.DataValid == 1) {
+        list_->SetRows(HarmonicRows(working_.Record));
+    }
+}
+
+void CZX840ENView::RefreshDisplay() {
+    for (const Readout& readout : Readouts(working_)) {
+        auto* box = static_cast<QLabel*>(Control(readout.id));
+        box->setText(QString::fromStdString(readout.text));
+        box->repaint();
+    }
+    DrawPlots();
+    waveBox_->repaint();
+    uSpecBox_->repaint();
+    iSpecBox_->repaint();
+}
+
+void CZX840ENView::DrawPlots() {
+    const MeasurementRecord& r = working_.Record;
+    const QSize wave = waveBox_->ClientSize();
+    waveBox_->SetPicture(WaveformPlot(r, wave.width(), wave.height()));
+    // Both charts take their bar positions from the voltage chart's box.
+    const QSize voltage = uSpecBox_->ClientSize();
+    const SpectrumGeometry geometry = SpectrumGeometryFor(voltage.width(), voltage.height());
+    uSpecBox_->SetPicture(
+        SpectrumPlot(r.USpec, r.Uthd, Channel::Voltage, geometry, voltage.width()));
+    iSpecBox_->SetPicture(
+        SpectrumPlot(r.ISpec, r.Ithd, Channel::Current, geometry, iSpecBox_->ClientSize().width()));
+}
+
+int CZX840ENView::OnCommPass() {
+    if (exchanging_) {
+        return 0;
+    }
+    exchanging_ = true;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const std::string device = ports_.Resolve(portName_);
+    const std::int32_t baud = baudRate_;
+    // The exchange can take ten seconds; the window keeps repainting meanwhile.
+    const ExchangeResult exchange =
+        RunWhileResponsive([&device, baud] { return ExchangeWithMeter(device, baud); });
+    QApplication::restoreOverrideCursor();
+    int ok = 0;
+    if (exchange.failure != AcquireFailure::None) {
+        ShowFailure(exchange.failure);
+    } else {
+        ApplyReply(exchange.reply, table_, working_);
+        FillHarmonicList();
+        RefreshDisplay();
+        ok = 1;
+    }
+    exchanging_ = false;
+    emit exchangeFinished();
+    return ok;
+}
+
+void CZX840ENView::ShowFailure(AcquireFailure failure) {
+    const OperatorMessage message = FailureMessage(failure);
+    QMessageBox box(QMessageBox::Critical, QString::fromStdString(message.caption),
+                    QString::fromStdString(message.text), QMessageBox::Ok, window());
+    box.exec();
+}
+
+bool CZX840ENView::HandlesCommand(int id) const {
+    return id == kCmdCommPass;
+}
+
+bool CZX840ENView::OnCommand(int id) {
+    if (id == kCmdCommPass) {
+        OnCommPass();
+        return true;
+    }
+    return false;
+}
+
+bool CZX840ENView::OnUpdateCommand(int, CommandState&) {
+    return false;
+}
+
+}  // namespace zx840

@@ -1,0 +1,95 @@
+// The measurement panel: the program's only view. It owns the working
+// record, shows its readouts, plots and harmonic list, and runs the
+// acquisition.
+#pragma once
+
+#include <QScrollArea>
+#include <map>
+#include <string>
+
+#include "analysis/harmonics.h"
+#include "app/command_router.h"
+#include "meter/acquisition.h"
+#include "meter/port_map.h"
+#include "record/test_document.h"
+
+class QLabel;
+
+namespace zx840 {
+
+class HarmonicList;
+class PlotBox;
+
+class CZX840ENView : public QScrollArea, public CommandTarget {
+    Q_OBJECT
+  public:
+    // `document` is the document's state; it outlives the view.
+    explicit CZX840ENView(TestDocument& document, QWidget* parent = nullptr);
+    ~CZX840ENView() override;
+
+    // Copies the document into the view (product mark, port, speed, record,
+    // DataValid), fills the harmonic list and recomputes the angles.
+    void OnInitialUpdate();
+
+    // One acquisition: 1 on success, 0 after a failure already reported.
+    int OnCommPass();
+
+    void FillHarmonicList();
+    void RefreshDisplay();
+
+    // Command routing.
+    bool OnCommand(int id) override;
+    bool OnUpdateCommand(int id, CommandState& state) override;
+    bool HandlesCommand(int id) const override;
+
+    const WorkingRecord& Working() const { return working_; }
+    const ProductMark& Mark() const { return mark_; }
+    ProductMark& Mark() { return mark_; }
+    const std::string& PortName() const { return portName_; }
+    std::int32_t BaudRate() const { return baudRate_; }
+    PortMap& Ports() { return ports_; }
+
+    // True while an exchange with the meter runs; things that must not
+    // happen in its middle wait for exchangeFinished().
+    bool ExchangeInProgress() const { return exchanging_; }
+
+    // The nominal size of the form in pixels; smaller windows scroll.
+    QSize NominalSize() const { return nominal_; }
+
+    // For tests: the control with a panel identifier, and the text shown.
+    QWidget* Control(int id) const;
+    QString ControlText(int id) const;
+    HarmonicList* List() const { return list_; }
+
+  signals:
+    void exchangeFinished();
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void BuildControls();
+    void LayoutControls();
+    void DrawPlots();
+    void ShowFailure(AcquireFailure failure);
+
+    TestDocument& document_;
+    QWidget* panel_;
+    std::map<int, QWidget*> controls_;
+    HarmonicList* list_ = nullptr;
+    PlotBox* waveBox_ = nullptr;
+    PlotBox* uSpecBox_ = nullptr;
+    PlotBox* iSpecBox_ = nullptr;
+    QSize nominal_;
+
+    WorkingRecord working_;
+    ProductMark mark_;
+    std::string portName_ = kDefaultComPort;
+    std::int32_t baudRate_ = kDefaultBaudRate;
+    PortMap ports_;
+    HarmonicTable table_;
+    bool exchanging_ = false;
+};
+
+}  // namespace zx840
