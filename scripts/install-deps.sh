@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   g++ make cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev libx11-dev fonts-dejavu-core
 )
 
 missing=()

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Starts the simulated meter on a pseudo-terminal, maps COM1 onto it and
-# acquires one measurement with the command-line tool.
+# starts the program, so that F3 acquires at once. Without a display it
+# acquires once with the command-line tool instead.
 set -euo pipefail
 build=${1:-build}
 out=$(mktemp)
-"$build/tools/zx840-meter-sim" --load rectifier >"$out" &
+"$build/tools/zx840-meter-sim" --load rectifier --harmonic 3:3 --harmonic 5:1.5 >"$out" &
 sim=$!
 trap 'kill $sim 2>/dev/null; rm -f "$out"' EXIT
 for _ in $(seq 50); do
@@ -12,5 +13,15 @@ for _ in $(seq 50); do
   sleep 0.1
 done
 device=$(head -n 1 "$out")
-echo "Simulated meter on $device (COM1)"
-ZX840_COM1="$device" "$build/tools/zx840-cli" acquire --port COM1 --baud 9600 --text
+export ZX840_COM1="$device"
+echo "Simulated meter on $device (COM1)."
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "No display to show the window on. To run the program in a virtual X server:"
+  echo "    xvfb-run -a make run"
+  echo "(xvfb-run is in the Debian package xvfb). Meanwhile, one acquisition without the window:"
+  "$build/tools/zx840-cli" acquire --port COM1 --baud 9600 --text
+  exit 0
+fi
+echo "Press F3 (Comm Pass) to acquire."
+"$build/app/zx840"

@@ -186,6 +186,37 @@ TEST_F(PanelTest, WindowRepaintsDuringAnExchangeAndClosesOnlyAfterIt) {
     EXPECT_EQ(view_->Working().DataValid, 1);
 }
 
+TEST(PanelInitialUpdate, ALoadedMeasurementFillsTheListAtOnce) {
+    TestDocument document;
+    LoadSettings load;
+    load.kind = LoadKind::Dimmer;
+    WorkingRecord stored;
+    const HarmonicTable table;
+    ApplyReply(*EncodeReply(SimulateMeasurement(load)), table, stored);
+    document.Record = stored.Record;
+    document.DataValid = 1;
+    document.ComPort = "COM3";
+    document.BaudRate = 2400;
+    document.Mark.Manufacturer = "Acme";
+
+    CZX840ENView view(document);
+    view.resize(1000, 600);
+    view.OnInitialUpdate();
+    EXPECT_EQ(view.List()->rowCount(), 49);  // also on the very first update
+    EXPECT_EQ(view.Working(), stored);       // angles recomputed from the waveforms
+    EXPECT_EQ(view.PortName(), "COM3");
+    EXPECT_EQ(view.BaudRate(), 2400);
+    EXPECT_EQ(view.Mark().Manufacturer, "Acme");
+    EXPECT_FALSE(static_cast<PlotBox*>(view.Control(kPlotWave))->Picture().empty());
+
+    // A new, empty test empties the panel again.
+    document.NewTest("26-12-08");
+    view.OnInitialUpdate();
+    EXPECT_EQ(view.List()->rowCount(), 0);
+    EXPECT_EQ(view.ControlText(kValueUrms), QString());
+    EXPECT_TRUE(static_cast<PlotBox*>(view.Control(kPlotWave))->Picture().empty());
+}
+
 TEST(PanelLayout, ControlsFollowTheClientAreaAndSmallWindowsScroll) {
     TestDocument document;
     CZX840ENView view(document);
