@@ -30,6 +30,7 @@ test: build build-asan
 
 bench: build
 	$(BUILD)/bench/zx840_bench
+	$(BUILD)/bench/zx840_bench_gui
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -83,6 +83,7 @@ void CMainFrame::BuildMenus() {
             case MenuEntry::Popup: {
                 QMenu* menu = open.empty() ? menuBar()->addMenu(QString::fromLatin1(spec.text))
                                            : open.back()->addMenu(QString::fromLatin1(spec.text));
+                menu->setToolTipsVisible(true);
                 connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
                 connect(menu, &QMenu::hovered, this, [this](QAction* action) {
                     for (const auto& [id, known] : actions_) {
@@ -194,6 +195,9 @@ void CMainFrame::UpdateCommandStates() {
         action->setCheckable(state.checkable);
         if (state.checkable) {
             action->setChecked(state.checked);
+        }
+        if (!state.tooltip.empty()) {
+            action->setToolTip(QString::fromStdString(state.tooltip));
         }
     }
 }

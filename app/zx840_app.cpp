@@ -1,12 +1,15 @@
 #include "app/zx840_app.h"
 
 #include <QCoreApplication>
+#include <QSettings>
 
 #include "app/about_dlg.h"
 #include "app/command_ids.h"
 #include "app/main_frame.h"
+#include "app/port_devices_dlg.h"
 #include "app/zx840_doc.h"
 #include "meter/acquisition.h"
+#include "meter/serial_devices.h"
 #include "view/zx840_view.h"
 
 // Resources linked from a static library must be registered by hand.
@@ -35,8 +38,11 @@ bool CZX840ENApp::InitInstance(const QStringList& arguments) {
     view_ = new CZX840ENView(doc_->State());
     frame_ = std::make_unique<CMainFrame>(router_, view_);
     doc_->SetView(view_);
+    doc_->SetWindow(frame_.get());
     router_.SetTargets({view_, doc_.get(), frame_.get(), this});
+    frame_->UpdateCommandStates();
 
+    LoadPortMap(view_->Ports());
     doc_->OnNewDocument();
     frame_->SetDocumentTitle(doc_->Title());
     view_->OnInitialUpdate();
@@ -46,7 +52,7 @@ bool CZX840ENApp::InitInstance(const QStringList& arguments) {
 }
 
 bool CZX840ENApp::HandlesCommand(int id) const {
-    return id == kCmdAppAbout || id == kCmdAppExit || id == kCmdFileNew;
+    return id == kCmdAppAbout || id == kCmdAppExit || id == kCmdFileNew || id == kCmdPortDevices;
 }
 
 bool CZX840ENApp::OnCommand(int id) {
@@ -57,6 +63,9 @@ bool CZX840ENApp::OnCommand(int id) {
         case kCmdAppExit:
             frame_->close();
             return true;
+        case kCmdPortDevices:
+            OnPortDevices();
+            return true;
         case kCmdFileNew:
             doc_->OnNewDocument();
             frame_->SetDocumentTitle(doc_->Title());
@@ -64,6 +73,37 @@ bool CZX840ENApp::OnCommand(int id) {
             return true;
         default:
             return false;
+    }
+}
+
+void CZX840ENApp::LoadPortMap(PortMap& map) {
+    QSettings settings;
+    for (int number = 1; number <= kPortCount; ++number) {
+        const QString device = settings.value(QStringLiteral("Ports/COM%1").arg(number)).toString();
+        if (!device.isEmpty()) {
+            map.SetMapped(number, device.toStdString());
+        }
+    }
+}
+
+void CZX840ENApp::SavePortMap(const PortMap& map) {
+    QSettings settings;
+    const PortMap defaults;
+    for (int number = 1; number <= kPortCount; ++number) {
+        const QString key = QStringLiteral("Ports/COM%1").arg(number);
+        if (map.Mapped(number) == defaults.Mapped(number)) {
+            settings.remove(key);
+        } else {
+            settings.setValue(key, QString::fromStdString(map.Mapped(number)));
+        }
+    }
+}
+
+void CZX840ENApp::OnPortDevices() {
+    CPortDevicesDlg dialog(view_->Ports(), ListSerialDevices(), frame_.get());
+    if (dialog.exec() == QDialog::Accepted) {
+        view_->Ports() = dialog.Result();
+        SavePortMap(view_->Ports());
     }
 }
 

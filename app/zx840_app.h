@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/command_router.h"
+#include "meter/port_map.h"
 
 namespace zx840 {
 
@@ -29,8 +30,14 @@ class CZX840ENApp : public CommandTarget {
     bool OnCommand(int id) override;
     bool HandlesCommand(int id) const override;
 
+    // The per-user settings area: organisation "Orvalisto", application
+    // "ZX840 DIGITAL POWER METER".
+    static void LoadPortMap(PortMap& map);
+    static void SavePortMap(const PortMap& map);
+
   private:
     void OnAppAbout();
+    void OnPortDevices();
 
     CommandRouter router_;
     // The document outlives the window and the view that refer to it.

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+class QWidget;
+
 #include "app/command_router.h"
 #include "record/test_document.h"
 
@@ -18,8 +20,10 @@ class CZX840ENDoc : public CommandTarget {
     TestDocument& State() { return state_; }
     const TestDocument& State() const { return state_; }
 
-    // The view shown for this document, once it exists.
+    // The view shown for this document, and the window that owns its
+    // dialogs, once they exist.
     void SetView(CZX840ENView* view) { view_ = view; }
+    void SetWindow(QWidget* window) { window_ = window; }
 
     // "Untitled" for a new test, else the file's name.
     const QString& Title() const { return title_; }
@@ -31,9 +35,16 @@ class CZX840ENDoc : public CommandTarget {
     bool OnCommand(int id) override;
     bool HandlesCommand(int id) const override;
 
+    // Product Mark: the Mark dialog; an OK that passes its check takes the
+    // fields into the document and the view. Cancel changes nothing.
+    void OnProductMark();
+    // Number add one, with a warning and a wrap to 1 after the largest.
+    void OnNumberAddOne();
+
   private:
     TestDocument state_;
     CZX840ENView* view_ = nullptr;
+    QWidget* window_ = nullptr;
     QString title_ = QStringLiteral("Untitled");
     QString path_;
 };

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <functional>
 
@@ -42,6 +44,23 @@ inline SeenMessage AnswerMessageBoxes(const std::function<void()>& trigger, int*
         *count = boxes;
     }
     return seen;
+}
+
+// Processes events until `condition` holds or `timeoutMs` pass; whether it
+// came to hold. (QTRY_VERIFY reports to Qt Test, which these tests do not
+// use.)
+template <typename Condition>
+bool WaitUntil(Condition condition, int timeoutMs = 5000) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!condition()) {
+        if (elapsed.elapsed() > timeoutMs) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(1);
+    }
+    return true;
 }
 
 }  // namespace zx840::testing

@@ -73,6 +73,8 @@ TEST_F(ShellTest, MenusShortcutsAndToolbarAreTheProgramsOwn) {
         "    COM&6",
         "    COM&7",
         "    COM&8",
+        "    -",
+        "    Port &Devices...",
         "  Comm Band >",
         "    2400BPS(&2)",
         "    9600BPS(&9)",

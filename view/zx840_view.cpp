@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QResizeEvent>
+#include <QTimerEvent>
 
 #include "analysis/conduction_angles.h"
 #include "app/command_ids.h"
@@ -211,6 +212,10 @@ int CZX840ENView::OnCommPass() {
         ok = 1;
     }
     exchanging_ = false;
+    if (tickDeferred_) {
+        tickDeferred_ = false;
+        timer_.start(1, this);
+    }
     emit exchangeFinished();
     return ok;
 }
@@ -223,19 +228,93 @@ void CZX840ENView::ShowFailure(AcquireFailure failure) {
 }
 
 bool CZX840ENView::HandlesCommand(int id) const {
-    return id == kCmdCommPass;
+    return id == kCmdCommPass || (id >= kCmdCom1 && id <= kCmdCom8) || id == kCmdBaud2400 ||
+           id == kCmdBaud9600 || id == kCmdContinuousStart || id == kCmdContinuousStop;
 }
 
 bool CZX840ENView::OnCommand(int id) {
     if (id == kCmdCommPass) {
         OnCommPass();
+    } else if (id >= kCmdCom1 && id <= kCmdCom8) {
+        SelectPort(id - kCmdCom1 + 1);
+    } else if (id == kCmdBaud2400) {
+        SelectBaudRate(2400);
+    } else if (id == kCmdBaud9600) {
+        SelectBaudRate(9600);
+    } else if (id == kCmdContinuousStart) {
+        StartContinuousTest();
+    } else if (id == kCmdContinuousStop) {
+        StopContinuousTest();
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool CZX840ENView::OnUpdateCommand(int id, CommandState& state) {
+    if (id >= kCmdCom1 && id <= kCmdCom8) {
+        // Plain marks, never disabled; none when the port is none of these.
+        const std::string name = "COM" + std::to_string(id - kCmdCom1 + 1);
+        state.checkable = true;
+        state.checked = portName_ == name;
+        state.tooltip = ports_.Resolve(name);
+        return true;
+    }
+    if (id == kCmdBaud2400 || id == kCmdBaud9600) {
+        state.checkable = true;
+        state.checked = baudRate_ == (id == kCmdBaud2400 ? 2400 : 9600);
+        return true;
+    }
+    if (id == kCmdContinuousStart) {
+        state.enabled = !continuous_;
+        return true;
+    }
+    if (id == kCmdContinuousStop) {
+        state.enabled = continuous_;
         return true;
     }
     return false;
 }
 
-bool CZX840ENView::OnUpdateCommand(int, CommandState&) {
-    return false;
+void CZX840ENView::SelectPort(int number) {
+    portName_ = "COM" + std::to_string(number);
+    document_.ComPort = portName_;
+}
+
+void CZX840ENView::SelectBaudRate(std::int32_t baudRate) {
+    baudRate_ = baudRate;
+    document_.BaudRate = baudRate;
+}
+
+void CZX840ENView::StartContinuousTest() {
+    continuous_ = true;
+    timer_.start(1, this);
+}
+
+// Only clears the flag: the tick already scheduled still runs its
+// acquisition, and after it the timer is not started again.
+void CZX840ENView::StopContinuousTest() {
+    continuous_ = false;
+}
+
+void CZX840ENView::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != timer_.timerId()) {
+        QScrollArea::timerEvent(event);
+        return;
+    }
+    timer_.stop();
+    if (exchanging_) {
+        // Another exchange is running (Comm Pass pressed between two ticks):
+        // this tick comes once it is over.
+        tickDeferred_ = true;
+        return;
+    }
+    if (OnCommPass() == 0) {
+        continuous_ = false;
+    }
+    if (continuous_) {
+        timer_.start(1, this);
+    }
 }
 
 }  // namespace zx840

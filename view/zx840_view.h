@@ -3,6 +3,7 @@
 // acquisition.
 #pragma once
 
+#include <QBasicTimer>
 #include <QScrollArea>
 #include <map>
 #include <string>
@@ -33,6 +34,18 @@ class CZX840ENView : public QScrollArea, public CommandTarget {
 
     // One acquisition: 1 on success, 0 after a failure already reported.
     int OnCommPass();
+
+    // Port and speed: the view's copy, used by the next acquisition, and the
+    // document's value, kept for the settings file.
+    void SelectPort(int number);
+    void SelectBaudRate(std::int32_t baudRate);
+
+    // The continuous test: acquisitions one after the other until Stop or
+    // the first failure.
+    void StartContinuousTest();
+    void StopContinuousTest();
+    bool ContinuousTest() const { return continuous_; }
+    bool TimerRunning() const { return timer_.isActive(); }
 
     void FillHarmonicList();
     void RefreshDisplay();
@@ -66,6 +79,7 @@ class CZX840ENView : public QScrollArea, public CommandTarget {
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -90,6 +104,9 @@ class CZX840ENView : public QScrollArea, public CommandTarget {
     PortMap ports_;
     HarmonicTable table_;
     bool exchanging_ = false;
+    bool continuous_ = false;
+    QBasicTimer timer_;          // paces the continuous test, 1 ms
+    bool tickDeferred_ = false;  // a tick came while another exchange ran
 };
 
 }  // namespace zx840
