@@ -1,0 +1,48 @@
+#include "record/settings_file.h"
+
+#include "record/archive.h"
+
+namespace zx840 {
+
+std::vector<std::uint8_t> SerializeSettings(const Settings& s) {
+    std::vector<std::uint8_t> out;
+    WriteInt32(out, s.Number);
+    WriteArchiveString(out, s.Type);
+    WriteArchiveString(out, s.Temperature);
+    WriteArchiveString(out, s.Humidity);
+    WriteArchiveString(out, s.Operator);
+    WriteArchiveString(out, s.ComPort);
+    WriteInt32(out, s.BaudRate);
+    WriteArchiveString(out, s.Inspector);
+    WriteArchiveString(out, s.Manufacturer);
+    return out;
+}
+
+Settings ParseSettings(std::span<const std::uint8_t> bytes) {
+    ArchiveReader in(bytes);
+    Settings s;
+    // Each field is taken only when read whole; the first failure leaves it
+    // and all after it at their defaults.
+    const auto text = [&in](std::string& field) {
+        std::string value;
+        if (!in.ReadString(value)) {
+            return false;
+        }
+        field = std::move(value);
+        return true;
+    };
+    const auto number = [&in](std::int32_t& field) {
+        std::int32_t value = 0;
+        if (!in.ReadInt32(value)) {
+            return false;
+        }
+        field = value;
+        return true;
+    };
+    (void)(number(s.Number) && text(s.Type) && text(s.Temperature) && text(s.Humidity) &&
+           text(s.Operator) && text(s.ComPort) && number(s.BaudRate) && text(s.Inspector) &&
+           text(s.Manufacturer));
+    return s;
+}
+
+}  // namespace zx840
