@@ -5,7 +5,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build build-asan run test test-asan bench format clean
+.PHONY: all deps build build-asan run test test-fuzz bench format clean
 
 all: build
 
@@ -27,6 +27,11 @@ run: build
 test: build build-asan
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+	$(MAKE) test-fuzz
+
+# The file readers under libFuzzer for a bounded time; fails on any finding.
+test-fuzz: deps
+	FUZZ_SECONDS=$${FUZZ_SECONDS:-60} scripts/fuzz.sh
 
 bench: build
 	$(BUILD)/bench/zx840_bench
@@ -36,4 +41,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz

@@ -1,6 +1,7 @@
 #include "app/zx840_app.h"
 
 #include <QCoreApplication>
+#include <QFileDialog>
 #include <QSettings>
 
 #include "app/about_dlg.h"
@@ -10,6 +11,8 @@
 #include "app/zx840_doc.h"
 #include "meter/acquisition.h"
 #include "meter/serial_devices.h"
+#include "record/settings_file.h"
+#include "record/test_file.h"
 #include "view/zx840_view.h"
 
 // Resources linked from a static library must be registered by hand.
@@ -19,7 +22,8 @@ static void InitProgramResources() {
 
 namespace zx840 {
 
-CZX840ENApp::CZX840ENApp() {
+CZX840ENApp::CZX840ENApp(QString settingsDirectory)
+    : settingsDirectory_(std::move(settingsDirectory)) {
     InitProgramResources();
 }
 
@@ -34,11 +38,16 @@ bool CZX840ENApp::InitInstance(const QStringList& arguments) {
     QCoreApplication::setOrganizationName(QStringLiteral("Orvalisto"));
     QCoreApplication::setApplicationName(QString::fromLatin1(kAppTitle));
 
-    doc_ = std::make_unique<CZX840ENDoc>();
+    if (settingsDirectory_.isEmpty()) {
+        settingsDirectory_ = QCoreApplication::applicationDirPath();
+    }
+    doc_ = std::make_unique<CZX840ENDoc>(settingsDirectory_ + QLatin1Char('/') +
+                                         QString::fromLatin1(kSettingsFileName));
     view_ = new CZX840ENView(doc_->State());
     frame_ = std::make_unique<CMainFrame>(router_, view_);
     doc_->SetView(view_);
     doc_->SetWindow(frame_.get());
+    doc_->SetTitleListener([this](const QString& title) { frame_->SetDocumentTitle(title); });
     router_.SetTargets({view_, doc_.get(), frame_.get(), this});
     frame_->UpdateCommandStates();
 
@@ -52,7 +61,8 @@ bool CZX840ENApp::InitInstance(const QStringList& arguments) {
 }
 
 bool CZX840ENApp::HandlesCommand(int id) const {
-    return id == kCmdAppAbout || id == kCmdAppExit || id == kCmdFileNew || id == kCmdPortDevices;
+    return id == kCmdAppAbout || id == kCmdAppExit || id == kCmdFileNew || id == kCmdFileOpen ||
+           id == kCmdPortDevices;
 }
 
 bool CZX840ENApp::OnCommand(int id) {
@@ -62,6 +72,9 @@ bool CZX840ENApp::OnCommand(int id) {
             return true;
         case kCmdAppExit:
             frame_->close();
+            return true;
+        case kCmdFileOpen:
+            OnFileOpen();
             return true;
         case kCmdPortDevices:
             OnPortDevices();
@@ -105,6 +118,26 @@ void CZX840ENApp::OnPortDevices() {
         view_->Ports() = dialog.Result();
         SavePortMap(view_->Ports());
     }
+}
+
+void CZX840ENApp::OnFileOpen() {
+    QFileDialog dialog(frame_.get(), QStringLiteral("Open"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilter(QString::fromLatin1(kTestFileFilter));
+    dialog.setDefaultSuffix(QString::fromLatin1(kTestFileExtension));
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        OpenDocumentFile(dialog.selectedFiles().constFirst());
+    }
+}
+
+bool CZX840ENApp::OpenDocumentFile(const QString& path) {
+    if (!doc_->OnOpenDocument(path)) {
+        return false;
+    }
+    view_->OnInitialUpdate();
+    return true;
 }
 
 void CZX840ENApp::OnAppAbout() {

@@ -2,6 +2,7 @@
 // routes commands, and handles About and Exit itself.
 #pragma once
 
+#include <QString>
 #include <QStringList>
 #include <memory>
 
@@ -16,8 +17,12 @@ class CZX840ENView;
 
 class CZX840ENApp : public CommandTarget {
   public:
-    CZX840ENApp();
+    // The settings file lies in `settingsDirectory`; by default the folder
+    // of the executable.
+    explicit CZX840ENApp(QString settingsDirectory = {});
     ~CZX840ENApp() override;
+    CZX840ENApp(const CZX840ENApp&) = delete;
+    CZX840ENApp& operator=(const CZX840ENApp&) = delete;
 
     // Start-up; false when the program is to end without a window.
     bool InitInstance(const QStringList& arguments);
@@ -30,6 +35,10 @@ class CZX840ENApp : public CommandTarget {
     bool OnCommand(int id) override;
     bool HandlesCommand(int id) const override;
 
+    // Opens a test file as Open does: the document, the view and the title
+    // take it, or after a failure stay as they were.
+    bool OpenDocumentFile(const QString& path);
+
     // The per-user settings area: organisation "Orvalisto", application
     // "ZX840 DIGITAL POWER METER".
     static void LoadPortMap(PortMap& map);
@@ -37,8 +46,10 @@ class CZX840ENApp : public CommandTarget {
 
   private:
     void OnAppAbout();
+    void OnFileOpen();
     void OnPortDevices();
 
+    QString settingsDirectory_;
     CommandRouter router_;
     // The document outlives the window and the view that refer to it.
     std::unique_ptr<CZX840ENDoc> doc_;

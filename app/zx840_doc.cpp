@@ -1,16 +1,64 @@
 #include "app/zx840_doc.h"
 
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 #include "app/command_ids.h"
 #include "app/mark_dlg.h"
+#include "meter/acquisition.h"
+#include "record/file_io.h"
 #include "record/mark_number.h"
+#include "record/settings_file.h"
+#include "record/test_file.h"
 #include "view/zx840_view.h"
 
 namespace zx840 {
 
-CZX840ENDoc::CZX840ENDoc() {
+CZX840ENDoc::CZX840ENDoc(QString settingsPath) : settingsPath_(std::move(settingsPath)) {
     state_.Mark.Testday = TodayTestday();
+    ReadSettings();
+}
+
+CZX840ENDoc::~CZX840ENDoc() {
+    WriteSettings();
+}
+
+// A missing or unreadable file gives the defaults, silently.
+void CZX840ENDoc::ReadSettings() {
+    std::vector<std::uint8_t> bytes;
+    const Settings settings = ReadWholeFile(settingsPath_.toStdString(), bytes, 1 << 20)
+                                  ? ParseSettings(bytes)
+                                  : Settings{};
+    ProductMark& mark = state_.Mark;
+    mark.Number = settings.Number;
+    mark.Type = settings.Type;
+    mark.Temperature = settings.Temperature;
+    mark.Humidity = settings.Humidity;
+    mark.Operator = settings.Operator;
+    mark.Inspector = settings.Inspector;
+    mark.Manufacturer = settings.Manufacturer;
+    state_.ComPort = settings.ComPort;
+    state_.BaudRate = settings.BaudRate;
+}
+
+void CZX840ENDoc::WriteSettings() {
+    const ProductMark& mark = state_.Mark;
+    Settings settings;
+    settings.Number = mark.Number;
+    settings.Type = mark.Type;
+    settings.Temperature = mark.Temperature;
+    settings.Humidity = mark.Humidity;
+    settings.Operator = mark.Operator;
+    settings.ComPort = state_.ComPort;
+    settings.BaudRate = state_.BaudRate;
+    settings.Inspector = mark.Inspector;
+    settings.Manufacturer = mark.Manufacturer;
+    if (!WriteFileAtomically(settingsPath_.toStdString(), SerializeSettings(settings))) {
+        QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kSettingsCreateCaption),
+                        QString::fromLatin1(kSettingsCreateFailed), QMessageBox::Ok);
+        box.exec();
+    }
 }
 
 void CZX840ENDoc::OnNewDocument() {
@@ -19,12 +67,92 @@ void CZX840ENDoc::OnNewDocument() {
     state_.NewTest(TodayTestday());
 }
 
+void CZX840ENDoc::SetPath(const QString& path) {
+    path_ = QFileInfo(path).absoluteFilePath();
+    title_ = QFileInfo(path).fileName();
+    if (titleListener_) {
+        titleListener_(title_);
+    }
+}
+
+void CZX840ENDoc::ShowError(const QString& text) const {
+    QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kAppTitle), text, QMessageBox::Ok,
+                    window_);
+    box.exec();
+}
+
+bool CZX840ENDoc::OnOpenDocument(const QString& path) {
+    std::vector<std::uint8_t> bytes;
+    if (const FileStatus status = ReadWholeFile(path.toStdString(), bytes); !status) {
+        ShowError(status.sysErrno == EFBIG
+                      ? QString::fromLatin1(kUnexpectedFileFormat)
+                      : QStringLiteral("Cannot open \"%1\":\n%2.")
+                            .arg(path, QString::fromStdString(status.Describe())));
+        return false;
+    }
+    const auto loaded = ParseTest(bytes);
+    if (!loaded) {
+        ShowError(QString::fromLatin1(kUnexpectedFileFormat));
+        return false;
+    }
+    state_.Mark = loaded->Mark;
+    state_.Record = loaded->Record;
+    state_.DataValid = 1;
+    SetPath(path);
+    return true;
+}
+
+bool CZX840ENDoc::OnSaveDocument(const QString& path) {
+    // The test on the panel, with the product information of the view; the
+    // type is the document's own, which Product Mark keeps equal to it.
+    if (view_ != nullptr) {
+        const ProductMark& mark = view_->Mark();
+        state_.Mark.Number = mark.Number;
+        state_.Mark.Temperature = mark.Temperature;
+        state_.Mark.Humidity = mark.Humidity;
+        state_.Mark.Operator = mark.Operator;
+        state_.Mark.Testday = mark.Testday;
+        state_.Mark.Inspector = mark.Inspector;
+        state_.Mark.Manufacturer = mark.Manufacturer;
+        state_.Record = view_->Working().Record;
+    }
+    const FileStatus status =
+        WriteFileAtomically(path.toStdString(), SerializeTest(state_.Mark, state_.Record));
+    if (!status) {
+        ShowError(QStringLiteral("Cannot save the test to \"%1\":\n%2.")
+                      .arg(path, QString::fromStdString(status.Describe())));
+        return false;
+    }
+    SetPath(path);
+    return true;
+}
+
+void CZX840ENDoc::OnFileSaveAs() {
+    QFileDialog dialog(window_, QStringLiteral("Save As"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setNameFilter(QString::fromLatin1(kTestFileFilter));
+    dialog.setDefaultSuffix(QString::fromLatin1(kTestFileExtension));
+    if (!path_.isEmpty()) {
+        dialog.selectFile(path_);
+    } else {
+        dialog.selectFile(QStringLiteral("ZX840.ZX8"));
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    OnSaveDocument(dialog.selectedFiles().constFirst());
+}
+
 bool CZX840ENDoc::HandlesCommand(int id) const {
-    return id == kCmdProductMark || id == kCmdNumberAddOne;
+    return id == kCmdFileSaveAs || id == kCmdProductMark || id == kCmdNumberAddOne;
 }
 
 bool CZX840ENDoc::OnCommand(int id) {
-    if (id == kCmdProductMark) {
+    if (id == kCmdFileSaveAs) {
+        OnFileSaveAs();
+    } else if (id == kCmdProductMark) {
         OnProductMark();
     } else if (id == kCmdNumberAddOne) {
         OnNumberAddOne();

@@ -1,13 +1,15 @@
 // The document: the test that files hold, the product information and the
-// chosen port and speed. One document lives for the whole run.
+// chosen port and speed. One document lives for the whole run; it reads the
+// settings file when it is made and writes it when it goes.
 #pragma once
 
 #include <QString>
-
-class QWidget;
+#include <functional>
 
 #include "app/command_router.h"
 #include "record/test_document.h"
+
+class QWidget;
 
 namespace zx840 {
 
@@ -15,7 +17,11 @@ class CZX840ENView;
 
 class CZX840ENDoc : public CommandTarget {
   public:
-    CZX840ENDoc();
+    // `settingsPath` is the settings file ("ZX840EN.ini" beside the program).
+    explicit CZX840ENDoc(QString settingsPath);
+    ~CZX840ENDoc() override;
+    CZX840ENDoc(const CZX840ENDoc&) = delete;
+    CZX840ENDoc& operator=(const CZX840ENDoc&) = delete;
 
     TestDocument& State() { return state_; }
     const TestDocument& State() const { return state_; }
@@ -24,17 +30,30 @@ class CZX840ENDoc : public CommandTarget {
     // dialogs, once they exist.
     void SetView(CZX840ENView* view) { view_ = view; }
     void SetWindow(QWidget* window) { window_ = window; }
+    // Called whenever the title changes (a file opened or saved).
+    void SetTitleListener(std::function<void(const QString&)> listener) {
+        titleListener_ = std::move(listener);
+    }
 
     // "Untitled" for a new test, else the file's name.
     const QString& Title() const { return title_; }
     const QString& PathName() const { return path_; }
+    const QString& SettingsPath() const { return settingsPath_; }
 
     // The new-document step: an empty record, today's test day, no file.
     void OnNewDocument();
 
+    // Loads a test file into the document, all of it or, after any failure
+    // (which it reports), nothing. The caller then updates the view.
+    bool OnOpenDocument(const QString& path);
+    // Takes the view's test and writes it to `path`; reports a failure,
+    // after which any earlier file at `path` is as it was.
+    bool OnSaveDocument(const QString& path);
+
     bool OnCommand(int id) override;
     bool HandlesCommand(int id) const override;
 
+    void OnFileSaveAs();
     // Product Mark: the Mark dialog; an OK that passes its check takes the
     // fields into the document and the view. Cancel changes nothing.
     void OnProductMark();
@@ -42,11 +61,18 @@ class CZX840ENDoc : public CommandTarget {
     void OnNumberAddOne();
 
   private:
+    void ReadSettings();
+    void WriteSettings();
+    void SetPath(const QString& path);
+    void ShowError(const QString& text) const;
+
     TestDocument state_;
+    QString settingsPath_;
     CZX840ENView* view_ = nullptr;
     QWidget* window_ = nullptr;
     QString title_ = QStringLiteral("Untitled");
     QString path_;
+    std::function<void(const QString&)> titleListener_;
 };
 
 }  // namespace zx840

@@ -121,4 +121,17 @@ std::string WorkingRecordJson(const WorkingRecord& working, bool open) {
     return out;
 }
 
+std::string ProductMarkJson(const ProductMark& mark) {
+    std::string out = "{\"Manufacturer\":" + JsonString(mark.Manufacturer);
+    out += ",\"Type\":" + JsonString(mark.Type);
+    out += ",\"Number\":" + std::to_string(mark.Number);
+    out += ",\"Temperature\":" + JsonString(mark.Temperature);
+    out += ",\"Humidity\":" + JsonString(mark.Humidity);
+    out += ",\"Operator\":" + JsonString(mark.Operator);
+    out += ",\"Inspector\":" + JsonString(mark.Inspector);
+    out += ",\"Testday\":" + JsonString(mark.Testday);
+    out += '}';
+    return out;
+}
+
 }  // namespace zx840

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "record/measurement_record.h"
+#include "record/product_mark.h"
 
 namespace zx840 {
 
@@ -18,5 +19,9 @@ std::string JsonString(const std::string& text);
 // USpec, ISpec, UWave, IWave, StartAngle, PeakAngle, EndAngle, DataValid.
 // Without the closing brace when `open` is true, so a caller can add keys.
 std::string WorkingRecordJson(const WorkingRecord& working, bool open = false);
+
+// {"Manufacturer":…,"Type":…,"Number":…,"Temperature":…,"Humidity":…,
+//  "Operator":…,"Inspector":…,"Testday":…}
+std::string ProductMarkJson(const ProductMark& mark);
 
 }  // namespace zx840

@@ -7,6 +7,7 @@ packages=(
   g++ make cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libx11-dev fonts-dejavu-core
+  clang libclang-rt-14-dev
 )
 
 missing=()

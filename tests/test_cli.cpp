@@ -7,6 +7,7 @@
 
 #include "meter/acquisition.h"
 #include "meter/meter_simulator.h"
+#include "record/product_mark.h"
 #include "tools/cli.h"
 #include "tools/sim_options.h"
 
@@ -57,6 +58,41 @@ TEST(Cli, AcquireThroughTheComNameAndDecodeOfTheSameReplyAgree) {
     EXPECT_EQ(text.status, kCliOk);
     EXPECT_NE(text.out.find("Voltage          230.00 V"), std::string::npos) << text.out;
     std::filesystem::remove(path);
+}
+
+TEST(Cli, SavedAcquisitionShowsAsTheSameRecordWithItsProductInformation) {
+    std::string error;
+    auto sim = MeterSimulator::CreatePty(SimulatorOptions{}, &error);
+    ASSERT_TRUE(sim) << error;
+    sim->Start();
+    const auto path = std::filesystem::temp_directory_path() / "zx840-cli-save.ZX8";
+    const CliRun acquired =
+        RunTool({"acquire", "--port", sim->DevicePath(), "--save", path.string()});
+    ASSERT_EQ(acquired.status, kCliOk) << acquired.err;
+    const CliRun shown = RunTool({"show", path.string()});
+    ASSERT_EQ(shown.status, kCliOk) << shown.err;
+    // The same record, then the product information of a new test.
+    const std::string record = acquired.out.substr(0, acquired.out.size() - 2);  // without "}\n"
+    EXPECT_EQ(shown.out.rfind(record +
+                                  ",\"ProductMark\":{\"Manufacturer\":\"\",\"Type\":\"\","
+                                  "\"Number\":1,\"Temperature\":\"25\",\"Humidity\":\"65\","
+                                  "\"Operator\":\"\",\"Inspector\":\"\",\"Testday\":\"" +
+                                  TodayTestday() + "\"}}\n",
+                              0),
+              0u)
+        << shown.out.substr(shown.out.size() - 200);
+
+    // A damaged file says so and gives no output.
+    std::filesystem::resize_file(path, 2000);
+    const CliRun damaged = RunTool({"show", path.string()});
+    EXPECT_EQ(damaged.status, kCliFileError);
+    EXPECT_EQ(damaged.err, "Unexpected file format.\n");
+    EXPECT_EQ(damaged.out, "");
+    std::filesystem::remove(path);
+    EXPECT_EQ(RunTool({"show", path.string()}).status, kCliFileError);
+    EXPECT_EQ(
+        RunTool({"acquire", "--port", sim->DevicePath(), "--save", "/nonexistent/x.ZX8"}).status,
+        kCliFileError);
 }
 
 TEST(Cli, FailuresGiveTheOperatorMessageAndTheirOwnStatus) {

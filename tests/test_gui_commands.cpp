@@ -3,6 +3,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "app/command_ids.h"
@@ -71,7 +72,8 @@ class CommandsTest : public ::testing::Test {
     }
 
     std::unique_ptr<MeterSimulator> sim_;
-    CZX840ENApp app_;
+    QTemporaryDir settings_;  // the settings file of this run
+    CZX840ENApp app_{settings_.path()};
     CMainFrame* frame_ = nullptr;
     CZX840ENView* view_ = nullptr;
     CZX840ENDoc* doc_ = nullptr;

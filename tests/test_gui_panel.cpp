@@ -3,6 +3,7 @@
 
 #include <QLabel>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "app/main_frame.h"
@@ -68,7 +69,8 @@ class PanelTest : public ::testing::Test {
 
     SimulatorOptions options_;
     std::unique_ptr<MeterSimulator> sim_;
-    CZX840ENApp app_;
+    QTemporaryDir settings_;  // the settings file of this run
+    CZX840ENApp app_{settings_.path()};
     CZX840ENView* view_ = nullptr;
 };
 

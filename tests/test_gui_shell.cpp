@@ -3,6 +3,7 @@
 #include <QMenuBar>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 #include <set>
@@ -37,7 +38,8 @@ class ShellTest : public ::testing::Test {
         ASSERT_TRUE(app_.InitInstance({}));
         frame_ = app_.Frame();
     }
-    CZX840ENApp app_;
+    QTemporaryDir settings_;  // the settings file of this run
+    CZX840ENApp app_{settings_.path()};
     CMainFrame* frame_ = nullptr;
 };
 

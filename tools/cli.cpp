@@ -10,25 +10,30 @@
 #include "analysis/conduction_angles.h"
 #include "meter/acquisition.h"
 #include "meter/port_map.h"
+#include "record/file_io.h"
 #include "record/record_json.h"
+#include "record/test_file.h"
 
 namespace zx840 {
 namespace {
 
 constexpr char kUsage[] =
     "Usage:\n"
-    "  zx840-cli acquire [--port NAME] [--baud 2400|9600] [--text]\n"
+    "  zx840-cli acquire [--port NAME] [--baud 2400|9600] [--text] [--save TEST.ZX8]\n"
     "      One exchange with the meter; prints the working record as JSON, or\n"
-    "      with --text the readings as lines of text.\n"
+    "      with --text the readings as lines of text; --save also writes it as a\n"
+    "      test file.\n"
     "      NAME is COM1 to COM8 (default COM1) or a device path. COMn opens the\n"
     "      device named by the environment variable ZX840_COMn, else /dev/ttyS<n-1>.\n"
     "      The speed defaults to 9600.\n"
+    "  zx840-cli show TEST.ZX8\n"
+    "      Prints a test file as JSON, with its product information.\n"
     "  zx840-cli decode REPLY.bin\n"
     "      Decodes and analyses a meter reply saved to a file; prints the JSON.\n"
     "  zx840-cli --help\n"
     "\n"
     "Exit status: 0 success, 1 usage error, 2 port cannot be opened,\n"
-    "3 request cannot be written, 4 no valid reply, 5 file cannot be read.\n";
+    "3 request cannot be written, 4 no valid reply, 5 a file cannot be read or written.\n";
 
 int Usage(std::ostream& err, const std::string& problem) {
     err << "zx840-cli: " << problem << "\n" << kUsage;
@@ -102,16 +107,19 @@ int Acquire(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     std::string port = "COM1";
     std::int32_t baud = 9600;
     bool text = false;
+    std::string save;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--text") {
             text = true;
             continue;
         }
-        if ((arg == "--port" || arg == "--baud") && i + 1 >= args.size()) {
+        if ((arg == "--port" || arg == "--baud" || arg == "--save") && i + 1 >= args.size()) {
             return Usage(err, arg + " needs a value");
         }
-        if (arg == "--port") {
+        if (arg == "--save") {
+            save = args[++i];
+        } else if (arg == "--port") {
             port = args[++i];
         } else if (arg == "--baud") {
             const std::string& value = args[++i];
@@ -132,11 +140,48 @@ int Acquire(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (!result.ok) {
         return ReportFailure(err, result.exchange, port, device);
     }
+    if (!save.empty()) {
+        ProductMark mark;
+        mark.Testday = TodayTestday();
+        if (const FileStatus status =
+                WriteFileAtomically(save, SerializeTest(mark, working.Record));
+            !status) {
+            err << "zx840-cli: cannot save the test to " << save << ": " << status.Describe()
+                << "\n";
+            return kCliFileError;
+        }
+    }
     if (text) {
         PrintText(out, working);
     } else {
         out << WorkingRecordJson(working) << "\n";
     }
+    return kCliOk;
+}
+
+int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.size() != 2) {
+        return Usage(err, "show takes one test file");
+    }
+    std::vector<std::uint8_t> bytes;
+    if (const FileStatus status = ReadWholeFile(args[1], bytes); !status) {
+        err << (status.sysErrno == EFBIG ? std::string(kUnexpectedFileFormat)
+                                         : "Cannot open " + args[1] + ": " + status.Describe())
+            << "\n";
+        return kCliFileError;
+    }
+    const auto test = ParseTest(bytes);
+    if (!test) {
+        err << kUnexpectedFileFormat << "\n";
+        return kCliFileError;
+    }
+    // As the panel shows an opened test: spectra from the file, angles anew.
+    WorkingRecord working;
+    working.Record = test->Record;
+    working.DataValid = 1;
+    working.Angles = ComputeConductionAngles(working.Record);
+    out << WorkingRecordJson(working, true) << ",\"ProductMark\":" << ProductMarkJson(test->Mark)
+        << "}\n";
     return kCliOk;
 }
 
@@ -181,6 +226,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     if (command == "acquire") {
         return Acquire(args, out, err);
+    }
+    if (command == "show") {
+        return Show(args, out, err);
     }
     if (command == "decode") {
         return Decode(args, out, err);
