@@ -5,7 +5,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build build-asan run test test-fuzz bench format clean
+.PHONY: all deps build build-asan run test test-fuzz test-print bench format clean
 
 all: build
 
@@ -27,7 +27,13 @@ run: build
 test: build build-asan
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+	$(MAKE) test-print
 	$(MAKE) test-fuzz
+
+# Printing through a real CUPS server with a PDF printer (started and
+# stopped by the script).
+test-print: build
+	tests/print/cups_print_test.sh $(BUILD)
 
 # The file readers under libFuzzer for a bounded time; fails on any finding.
 test-fuzz: deps

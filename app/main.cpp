@@ -1,12 +1,126 @@
 #include <QApplication>
+#include <cstdlib>
+#include <string>
 
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QSettings>
+#include <cstdio>
+
+#include "app/command_line.h"
+#include "app/desktop_registration.h"
+#include "app/instance_link.h"
 #include "app/zx840_app.h"
 
+namespace {
+
+// Printing from the command line needs no display: without one, the
+// program draws offscreen instead of failing to start.
+void ChoosePlatform(int argc, char** argv) {
+    for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(variable);
+        if (value != nullptr && *value != '\0') {
+            return;
+        }
+    }
+    for (int i = 1; i < argc; ++i) {
+        const QString argument = QString::fromLocal8Bit(argv[i]);
+        if (!argument.startsWith(QLatin1Char('-')) && !argument.startsWith(QLatin1Char('/'))) {
+            continue;
+        }
+        const QString name = argument.mid(1);
+        const bool exact = name == QLatin1String("p") || name == QLatin1String("pt") ||
+                           name == QLatin1String("dde");
+        const bool anyCase = name.compare(QLatin1String("Unregister"), Qt::CaseInsensitive) == 0 ||
+                             name.compare(QLatin1String("Unregserver"), Qt::CaseInsensitive) == 0;
+        if (exact || anyCase) {
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            return;
+        }
+    }
+}
+
+// The test-file type and the program, made known to the desktop of this
+// user; nothing is rewritten when all is as it should be.
+void RegisterFileType() {
+    QFile appIcon(QStringLiteral(":/res/zx840.png"));
+    QFile documentIcon(QStringLiteral(":/res/zx840-document.png"));
+    appIcon.open(QIODevice::ReadOnly);
+    documentIcon.open(QIODevice::ReadOnly);
+    const auto result = zx840::RegisterDesktopIntegration(
+        zx840::DefaultDesktopPaths(), QCoreApplication::applicationFilePath(), appIcon.readAll(),
+        documentIcon.readAll());
+    if (!result.ok) {
+        std::fprintf(stderr, "zx840: desktop registration: %s\n", qPrintable(result.error));
+    }
+}
+
+// Removes the desktop registration and the per-user settings area, says
+// how that went (unless embedded), and ends.
+int Unregister(bool embedding) {
+    QCoreApplication::setOrganizationName(QStringLiteral("Orvalisto"));
+    QCoreApplication::setApplicationName(QStringLiteral("ZX840 DIGITAL POWER METER"));
+    bool ok = zx840::UnregisterDesktopIntegration(zx840::DefaultDesktopPaths()).ok;
+    {
+        QSettings settings;
+        const QString file = settings.fileName();
+        settings.clear();
+        settings.sync();
+        if (QFile::exists(file) && !QFile::remove(file)) {
+            ok = false;
+        }
+    }
+    if (!embedding) {
+        const QString text =
+            QString::fromLatin1(ok ? zx840::kUnregisterDone : zx840::kUnregisterPartial);
+        std::fprintf(stderr, "zx840: %s\n", qPrintable(text));
+        if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
+            QMessageBox box(ok ? QMessageBox::Information : QMessageBox::Warning,
+                            QStringLiteral("ZX840 DIGITAL POWER METER"), text, QMessageBox::Ok);
+            box.exec();
+        }
+    }
+    return ok ? 0 : 1;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    ChoosePlatform(argc, argv);
     QApplication application(argc, argv);
+    const QStringList arguments = QApplication::arguments().mid(1);
+    const zx840::CommandLine line = zx840::ParseCommandLine(
+        arguments, [](const QString& path) { return QFileInfo::exists(path); });
+    const bool interactive = line.action == zx840::CommandLine::Action::NewTest ||
+                             line.action == zx840::CommandLine::Action::Open;
+
+    if (line.action == zx840::CommandLine::Action::Unregister) {
+        return Unregister(line.embedding);
+    }
+
+    // One start at a time decides who is the running program; a file named
+    // while one runs goes to it.
+    zx840::InstanceLink link;
+    if (interactive) {
+        link.LockStartup();
+        if (line.action == zx840::CommandLine::Action::Open && link.HandToRunning(line.file)) {
+            return 0;
+        }
+    }
+    if (interactive) {
+        RegisterFileType();
+    }
     zx840::CZX840ENApp program;
-    if (!program.InitInstance(QApplication::arguments())) {
-        return 1;
+    if (!program.InitInstance(arguments)) {
+        return program.ExitCode();
+    }
+    if (interactive) {
+        link.Listen();
+        link.UnlockStartup();
+        QObject::connect(&link, &zx840::InstanceLink::openRequested,
+                         [&program](const QString& path) { program.RequestOpen(path); });
     }
     return QApplication::exec();
 }

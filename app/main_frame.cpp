@@ -3,13 +3,17 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QIcon>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUrl>
 #include <vector>
 
 #include "app/command_ids.h"
@@ -28,6 +32,7 @@ constexpr qint64 kIndicatorIntervalMs = 250;  // idle refreshes of the lock indi
 
 CMainFrame::CMainFrame(CommandRouter& router, CZX840ENView* view) : router_(router), view_(view) {
     setCentralWidget(view_);
+    setAcceptDrops(true);
     BuildMenus();
     BuildAccelerators();
     BuildToolbar();
@@ -64,8 +69,8 @@ QAction* CMainFrame::EnsureAction(int id) {
     }
     auto* action = new QAction(this);
     actions_[id] = action;
-    if (const CommandSpec* spec = FindCommand(id); spec != nullptr && spec->tooltip != nullptr) {
-        action->setToolTip(QString::fromLatin1(spec->tooltip));
+    if (const CommandSpec* slot = FindCommand(id); slot != nullptr && slot->tooltip != nullptr) {
+        action->setToolTip(QString::fromLatin1(slot->tooltip));
     }
     connect(action, &QAction::triggered, this, [this, id] { router_.Dispatch(id); });
     return action;
@@ -78,11 +83,11 @@ QAction* CMainFrame::Action(int id) const {
 
 void CMainFrame::BuildMenus() {
     std::vector<QMenu*> open;
-    for (const MenuSpec& spec : MenuBar()) {
-        switch (spec.entry) {
+    for (const MenuSpec& slot : MenuBar()) {
+        switch (slot.entry) {
             case MenuEntry::Popup: {
-                QMenu* menu = open.empty() ? menuBar()->addMenu(QString::fromLatin1(spec.text))
-                                           : open.back()->addMenu(QString::fromLatin1(spec.text));
+                QMenu* menu = open.empty() ? menuBar()->addMenu(QString::fromLatin1(slot.text))
+                                           : open.back()->addMenu(QString::fromLatin1(slot.text));
                 menu->setToolTipsVisible(true);
                 connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
                 connect(menu, &QMenu::hovered, this, [this](QAction* action) {
@@ -107,8 +112,8 @@ void CMainFrame::BuildMenus() {
                 open.back()->addSeparator();
                 break;
             case MenuEntry::Item: {
-                QAction* action = EnsureAction(spec.id);
-                action->setText(QString::fromLatin1(spec.text));
+                QAction* action = EnsureAction(slot.id);
+                action->setText(QString::fromLatin1(slot.text));
                 open.back()->addAction(action);
                 break;
             }
@@ -119,10 +124,10 @@ void CMainFrame::BuildMenus() {
 // Accelerators act on the main window, through the same routing and
 // update handlers as the menus: a disabled command does nothing.
 void CMainFrame::BuildAccelerators() {
-    for (const AcceleratorSpec& spec : Accelerators()) {
-        auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(spec.keys)), this);
+    for (const AcceleratorSpec& slot : Accelerators()) {
+        auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(slot.keys)), this);
         shortcut->setContext(Qt::WindowShortcut);
-        const int id = spec.id;
+        const int id = slot.id;
         connect(shortcut, &QShortcut::activated, this, [this, id] {
             router_.Dispatch(id);
             UpdateCommandStates();
@@ -137,19 +142,19 @@ void CMainFrame::BuildToolbar() {
     toolbar_->setAllowedAreas(Qt::TopToolBarArea);
     toolbar_->setFloatable(true);
     toolbar_->setMovable(true);
-    for (const ToolbarSpec& spec : Toolbar()) {
-        if (spec.id == 0) {
+    for (const ToolbarSpec& slot : Toolbar()) {
+        if (slot.id == 0) {
             toolbar_->addSeparator();
             continue;
         }
-        QAction* action = EnsureAction(spec.id);
-        action->setIcon(QIcon(QStringLiteral(":/res/") + QString::fromLatin1(spec.image)));
+        QAction* action = EnsureAction(slot.id);
+        action->setIcon(QIcon(QStringLiteral(":/res/") + QString::fromLatin1(slot.image)));
         toolbar_->addAction(action);
         QWidget* button = toolbar_->widgetForAction(action);
         button->installEventFilter(this);
         if (auto* tool = qobject_cast<QToolButton*>(button)) {
             // A button's prompt shows only while it is held down.
-            const int id = spec.id;
+            const int id = slot.id;
             connect(tool, &QToolButton::pressed, this, [this, id] { ShowPrompt(id); });
             connect(tool, &QToolButton::released, this, &CMainFrame::ShowReady);
         }
@@ -171,8 +176,8 @@ void CMainFrame::BuildStatusBar() {
 }
 
 void CMainFrame::ShowPrompt(int id) {
-    const CommandSpec* spec = FindCommand(id);
-    message_->setText(spec != nullptr && spec->prompt != nullptr ? QString::fromLatin1(spec->prompt)
+    const CommandSpec* slot = FindCommand(id);
+    message_->setText(slot != nullptr && slot->prompt != nullptr ? QString::fromLatin1(slot->prompt)
                                                                  : QString());
 }
 
@@ -231,8 +236,8 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
                 const QAction* action = button->defaultAction();
                 for (const auto& [id, known] : actions_) {
                     if (known == action) {
-                        const CommandSpec* spec = FindCommand(id);
-                        if (spec == nullptr || spec->tooltip == nullptr) {
+                        const CommandSpec* slot = FindCommand(id);
+                        if (slot == nullptr || slot->tooltip == nullptr) {
                             return true;
                         }
                     }
@@ -243,6 +248,36 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
             break;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+namespace {
+
+QStringList LocalFiles(const QMimeData* data) {
+    QStringList files;
+    if (data != nullptr) {
+        for (const QUrl& url : data->urls()) {
+            if (url.isLocalFile()) {
+                files << url.toLocalFile();
+            }
+        }
+    }
+    return files;
+}
+
+}  // namespace
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    if (dropHandler_ && !LocalFiles(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    const QStringList files = LocalFiles(event->mimeData());
+    if (dropHandler_ && !files.isEmpty()) {
+        event->acceptProposedAction();
+        dropHandler_(files);
+    }
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <functional>
 #include <map>
 
 #include "app/command_router.h"
@@ -28,6 +29,11 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     void UpdateCommandStates();
 
     QAction* Action(int id) const;
+
+    // Files dropped on the window go to `handler`, in the order dropped.
+    void SetDropHandler(std::function<void(const QStringList&)> handler) {
+        dropHandler_ = std::move(handler);
+    }
     QToolBar* ToolBar() const { return toolbar_; }
     QString StatusMessage() const;
     QString IndicatorText(int index) const;  // 0 CAP, 1 NUM, 2 SCRL
@@ -37,6 +43,8 @@ class CMainFrame : public QMainWindow, public CommandTarget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -58,6 +66,7 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     QLabel* indicators_[3] = {};
     bool closePending_ = false;
     QElapsedTimer sinceIndicators_;
+    std::function<void(const QStringList&)> dropHandler_;
 };
 
 }  // namespace zx840

@@ -73,23 +73,23 @@ CMarkDlg::CMarkDlg(const ProductMark& mark, QWidget* parent) : QDialog(parent), 
     QWidget* previous = cancel;
     setTabOrder(ok, cancel);
     for (std::size_t i = 0; i < std::size(kEdits); ++i) {
-        const EditSpec& spec = kEdits[i];
+        const EditSpec& slot = kEdits[i];
         auto* edit = new QLineEdit(this);
-        edit->setObjectName(QString::number(spec.id));
-        edit->setGeometry(DluToPixels(spec.dlu, units));
+        edit->setObjectName(QString::number(slot.id));
+        edit->setGeometry(DluToPixels(slot.dlu, units));
         edit->setText(values[i] != nullptr ? QString::fromStdString(*values[i])
                                            : QString::number(mark.Number));
-        auto* label = new QLabel(QString::fromLatin1(spec.label), this);
-        label->setObjectName(QStringLiteral("label") + QString::number(spec.id));
-        const int right = spec.dlu.x() - kLabelGapDlu;
+        auto* label = new QLabel(QString::fromLatin1(slot.label), this);
+        label->setObjectName(QStringLiteral("label") + QString::number(slot.id));
+        const int right = slot.dlu.x() - kLabelGapDlu;
         const int left = std::max(2, right - kLabelWidthDlu);
-        label->setGeometry(DluToPixels(QRect(left, spec.dlu.y() + 1, right - left, 10), units));
+        label->setGeometry(DluToPixels(QRect(left, slot.dlu.y() + 1, right - left, 10), units));
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        if (spec.id == kIdInspector) {
+        if (slot.id == kIdInspector) {
             edit->hide();
             label->hide();
         }
-        if (spec.id == kIdTestday) {
+        if (slot.id == kIdTestday) {
             edit->setReadOnly(true);
             edit->setFocusPolicy(Qt::ClickFocus);  // not a tab stop
         } else {

@@ -2,10 +2,17 @@
 
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLoggingCategory>
+#include <QMessageBox>
+#include <QPageSetupDialog>
 #include <QSettings>
+#include <cstdio>
 
 #include "app/about_dlg.h"
 #include "app/command_ids.h"
+#include "app/command_line.h"
 #include "app/main_frame.h"
 #include "app/port_devices_dlg.h"
 #include "app/zx840_doc.h"
@@ -13,7 +20,10 @@
 #include "meter/serial_devices.h"
 #include "record/settings_file.h"
 #include "record/test_file.h"
+#include "view/report_printing.h"
 #include "view/zx840_view.h"
+
+Q_LOGGING_CATEGORY(lcFiles, "zx840.files", QtWarningMsg)
 
 // Resources linked from a static library must be registered by hand.
 static void InitProgramResources() {
@@ -28,41 +38,94 @@ CZX840ENApp::CZX840ENApp(QString settingsDirectory)
 }
 
 CZX840ENApp::~CZX840ENApp() {
+    if (view_ != nullptr && view_->PreviewPages() != 0) {
+        QSettings().setValue(QStringLiteral("Settings/PreviewPages"), view_->PreviewPages());
+    }
     // The window (and with it the view) goes before the document.
     frame_.reset();
     doc_.reset();
 }
 
 bool CZX840ENApp::InitInstance(const QStringList& arguments) {
-    (void)arguments;
     QCoreApplication::setOrganizationName(QStringLiteral("Orvalisto"));
     QCoreApplication::setApplicationName(QString::fromLatin1(kAppTitle));
+    const CommandLine line =
+        ParseCommandLine(arguments, [](const QString& path) { return QFileInfo::exists(path); });
+    if (line.action == CommandLine::Action::Dde) {
+        exitCode_ = 0;  // no document, no window
+        return false;
+    }
+    const bool printing =
+        line.action == CommandLine::Action::Print || line.action == CommandLine::Action::PrintTo;
+    // Printing without a display (a script, a print server) reports on
+    // standard error only: nobody could close a message box.
+    const bool quiet = printing && QGuiApplication::platformName() == QLatin1String("offscreen");
 
     if (settingsDirectory_.isEmpty()) {
         settingsDirectory_ = QCoreApplication::applicationDirPath();
     }
     doc_ = std::make_unique<CZX840ENDoc>(settingsDirectory_ + QLatin1Char('/') +
                                          QString::fromLatin1(kSettingsFileName));
+    doc_->SetQuiet(quiet);
     view_ = new CZX840ENView(doc_->State());
     frame_ = std::make_unique<CMainFrame>(router_, view_);
     doc_->SetView(view_);
     doc_->SetWindow(frame_.get());
     doc_->SetTitleListener([this](const QString& title) { frame_->SetDocumentTitle(title); });
     router_.SetTargets({view_, doc_.get(), frame_.get(), this});
+    QObject::connect(view_, &CZX840ENView::exchangeFinished, frame_.get(), [this] {
+        while (!pendingOpens_.isEmpty()) {
+            OpenDocumentFile(pendingOpens_.takeFirst());
+        }
+    });
+    frame_->SetDropHandler([this](const QStringList& paths) {
+        for (const QString& path : paths) {
+            RequestOpen(path);
+        }
+    });
     frame_->UpdateCommandStates();
-
     LoadPortMap(view_->Ports());
+    view_->SetPreviewPages(QSettings().value(QStringLiteral("Settings/PreviewPages"), 1).toInt());
+
     doc_->OnNewDocument();
     frame_->SetDocumentTitle(doc_->Title());
     view_->OnInitialUpdate();
+    if (!line.file.isEmpty() && !OpenDocumentFile(line.file)) {
+        exitCode_ = 1;
+        return false;
+    }
+    if (printing) {
+        exitCode_ = 0;
+        if (!view_->PrintDirect(line.printer)) {
+            const QString text = QString::fromLatin1(kCouldNotStartPrintJob);
+            std::fprintf(stderr, "zx840: %s\n", qPrintable(text));
+            if (!quiet) {
+                QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle), text,
+                                QMessageBox::Ok);
+                box.exec();
+            }
+            exitCode_ = 2;
+        }
+        return false;
+    }
     frame_->resize(frame_->sizeHint().expandedTo(QSize(1000, 700)));
-    frame_->show();
+    switch (line.show) {
+        case CommandLine::Show::Minimized:
+            frame_->showMinimized();
+            break;
+        case CommandLine::Show::Maximized:
+            frame_->showMaximized();
+            break;
+        case CommandLine::Show::Normal:
+            frame_->show();
+            break;
+    }
     return true;
 }
 
 bool CZX840ENApp::HandlesCommand(int id) const {
     return id == kCmdAppAbout || id == kCmdAppExit || id == kCmdFileNew || id == kCmdFileOpen ||
-           id == kCmdPortDevices;
+           id == kCmdFilePrintSetup || id == kCmdPortDevices;
 }
 
 bool CZX840ENApp::OnCommand(int id) {
@@ -76,6 +139,11 @@ bool CZX840ENApp::OnCommand(int id) {
         case kCmdFileOpen:
             OnFileOpen();
             return true;
+        case kCmdFilePrintSetup: {
+            QPageSetupDialog setup(&view_->Printer(), frame_.get());
+            setup.exec();
+            return true;
+        }
         case kCmdPortDevices:
             OnPortDevices();
             return true;
@@ -137,7 +205,18 @@ bool CZX840ENApp::OpenDocumentFile(const QString& path) {
         return false;
     }
     view_->OnInitialUpdate();
+    qCInfo(lcFiles) << "opened" << path;
     return true;
+}
+
+void CZX840ENApp::RequestOpen(const QString& path) {
+    pendingOpens_.append(path);
+    if (view_->ExchangeInProgress()) {
+        return;  // taken up when the exchange is over
+    }
+    while (!pendingOpens_.isEmpty()) {
+        OpenDocumentFile(pendingOpens_.takeFirst());
+    }
 }
 
 void CZX840ENApp::OnAppAbout() {

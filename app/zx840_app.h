@@ -24,8 +24,10 @@ class CZX840ENApp : public CommandTarget {
     CZX840ENApp(const CZX840ENApp&) = delete;
     CZX840ENApp& operator=(const CZX840ENApp&) = delete;
 
-    // Start-up; false when the program is to end without a window.
+    // Start-up with the command line (without the program name); false when
+    // the program is to end now, with ExitCode() as its status.
     bool InitInstance(const QStringList& arguments);
+    int ExitCode() const { return exitCode_; }
 
     CMainFrame* Frame() const { return frame_.get(); }
     CZX840ENDoc* Document() const { return doc_.get(); }
@@ -38,6 +40,9 @@ class CZX840ENApp : public CommandTarget {
     // Opens a test file as Open does: the document, the view and the title
     // take it, or after a failure stay as they were.
     bool OpenDocumentFile(const QString& path);
+    // An open request from outside (another start, a dropped file): carried
+    // out at once, or after the exchange in progress, in the order received.
+    void RequestOpen(const QString& path);
 
     // The per-user settings area: organisation "Orvalisto", application
     // "ZX840 DIGITAL POWER METER".
@@ -50,6 +55,8 @@ class CZX840ENApp : public CommandTarget {
     void OnPortDevices();
 
     QString settingsDirectory_;
+    int exitCode_ = 0;
+    QStringList pendingOpens_;  // requests that came during an exchange
     CommandRouter router_;
     // The document outlives the window and the view that refer to it.
     std::unique_ptr<CZX840ENDoc> doc_;

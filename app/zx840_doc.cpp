@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <cstdio>
 
 #include "app/command_ids.h"
 #include "app/mark_dlg.h"
@@ -55,6 +56,10 @@ void CZX840ENDoc::WriteSettings() {
     settings.Inspector = mark.Inspector;
     settings.Manufacturer = mark.Manufacturer;
     if (!WriteFileAtomically(settingsPath_.toStdString(), SerializeSettings(settings))) {
+        std::fprintf(stderr, "zx840: %s\n", kSettingsCreateFailed);
+        if (quiet_) {
+            return;
+        }
         QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kSettingsCreateCaption),
                         QString::fromLatin1(kSettingsCreateFailed), QMessageBox::Ok);
         box.exec();
@@ -76,6 +81,10 @@ void CZX840ENDoc::SetPath(const QString& path) {
 }
 
 void CZX840ENDoc::ShowError(const QString& text) const {
+    std::fprintf(stderr, "zx840: %s\n", qPrintable(text));
+    if (quiet_) {
+        return;
+    }
     QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kAppTitle), text, QMessageBox::Ok,
                     window_);
     box.exec();

@@ -30,6 +30,8 @@ class CZX840ENDoc : public CommandTarget {
     // dialogs, once they exist.
     void SetView(CZX840ENView* view) { view_ = view; }
     void SetWindow(QWidget* window) { window_ = window; }
+    // Quiet: failures go to standard error only, never to a message box.
+    void SetQuiet(bool quiet) { quiet_ = quiet; }
     // Called whenever the title changes (a file opened or saved).
     void SetTitleListener(std::function<void(const QString&)> listener) {
         titleListener_ = std::move(listener);
@@ -70,6 +72,7 @@ class CZX840ENDoc : public CommandTarget {
     QString settingsPath_;
     CZX840ENView* view_ = nullptr;
     QWidget* window_ = nullptr;
+    bool quiet_ = false;
     QString title_ = QStringLiteral("Untitled");
     QString path_;
     std::function<void(const QString&)> titleListener_;

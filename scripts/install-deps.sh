@@ -8,6 +8,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libx11-dev fonts-dejavu-core
   clang libclang-rt-14-dev
+  cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils fonts-liberation
+  desktop-file-utils shared-mime-info
+  locales
 )
 
 missing=()
@@ -16,7 +19,26 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+# The CSV tests run under a locale whose decimal mark is a comma: generate
+# de_DE.UTF-8 when the system lacks it (locale-gen comes with "locales").
+generate_test_locale() {
+  if locale -a 2>/dev/null | grep -qiE '^de_DE\.utf-?8$'; then
+    return 0
+  fi
+  local sudo=""
+  if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+  fi
+  echo "Generating the locale de_DE.UTF-8"
+  if grep -qE '^# *de_DE\.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+    $sudo sed -i -E 's/^# *(de_DE\.UTF-8 UTF-8)/\1/' /etc/locale.gen
+  elif ! grep -qE '^de_DE\.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
+    echo 'de_DE.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+  fi
+  $sudo locale-gen --keep-existing
+}
+
+[ ${#missing[@]} -eq 0 ] && { generate_test_locale; exit 0; }
 
 echo "Installing: ${missing[*]}"
 sudo=""
@@ -26,3 +48,4 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+generate_test_locale

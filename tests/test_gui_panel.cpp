@@ -53,8 +53,8 @@ class PanelTest : public ::testing::Test {
 
     QStringList PanelTexts() const {
         QStringList texts;
-        for (const ControlSpec& spec : PanelControls()) {
-            texts << view_->ControlText(spec.id);
+        for (const ControlSpec& slot : PanelControls()) {
+            texts << view_->ControlText(slot.id);
         }
         HarmonicList* list = view_->List();
         for (int row = 0; row < list->rowCount(); ++row) {
@@ -83,9 +83,9 @@ TEST_F(PanelTest, NewTestShowsNothing) {
     EXPECT_EQ(view_->ControlText(kTitleWave), QStringLiteral("Voltage & Current WaveForm"));
     EXPECT_EQ(view_->List()->horizontalHeaderItem(0)->text(), QStringLiteral("    ORD."));
     // The harmonic list is the only control that takes the focus.
-    for (const ControlSpec& spec : PanelControls()) {
-        EXPECT_EQ(view_->Control(spec.id)->focusPolicy() != Qt::NoFocus, spec.id == kHarmonicList)
-            << spec.id;
+    for (const ControlSpec& slot : PanelControls()) {
+        EXPECT_EQ(view_->Control(slot.id)->focusPolicy() != Qt::NoFocus, slot.id == kHarmonicList)
+            << slot.id;
     }
 }
 

@@ -146,9 +146,9 @@ TEST_F(ShellTest, CommandStatesFollowTheHandlers) {
     EXPECT_TRUE(frame_->Action(kCmdAppAbout)->isEnabled());  // the application
     EXPECT_TRUE(frame_->Action(kCmdAppExit)->isEnabled());
     // Every action shows what the routing says about its command.
-    for (const CommandSpec& spec : Commands()) {
-        if (QAction* action = frame_->Action(spec.id)) {
-            EXPECT_EQ(action->isEnabled(), app_.Router().State(spec.id).enabled) << spec.id;
+    for (const CommandSpec& slot : Commands()) {
+        if (QAction* action = frame_->Action(slot.id)) {
+            EXPECT_EQ(action->isEnabled(), app_.Router().State(slot.id).enabled) << slot.id;
         }
     }
 }

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <iostream>
 #include <string>
 #include <vector>
@@ -6,5 +8,7 @@
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    return zx840::RunCli(args, std::cout, std::cerr);
+    zx840::CliContext context;
+    context.errIsTerminal = isatty(STDERR_FILENO) == 1;
+    return zx840::RunCli(args, std::cout, std::cerr, context);
 }

@@ -1,5 +1,7 @@
 #include "view/painter_replay.h"
 
+#include <algorithm>
+
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPen>
@@ -11,11 +13,11 @@ QColor ToColor(const Rgb& rgb) {
     return QColor(rgb.r, rgb.g, rgb.b);
 }
 
-QPen ToPen(const SelectPen& spec) {
-    QPen pen(ToColor(spec.color));
-    pen.setWidth(spec.width);
-    pen.setStyle(spec.style == PenStyle::Dash ? Qt::DashLine : Qt::SolidLine);
-    if (spec.width > 1) {
+QPen ToPen(const SelectPen& slot) {
+    QPen pen(ToColor(slot.color));
+    pen.setWidth(slot.width);
+    pen.setStyle(slot.style == PenStyle::Dash ? Qt::DashLine : Qt::SolidLine);
+    if (slot.width > 1) {
         pen.setCapStyle(Qt::RoundCap);
         pen.setJoinStyle(Qt::RoundJoin);
     } else {
@@ -24,22 +26,22 @@ QPen ToPen(const SelectPen& spec) {
     return pen;
 }
 
-QFont ToFont(const SelectFont& spec, const QFont& base) {
+QFont ToFont(const SelectFont& slot, const QFont& base) {
     QFont font(base);
-    font.setFamily(QString::fromStdString(spec.family));
-    font.setWeight(spec.weight >= 700 ? QFont::Bold : QFont::Normal);
-    if (spec.height > 0) {
-        if (spec.cellHeight) {
+    font.setFamily(QString::fromStdString(slot.family));
+    font.setWeight(static_cast<QFont::Weight>(std::clamp(slot.weight, 100, 900)));
+    if (slot.height > 0) {
+        if (slot.cellHeight) {
             // A cell height includes the internal leading: scale the em so
             // that ascent plus descent come out at the height asked for.
-            font.setPixelSize(spec.height);
+            font.setPixelSize(slot.height);
             const QFontMetrics metrics(font);
             const int cell = metrics.ascent() + metrics.descent();
             if (cell > 0) {
-                font.setPixelSize(std::max(1, spec.height * spec.height / cell));
+                font.setPixelSize(std::max(1, slot.height * slot.height / cell));
             }
         } else {
-            font.setPixelSize(spec.height);
+            font.setPixelSize(slot.height);
         }
     }
     return font;

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "view/panel_text.h"
+#include "view/trace_scale.h"
 
 namespace zx840 {
 
@@ -34,21 +35,6 @@ int ToCoord(double v) {
 
 constexpr int kWavePoints = 2 * kSamplesPerPeriod;  // two periods across the width
 constexpr double kPerPoint = 0.001953125;           // 1 / 512
-constexpr float kMinVoltageScale = 0.011f;
-constexpr float kMinCurrentScale = 0.00011f;
-constexpr float kVoltageScaleFallback = 500.0f;
-constexpr float kCurrentScaleFallback = 2.0f;
-
-// The largest absolute sample as a float. Taken in 64 bits: |INT32_MIN| does
-// not fit in 32.
-float LargestMagnitude(const std::array<std::int32_t, kSamplesPerPeriod>& wave) {
-    std::int64_t m = 0;
-    for (std::int32_t v : wave) {
-        const std::int64_t wide = v;
-        m = std::max(m, wide < 0 ? -wide : wide);
-    }
-    return static_cast<float>(m);
-}
 
 // One trace: the samples drawn twice, point n at x(n) and the height given
 // by `swing` (pixels for a sample equal to the scale) around the zero line.
@@ -82,14 +68,8 @@ DrawList WaveformPlot(const MeasurementRecord& record, int width, int height) {
 
     // Each trace is scaled to its own largest sample; an all-zero channel
     // gets a nominal scale and lies flat on the zero line.
-    float mu = LargestMagnitude(record.UWave);
-    if (mu < kMinVoltageScale) {
-        mu = kVoltageScaleFallback;
-    }
-    float mi = LargestMagnitude(record.IWave);
-    if (mi < kMinCurrentScale) {
-        mi = kCurrentScaleFallback;
-    }
+    const float mu = VoltageTraceScale(record);
+    const float mi = CurrentTraceScale(record);
     const double zeroY = 2.0 * q + 5.0;
 
     // The voltage swings to the second and fourth grid lines, the current

@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPrinter>
 #include <QResizeEvent>
 #include <QTimerEvent>
 
@@ -15,6 +16,7 @@
 #include "view/panel_text.h"
 #include "view/plot_box.h"
 #include "view/plots.h"
+#include "view/report_printing.h"
 #include "view/responsive_wait.h"
 
 namespace zx840 {
@@ -46,14 +48,14 @@ CZX840ENView::CZX840ENView(TestDocument& document, QWidget* parent)
 CZX840ENView::~CZX840ENView() = default;
 
 void CZX840ENView::BuildControls() {
-    for (const ControlSpec& spec : PanelControls()) {
+    for (const ControlSpec& slot : PanelControls()) {
         QWidget* control = nullptr;
-        switch (spec.kind) {
+        switch (slot.kind) {
             case ControlKind::Label:
             case ControlKind::PlotTitle: {
-                auto* label = new QLabel(ShownText(spec.text), panel_);
+                auto* label = new QLabel(ShownText(slot.text), panel_);
                 label->setTextFormat(Qt::PlainText);
-                label->setAlignment(spec.kind == ControlKind::Label
+                label->setAlignment(slot.kind == ControlKind::Label
                                         ? Qt::AlignHCenter | Qt::AlignTop
                                         : Qt::AlignLeft | Qt::AlignTop);
                 control = label;
@@ -64,7 +66,7 @@ void CZX840ENView::BuildControls() {
                 value->setTextFormat(Qt::PlainText);
                 value->setAlignment(Qt::AlignCenter);
                 value->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
-                if (IsRedValue(spec.id)) {
+                if (IsRedValue(slot.id)) {
                     QPalette palette = value->palette();
                     palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
                     value->setPalette(palette);
@@ -74,9 +76,9 @@ void CZX840ENView::BuildControls() {
             }
             case ControlKind::PlotBox: {
                 auto* box = new PlotBox(panel_);
-                if (spec.id == kPlotWave) {
+                if (slot.id == kPlotWave) {
                     waveBox_ = box;
-                } else if (spec.id == kPlotUSpec) {
+                } else if (slot.id == kPlotUSpec) {
                     uSpecBox_ = box;
                 } else {
                     iSpecBox_ = box;
@@ -89,11 +91,11 @@ void CZX840ENView::BuildControls() {
                 control = list_;
                 break;
         }
-        if (spec.kind != ControlKind::List) {
+        if (slot.kind != ControlKind::List) {
             control->setFocusPolicy(Qt::NoFocus);
         }
-        control->setObjectName(QString::number(spec.id));
-        controls_[spec.id] = control;
+        control->setObjectName(QString::number(slot.id));
+        controls_[slot.id] = control;
     }
 }
 
@@ -145,9 +147,9 @@ void CZX840ENView::OnInitialUpdate() {
     if (working_.DataValid == 1) {
         RefreshDisplay();
     } else {
-        for (const ControlSpec& spec : PanelControls()) {
-            if (spec.kind == ControlKind::Value) {
-                static_cast<QLabel*>(Control(spec.id))->clear();
+        for (const ControlSpec& slot : PanelControls()) {
+            if (slot.kind == ControlKind::Value) {
+                static_cast<QLabel*>(Control(slot.id))->clear();
             }
         }
         waveBox_->Clear();
@@ -227,14 +229,50 @@ void CZX840ENView::ShowFailure(AcquireFailure failure) {
     box.exec();
 }
 
+QPrinter& CZX840ENView::Printer() {
+    if (!printer_) {
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    }
+    return *printer_;
+}
+
+void CZX840ENView::OnFilePrint() {
+    if (PrintWithDialog(Printer(), {working_.Record, working_.Angles, mark_}, window()) ==
+        PrintResult::Failed) {
+        QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle),
+                        QString::fromLatin1(kCouldNotStartPrintJob), QMessageBox::Ok, window());
+        box.exec();
+    }
+}
+
+void CZX840ENView::OnFilePrintPreview() {
+    PreviewReport(Printer(), {working_.Record, working_.Angles, mark_}, window(), previewPages_);
+}
+
+bool CZX840ENView::PrintDirect(const QString& printerName) {
+    return zx840::PrintDirect(Printer(), printerName, {working_.Record, working_.Angles, mark_}) ==
+           PrintResult::Printed;
+}
+
 bool CZX840ENView::HandlesCommand(int id) const {
-    return id == kCmdCommPass || (id >= kCmdCom1 && id <= kCmdCom8) || id == kCmdBaud2400 ||
+    return id == kCmdFilePrint || id == kCmdFilePrintDirect || id == kCmdFilePrintPreview ||
+           id == kCmdCommPass || (id >= kCmdCom1 && id <= kCmdCom8) || id == kCmdBaud2400 ||
            id == kCmdBaud9600 || id == kCmdContinuousStart || id == kCmdContinuousStop;
 }
 
 bool CZX840ENView::OnCommand(int id) {
     if (id == kCmdCommPass) {
         OnCommPass();
+    } else if (id == kCmdFilePrint) {
+        OnFilePrint();
+    } else if (id == kCmdFilePrintPreview) {
+        OnFilePrintPreview();
+    } else if (id == kCmdFilePrintDirect) {
+        if (!PrintDirect()) {
+            QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle),
+                            QString::fromLatin1(kCouldNotStartPrintJob), QMessageBox::Ok, window());
+            box.exec();
+        }
     } else if (id >= kCmdCom1 && id <= kCmdCom8) {
         SelectPort(id - kCmdCom1 + 1);
     } else if (id == kCmdBaud2400) {

@@ -6,6 +6,7 @@
 #include <QBasicTimer>
 #include <QScrollArea>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "analysis/harmonics.h"
@@ -15,6 +16,7 @@
 #include "record/test_document.h"
 
 class QLabel;
+class QPrinter;
 
 namespace zx840 {
 
@@ -42,6 +44,17 @@ class CZX840ENView : public QScrollArea, public CommandTarget {
 
     // The continuous test: acquisitions one after the other until Stop or
     // the first failure.
+    // Printing the report of what the panel shows. A job that cannot start
+    // says "Could not start print job.".
+    void OnFilePrint();
+    void OnFilePrintPreview();
+    // Straight to the default printer, or the one named; no dialog, no
+    // message: the caller reports a failure.
+    bool PrintDirect(const QString& printerName = {});
+    QPrinter& Printer();
+    int PreviewPages() const { return previewPages_; }
+    void SetPreviewPages(int pages) { previewPages_ = pages == 2 ? 2 : 1; }
+
     void StartContinuousTest();
     void StopContinuousTest();
     bool ContinuousTest() const { return continuous_; }
@@ -105,8 +118,10 @@ class CZX840ENView : public QScrollArea, public CommandTarget {
     HarmonicTable table_;
     bool exchanging_ = false;
     bool continuous_ = false;
-    QBasicTimer timer_;          // paces the continuous test, 1 ms
-    bool tickDeferred_ = false;  // a tick came while another exchange ran
+    QBasicTimer timer_;                  // paces the continuous test, 1 ms
+    bool tickDeferred_ = false;          // a tick came while another exchange ran
+    std::unique_ptr<QPrinter> printer_;  // keeps the printer set-up between jobs
+    int previewPages_ = 1;
 };
 
 }  // namespace zx840

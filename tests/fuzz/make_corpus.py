@@ -36,13 +36,13 @@ def int32(v):
     return struct.pack("<i", v)
 
 
-def test_file(strings, number=1, readings=(0.0,) * 9, spec=None, wave=None):
+def test_file(strings, number=1, readings=(0.0,) * 9, spectra=None, wave=None):
     """strings: the seven encoded strings, in file order."""
     out = text(b"ZX840EN") + int32(number) + b"".join(strings)
     out += struct.pack("<9f", *readings)
-    spec = spec or [(0.0, 0.0)] * 50
+    spectra = spectra or [(0.0, 0.0)] * 50
     wave = wave or [(0, 0)] * 256
-    out += b"".join(struct.pack("<ff", u, i) for u, i in spec)
+    out += b"".join(struct.pack("<ff", u, i) for u, i in spectra)
     out += b"".join(struct.pack("<ii", u, i) for u, i in wave)
     return out
 
@@ -74,9 +74,9 @@ def main():
     forms[3] = b"\xff" + struct.pack("<H", 2) + b"op"
     forms[5] = b"\xff\xfe\xff" + struct.pack("<H", 1) + b"x\x00"
     readings = (230.1, 0.52, 0.98, 117.3, 1.41, 1.43, 50.0, 12.5, 40.25)
-    spec = [(1000.0 / (k + 1), 500.0 / (k + 1)) for k in range(50)]
+    spectra = [(1000.0 / (k + 1), 500.0 / (k + 1)) for k in range(50)]
     wave = [(int(1000 * ((n % 64) - 32)), -int(20 * n)) for n in range(256)]
-    forms_file = test_file(forms, number=-7, readings=readings, spec=spec, wave=wave)
+    forms_file = test_file(forms, number=-7, readings=readings, spectra=spectra, wave=wave)
 
     # Type announces 0xFFFFFFFF bytes; the rest of a valid file follows.
     impossible = text(b"ZX840EN") + int32(1) + b"\xff\xff\xff" + struct.pack("<I", 0xFFFFFFFF)

@@ -1,0 +1,271 @@
+#include "app/desktop_registration.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeDatabase>
+#include <QProcess>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QStringList>
+
+namespace zx840 {
+namespace {
+
+// How long a database refresh may take before it is given up.
+constexpr int kRefreshTimeoutMs = 30000;
+
+// Characters that make an Exec argument need quotes, per the desktop-entry rules.
+constexpr char kExecReserved[] = " \t\n\"'\\><~|&;$*?#()`";
+
+// The registered files, relative to the data home.
+constexpr char kMimePackage[] = "mime/packages/zx840.xml";
+constexpr char kDocumentIcon[] = "icons/hicolor/48x48/mimetypes/application-x-zx840-document.png";
+constexpr char kAppIcon[] = "icons/hicolor/48x48/apps/zx840.png";
+constexpr char kDesktopEntry[] = "applications/zx840.desktop";
+
+// The database each refresh command writes, relative to the data home.
+constexpr char kMimeDir[] = "mime";
+constexpr char kMimeCache[] = "mime/mime.cache";
+constexpr char kApplicationsDir[] = "applications";
+constexpr char kDesktopCache[] = "applications/mimeinfo.cache";
+
+QString PathIn(const DesktopPaths& paths, const char* relative) {
+    return QDir(paths.dataHome).filePath(QString::fromLatin1(relative));
+}
+
+void AddError(RegistrationResult& result, const QString& message) {
+    result.ok = false;
+    if (!result.error.isEmpty()) {
+        result.error += QLatin1Char('\n');
+    }
+    result.error += message;
+}
+
+// True when no MIME type but ours (or none at all) claims the test-file
+// extension, in either case of the letters. Only types with a matching glob
+// are listed, so application/octet-stream never shows up here.
+bool ExtensionIsFree() {
+    const QMimeDatabase database;
+    for (const char* name : {"x.ZX8", "x.zx8"}) {
+        for (const QMimeType& type : database.mimeTypesForFileName(QString::fromLatin1(name))) {
+            if (type.name() != QLatin1String(kDocumentMimeType)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+QByteArray MimePackage(bool claimGlobs) {
+    QByteArray xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+        "  <mime-type type=\"";
+    xml += kDocumentMimeType;
+    xml += "\">\n    <comment>ZX840 Document</comment>\n";
+    if (claimGlobs) {
+        xml += "    <glob pattern=\"*.ZX8\"/>\n    <glob pattern=\"*.zx8\"/>\n";
+    }
+    xml += "  </mime-type>\n</mime-info>\n";
+    return xml;
+}
+
+QByteArray DesktopEntry(const QString& executable) {
+    const QString program = DesktopExecArgument(executable);
+    QString entry = QStringLiteral(
+        "[Desktop Entry]\n"
+        "Type=Application\n"
+        "Version=1.4\n"
+        "Name=ZX840 DIGITAL POWER METER\n"
+        "Comment=Measure, view and print with the ZX840 digital power meter\n");
+    entry += QStringLiteral("Exec=%1 %f\n").arg(program);
+    entry += QStringLiteral(
+                 "Icon=zx840\n"
+                 "Terminal=false\n"
+                 "Categories=Science;Electronics;\n"
+                 "MimeType=%1;\n"
+                 "Actions=Print;\n"
+                 "X-ZX840-TypeId=%2\n"
+                 "\n"
+                 "[Desktop Action Print]\n"
+                 "Name=Print\n")
+                 .arg(QLatin1String(kDocumentMimeType), QLatin1String(kDocumentTypeId));
+    entry += QStringLiteral("Exec=%1 -p %f\n").arg(program);
+    return entry.toUtf8();
+}
+
+// Writes `contents` to `path` unless the file already holds exactly that;
+// the new file replaces the old one in a single rename. Returns whether it
+// wrote.
+bool WriteIfDifferent(const QString& path, const QByteArray& contents, RegistrationResult& result) {
+    QFile existing(path);
+    if (existing.open(QIODevice::ReadOnly)) {
+        if (existing.size() == contents.size() && existing.readAll() == contents) {
+            return false;
+        }
+        existing.close();
+    }
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+        AddError(result, QStringLiteral("Cannot create the folder of %1").arg(path));
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size() ||
+        !file.commit()) {
+        AddError(result, QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+        return false;
+    }
+    result.changed = true;
+    return true;
+}
+
+// True when `source` exists and the database built from it is missing or
+// older, for instance because an earlier refresh failed.
+bool DatabaseIsStale(const QString& source, const QString& database) {
+    const QFileInfo sourceInfo(source);
+    const QFileInfo databaseInfo(database);
+    return sourceInfo.exists() &&
+           (!databaseInfo.exists() || databaseInfo.lastModified() < sourceInfo.lastModified());
+}
+
+// Runs a database refresh command on `directory`; a command that is not
+// installed is skipped, since then nothing reads its database either.
+void Refresh(const char* command, const QString& directory, RegistrationResult& result) {
+    const QString program = QStandardPaths::findExecutable(QString::fromLatin1(command));
+    if (program.isEmpty() || !QFileInfo(directory).isDir()) {
+        return;
+    }
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, {directory});
+    if (!process.waitForStarted(kRefreshTimeoutMs)) {
+        AddError(result, QStringLiteral("Cannot run %1: %2").arg(program, process.errorString()));
+        return;
+    }
+    if (!process.waitForFinished(kRefreshTimeoutMs)) {
+        process.kill();
+        process.waitForFinished(kRefreshTimeoutMs);
+        AddError(result, QStringLiteral("%1 did not finish").arg(program));
+        return;
+    }
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        AddError(result,
+                 QStringLiteral("%1 %2 failed: %3")
+                     .arg(program, directory, QString::fromLocal8Bit(process.readAll()).trimmed()));
+    }
+}
+
+// Removes `path` if it is there (a dangling link counts as there).
+bool RemoveIfPresent(const QString& path, RegistrationResult& result) {
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink()) {
+        return false;
+    }
+    QFile file(path);
+    if (!file.remove()) {
+        AddError(result, QStringLiteral("Cannot remove %1: %2").arg(path, file.errorString()));
+        return false;
+    }
+    result.changed = true;
+    return true;
+}
+
+}  // namespace
+
+DesktopPaths DefaultDesktopPaths() {
+    const QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    if (!dataHome.isEmpty() && QDir::isAbsolutePath(dataHome)) {
+        return {dataHome};
+    }
+    return {QDir::homePath() + QStringLiteral("/.local/share")};
+}
+
+QString DesktopExecArgument(const QString& argument) {
+    bool needsQuotes = argument.isEmpty();
+    for (const QChar c : argument) {
+        needsQuotes = needsQuotes || QLatin1String(kExecReserved).contains(c);
+    }
+    QString quoted;
+    if (needsQuotes) {
+        // Inside double quotes only these four characters need a backslash.
+        quoted += QLatin1Char('"');
+        for (const QChar c : argument) {
+            if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') ||
+                c == QLatin1Char('\\')) {
+                quoted += QLatin1Char('\\');
+            }
+            quoted += c;
+        }
+        quoted += QLatin1Char('"');
+    } else {
+        quoted = argument;
+    }
+    // "%" starts a field code, so a literal one is doubled.
+    quoted.replace(QLatin1Char('%'), QStringLiteral("%%"));
+    // The key's value is a string, which has escapes of its own.
+    QString escaped;
+    for (const QChar c : quoted) {
+        switch (c.unicode()) {
+            case '\\':
+                escaped += QStringLiteral("\\\\");
+                break;
+            case '\n':
+                escaped += QStringLiteral("\\n");
+                break;
+            case '\t':
+                escaped += QStringLiteral("\\t");
+                break;
+            case '\r':
+                escaped += QStringLiteral("\\r");
+                break;
+            default:
+                escaped += c;
+        }
+    }
+    return escaped;
+}
+
+RegistrationResult RegisterDesktopIntegration(const DesktopPaths& paths, const QString& executable,
+                                              const QByteArray& appIcon,
+                                              const QByteArray& documentIcon) {
+    RegistrationResult result;
+    if (paths.dataHome.isEmpty() || executable.isEmpty()) {
+        AddError(result, QStringLiteral("No data folder or no program to register"));
+        return result;
+    }
+    const QString mimePackage = PathIn(paths, kMimePackage);
+    const QString desktopEntry = PathIn(paths, kDesktopEntry);
+    WriteIfDifferent(PathIn(paths, kDocumentIcon), documentIcon, result);
+    WriteIfDifferent(PathIn(paths, kAppIcon), appIcon, result);
+    const bool mimeWritten = WriteIfDifferent(mimePackage, MimePackage(ExtensionIsFree()), result);
+    const bool entryWritten = WriteIfDifferent(
+        desktopEntry, DesktopEntry(QFileInfo(executable).absoluteFilePath()), result);
+
+    if (mimeWritten || DatabaseIsStale(mimePackage, PathIn(paths, kMimeCache))) {
+        Refresh("update-mime-database", PathIn(paths, kMimeDir), result);
+    }
+    if (entryWritten || DatabaseIsStale(desktopEntry, PathIn(paths, kDesktopCache))) {
+        Refresh("update-desktop-database", PathIn(paths, kApplicationsDir), result);
+    }
+    return result;
+}
+
+RegistrationResult UnregisterDesktopIntegration(const DesktopPaths& paths) {
+    RegistrationResult result;
+    if (paths.dataHome.isEmpty()) {
+        AddError(result, QStringLiteral("No data folder"));
+        return result;
+    }
+    RemoveIfPresent(PathIn(paths, kDocumentIcon), result);
+    RemoveIfPresent(PathIn(paths, kAppIcon), result);
+    if (RemoveIfPresent(PathIn(paths, kMimePackage), result)) {
+        Refresh("update-mime-database", PathIn(paths, kMimeDir), result);
+    }
+    if (RemoveIfPresent(PathIn(paths, kDesktopEntry), result)) {
+        Refresh("update-desktop-database", PathIn(paths, kApplicationsDir), result);
+    }
+    return result;
+}
+
+}  // namespace zx840

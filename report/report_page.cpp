@@ -1,0 +1,335 @@
+#include "report/report_page.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+#include "view/panel_text.h"
+#include "view/trace_scale.h"
+
+namespace zx840 {
+
+namespace {
+
+// Whole-number layout arithmetic is done in 64 bits: sizes and metrics come
+// in as ints, and products such as 28·L or 4·L·49 must not overflow for any
+// of them. Values become device coordinates (clamped to int) only when an
+// operation is emitted. Every division is C++ integer division, which
+// truncates towards zero as the layout rules require.
+using Wide = std::int64_t;
+
+struct Layout {
+    Wide W = 0, H = 0;
+    Wide X0 = 0, Y0 = 0, X1 = 0, Xc = 0;
+    Wide L = 0, C = 0;
+    Wide Xp = 0, PW = 0;
+    std::array<Wide, 3> T{}, B{};
+    Wide S = 0, BH = 0;
+};
+
+constexpr int kTracePoints = 300;
+
+// Bound for truncated floating values: far beyond any coordinate, and small
+// enough that adding a layout quantity to it cannot overflow 64 bits.
+constexpr double kTruncLimit = 4611686018427387904.0;  // 2^62
+
+constexpr const char* kPlotTitles[3] = {" VOLTAGE & CURRENT WAVEFORM", "     VOLTAGE SPECTRUM",
+                                        "     CURRENT SPECTRUM"};
+constexpr int kLabelledOrders[5] = {10, 20, 30, 40, 50};
+
+int Coord(Wide v) {
+    return static_cast<int>(std::clamp<Wide>(v, INT_MIN, INT_MAX));
+}
+
+// trunc() of a plotted value, towards zero. A NaN (possible with a loaded
+// test file) counts as 0, and infinities are held at a bound so that the
+// conversion stays defined.
+Wide Trunc(double v) {
+    if (std::isnan(v)) {
+        return 0;
+    }
+    return static_cast<Wide>(std::clamp(std::trunc(v), -kTruncLimit, kTruncLimit));
+}
+
+Layout LayoutFor(int width, int height, const FontMetrics& heading) {
+    Layout g;
+    g.W = width;
+    g.H = height;
+    g.X0 = g.W / 12;
+    g.Y0 = g.H / 12;
+    g.X1 = 11 * g.X0;
+    g.Xc = g.X0 + (g.X1 - g.X0) / 2;
+    g.L = Wide{heading.height} + heading.externalLeading;
+    g.C = heading.averageCharWidth;
+    g.Xp = g.X0 + (2 * (g.X1 - g.X0)) / 5;
+    g.PW = g.Xp - g.X0;
+    // The frames are stacked 23 character widths apart, each 9 lines high.
+    for (std::size_t k = 0; k < 3; ++k) {
+        const Wide step = static_cast<Wide>(k) * 23 * g.C;
+        g.T[k] = g.Y0 + 19 * g.L + step;
+        g.B[k] = g.Y0 + 28 * g.L + step;
+    }
+    g.S = Trunc(static_cast<double>(g.PW - 40) * 0.02);
+    g.BH = (g.B[1] - g.T[1]) - 30;
+    return g;
+}
+
+SelectFont ReportFont(int height, int divisor, int weight) {
+    // 10·Y0 fits in an int for every int height (Y0 = height / 12).
+    return SelectFont{kReportFontFamily, 10 * (height / 12) / divisor, weight, false};
+}
+
+// The bar scale: the largest of 0 and the entries, 1.0 when that is 0. A
+// NaN never wins the comparison.
+float BarScale(const std::array<float, kHarmonicOrders>& spectrum) {
+    float m = 0.0f;
+    for (float v : spectrum) {
+        if (v > m) {
+            m = v;
+        }
+    }
+    return m == 0.0f ? 1.0f : m;
+}
+
+// "%.1f" of part / fundamental × 100, the quotient of the two floats taken
+// in double precision. Without a fundamental there is no percentage, and a
+// NaN or infinity in the record gives no number either: both print 0.0. In
+// double precision the quotient of two finite floats cannot overflow.
+std::string PercentText(float part, float fundamental) {
+    double percent = 0.0;
+    if (fundamental != 0.0f) {
+        percent = static_cast<double>(part) / static_cast<double>(fundamental) * 100.0;
+        if (!std::isfinite(percent)) {
+            percent = 0.0;
+        }
+    }
+    return FormatFixed(percent, 1);
+}
+
+class PageBuilder {
+  public:
+    PageBuilder(const Layout& g, const ReportFonts& fonts) : g_(g), fonts_(fonts) {}
+
+    DrawList Build(const MeasurementRecord& r, const ConductionAngles& a, const ProductMark& m) {
+        ops_.reserve(1024);
+        // The heading font is selected first because its metrics (given as
+        // L and C) are read from the device with it in place.
+        ops_.emplace_back(fonts_.heading);
+        ops_.emplace_back(fonts_.title);
+        Text(g_.Xc, g_.Y0 + g_.L, kReportTitle, HAlign::Center);
+        ProductBlock(m);
+        ParameterBlock(r, a);
+        RuleAndFrames();
+        PlotTitles();
+        Waveforms(r);
+        Spectra(r);
+        HarmonicTable(r);
+        return std::move(ops_);
+    }
+
+  private:
+    void Text(Wide x, Wide y, std::string text, HAlign halign = HAlign::Left) {
+        ops_.emplace_back(DrawText{Coord(x), Coord(y), std::move(text), halign, VAlign::Top});
+    }
+    void Move(Wide x, Wide y) { ops_.emplace_back(MoveTo{Coord(x), Coord(y)}); }
+    void Line(Wide x, Wide y) { ops_.emplace_back(LineTo{Coord(x), Coord(y)}); }
+
+    Wide Row(int r) const { return g_.Y0 + r * g_.L; }
+    Wide LeftColumn() const { return g_.X0 + 4 * g_.C; }
+    Wide RightColumn() const { return g_.Xc + 4 * g_.C; }
+
+    // Text fields are printed as they stand: a missing text leaves its
+    // label alone, trailing blanks included.
+    void ProductBlock(const ProductMark& m) {
+        ops_.emplace_back(fonts_.heading);
+        Text(g_.X0 + 2 * g_.C, Row(4), "Product Mark");
+        ops_.emplace_back(fonts_.body);
+        Text(LeftColumn(), Row(5), "Manufacturer : " + m.Manufacturer);
+        Text(LeftColumn(), Row(6), "Type :  " + m.Type);
+        Text(RightColumn(), Row(6), "Number : " + std::to_string(m.Number));
+        Text(LeftColumn(), Row(7), "Temperature : " + m.Temperature + "'C");
+        Text(RightColumn(), Row(7), "Humidity : " + m.Humidity + "%");
+        Text(LeftColumn(), Row(8), "Operator : " + m.Operator);
+        Text(RightColumn(), Row(8), "Testday : " + m.Testday);
+    }
+
+    // Readings in printf's "%W.Pf" form; the peaks are the products of RMS
+    // value and crest factor in double precision, never stored values.
+    void ParameterBlock(const MeasurementRecord& r, const ConductionAngles& a) {
+        const double upeak = static_cast<double>(r.Urms) * static_cast<double>(r.Ucf);
+        const double ipeak = static_cast<double>(r.Irms) * static_cast<double>(r.Icf);
+        ops_.emplace_back(fonts_.heading);
+        Text(g_.X0 + 2 * g_.C, Row(9), "Power Parameter");
+        ops_.emplace_back(fonts_.body);
+        Text(LeftColumn(), Row(10), "Urms  = " + FormatFixed(r.Urms, 1, 5) + " V");
+        Text(RightColumn(), Row(10), "Irms  = " + FormatFixed(r.Irms, 3, 5) + " A");
+        Text(LeftColumn(), Row(11), "Upeak = " + FormatFixed(upeak, 1, 5) + " V");
+        Text(RightColumn(), Row(11), "Ipeak = " + FormatFixed(ipeak, 1, 5) + " A");
+        Text(LeftColumn(), Row(12), "Ucf   = " + FormatFixed(r.Ucf, 2, 5));
+        Text(RightColumn(), Row(12), "Icf   = " + FormatFixed(r.Icf, 2, 5));
+        Text(LeftColumn(), Row(13), "Power = " + FormatFixed(r.Power, 2, 5) + " W");
+        Text(RightColumn(), Row(13), "Freq  = " + FormatFixed(r.Freq, 2, 5) + " Hz");
+        Text(LeftColumn(), Row(14), "PF = " + FormatFixed(r.PF, 3, 5) + " ");
+        Text(RightColumn(), Row(14), "Peak Angle: " + FormatFixed(a.PeakAngle, 1, 5) + " Deg");
+        Text(LeftColumn(), Row(15), "Start Angle: " + FormatFixed(a.StartAngle, 1, 5) + " Deg");
+        Text(RightColumn(), Row(15), "End Angle: " + FormatFixed(a.EndAngle, 1, 5) + " Deg");
+    }
+
+    void RuleAndFrames() {
+        ops_.emplace_back(kReportLinePen);
+        Move(g_.X0, g_.Y0);
+        Line(g_.X1, g_.Y0);
+        for (std::size_t k = 0; k < 3; ++k) {
+            Move(g_.X0, g_.T[k]);
+            Line(g_.Xp, g_.T[k]);
+            Line(g_.Xp, g_.B[k]);
+            Line(g_.X0, g_.B[k]);
+            Line(g_.X0, g_.T[k]);
+        }
+        ops_.emplace_back(kReportDefaultPen);
+    }
+
+    void PlotTitles() {
+        ops_.emplace_back(fonts_.heading);
+        for (std::size_t k = 0; k < 3; ++k) {
+            Text(g_.X0, g_.T[k] - (3 * g_.L) / 2, kPlotTitles[k]);
+        }
+    }
+
+    // 300 points across the frame; after the 256 samples the trace goes on
+    // with samples 0 to 43 again. The quotient is taken in double precision.
+    void Trace(const std::array<std::int32_t, kSamplesPerPeriod>& wave, float scale,
+               float amplitude, Wide centre) {
+        for (int i = 0; i < kTracePoints; ++i) {
+            const Wide x = g_.X0 + (i * g_.PW) / kTracePoints;
+            const double sample = wave[static_cast<std::size_t>(i % kSamplesPerPeriod)];
+            const Wide y = centre - Trunc(sample / scale * amplitude);
+            if (i == 0) {
+                Move(x, y);
+            } else {
+                Line(x, y);
+            }
+        }
+    }
+
+    // Each trace is scaled to its own largest sample; an all-zero channel
+    // gets a nominal scale and lies flat on the centre line. The voltage
+    // swings two thirds as far as the current, and both stay 20 units
+    // inside the frame.
+    void Waveforms(const MeasurementRecord& r) {
+        const float mi = CurrentTraceScale(r);
+        const float mu = VoltageTraceScale(r);
+        const Wide hh = (g_.B[0] - g_.T[0]) / 2;
+        const auto au = static_cast<float>(2 * ((hh - 20) / 3));
+        const auto ai = static_cast<float>(hh - 20);
+        const Wide centre = g_.B[0] - hh;
+        // The rule and frames went back to the default pen; the traces are
+        // drawn with the line pen.
+        ops_.emplace_back(kReportLinePen);
+        Trace(r.UWave, mu, au, centre);
+        Trace(r.IWave, mi, ai, centre);
+    }
+
+    // Bars of frame k, scaled to the largest entry of their own spectrum.
+    // An infinite entry is the largest: it takes the full height (inf / inf
+    // would be NaN) and leaves the finite ones empty; a NaN draws no bar and
+    // a negative entry draws downwards.
+    void Bars(const std::array<float, kHarmonicOrders>& spectrum, std::size_t k) {
+        const float ms = BarScale(spectrum);
+        for (int n = 1; n <= kHarmonicOrders; ++n) {
+            const float entry = spectrum[static_cast<std::size_t>(n - 1)];
+            const double share =
+                entry == ms ? 1.0 : static_cast<double>(entry) / static_cast<double>(ms);
+            const Wide x = g_.X0 + 20 + n * g_.S;
+            Move(x, g_.B[k]);
+            Line(x, g_.B[k] - Trunc(share * static_cast<double>(g_.BH)));
+        }
+    }
+
+    // "1" under the first bar, and every tenth order roughly centred under
+    // its bar.
+    void OrderLabels(std::size_t k) {
+        const Wide y = g_.B[k] + g_.L / 3;
+        const Wide first = g_.X0 + 20;
+        Text(first + g_.S - g_.C / 2, y, "1");
+        for (int n : kLabelledOrders) {
+            Text(first + n * g_.S - g_.C, y, std::to_string(n));
+        }
+    }
+
+    void Spectra(const MeasurementRecord& r) {
+        ops_.emplace_back(kReportBarPen);
+        Bars(r.USpec, 1);
+        ops_.emplace_back(fonts_.body);
+        OrderLabels(1);
+        Bars(r.ISpec, 2);
+        ops_.emplace_back(kReportDefaultPen);
+        OrderLabels(2);
+    }
+
+    // Centred columns to the right of the plots. Rows are four fifths of a
+    // line apart; each offset is divided as a whole so that the truncation
+    // does not add up from row to row.
+    void HarmonicTable(const MeasurementRecord& r) {
+        const Wide xt = g_.Xp + 8 * g_.C;
+        const Wide columns[3] = {xt, xt + 12 * g_.C, xt + 24 * g_.C};
+        const auto row = [&](Wide y, std::string order, std::string u, std::string i) {
+            Text(columns[0], y, std::move(order), HAlign::Center);
+            Text(columns[1], y, std::move(u), HAlign::Center);
+            Text(columns[2], y, std::move(i), HAlign::Center);
+        };
+        row(g_.T[0] - g_.L - 7, "ORD.", "U_SPEC(%)", "I_SPEC(%)");  // still in the body font
+        ops_.emplace_back(fonts_.table);
+        const Wide top = g_.T[0] - 7;
+        row(top, "THD", PercentText(r.Uthd, r.USpec[0]), PercentText(r.Ithd, r.ISpec[0]));
+        for (int n = 2; n <= kHarmonicOrders; ++n) {
+            const auto k = static_cast<std::size_t>(n - 1);
+            row(top + (4 * g_.L * (n - 1)) / 5, std::to_string(n),
+                PercentText(r.USpec[k], r.USpec[0]), PercentText(r.ISpec[k], r.ISpec[0]));
+        }
+    }
+
+    const Layout& g_;
+    const ReportFonts& fonts_;
+    DrawList ops_;
+};
+
+}  // namespace
+
+ReportFonts ReportFontsFor(int /*width*/, int height) {
+    return ReportFonts{ReportFont(height, 45, 600), ReportFont(height, 60, 400),
+                       ReportFont(height, 68, 300), ReportFont(height, 78, 400)};
+}
+
+ReportGeometry ReportGeometryFor(int width, int height, const FontMetrics& heading) {
+    const Layout w = LayoutFor(width, height, heading);
+    ReportGeometry g;
+    g.W = Coord(w.W);
+    g.H = Coord(w.H);
+    g.X0 = Coord(w.X0);
+    g.Y0 = Coord(w.Y0);
+    g.X1 = Coord(w.X1);
+    g.Xc = Coord(w.Xc);
+    g.L = Coord(w.L);
+    g.C = Coord(w.C);
+    g.Xp = Coord(w.Xp);
+    g.PW = Coord(w.PW);
+    for (std::size_t k = 0; k < 3; ++k) {
+        g.T[k] = Coord(w.T[k]);
+        g.B[k] = Coord(w.B[k]);
+    }
+    g.S = Coord(w.S);
+    g.BH = Coord(w.BH);
+    return g;
+}
+
+DrawList ReportPage(const MeasurementRecord& record, const ConductionAngles& angles,
+                    const ProductMark& mark, int width, int height, const FontMetrics& heading) {
+    const Layout layout = LayoutFor(width, height, heading);
+    const ReportFonts fonts = ReportFontsFor(width, height);
+    return PageBuilder(layout, fonts).Build(record, angles, mark);
+}
+
+}  // namespace zx840

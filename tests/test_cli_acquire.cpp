@@ -1,0 +1,335 @@
+// zx840-cli acquire in runs, against the simulated meter on a pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <regex>
+#include <tuple>
+
+#include "record/file_io.h"
+#include "record/mark_number.h"
+#include "record/settings_file.h"
+#include "record/test_file.h"
+#include "tests/test_cli_support.h"
+#include "tools/report_pdf.h"
+
+namespace zx840 {
+namespace {
+
+using testing::CliRun;
+using testing::Column;
+using testing::CsvRecords;
+using testing::ParseCsv;
+using testing::ParseFloat;
+using testing::ReadText;
+using testing::RunTool;
+using testing::TempDir;
+
+std::unique_ptr<MeterSimulator> StartSimulator(const SimulatorOptions& options) {
+    std::string error;
+    auto sim = MeterSimulator::CreatePty(options, &error);
+    EXPECT_TRUE(sim) << error;
+    if (sim) {
+        sim->Start();
+    }
+    return sim;
+}
+
+std::string Field(const CsvRecords& log, std::size_t row, const std::string& name) {
+    return log.at(row).at(Column(log[0], name));
+}
+
+std::string OneLineMessage(AcquireFailure failure) {
+    std::string text = FailureMessage(failure).text;
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    return text;
+}
+
+TestFileContents ReadTest(const std::string& path) {
+    std::vector<std::uint8_t> bytes;
+    EXPECT_TRUE(ReadWholeFile(path, bytes)) << path;
+    const auto test = ParseTest(bytes);
+    EXPECT_TRUE(test) << path;
+    return test.value_or(TestFileContents{});
+}
+
+TEST(AcquireRun, RunOfNLogsNRowsOfTheMeasurementsAndLaterRunsAppend) {
+    SimulatorOptions options;
+    options.load.kind = LoadKind::Dimmer;
+    auto sim = StartSimulator(options);
+    ASSERT_TRUE(sim);
+    const TempDir dir("zx840-run");
+    const std::string log = dir / "line.csv";
+    const CliRun run = RunTool({"acquire", "--port", sim->DevicePath(), "--count", "5", "--quiet",
+                                "--log", log, "--type", "PSU 12"});
+    EXPECT_EQ(run.status, kCliOk) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("5 acquisitions, 5 good, 0 failed"), std::string::npos) << run.err;
+    EXPECT_EQ(sim->Requests().size(), 5u);
+
+    CsvRecords rows = ParseCsv(ReadText(log));
+    ASSERT_EQ(rows.size(), 6u);
+    const WorkingRecord expected = testing::ExpectedWorking(options.load);
+    const std::regex timestamp(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d)");
+    for (std::size_t row = 1; row < rows.size(); ++row) {
+        ASSERT_EQ(rows[row].size(), rows[0].size());
+        EXPECT_TRUE(std::regex_match(Field(rows, row, "Timestamp"), timestamp));
+        EXPECT_EQ(Field(rows, row, "Port"), sim->DevicePath());
+        EXPECT_EQ(Field(rows, row, "Baud"), "9600");
+        EXPECT_EQ(Field(rows, row, "Type"), "PSU 12");
+        EXPECT_EQ(Field(rows, row, "Testday"), TodayTestday());
+        EXPECT_EQ(Field(rows, row, "Result"), "OK");
+        EXPECT_EQ(ParseFloat(Field(rows, row, "Urms")), expected.Record.Urms);
+        EXPECT_EQ(ParseFloat(Field(rows, row, "PF")), expected.Record.PF);
+        EXPECT_EQ(ParseFloat(Field(rows, row, "Icf")), expected.Record.Icf);
+        EXPECT_EQ(ParseFloat(Field(rows, row, "IthdPercent")),
+                  static_cast<float>(static_cast<double>(expected.Record.Ithd) * 100.0 /
+                                     expected.Record.ISpec[0]));
+        EXPECT_EQ(ParseFloat(Field(rows, row, "StartAngle")), expected.Angles.StartAngle);
+        EXPECT_EQ(ParseFloat(Field(rows, row, "EndAngle")), expected.Angles.EndAngle);
+    }
+
+    // A later run adds its rows under the same header; stdout has one JSON
+    // record per acquisition.
+    const CliRun more =
+        RunTool({"acquire", "--port", sim->DevicePath(), "--count", "2", "--log", log});
+    EXPECT_EQ(more.status, kCliOk) << more.err;
+    EXPECT_EQ(std::count(more.out.begin(), more.out.end(), '\n'), 2);
+    EXPECT_EQ(more.out.rfind("{\"Urms\":", 0), 0u);
+    rows = ParseCsv(ReadText(log));
+    EXPECT_EQ(rows.size(), 8u);
+
+    // A row cut short by a crash stays as it is; the next row starts on a line
+    // of its own.
+    std::ofstream(log, std::ios::app) << "2026-12-08T14:03:05+01:00,COM1";
+    EXPECT_EQ(RunTool({"acquire", "--port", sim->DevicePath(), "--log", log}).status, kCliOk);
+    rows = ParseCsv(ReadText(log));
+    ASSERT_EQ(rows.size(), 10u);
+    EXPECT_EQ(rows[8].size(), 2u);
+    EXPECT_EQ(rows[9].size(), rows[0].size());
+    EXPECT_EQ(Field(rows, 9, "Result"), "OK");
+
+    // Any other file is no log to append to: refused before any exchange.
+    const std::string other = dir / "other.csv";
+    std::ofstream(other) << "a,b\r\n1,2\r\n";
+    const std::size_t requests = sim->Requests().size();
+    const CliRun refused = RunTool({"acquire", "--port", sim->DevicePath(), "--log", other});
+    EXPECT_EQ(refused.status, kCliFileError);
+    EXPECT_EQ(sim->Requests().size(), requests);
+    EXPECT_EQ(ReadText(other), "a,b\r\n1,2\r\n");
+    EXPECT_EQ(
+        RunTool({"acquire", "--port", sim->DevicePath(), "--log", dir / "no/such/dir.csv"}).status,
+        kCliFileError);
+}
+
+TEST(AcquireRun, AFaultInMidRunGivesAnErrorRowAndStopOnErrorEndsTheRunThere) {
+    auto sim = StartSimulator(SimulatorOptions{});
+    ASSERT_TRUE(sim);
+    const TempDir dir("zx840-fault");
+    const std::string log = dir / "line.csv";
+    sim->SetFault({FaultMode::WrongMark, 2, 1});
+    const CliRun run =
+        RunTool({"acquire", "--port", sim->DevicePath(), "--count", "4", "--quiet", "--log", log});
+    // The run goes on; its status is that of the failure.
+    EXPECT_EQ(run.status, kCliBadReply);
+    EXPECT_NE(run.err.find(FailureMessage(AcquireFailure::BadReply).text), std::string::npos);
+    EXPECT_NE(run.err.find("4 acquisitions, 3 good, 1 failed"), std::string::npos) << run.err;
+    CsvRecords rows = ParseCsv(ReadText(log));
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(Field(rows, 1, "Result"), "OK");
+    EXPECT_EQ(Field(rows, 2, "Result"), "OK");
+    EXPECT_EQ(Field(rows, 3, "Result"), "FAILED");
+    EXPECT_EQ(Field(rows, 3, "Message"), OneLineMessage(AcquireFailure::BadReply));
+    EXPECT_EQ(Field(rows, 3, "Detail")
+                  .rfind(sim->DevicePath() + ": 1053 bytes received, first byte 0x", 0),
+              0u)
+        << Field(rows, 3, "Detail");
+    EXPECT_EQ(Field(rows, 3, "Urms"), "");
+    EXPECT_EQ(rows[3].size(), rows[0].size());
+    EXPECT_EQ(Field(rows, 4, "Result"), "OK");
+    EXPECT_EQ(sim->Requests().size(), 4u);
+
+    sim->SetFault({FaultMode::WrongMark, 2, 1});
+    const CliRun stopped = RunTool({"acquire", "--port", sim->DevicePath(), "--count", "4",
+                                    "--quiet", "--stop-on-error", "--log", log});
+    EXPECT_EQ(stopped.status, kCliBadReply);
+    EXPECT_NE(stopped.err.find("3 acquisitions, 2 good, 1 failed"), std::string::npos);
+    EXPECT_EQ(sim->Requests().size(), 7u);
+    rows = ParseCsv(ReadText(log));
+    ASSERT_EQ(rows.size(), 8u);
+    EXPECT_EQ(Field(rows, 7, "Result"), "FAILED");
+
+    // No meter at all: every exchange fails to open the port, each logged.
+    const CliRun missing = RunTool(
+        {"acquire", "--port", dir / "no-meter", "--count", "2", "--stop-on-error", "--log", log});
+    EXPECT_EQ(missing.status, kCliOpenFailed);
+    rows = ParseCsv(ReadText(log));
+    ASSERT_EQ(rows.size(), 9u);
+    EXPECT_EQ(Field(rows, 8, "Message"), OneLineMessage(AcquireFailure::OpenFailed));
+}
+
+TEST(AcquireRun, NumberStepsAfterGoodAcquisitionsAcrossTheLargestIntoOneFileEach) {
+    auto sim = StartSimulator(SimulatorOptions{});
+    ASSERT_TRUE(sim);
+    const TempDir dir("zx840-step");
+    const std::string log = dir / "line.csv";
+    const std::string tests = dir / "tests";
+    sim->SetFault({FaultMode::WrongMark, 1, 1});  // the second exchange fails
+    const CliRun run = RunTool({"acquire", "--port", sim->DevicePath(), "--count", "4", "--quiet",
+                                "--log", log, "--save-dir", tests, "--type", "PSU/12", "--number",
+                                "2147483646", "--step-number"});
+    EXPECT_EQ(run.status, kCliBadReply);
+    const std::string warning = "Number overflow! Number will be changed to one!";
+    const std::size_t first = run.err.find(warning);
+    EXPECT_NE(first, std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find(warning, first + 1), std::string::npos);
+
+    const CsvRecords rows = ParseCsv(ReadText(log));
+    ASSERT_EQ(rows.size(), 5u);
+    const std::vector<std::pair<std::string, std::string>> expected{
+        {"2147483646", "OK"}, {"2147483647", "FAILED"}, {"2147483647", "OK"}, {"1", "OK"}};
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(Field(rows, i + 1, "Number"), expected[i].first) << i;
+        EXPECT_EQ(Field(rows, i + 1, "Result"), expected[i].second) << i;
+    }
+    for (const std::int32_t number : {2147483646, 2147483647, 1}) {
+        const TestFileContents test =
+            ReadTest(tests + "/PSU_12_" + std::to_string(number) + ".ZX8");
+        EXPECT_EQ(test.Mark.Number, number);
+        EXPECT_EQ(test.Mark.Type, "PSU/12");
+        EXPECT_EQ(test.Mark.Testday, TodayTestday());
+        EXPECT_NE(test.Record.Urms, 0.0f);
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tests), {}), 3);
+
+    // The same number again is a file of its own; nothing is replaced.
+    EXPECT_EQ(RunTool({"acquire", "--port", sim->DevicePath(), "--quiet", "--save-dir", tests,
+                       "--type", "PSU/12", "--number", "1"})
+                  .status,
+              kCliOk);
+    EXPECT_EQ(ReadTest(tests + "/PSU_12_1-2.ZX8").Mark.Number, 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tests), {}), 4);
+}
+
+TEST(AcquireRun, ProductInformationFromSettingsOrTestFilesWithOptionsOnTop) {
+    auto sim = StartSimulator(SimulatorOptions{});
+    ASSERT_TRUE(sim);
+    const TempDir dir("zx840-mark");
+    const std::string saved = dir / "saved.ZX8";
+
+    Settings settings;
+    settings.Number = 41;
+    settings.Type = "Lamp";
+    settings.Manufacturer = "ACME";
+    settings.Operator = "Ann";
+    settings.Temperature = "21";
+    settings.Inspector = "Ivo";
+    ASSERT_TRUE(WriteFileAtomically(dir / "ZX840EN.ini", SerializeSettings(settings)));
+    CliRun run = RunTool({"acquire", "--operator", "Bob", "--mark", dir / "ZX840EN.ini", "--port",
+                          sim->DevicePath(), "--quiet", "--save", saved});
+    ASSERT_EQ(run.status, kCliOk) << run.err;
+    ProductMark mark = ReadTest(saved).Mark;
+    EXPECT_EQ(mark.Number, 41);
+    EXPECT_EQ(mark.Type, "Lamp");
+    EXPECT_EQ(mark.Manufacturer, "ACME");
+    EXPECT_EQ(mark.Operator, "Bob");
+    EXPECT_EQ(mark.Temperature, "21");
+    EXPECT_EQ(mark.Humidity, "65");
+    EXPECT_EQ(mark.Inspector, "Ivo");
+    EXPECT_EQ(mark.Testday, TodayTestday());
+
+    ProductMark old;
+    old.Number = 7;
+    old.Type = "Fan";
+    old.Humidity = "40";
+    old.Testday = "01-02-03";
+    ASSERT_TRUE(WriteFileAtomically(dir / "old.ZX8", SerializeTest(old, MeasurementRecord{})));
+    run = RunTool({"acquire", "--port", sim->DevicePath(), "--quiet", "--mark", dir / "old.ZX8",
+                   "--humidity", "55", "--number", " +8", "--save", saved});
+    ASSERT_EQ(run.status, kCliOk) << run.err;
+    mark = ReadTest(saved).Mark;
+    EXPECT_EQ(mark.Type, "Fan");
+    EXPECT_EQ(mark.Humidity, "55");
+    EXPECT_EQ(mark.Number, 8);
+    EXPECT_EQ(mark.Testday, TodayTestday());
+
+    // Mistakes are found before any exchange.
+    const std::size_t requests = sim->Requests().size();
+    std::filesystem::resize_file(dir / "old.ZX8", 100);
+    EXPECT_EQ(RunTool({"acquire", "--port", sim->DevicePath(), "--mark", dir / "old.ZX8"}).status,
+              kCliFileError);
+    EXPECT_EQ(RunTool({"acquire", "--port", sim->DevicePath(), "--mark", dir / "none"}).status,
+              kCliFileError);
+    run = RunTool({"acquire", "--port", sim->DevicePath(), "--number", "12a"});
+    EXPECT_EQ(run.status, kCliUsage);
+    EXPECT_NE(run.err.find(kNotIntegerMessage), std::string::npos);
+    run = RunTool({"acquire", "--port", sim->DevicePath(), "--number", "-1"});
+    EXPECT_NE(run.err.find(kNumberRangeMessage), std::string::npos);
+    for (const std::vector<std::string>& bad :
+         std::vector<std::vector<std::string>>{{"--count", "0"},
+                                               {"--count", "3x"},
+                                               {"--count", "2", "--continuous"},
+                                               {"--type"},
+                                               {"--colour", "red"}}) {
+        std::vector<std::string> args{"acquire", "--port", sim->DevicePath()};
+        args.insert(args.end(), bad.begin(), bad.end());
+        EXPECT_EQ(RunTool(args).status, kCliUsage) << bad[0];
+    }
+    EXPECT_EQ(sim->Requests().size(), requests);
+}
+
+TEST(AcquireRun, PdfDirHoldsOneReportPerGoodAcquisition) {
+    auto sim = StartSimulator(SimulatorOptions{});
+    ASSERT_TRUE(sim);
+    const TempDir dir("zx840-pdf");
+    const CliRun run = RunTool({"acquire", "--port", sim->DevicePath(), "--count", "2", "--quiet",
+                                "--pdf-dir", dir / "reports", "--number", "5", "--step-number"});
+    if (!ReportPdfWriter::Available()) {
+        EXPECT_EQ(run.status, kCliUsage);
+        EXPECT_TRUE(sim->Requests().empty());
+        return;
+    }
+    ASSERT_EQ(run.status, kCliOk) << run.err;
+    for (const char* name : {"ZX840_5.pdf", "ZX840_6.pdf"}) {
+        EXPECT_EQ(ReadText(dir / "reports/" + name).substr(0, 5), "%PDF-") << name;
+    }
+}
+
+// SIGINT or SIGTERM while the meter is answering: the exchange finishes, its
+// row is written whole, and the run ends.
+TEST(AcquireSignals, InterruptDuringAnExchangeLeavesACompleteLog) {
+    SimulatorOptions options;
+    options.paced = true;  // a reply takes about 1.1 s at 9600 baud
+    auto sim = StartSimulator(options);
+    ASSERT_TRUE(sim);
+    const TempDir dir("zx840-signal");
+    const std::string log = dir / "line.csv";
+    for (const auto& [signal, mode, status] :
+         {std::tuple{SIGINT, "--continuous", 0}, {SIGTERM, "--count", int{kCliInterrupted}}}) {
+        std::vector<std::string> args{"acquire", "--port", sim->DevicePath(), mode};
+        if (std::string(mode) == "--count") {
+            args.push_back("100");
+        }
+        args.insert(args.end(), {"--quiet", "--log", log});
+        const std::size_t before = sim->Requests().size();
+        testing::CliProcess cli(args, dir / "out.txt", dir / "err.txt");
+        ASSERT_TRUE(sim->WaitForRequests(before + 2, std::chrono::seconds(20)));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // within the reply
+        cli.Signal(signal);
+        EXPECT_EQ(cli.Wait(std::chrono::seconds(30)), status) << ReadText(dir / "err.txt");
+        EXPECT_EQ(sim->Requests().size(), before + 2);
+        EXPECT_NE(ReadText(dir / "err.txt").find("2 acquisitions, 2 good, 0 failed, interrupted"),
+                  std::string::npos)
+            << ReadText(dir / "err.txt");
+    }
+    const std::string text = ReadText(log);
+    const CsvRecords rows = ParseCsv(text);
+    ASSERT_EQ(rows.size(), 5u);
+    for (std::size_t row = 1; row < rows.size(); ++row) {
+        EXPECT_EQ(rows[row].size(), rows[0].size());
+        EXPECT_EQ(Field(rows, row, "Result"), "OK");
+        EXPECT_EQ(ParseFloat(Field(rows, row, "Urms")), 230.0f);
+    }
+}
+
+}  // namespace
+}  // namespace zx840

@@ -1,0 +1,279 @@
+// zx840-cli acquire: one acquisition or a run of them, each logged, saved
+// and reported as the options ask.
+#include <time.h>
+
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <system_error>
+
+#include "meter/port_map.h"
+#include "record/file_io.h"
+#include "record/mark_number.h"
+#include "record/record_json.h"
+#include "record/test_file.h"
+#include "tools/acquire_options.h"
+#include "tools/acquisition_log.h"
+#include "tools/cli_common.h"
+#include "tools/interrupt.h"
+#include "tools/report_pdf.h"
+
+namespace zx840 {
+namespace {
+
+// After a failed exchange the next one waits this long, so that a meter
+// switched off does not fill the log with thousands of rows a second.
+constexpr timespec kPauseAfterFailure{1, 0};
+
+// The longest type kept in a file name, in bytes: the name must stay under
+// the usual limit of 255 bytes with the number, a suffix and the extension.
+constexpr std::size_t kLongestTypeInName = 200;
+
+// TYPE_NUMBER, with the characters that this or other file systems refuse
+// in a name replaced by "_"; "ZX840" stands for an empty type.
+std::string FileStem(const ProductMark& mark) {
+    std::string type = mark.Type.empty() ? "ZX840" : mark.Type;
+    if (type.size() > kLongestTypeInName) {
+        std::size_t cut = kLongestTypeInName;
+        while (cut > 0 && (static_cast<unsigned char>(type[cut]) & 0xC0) == 0x80) {
+            --cut;  // not inside a UTF-8 sequence
+        }
+        type.resize(cut);
+    }
+    for (char& c : type) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F ||
+            std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos) {
+            c = '_';
+        }
+    }
+    if (!type.empty() && type[0] == '.') {
+        type[0] = '_';  // not a hidden file
+    }
+    return type + "_" + std::to_string(mark.Number);
+}
+
+bool Exists(const std::string& directory, const std::string& name) {
+    std::error_code ignored;
+    return !directory.empty() &&
+           std::filesystem::exists(std::filesystem::path(directory) / name, ignored);
+}
+
+// The first of STEM, STEM-2, STEM-3, ... that names no file in either
+// directory yet, so a number met again never replaces an earlier test.
+std::string FreeStem(const std::string& stem, const AcquireOptions& options) {
+    std::string candidate = stem;
+    for (int n = 2; Exists(options.saveDir, candidate + "." + kTestFileExtension) ||
+                    Exists(options.pdfDir, candidate + ".pdf");
+         ++n) {
+        candidate = stem + "-" + std::to_string(n);
+    }
+    return candidate;
+}
+
+bool MakeDirectory(const std::string& directory, std::ostream& err) {
+    std::error_code error;
+    std::filesystem::create_directories(directory, error);
+    if (error) {
+        err << "zx840-cli: cannot create the directory " << directory << ": " << error.message()
+            << "\n";
+        return false;
+    }
+    return true;
+}
+
+class Run {
+  public:
+    Run(const AcquireOptions& options, std::ostream& out, std::ostream& err)
+        : options_(options), mark_(options.mark), out_(out), err_(err) {}
+
+    int Execute();
+
+  private:
+    bool Prepare();
+    // One exchange and all that follows from it; false ends the run.
+    bool Step(bool last);
+    bool SaveFiles(const WorkingRecord& working);
+    bool WriteLog(const LogEntry& entry);
+    void Problem(int status) {
+        if (status_ == kCliOk) {
+            status_ = status;
+        }
+    }
+
+    const AcquireOptions& options_;
+    ProductMark mark_;
+    std::ostream& out_;
+    std::ostream& err_;
+    std::string device_;
+    std::optional<AcquisitionLog> log_;
+    std::optional<ReportPdfWriter> pdf_;
+    const HarmonicTable table_;
+    WorkingRecord working_;
+    std::int64_t good_ = 0;
+    std::int64_t failed_ = 0;
+    int status_ = kCliOk;  // the first problem met
+};
+
+bool Run::Prepare() {
+    device_ = PortMap().Resolve(options_.port);
+    if (!options_.pdfDir.empty()) {
+        if (!ReportPdfWriter::Available()) {
+            err_ << "zx840-cli: --pdf-dir: this build writes no PDF reports (built without the "
+                    "GUI)\n";
+            status_ = kCliUsage;
+            return false;
+        }
+        pdf_.emplace();
+    }
+    for (const std::string* directory : {&options_.saveDir, &options_.pdfDir}) {
+        if (!directory->empty() && !MakeDirectory(*directory, err_)) {
+            status_ = kCliFileError;
+            return false;
+        }
+    }
+    if (!options_.log.empty()) {
+        std::string error;
+        log_ = AcquisitionLog::Open(options_.log, &error);
+        if (!log_) {
+            err_ << "zx840-cli: " << error << "\n";
+            status_ = kCliFileError;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Run::WriteLog(const LogEntry& entry) {
+    if (!log_) {
+        return true;
+    }
+    if (const FileStatus status = log_->Append(LogRow(entry)); !status) {
+        err_ << "zx840-cli: cannot write the log " << options_.log << ": " << status.Describe()
+             << "\n";
+        Problem(kCliFileError);
+        return false;
+    }
+    return true;
+}
+
+bool Run::SaveFiles(const WorkingRecord& working) {
+    bool saved = true;
+    const auto save = [&](const std::string& path) {
+        if (const FileStatus status =
+                WriteFileAtomically(path, SerializeTest(mark_, working.Record));
+            !status) {
+            err_ << "zx840-cli: cannot save the test to " << path << ": " << status.Describe()
+                 << "\n";
+            saved = false;
+        }
+    };
+    if (!options_.save.empty()) {
+        save(options_.save);
+    }
+    if (options_.saveDir.empty() && !pdf_) {
+        return saved;
+    }
+    const std::string stem = FreeStem(FileStem(mark_), options_);
+    if (!options_.saveDir.empty()) {
+        save(
+            (std::filesystem::path(options_.saveDir) / (stem + "." + kTestFileExtension)).string());
+    }
+    if (pdf_) {
+        const std::string path =
+            (std::filesystem::path(options_.pdfDir) / (stem + ".pdf")).string();
+        if (std::string error; !pdf_->Write(path, working, mark_, &error)) {
+            err_ << "zx840-cli: cannot write the report " << path << ": " << error << "\n";
+            saved = false;
+        }
+    }
+    return saved;
+}
+
+bool Run::Step(bool last) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    mark_.Testday = FormatTestday(local);
+
+    const AcquireResult result = zx840::Acquire(device_, options_.baud, table_, working_);
+    LogEntry entry{now, options_.port, options_.baud, mark_, result.exchange.failure, {}, nullptr};
+    if (!result.ok) {
+        ++failed_;
+        Problem(ReportFailure(err_, result.exchange, options_.port, device_));
+        entry.detail = FailureDetail(result.exchange, options_.port, device_);
+        if (!WriteLog(entry) || options_.stopOnError) {
+            return false;
+        }
+        if (!last) {
+            nanosleep(&kPauseAfterFailure, nullptr);  // ends early on Ctrl+C
+        }
+        return true;
+    }
+    ++good_;
+    const bool saved = SaveFiles(working_);
+    entry.working = &working_;
+    // The measurement is logged even when a file could not be written.
+    const bool logged = WriteLog(entry);
+    if (!options_.quiet) {
+        if (options_.text) {
+            PrintText(out_, working_);
+        } else {
+            out_ << WorkingRecordJson(working_) << "\n";
+        }
+        out_.flush();
+    }
+    if (options_.stepNumber) {
+        bool wrapped = false;
+        mark_.Number = NextNumber(mark_.Number, &wrapped);
+        if (wrapped) {
+            err_ << "zx840-cli: warning: Number overflow! Number will be changed to one!\n";
+        }
+    }
+    if (!saved) {
+        Problem(kCliFileError);
+    }
+    return saved && logged;
+}
+
+int Run::Execute() {
+    if (!Prepare()) {
+        return status_;
+    }
+    const InterruptScope interrupt;
+    std::int64_t done = 0;
+    bool interrupted = false;
+    while (options_.continuous || done < options_.count) {
+        if (interrupt.Requested()) {
+            interrupted = true;
+            if (!options_.continuous) {
+                Problem(kCliInterrupted);
+            }
+            break;
+        }
+        ++done;
+        if (!Step(!options_.continuous && done == options_.count)) {
+            break;
+        }
+    }
+    if (options_.continuous || options_.count > 1) {
+        err_ << "zx840-cli: " << std::to_string(done) << " acquisitions, " << std::to_string(good_)
+             << " good, " << std::to_string(failed_) << " failed"
+             << (interrupted ? ", interrupted" : "") << "\n";
+    }
+    return status_;
+}
+
+}  // namespace
+
+int AcquireCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    int status = kCliOk;
+    const std::optional<AcquireOptions> options = ParseAcquireOptions(args, err, &status);
+    if (!options) {
+        return status;
+    }
+    Run run(*options, out, err);
+    return run.Execute();
+}
+
+}  // namespace zx840

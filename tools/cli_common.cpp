@@ -1,0 +1,153 @@
+#include "tools/cli_common.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+
+#include "record/file_io.h"
+#include "view/panel_text.h"
+
+namespace zx840 {
+
+const char kCliHelp[] =
+    "Usage:\n"
+    "  zx840-cli acquire [OPTIONS]\n"
+    "      Exchanges with the meter; prints the working record as JSON, one line\n"
+    "      per acquisition, or with --text the readings as lines of text.\n"
+    "    --port NAME         COM1 to COM8 (default COM1) or a device path. COMn opens\n"
+    "                        the device named by the environment variable ZX840_COMn,\n"
+    "                        else /dev/ttyS<n-1>.\n"
+    "    --baud 2400|9600    the speed (default 9600)\n"
+    "    --count N           N acquisitions one after the other (default 1)\n"
+    "    --continuous        acquisitions until Ctrl+C or SIGTERM, which end the run\n"
+    "                        after the exchange in progress (a second one at once)\n"
+    "    --stop-on-error     end the run at the first failed exchange\n"
+    "    --text              the readings as text instead of JSON\n"
+    "    --quiet             print nothing per acquisition\n"
+    "    --log FILE.csv      append one row per acquisition, good or failed\n"
+    "    --save TEST.ZX8     write each good acquisition to this test file\n"
+    "    --save-dir DIR      one test file per good acquisition, TYPE_NUMBER.ZX8\n"
+    "    --pdf-dir DIR       one PDF report per good acquisition, TYPE_NUMBER.pdf\n"
+    "    --mark FILE         product information from a test file (.ZX8) or a\n"
+    "                        settings file (ZX840EN.ini)\n"
+    "    --manufacturer TEXT, --type TEXT, --number N, --operator TEXT,\n"
+    "    --inspector TEXT, --temperature TEXT, --humidity TEXT\n"
+    "                        product information, over what --mark gives\n"
+    "    --step-number       add one to the number after each good acquisition;\n"
+    "                        after 2147483647 comes 1\n"
+    "  zx840-cli export TEST.ZX8|DIR... [--csv DIR] [--json DIR]\n"
+    "      Writes each test file (each *.ZX8 file of a directory given) as one CSV\n"
+    "      or JSON file named after it: readings, harmonic table, samples. A damaged\n"
+    "      file is reported and skipped.\n"
+    "  zx840-cli show TEST.ZX8\n"
+    "      Prints a test file as JSON, with its product information.\n"
+    "  zx840-cli report TEST.ZX8 --pdf OUT.pdf\n"
+    "      Writes the printed one-page report of a test file as a PDF.\n"
+    "  zx840-cli decode REPLY.bin\n"
+    "      Decodes and analyses a meter reply saved to a file; prints the JSON.\n"
+    "  zx840-cli --help\n"
+    "\n"
+    "Exit status: 0 success, 1 usage error, 2 port cannot be opened,\n"
+    "3 request cannot be written, 4 no valid reply, 5 a file cannot be read or written,\n"
+    "6 interrupted before the count was reached. A run gives the first of these it met.\n";
+
+int Usage(std::ostream& err, const std::string& problem) {
+    err << "zx840-cli: " << problem << "\n" << kCliHelp;
+    return kCliUsage;
+}
+
+int FailureStatus(AcquireFailure failure) {
+    switch (failure) {
+        case AcquireFailure::None:
+            return kCliOk;
+        case AcquireFailure::OpenFailed:
+            return kCliOpenFailed;
+        case AcquireFailure::WriteFailed:
+            return kCliWriteFailed;
+        case AcquireFailure::BadReply:
+            return kCliBadReply;
+    }
+    return kCliBadReply;
+}
+
+std::string FailureDetail(const ExchangeResult& exchange, const std::string& port,
+                          const std::string& device) {
+    std::ostringstream detail;
+    detail << port;
+    if (device != port) {
+        detail << " (" << device << ")";
+    }
+    switch (exchange.failure) {
+        case AcquireFailure::OpenFailed:
+        case AcquireFailure::WriteFailed:
+            detail << ": " << PortErrorText(exchange.port.error);
+            if (exchange.port.sysErrno != 0) {
+                detail << " (" << std::strerror(exchange.port.sysErrno) << ")";
+            }
+            break;
+        case AcquireFailure::BadReply: {
+            // Plain decimal, whatever locale the stream may carry.
+            detail << ": " << std::to_string(exchange.received) << " bytes received";
+            if (exchange.received > 0) {
+                char mark[8];
+                std::snprintf(mark, sizeof mark, "%x", static_cast<unsigned>(exchange.reply[0]));
+                detail << ", first byte 0x" << mark;
+            }
+            if (exchange.readErrno != 0) {
+                detail << ", line error: " << std::strerror(exchange.readErrno);
+            }
+            break;
+        }
+        case AcquireFailure::None:
+            break;
+    }
+    return detail.str();
+}
+
+int ReportFailure(std::ostream& err, const ExchangeResult& exchange, const std::string& port,
+                  const std::string& device) {
+    err << FailureMessage(exchange.failure).text << "\n"
+        << "detail: " << FailureDetail(exchange, port, device) << "\n";
+    return FailureStatus(exchange.failure);
+}
+
+void PrintText(std::ostream& out, const WorkingRecord& working) {
+    // FormatFixed, not printf: the decimal mark is "." whatever the locale.
+    const MeasurementRecord& r = working.Record;
+    const auto fixed = [](double value, int decimals, int width = 0) {
+        return FormatFixed(value, decimals, width);
+    };
+    const double upeak = static_cast<double>(r.Urms) * r.Ucf;
+    const double ipeak = static_cast<double>(r.Irms) * r.Icf;
+    const double percentU = r.USpec[0] != 0.0f ? 100.0 * r.Uthd / r.USpec[0] : 0.0;
+    const double percentI = r.ISpec[0] != 0.0f ? 100.0 * r.Ithd / r.ISpec[0] : 0.0;
+    out << "Voltage      " << fixed(r.Urms, 2, 10) << " V     peak " << fixed(upeak, 2)
+        << " V   crest factor " << fixed(r.Ucf, 3) << "\n"
+        << "Current      " << fixed(r.Irms, 4, 10) << " A     peak " << fixed(ipeak, 4)
+        << " A   crest factor " << fixed(r.Icf, 3) << "\n"
+        << "Power        " << fixed(r.Power, 2, 10) << " W\n"
+        << "Power factor " << fixed(r.PF, 4, 10) << "\n"
+        << "Frequency    " << fixed(r.Freq, 2, 10) << " Hz\n"
+        << "Distortion   voltage " << fixed(percentU, 2) << " %   current " << fixed(percentI, 2)
+        << " %\n"
+        << "Conduction   start " << fixed(working.Angles.StartAngle, 2) << "   peak "
+        << fixed(working.Angles.PeakAngle, 2) << "   end " << fixed(working.Angles.EndAngle, 2)
+        << " degrees\n";
+}
+
+std::optional<TestFileContents> LoadTestFile(const std::string& path, std::string* error) {
+    std::vector<std::uint8_t> bytes;
+    if (const FileStatus status = ReadWholeFile(path, bytes); !status) {
+        *error = status.sysErrno == EFBIG ? std::string(kUnexpectedFileFormat)
+                                          : "Cannot open " + path + ": " + status.Describe();
+        return std::nullopt;
+    }
+    auto test = ParseTest(bytes);
+    if (!test) {
+        *error = kUnexpectedFileFormat;
+    }
+    return test;
+}
+
+}  // namespace zx840

@@ -1,0 +1,44 @@
+// What the commands of zx840-cli share: the usage text, failure reports, the
+// readings as text, reading test files.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "meter/acquisition.h"
+#include "record/test_file.h"
+#include "tools/cli.h"
+
+namespace zx840 {
+
+extern const char kCliHelp[];
+
+// Says what is wrong, then the usage text; returns kCliUsage.
+int Usage(std::ostream& err, const std::string& problem);
+
+// The exit status of a failed exchange.
+int FailureStatus(AcquireFailure failure);
+// The technical side of a failure, after the operator message: the port
+// (and its device) and what went wrong there.
+std::string FailureDetail(const ExchangeResult& exchange, const std::string& port,
+                          const std::string& device);
+// Prints the operator message and the detail; returns the exit status.
+int ReportFailure(std::ostream& err, const ExchangeResult& exchange, const std::string& port,
+                  const std::string& device);
+
+// The readings for a person: one per line, with their units.
+void PrintText(std::ostream& out, const WorkingRecord& working);
+
+// Reads and parses a whole test file. On failure the message for the
+// operator goes to `error`: the format message for a damaged file.
+std::optional<TestFileContents> LoadTestFile(const std::string& path, std::string* error);
+
+// The commands with more than a screenful of code.
+int AcquireCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int ExportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                  const CliContext& context);
+
+}  // namespace zx840

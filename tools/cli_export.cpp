@@ -1,0 +1,302 @@
+// zx840-cli export: test files as CSV or JSON, one output file per test,
+// for batches of any size in constant memory.
+#include <stdlib.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <system_error>
+
+#include "analysis/conduction_angles.h"
+#include "record/file_io.h"
+#include "record/record_json.h"
+#include "record/test_file.h"
+#include "tools/cli_common.h"
+#include "tools/export_output.h"
+#include "tools/interrupt.h"
+#include "tools/record_csv.h"
+
+namespace zx840 {
+namespace {
+
+constexpr int kProgressWidth = 40;  // characters of the bar
+
+struct ExportOptions {
+    std::vector<std::string> inputs;  // test files and directories
+    std::optional<ExportDirectory> csv;
+    std::optional<ExportDirectory> json;
+};
+
+bool IsTestFileName(const std::filesystem::path& path) {
+    std::string extension = path.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return extension == std::string(".") + kTestFileExtension;
+}
+
+// Calls `visit(path)` for each input file: a file as named, a directory's
+// test files (*.ZX8 in any case) one by one as the directory lists them.
+// `visit` returns false to stop; a directory that cannot be listed goes to
+// `unreadable(path, reason)`.
+template <typename Visit, typename Unreadable>
+void ForEachInput(const std::vector<std::string>& inputs, Visit visit, Unreadable unreadable) {
+    for (const std::string& input : inputs) {
+        std::error_code error;
+        if (!std::filesystem::is_directory(input, error)) {
+            if (!visit(input)) {
+                return;
+            }
+            continue;
+        }
+        std::filesystem::directory_iterator entry(input, error);
+        for (; !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
+            std::error_code ignored;
+            if (IsTestFileName(entry->path()) && entry->is_regular_file(ignored) &&
+                !visit(entry->path().string())) {
+                return;
+            }
+        }
+        if (error) {
+            unreadable(input, error.message());
+        }
+    }
+}
+
+// A bar on the terminal, redrawn only when it changes.
+class ProgressBar {
+  public:
+    ProgressBar(std::ostream& err, std::size_t total) : err_(err), total_(total) {}
+
+    void Show(std::size_t done) {
+        const int filled =
+            total_ == 0 ? kProgressWidth : static_cast<int>(done * kProgressWidth / total_);
+        if (filled == filled_ && done != total_) {
+            return;
+        }
+        filled_ = filled;
+        err_ << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
+             << std::string(static_cast<std::size_t>(kProgressWidth - filled), '.') << "] "
+             << std::to_string(done) << "/" << std::to_string(total_) << std::flush;
+        drawn_ = true;
+    }
+    // Takes the bar off the line, before a message or at the end.
+    void Clear() {
+        if (drawn_) {
+            err_ << "\r" << std::string(kProgressWidth + 30, ' ') << "\r" << std::flush;
+            drawn_ = false;
+            filled_ = -1;
+        }
+    }
+
+  private:
+    std::ostream& err_;
+    std::size_t total_;
+    int filled_ = -1;
+    bool drawn_ = false;
+};
+
+std::optional<ExportOptions> ParseExportOptions(const std::vector<std::string>& args,
+                                                std::ostream& err) {
+    ExportOptions options;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--csv" || arg == "--json") {
+            if (i + 1 >= args.size()) {
+                Usage(err, arg + " needs a directory");
+                return std::nullopt;
+            }
+            auto& target = arg == "--csv" ? options.csv : options.json;
+            target.emplace(args[++i], arg == "--csv" ? ".csv" : ".json");
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            Usage(err, "unknown argument \"" + arg + "\"");
+            return std::nullopt;
+        } else {
+            options.inputs.push_back(arg);
+        }
+    }
+    if (options.inputs.empty()) {
+        Usage(err, "export needs test files or directories");
+        return std::nullopt;
+    }
+    if (!options.csv && !options.json) {
+        Usage(err, "export needs --csv DIR or --json DIR");
+        return std::nullopt;
+    }
+    return options;
+}
+
+// The source as the outputs name it: its absolute path.
+std::string SourceName(const std::string& path) {
+    std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr), &std::free);
+    return real ? std::string(real.get()) : path;
+}
+
+class Batch {
+  public:
+    Batch(ExportOptions& options, std::ostream& out, std::ostream& err, bool terminal)
+        : options_(options), out_(out), err_(err), terminal_(terminal) {}
+
+    int Execute();
+
+  private:
+    // False ends the batch.
+    bool ExportOne(const std::string& path);
+    bool WriteOutput(ExportDirectory& directory, const std::string& stem);
+    void Skip(const std::string& path, const std::string& reason) {
+        if (bar_) {
+            bar_->Clear();
+        }
+        err_ << "zx840-cli: skipped " << path << ": " << reason << "\n";
+        ++skipped_;
+    }
+
+    ExportOptions& options_;
+    std::ostream& out_;
+    std::ostream& err_;
+    bool terminal_;
+    std::optional<ProgressBar> bar_;
+    std::size_t seen_ = 0;
+    std::size_t exported_ = 0;
+    std::size_t skipped_ = 0;
+    bool failed_ = false;  // an output could not be written
+    // Reused from one test to the next, so a batch allocates as much for the
+    // ten-thousandth test as for the first.
+    std::string content_;
+    std::string prefix_;
+};
+
+bool Batch::WriteOutput(ExportDirectory& directory, const std::string& stem) {
+    if (const FileStatus status = directory.Write(stem, prefix_, content_); !status) {
+        if (bar_) {
+            bar_->Clear();
+        }
+        err_ << "zx840-cli: cannot write " << directory.Directory() << "/" << stem << ": "
+             << status.Describe() << "\n";
+        failed_ = true;
+        return false;
+    }
+    return true;
+}
+
+bool Batch::ExportOne(const std::string& path) {
+    ++seen_;
+    std::vector<std::uint8_t> bytes;
+    if (const FileStatus status = ReadWholeFile(path, bytes); !status) {
+        Skip(path, status.sysErrno == EFBIG ? kUnexpectedFileFormat : status.Describe());
+        return true;
+    }
+    const auto test = ParseTest(bytes);
+    if (!test) {
+        Skip(path, kUnexpectedFileFormat);
+        return true;
+    }
+    // As the panel shows an opened test: spectra from the file, angles anew.
+    WorkingRecord working;
+    working.Record = test->Record;
+    working.DataValid = 1;
+    working.Angles = ComputeConductionAngles(working.Record);
+    const std::string source = SourceName(path);
+    const std::string stem = std::filesystem::path(path).stem().string();
+    if (options_.csv) {
+        content_.clear();
+        AppendTestCsv(content_, source, test->Mark, working);
+        prefix_.clear();
+        AppendTestCsvPrefix(prefix_, source);
+        if (!WriteOutput(*options_.csv, stem)) {
+            return false;
+        }
+    }
+    if (options_.json) {
+        // The record's keys as `show` prints them, after the source.
+        prefix_ = "{\"Source\":" + JsonString(source) + ",";
+        content_ = prefix_;
+        content_ += WorkingRecordJson(working, true).substr(1);
+        content_ += ",\"ProductMark\":" + ProductMarkJson(test->Mark) + "}\n";
+        if (!WriteOutput(*options_.json, stem)) {
+            return false;
+        }
+    }
+    ++exported_;
+    return true;
+}
+
+int Batch::Execute() {
+    for (auto* directory : {&options_.csv, &options_.json}) {
+        if (*directory) {
+            if (const FileStatus status = (*directory)->Prepare(); !status) {
+                err_ << "zx840-cli: cannot create the directory " << (*directory)->Directory()
+                     << ": " << status.Describe() << "\n";
+                return kCliFileError;
+            }
+        }
+    }
+    const auto unreadable = [this](const std::string& path, const std::string& reason) {
+        ++seen_;  // counted like a file that cannot be read
+        Skip(path, reason);
+    };
+    if (terminal_) {
+        // The bar needs the total: one pass that only counts.
+        std::size_t total = 0;
+        ForEachInput(
+            options_.inputs,
+            [&total](const std::string&) {
+                ++total;
+                return true;
+            },
+            [](const std::string&, const std::string&) {});
+        if (total > 1) {
+            bar_.emplace(err_, total);
+        }
+    }
+    const InterruptScope interrupt;
+    ForEachInput(
+        options_.inputs,
+        [this, &interrupt](const std::string& path) {
+            if (interrupt.Requested()) {
+                return false;
+            }
+            const bool goOn = ExportOne(path);
+            if (bar_) {
+                bar_->Show(seen_);
+            }
+            return goOn;
+        },
+        unreadable);
+    if (bar_) {
+        bar_->Clear();
+    }
+    for (auto* directory : {&options_.csv, &options_.json}) {
+        if (*directory) {
+            if (const FileStatus status = (*directory)->Sync(); !status) {
+                err_ << "zx840-cli: cannot put " << (*directory)->Directory()
+                     << " on the disk: " << status.Describe() << "\n";
+                failed_ = true;
+            }
+        }
+    }
+    out_ << "Exported " << std::to_string(exported_) << " of " << std::to_string(seen_)
+         << " test files, " << std::to_string(skipped_) << " skipped"
+         << (failed_ ? ", stopped: an output could not be written" : "")
+         << (interrupt.Requested() ? ", interrupted" : "") << "\n";
+    if (failed_ || skipped_ > 0) {
+        return kCliFileError;
+    }
+    return interrupt.Requested() ? kCliInterrupted : kCliOk;
+}
+
+}  // namespace
+
+int ExportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                  const CliContext& context) {
+    std::optional<ExportOptions> options = ParseExportOptions(args, err);
+    if (!options) {
+        return kCliUsage;
+    }
+    Batch batch(*options, out, err, context.errIsTerminal);
+    return batch.Execute();
+}
+
+}  // namespace zx840

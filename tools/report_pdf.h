@@ -1,0 +1,35 @@
+// PDF reports from the command line. The report needs the Qt GUI library
+// and an application object; the writer creates that object only when the
+// first report is written, on the "offscreen" platform unless
+// QT_QPA_PLATFORM names another, so runs without --pdf-dir never start Qt.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "record/measurement_record.h"
+#include "record/product_mark.h"
+
+namespace zx840 {
+
+class ReportPdfWriter {
+  public:
+    ReportPdfWriter();
+    ~ReportPdfWriter();
+    ReportPdfWriter(const ReportPdfWriter&) = delete;
+    ReportPdfWriter& operator=(const ReportPdfWriter&) = delete;
+
+    // Whether this build of the program can write reports at all.
+    static bool Available();
+
+    // Writes the one-page report of `working` to `path`; false with `error`
+    // set when it cannot.
+    bool Write(const std::string& path, const WorkingRecord& working, const ProductMark& mark,
+               std::string* error);
+
+  private:
+    struct Application;
+    std::unique_ptr<Application> application_;
+};
+
+}  // namespace zx840
