@@ -82,6 +82,16 @@ TEST(Cli, SavedAcquisitionShowsAsTheSameRecordWithItsProductInformation) {
               0u)
         << shown.out.substr(shown.out.size() - 200);
 
+    // The report of the saved test as a PDF, without any printer.
+    const auto pdf = std::filesystem::temp_directory_path() / "zx840-cli-report.pdf";
+    const CliRun report = RunTool({"report", path.string(), "--pdf", pdf.string()});
+    EXPECT_EQ(report.status, kCliOk) << report.err;
+    std::string head(5, '\0');
+    std::ifstream(pdf, std::ios::binary).read(head.data(), 5);
+    EXPECT_EQ(head, "%PDF-");
+    std::filesystem::remove(pdf);
+    EXPECT_EQ(RunTool({"report", path.string()}).status, kCliUsage);
+
     // A damaged file says so and gives no output.
     std::filesystem::resize_file(path, 2000);
     const CliRun damaged = RunTool({"show", path.string()});

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <ostream>
 
 #include "analysis/conduction_angles.h"
@@ -13,23 +14,39 @@
 namespace zx840 {
 namespace {
 
+// A test file as the panel shows it once opened: spectra from the file,
+// angles computed anew. Nothing, with the reason on `err`, when it cannot
+// be read whole.
+struct OpenedTest {
+    WorkingRecord working;
+    ProductMark mark;
+};
+
+std::optional<OpenedTest> OpenTest(const std::string& path, std::ostream& err) {
+    std::string error;
+    const auto test = LoadTestFile(path, &error);
+    if (!test) {
+        err << error << "\n";
+        return std::nullopt;
+    }
+    OpenedTest opened;
+    opened.working.Record = test->Record;
+    opened.working.DataValid = 1;
+    opened.working.Angles = ComputeConductionAngles(test->Record);
+    opened.mark = test->Mark;
+    return opened;
+}
+
 int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.size() != 2) {
         return Usage(err, "show takes one test file");
     }
-    std::string error;
-    const auto test = LoadTestFile(args[1], &error);
+    const auto test = OpenTest(args[1], err);
     if (!test) {
-        err << error << "\n";
         return kCliFileError;
     }
-    // As the panel shows an opened test: spectra from the file, angles anew.
-    WorkingRecord working;
-    working.Record = test->Record;
-    working.DataValid = 1;
-    working.Angles = ComputeConductionAngles(working.Record);
-    out << WorkingRecordJson(working, true) << ",\"ProductMark\":" << ProductMarkJson(test->Mark)
-        << "}\n";
+    out << WorkingRecordJson(test->working, true)
+        << ",\"ProductMark\":" << ProductMarkJson(test->mark) << "}\n";
     return kCliOk;
 }
 
@@ -42,18 +59,13 @@ int Report(const std::vector<std::string>& args, std::ostream& err) {
         err << "zx840-cli: this build has no PDF support\n";
         return kCliFileError;
     }
-    std::string error;
-    const auto test = LoadTestFile(args[1], &error);
+    const auto test = OpenTest(args[1], err);
     if (!test) {
-        err << error << "\n";
         return kCliFileError;
     }
-    WorkingRecord working;
-    working.Record = test->Record;
-    working.DataValid = 1;
-    working.Angles = ComputeConductionAngles(working.Record);
     ReportPdfWriter writer;
-    if (!writer.Write(args[3], working, test->Mark, &error)) {
+    std::string error;
+    if (!writer.Write(args[3], test->working, test->mark, &error)) {
         err << "zx840-cli: " << error << "\n";
         return kCliFileError;
     }
