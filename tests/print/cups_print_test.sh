@@ -39,7 +39,7 @@ $sudo cupsctl PreserveJobFiles=Yes
 for _ in $(seq 50); do lpstat -r >/dev/null 2>&1 && break; sleep 0.2; done
 spool=/var/spool/cups
 $sudo lpadmin -d "$queue"
-outdir="$HOME/PDF"
+outdir="$(getent passwd "$(id -un)" | cut -d: -f6)/PDF"  # where cups-pdf puts the job owner's files
 mkdir -p "$outdir"
 before=$(ls "$outdir" 2>/dev/null | wc -l)
 jobs_before=$($sudo sh -c "ls $spool/d*-001 2>/dev/null || true" | wc -l)
