@@ -16,8 +16,10 @@
 
 namespace {
 
-// Printing from the command line needs no display: without one, the
-// program draws offscreen instead of failing to start.
+// Printing, dde and unregistering need no display: without one, the
+// program draws offscreen instead of failing to start. Decided before the
+// application object exists, from the raw arguments (the toolkit's own
+// options create none of these actions).
 void ChoosePlatform(int argc, char** argv) {
     for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
         const char* value = std::getenv(variable);
@@ -25,20 +27,16 @@ void ChoosePlatform(int argc, char** argv) {
             return;
         }
     }
+    QStringList raw;
     for (int i = 1; i < argc; ++i) {
-        const QString argument = QString::fromLocal8Bit(argv[i]);
-        if (!argument.startsWith(QLatin1Char('-')) && !argument.startsWith(QLatin1Char('/'))) {
-            continue;
-        }
-        const QString name = argument.mid(1);
-        const bool exact = name == QLatin1String("p") || name == QLatin1String("pt") ||
-                           name == QLatin1String("dde");
-        const bool anyCase = name.compare(QLatin1String("Unregister"), Qt::CaseInsensitive) == 0 ||
-                             name.compare(QLatin1String("Unregserver"), Qt::CaseInsensitive) == 0;
-        if (exact || anyCase) {
-            setenv("QT_QPA_PLATFORM", "offscreen", 1);
-            return;
-        }
+        raw << QString::fromLocal8Bit(argv[i]);
+    }
+    using Action = zx840::CommandLine::Action;
+    const Action action = zx840::ParseCommandLine(raw, [](const QString& path) {
+                              return QFileInfo::exists(path);
+                          }).action;
+    if (action != Action::NewTest && action != Action::Open) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
 }
 
@@ -113,7 +111,7 @@ int main(int argc, char** argv) {
         RegisterFileType();
     }
     zx840::CZX840ENApp program;
-    if (!program.InitInstance(arguments)) {
+    if (!program.InitFromCommandLine(line)) {
         return program.ExitCode();
     }
     if (interactive) {

@@ -47,10 +47,13 @@ CZX840ENApp::~CZX840ENApp() {
 }
 
 bool CZX840ENApp::InitInstance(const QStringList& arguments) {
+    return InitFromCommandLine(
+        ParseCommandLine(arguments, [](const QString& path) { return QFileInfo::exists(path); }));
+}
+
+bool CZX840ENApp::InitFromCommandLine(const CommandLine& line) {
     QCoreApplication::setOrganizationName(QStringLiteral("Orvalisto"));
     QCoreApplication::setApplicationName(QString::fromLatin1(kAppTitle));
-    const CommandLine line =
-        ParseCommandLine(arguments, [](const QString& path) { return QFileInfo::exists(path); });
     if (line.action == CommandLine::Action::Dde) {
         exitCode_ = 0;  // no document, no window
         return false;

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <memory>
 
+#include "app/command_line.h"
 #include "app/command_router.h"
 #include "meter/port_map.h"
 
@@ -27,6 +28,8 @@ class CZX840ENApp : public CommandTarget {
     // Start-up with the command line (without the program name); false when
     // the program is to end now, with ExitCode() as its status.
     bool InitInstance(const QStringList& arguments);
+    // The same with a command line already read.
+    bool InitFromCommandLine(const CommandLine& line);
     int ExitCode() const { return exitCode_; }
 
     CMainFrame* Frame() const { return frame_.get(); }

@@ -8,24 +8,15 @@
 #include "meter/acquisition.h"
 #include "meter/meter_simulator.h"
 #include "record/product_mark.h"
+#include "tests/test_cli_support.h"
 #include "tools/cli.h"
 #include "tools/sim_options.h"
 
 namespace zx840 {
 namespace {
 
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CliRun RunTool(const std::vector<std::string>& args) {
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = RunCli(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using testing::CliRun;
+using testing::RunTool;
 
 std::filesystem::path WriteFile(const std::string& name, const std::uint8_t* data,
                                 std::size_t size) {
