@@ -104,7 +104,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     const std::string& command = args[0];
     if (command == "--help" || command == "-h" || command == "help") {
-        out << kCliHelp;
+        out << CliHelp();
         return kCliOk;
     }
     if (command == "acquire") {
