@@ -1,8 +1,6 @@
 #include "plan/verdict.h"
 
-#include <charconv>
 #include <cmath>
-#include <system_error>
 
 #include "plan/iec61000_3_2.h"
 #include "record/derived_values.h"
@@ -73,17 +71,8 @@ void HarmonicChecks(const char* channel,
     }
 }
 
-std::string JsonNumber(double value) {
-    if (!std::isfinite(value)) {
-        return "null";
-    }
-    char buffer[32];
-    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return ec == std::errc{} ? std::string(buffer, end) : std::string("null");
-}
-
 std::string JsonBound(const std::optional<double>& bound) {
-    return bound ? JsonNumber(*bound) : std::string("null");
+    return bound ? JsonDouble(*bound) : std::string("null");
 }
 
 }  // namespace
@@ -168,7 +157,7 @@ std::string VerdictJson(const Verdict& verdict) {
     for (std::size_t i = 0; i < verdict.checks.size(); ++i) {
         const Check& c = verdict.checks[i];
         json += (i == 0 ? "{" : ",{");
-        json += "\"Item\":" + JsonString(c.item) + ",\"Value\":" + JsonNumber(c.value) +
+        json += "\"Item\":" + JsonString(c.item) + ",\"Value\":" + JsonDouble(c.value) +
                 ",\"Min\":" + JsonBound(c.min) + ",\"Max\":" + JsonBound(c.max) +
                 ",\"Pass\":" + (c.pass ? "true" : "false");
         if (!c.note.empty()) {
