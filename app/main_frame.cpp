@@ -19,6 +19,7 @@
 #include "app/command_ids.h"
 #include "app/command_table.h"
 #include "app/key_indicators.h"
+#include "app/menu_style.h"
 #include "meter/acquisition.h"
 #include "view/zx840_view.h"
 
@@ -30,7 +31,8 @@ constexpr qint64 kIndicatorIntervalMs = 250;  // idle refreshes of the lock indi
 
 }  // namespace
 
-CMainFrame::CMainFrame(CommandRouter& router, CZX840ENView* view) : router_(router), view_(view) {
+CMainFrame::CMainFrame(CommandRouter& router, CZX840ENView* view)
+    : router_(router), view_(view), menuStyle_(new MenuMarkStyle(this)) {
     setCentralWidget(view_);
     setAcceptDrops(true);
     BuildMenus();
@@ -88,9 +90,16 @@ void CMainFrame::BuildMenus() {
             case MenuEntry::Popup: {
                 QMenu* menu = open.empty() ? menuBar()->addMenu(QString::fromLatin1(slot.text))
                                            : open.back()->addMenu(QString::fromLatin1(slot.text));
-                menu->setToolTipsVisible(true);
+                // Menu items have no tooltips, and a plain mark only when checked.
+                menu->setToolTipsVisible(false);
+                menu->setStyle(menuStyle_);
                 connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
-                connect(menu, &QMenu::hovered, this, [this](QAction* action) {
+                // A menu also hears an action hovered elsewhere (a toolbar
+                // button shares it): only its own open items show a prompt.
+                connect(menu, &QMenu::hovered, this, [this, menu](QAction* action) {
+                    if (!menu->isVisible()) {
+                        return;
+                    }
                     for (const auto& [id, known] : actions_) {
                         if (known == action) {
                             ShowPrompt(id);
@@ -149,9 +158,15 @@ void CMainFrame::BuildToolbar() {
         }
         QAction* action = EnsureAction(slot.id);
         action->setIcon(QIcon(QStringLiteral(":/res/") + QString::fromLatin1(slot.image)));
+        action->setIconVisibleInMenu(false);  // the picture is the toolbar's only
         toolbar_->addAction(action);
         QWidget* button = toolbar_->widgetForAction(action);
         button->installEventFilter(this);
+        // Screen readers announce the command; the button still shows only
+        // its picture.
+        if (const CommandSpec* command = FindCommand(slot.id)) {
+            button->setAccessibleName(QString::fromLatin1(command->name));
+        }
         if (auto* tool = qobject_cast<QToolButton*>(button)) {
             // A button's prompt shows only while it is held down.
             const int id = slot.id;
@@ -200,9 +215,6 @@ void CMainFrame::UpdateCommandStates() {
         action->setCheckable(state.checkable);
         if (state.checkable) {
             action->setChecked(state.checked);
-        }
-        if (!state.tooltip.empty()) {
-            action->setToolTip(QString::fromStdString(state.tooltip));
         }
     }
 }

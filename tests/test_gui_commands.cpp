@@ -94,10 +94,12 @@ TEST_F(CommandsTest, PortAndSpeedMarksFollowEverySelection) {
     EXPECT_EQ(view_->PortName(), "COM2");
     EXPECT_EQ(doc_->State().ComPort, "COM2");
 
-    // Each item tells which device it opens.
+    // Each item opens the device of its port (the Port Devices dialog shows
+    // which); the menu item itself carries no tooltip.
     frame_->UpdateCommandStates();
-    EXPECT_EQ(frame_->Action(kCmdCom1)->toolTip().toStdString(), sim_->DevicePath());
-    EXPECT_EQ(frame_->Action(kCmdCom1 + 4)->toolTip(), QStringLiteral("/dev/ttyS4"));
+    EXPECT_EQ(view_->Ports().Resolve("COM1"), sim_->DevicePath());
+    EXPECT_EQ(view_->Ports().Resolve("COM5"), "/dev/ttyS4");
+    EXPECT_EQ(frame_->Action(kCmdCom1)->toolTip(), QStringLiteral("COM1"));
 
     // Values from the settings outside the offered ones: no marks at all.
     doc_->State().ComPort = "COM9";

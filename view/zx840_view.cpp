@@ -295,7 +295,6 @@ bool CZX840ENView::OnUpdateCommand(int id, CommandState& state) {
         const std::string name = "COM" + std::to_string(id - kCmdCom1 + 1);
         state.checkable = true;
         state.checked = portName_ == name;
-        state.tooltip = ports_.Resolve(name);
         return true;
     }
     if (id == kCmdBaud2400 || id == kCmdBaud9600) {
