@@ -16,10 +16,10 @@
 #include <QUrl>
 #include <vector>
 
-#include "app/command_ids.h"
-#include "app/command_table.h"
 #include "app/key_indicators.h"
 #include "app/menu_style.h"
+#include "commands/command_ids.h"
+#include "commands/command_table.h"
 #include "meter/acquisition.h"
 #include "view/zx840_view.h"
 

@@ -14,11 +14,11 @@
 #include <set>
 
 #include "app/about_dlg.h"
-#include "app/command_ids.h"
-#include "app/command_table.h"
 #include "app/main_frame.h"
 #include "app/zx840_app.h"
 #include "app/zx840_doc.h"
+#include "commands/command_ids.h"
+#include "commands/command_table.h"
 #include "gui_helpers.h"
 #include "view/dialog_units.h"
 #include "view/zx840_view.h"
