@@ -31,8 +31,7 @@ constexpr qint64 kIndicatorIntervalMs = 250;  // idle refreshes of the lock indi
 
 }  // namespace
 
-CMainFrame::CMainFrame(CommandRouter& router, CZX840ENView* view)
-    : router_(router), view_(view), menuStyle_(new MenuMarkStyle(this)) {
+CMainFrame::CMainFrame(CommandRouter& router, CZX840ENView* view) : router_(router), view_(view) {
     setCentralWidget(view_);
     setAcceptDrops(true);
     BuildMenus();
@@ -84,11 +83,15 @@ QAction* CMainFrame::Action(int id) const {
 }
 
 void CMainFrame::BuildMenus() {
+    // The menus' style is a child of the frame made after the menu bar, so
+    // it goes after the menu bar and its menus when the frame is destroyed.
+    QMenuBar* bar = menuBar();
+    menuStyle_ = new MenuMarkStyle(this);
     std::vector<QMenu*> open;
     for (const MenuSpec& slot : MenuBar()) {
         switch (slot.entry) {
             case MenuEntry::Popup: {
-                QMenu* menu = open.empty() ? menuBar()->addMenu(QString::fromLatin1(slot.text))
+                QMenu* menu = open.empty() ? bar->addMenu(QString::fromLatin1(slot.text))
                                            : open.back()->addMenu(QString::fromLatin1(slot.text));
                 // Menu items have no tooltips, and a plain mark only when checked.
                 menu->setToolTipsVisible(false);

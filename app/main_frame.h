@@ -62,7 +62,7 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     CommandRouter& router_;
     CZX840ENView* view_;
     std::map<int, QAction*> actions_;
-    QStyle* menuStyle_;  // owned by the frame, shared by its menus
+    QStyle* menuStyle_ = nullptr;  // owned by the frame, shared by its menus
     QToolBar* toolbar_ = nullptr;
     QLabel* message_ = nullptr;
     QLabel* indicators_[3] = {};
