@@ -10,7 +10,7 @@ namespace zx840 {
 class MenuMarkStyle : public QProxyStyle {
     Q_OBJECT
   public:
-    // Follows the application's style of the moment.
+    // Draws like the application's style at the time it is made.
     explicit MenuMarkStyle(QObject* parent);
 
     void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
