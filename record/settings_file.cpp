@@ -45,4 +45,28 @@ Settings ParseSettings(std::span<const std::uint8_t> bytes) {
     return s;
 }
 
+void ApplySettingsToMark(const Settings& settings, ProductMark& mark) {
+    mark.Manufacturer = settings.Manufacturer;
+    mark.Type = settings.Type;
+    mark.Number = settings.Number;
+    mark.Temperature = settings.Temperature;
+    mark.Humidity = settings.Humidity;
+    mark.Operator = settings.Operator;
+    mark.Inspector = settings.Inspector;
+}
+
+Settings SettingsFor(const ProductMark& mark, const std::string& comPort, std::int32_t baudRate) {
+    Settings settings;
+    settings.Number = mark.Number;
+    settings.Type = mark.Type;
+    settings.Temperature = mark.Temperature;
+    settings.Humidity = mark.Humidity;
+    settings.Operator = mark.Operator;
+    settings.ComPort = comPort;
+    settings.BaudRate = baudRate;
+    settings.Inspector = mark.Inspector;
+    settings.Manufacturer = mark.Manufacturer;
+    return settings;
+}
+
 }  // namespace zx840

@@ -7,8 +7,8 @@
 #include <QPdfWriter>
 #include <cstdio>
 
+#include "draw/painter_replay.h"
 #include "report/report_page.h"
-#include "view/painter_replay.h"
 
 namespace zx840 {
 

@@ -6,8 +6,9 @@
 #include <cstdint>
 #include <string>
 
-#include "view/panel_text.h"
-#include "view/trace_scale.h"
+#include "draw/number_format.h"
+#include "draw/trace_scale.h"
+#include "record/derived_values.h"
 
 namespace zx840 {
 
@@ -81,31 +82,10 @@ SelectFont ReportFont(int height, int divisor, int weight) {
     return SelectFont{kReportFontFamily, 10 * (height / 12) / divisor, weight, false};
 }
 
-// The bar scale: the largest of 0 and the entries, 1.0 when that is 0. A
-// NaN never wins the comparison.
-float BarScale(const std::array<float, kHarmonicOrders>& spectrum) {
-    float m = 0.0f;
-    for (float v : spectrum) {
-        if (v > m) {
-            m = v;
-        }
-    }
-    return m == 0.0f ? 1.0f : m;
-}
-
-// "%.1f" of part / fundamental × 100, the quotient of the two floats taken
-// in double precision. Without a fundamental there is no percentage, and a
-// NaN or infinity in the record gives no number either: both print 0.0. In
-// double precision the quotient of two finite floats cannot overflow.
+// "%.1f" of part / fundamental × 100; 0.0 without a fundamental or for a
+// value that is not finite.
 std::string PercentText(float part, float fundamental) {
-    double percent = 0.0;
-    if (fundamental != 0.0f) {
-        percent = static_cast<double>(part) / static_cast<double>(fundamental) * 100.0;
-        if (!std::isfinite(percent)) {
-            percent = 0.0;
-        }
-    }
-    return FormatFixed(percent, 1);
+    return FormatFixed(QuotientPercent(part, fundamental), 1);
 }
 
 class PageBuilder {
@@ -158,8 +138,8 @@ class PageBuilder {
     // Readings in printf's "%W.Pf" form; the peaks are the products of RMS
     // value and crest factor in double precision, never stored values.
     void ParameterBlock(const MeasurementRecord& r, const ConductionAngles& a) {
-        const double upeak = static_cast<double>(r.Urms) * static_cast<double>(r.Ucf);
-        const double ipeak = static_cast<double>(r.Irms) * static_cast<double>(r.Icf);
+        const double upeak = Upeak(r);
+        const double ipeak = Ipeak(r);
         ops_.emplace_back(fonts_.heading);
         Text(g_.X0 + 2 * g_.C, Row(9), "Power Parameter");
         ops_.emplace_back(fonts_.body);

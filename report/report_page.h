@@ -5,9 +5,9 @@
 
 #include <array>
 
+#include "draw/draw_ops.h"
 #include "record/measurement_record.h"
 #include "record/product_mark.h"
-#include "view/draw_ops.h"
 
 namespace zx840 {
 

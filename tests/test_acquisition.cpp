@@ -10,8 +10,8 @@
 
 #include "analysis/conduction_angles.h"
 #include "meter/acquisition.h"
-#include "meter/meter_simulator.h"
 #include "meter/serial_port.h"
+#include "meter/sim/meter_simulator.h"
 #include "meter/uucp_lock.h"
 #include "pty_peer.h"
 

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "meter/acquisition.h"
-#include "meter/meter_simulator.h"
+#include "meter/sim/meter_simulator.h"
 #include "record/product_mark.h"
 #include "tests/test_cli_support.h"
 #include "tools/cli.h"

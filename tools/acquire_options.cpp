@@ -45,9 +45,8 @@ bool StartsWithTestSignature(std::span<const std::uint8_t> bytes) {
 bool ReadMarkFile(const std::string& path, ProductMark& mark, std::string* error) {
     std::vector<std::uint8_t> bytes;
     if (const FileStatus status = ReadWholeFile(path, bytes, std::size_t{1} << 20); !status) {
-        *error =
-            "cannot read the product information from " + path + ": " +
-            (status.sysErrno == EFBIG ? std::string(kUnexpectedFileFormat) : status.Describe());
+        *error = "cannot read the product information from " + path + ": " +
+                 DescribeTestFileReadError(status);
         return false;
     }
     if (StartsWithTestSignature(bytes)) {
@@ -61,14 +60,7 @@ bool ReadMarkFile(const std::string& path, ProductMark& mark, std::string* error
         mark.Testday = testday;
         return true;
     }
-    const Settings settings = ParseSettings(bytes);
-    mark.Manufacturer = settings.Manufacturer;
-    mark.Type = settings.Type;
-    mark.Number = settings.Number;
-    mark.Temperature = settings.Temperature;
-    mark.Humidity = settings.Humidity;
-    mark.Operator = settings.Operator;
-    mark.Inspector = settings.Inspector;
+    ApplySettingsToMark(ParseSettings(bytes), mark);
     return true;
 }
 

@@ -7,13 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "record/defaults.h"
 #include "record/product_mark.h"
 
 namespace zx840 {
 
 struct AcquireOptions {
-    std::string port = "COM1";
-    std::int32_t baud = 9600;
+    std::string port = kDefaultComPort;
+    std::int32_t baud = kDefaultBaudRate;
     std::int64_t count = 1;   // acquisitions in the run, when not continuous
     bool continuous = false;  // until interrupted
     bool stopOnError = false;

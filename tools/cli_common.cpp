@@ -5,8 +5,9 @@
 #include <cstring>
 #include <sstream>
 
+#include "draw/number_format.h"
+#include "record/derived_values.h"
 #include "record/file_io.h"
-#include "view/panel_text.h"
 
 namespace zx840 {
 
@@ -118,10 +119,10 @@ void PrintText(std::ostream& out, const WorkingRecord& working) {
     const auto fixed = [](double value, int decimals, int width = 0) {
         return FormatFixed(value, decimals, width);
     };
-    const double upeak = static_cast<double>(r.Urms) * r.Ucf;
-    const double ipeak = static_cast<double>(r.Irms) * r.Icf;
-    const double percentU = r.USpec[0] != 0.0f ? 100.0 * r.Uthd / r.USpec[0] : 0.0;
-    const double percentI = r.ISpec[0] != 0.0f ? 100.0 * r.Ithd / r.ISpec[0] : 0.0;
+    const double upeak = Upeak(r);
+    const double ipeak = Ipeak(r);
+    const double percentU = PercentOfFundamental(r.Uthd, r.USpec[0]);
+    const double percentI = PercentOfFundamental(r.Ithd, r.ISpec[0]);
     out << "Voltage      " << fixed(r.Urms, 2, 10) << " V     peak " << fixed(upeak, 2)
         << " V   crest factor " << fixed(r.Ucf, 3) << "\n"
         << "Current      " << fixed(r.Irms, 4, 10) << " A     peak " << fixed(ipeak, 4)
@@ -137,17 +138,13 @@ void PrintText(std::ostream& out, const WorkingRecord& working) {
 }
 
 std::optional<TestFileContents> LoadTestFile(const std::string& path, std::string* error) {
-    std::vector<std::uint8_t> bytes;
-    if (const FileStatus status = ReadWholeFile(path, bytes); !status) {
-        *error = status.sysErrno == EFBIG ? std::string(kUnexpectedFileFormat)
-                                          : "Cannot open " + path + ": " + status.Describe();
-        return std::nullopt;
-    }
-    auto test = ParseTest(bytes);
-    if (!test) {
+    TestFileRead read = ReadTestFile(path);
+    if (!read.readStatus) {
+        *error = "Cannot open " + path + ": " + read.readStatus.Describe();
+    } else if (!read.contents) {
         *error = kUnexpectedFileFormat;
     }
-    return test;
+    return std::move(read.contents);
 }
 
 }  // namespace zx840

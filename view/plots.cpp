@@ -4,8 +4,9 @@
 #include <climits>
 #include <cmath>
 
-#include "view/panel_text.h"
-#include "view/trace_scale.h"
+#include "draw/number_format.h"
+#include "draw/trace_scale.h"
+#include "record/derived_values.h"
 
 namespace zx840 {
 
@@ -115,15 +116,7 @@ DrawList SpectrumPlot(const std::array<float, kHarmonicOrders>& spectrum, float 
     // test file may hold: a NaN never wins the comparison and draws as an
     // empty bar; an infinite element is the largest, takes the full height
     // and leaves the finite ones empty; negative elements draw downwards.
-    float m = 0.0f;
-    for (float v : spectrum) {
-        if (v > m) {
-            m = v;
-        }
-    }
-    if (m == 0.0f) {
-        m = 1.0f;
-    }
+    const float m = BarScale(spectrum);
     ops.emplace_back(voltage ? kVoltageBarPen : kCurrentBarPen);
     for (int i = 0; i < kHarmonicOrders; ++i) {
         const float v = spectrum[static_cast<std::size_t>(i)];
@@ -139,14 +132,7 @@ DrawList SpectrumPlot(const std::array<float, kHarmonicOrders>& spectrum, float 
     // A value that is not finite (a NaN or an infinity in the record) is
     // shown as 0.0 as well, like the cells of the harmonic list. In double
     // precision no ratio of two finite floats overflows.
-    const double fundamental = spectrum[0];
-    double percent = 0.0;
-    if (fundamental != 0.0) {
-        percent = static_cast<double>(thd) / fundamental * 100.0;
-        if (!std::isfinite(percent)) {
-            percent = 0.0;
-        }
-    }
+    const double percent = QuotientPercent(thd, spectrum[0]);
     ops.emplace_back(SetTextColor{voltage ? kOlive : kPurple});
     ops.emplace_back(DrawText{barX(35), ToCoord(yB - 100.0),
                               (voltage ? "Uthd: " : "Ithd: ") + FormatFixed(percent, 1) + "%",

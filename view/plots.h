@@ -5,8 +5,8 @@
 
 #include <array>
 
+#include "draw/draw_ops.h"
 #include "record/measurement_record.h"
-#include "view/draw_ops.h"
 
 namespace zx840 {
 
