@@ -18,7 +18,7 @@ std::vector<std::uint8_t> SerializeSettings(const Settings& s) {
     return out;
 }
 
-Settings ParseSettings(std::span<const std::uint8_t> bytes) {
+Settings ParseSettings(std::span<const std::uint8_t> bytes, bool* whole) {
     ArchiveReader in(bytes);
     Settings s;
     // Each field is taken only when read whole; the first failure leaves it
@@ -39,9 +39,12 @@ Settings ParseSettings(std::span<const std::uint8_t> bytes) {
         field = value;
         return true;
     };
-    (void)(number(s.Number) && text(s.Type) && text(s.Temperature) && text(s.Humidity) &&
-           text(s.Operator) && text(s.ComPort) && number(s.BaudRate) && text(s.Inspector) &&
-           text(s.Manufacturer));
+    const bool all = number(s.Number) && text(s.Type) && text(s.Temperature) && text(s.Humidity) &&
+                     text(s.Operator) && text(s.ComPort) && number(s.BaudRate) &&
+                     text(s.Inspector) && text(s.Manufacturer);
+    if (whole != nullptr) {
+        *whole = all && in.Remaining() == 0;
+    }
     return s;
 }
 

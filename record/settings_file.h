@@ -34,7 +34,9 @@ std::vector<std::uint8_t> SerializeSettings(const Settings& settings);
 
 // The fields in file order; from the first one not read whole (the file
 // ends, or a text announces more than the file holds) on, the defaults.
-Settings ParseSettings(std::span<const std::uint8_t> bytes);
+// `whole`, when given, tells whether all nine fields were read and nothing
+// follows them.
+Settings ParseSettings(std::span<const std::uint8_t> bytes, bool* whole = nullptr);
 
 // The product information a settings file carries, which is the whole mark
 // but the test day (that is today's at every start), into `mark`.

@@ -104,11 +104,14 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     const std::string& command = args[0];
     if (command == "--help" || command == "-h" || command == "help") {
-        out << kCliHelp;
+        out << CliHelp();
         return kCliOk;
     }
     if (command == "acquire") {
         return AcquireCommand(args, out, err);
+    }
+    if (command == "check") {
+        return CheckCommand(args, out, err);
     }
     if (command == "export") {
         return ExportCommand(args, out, err, context);

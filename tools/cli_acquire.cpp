@@ -8,6 +8,8 @@
 #include <system_error>
 
 #include "meter/port_map.h"
+#include "plan/test_plan.h"
+#include "plan/verdict.h"
 #include "record/file_io.h"
 #include "record/mark_number.h"
 #include "record/record_json.h"
@@ -15,6 +17,7 @@
 #include "tools/acquire_options.h"
 #include "tools/acquisition_log.h"
 #include "tools/cli_common.h"
+#include "tools/file_names.h"
 #include "tools/interrupt.h"
 #include "tools/report_pdf.h"
 
@@ -25,50 +28,12 @@ namespace {
 // switched off does not fill the log with thousands of rows a second.
 constexpr timespec kPauseAfterFailure{1, 0};
 
-// The longest type kept in a file name, in bytes: the name must stay under
-// the usual limit of 255 bytes with the number, a suffix and the extension.
-constexpr std::size_t kLongestTypeInName = 200;
-
-// TYPE_NUMBER, with the characters that this or other file systems refuse
-// in a name replaced by "_"; "ZX840" stands for an empty type.
-std::string FileStem(const ProductMark& mark) {
-    std::string type = mark.Type.empty() ? "ZX840" : mark.Type;
-    if (type.size() > kLongestTypeInName) {
-        std::size_t cut = kLongestTypeInName;
-        while (cut > 0 && (static_cast<unsigned char>(type[cut]) & 0xC0) == 0x80) {
-            --cut;  // not inside a UTF-8 sequence
-        }
-        type.resize(cut);
-    }
-    for (char& c : type) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F ||
-            std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos) {
-            c = '_';
-        }
-    }
-    if (!type.empty() && type[0] == '.') {
-        type[0] = '_';  // not a hidden file
-    }
-    return type + "_" + std::to_string(mark.Number);
-}
-
+// Anything of that name counts, a link that leads nowhere too.
 bool Exists(const std::string& directory, const std::string& name) {
     std::error_code ignored;
     return !directory.empty() &&
-           std::filesystem::exists(std::filesystem::path(directory) / name, ignored);
-}
-
-// The first of STEM, STEM-2, STEM-3, ... that names no file in either
-// directory yet, so a number met again never replaces an earlier test.
-std::string FreeStem(const std::string& stem, const AcquireOptions& options) {
-    std::string candidate = stem;
-    for (int n = 2; Exists(options.saveDir, candidate + "." + kTestFileExtension) ||
-                    Exists(options.pdfDir, candidate + ".pdf");
-         ++n) {
-        candidate = stem + "-" + std::to_string(n);
-    }
-    return candidate;
+           std::filesystem::symlink_status(std::filesystem::path(directory) / name, ignored)
+                   .type() != std::filesystem::file_type::not_found;
 }
 
 bool MakeDirectory(const std::string& directory, std::ostream& err) {
@@ -108,6 +73,8 @@ class Run {
     std::string device_;
     std::optional<AcquisitionLog> log_;
     std::optional<ReportPdfWriter> pdf_;
+    std::optional<TestPlan> plan_;
+    bool anyFail_ = false;  // a verdict was FAIL
     const HarmonicTable table_;
     WorkingRecord working_;
     std::int64_t good_ = 0;
@@ -117,6 +84,15 @@ class Run {
 
 bool Run::Prepare() {
     device_ = PortMap().Resolve(options_.port);
+    if (!options_.plan.empty()) {
+        PlanRead read = ReadPlanFile(options_.plan);
+        if (!read.plan) {
+            err_ << "zx840-cli: " << read.error << "\n";
+            status_ = kCliFileError;
+            return false;
+        }
+        plan_ = std::move(read.plan);
+    }
     if (!options_.pdfDir.empty()) {
         if (!ReportPdfWriter::Available()) {
             err_ << "zx840-cli: --pdf-dir: this build writes no PDF reports (built without the "
@@ -134,7 +110,7 @@ bool Run::Prepare() {
     }
     if (!options_.log.empty()) {
         std::string error;
-        log_ = AcquisitionLog::Open(options_.log, &error);
+        log_ = AcquisitionLog::Open(options_.log, &error, plan_.has_value());
         if (!log_) {
             err_ << "zx840-cli: " << error << "\n";
             status_ = kCliFileError;
@@ -174,14 +150,26 @@ bool Run::SaveFiles(const WorkingRecord& working) {
     if (options_.saveDir.empty() && !pdf_) {
         return saved;
     }
-    const std::string stem = FreeStem(FileStem(mark_), options_);
+    // A number met again never replaces an earlier test: the first name
+    // free in both directories, so a test file and its report share it.
+    const std::optional<std::string> stem =
+        FirstFreeStem(ProductFileStem(mark_), [this](const std::string& candidate) {
+            return Exists(options_.saveDir, candidate + "." + kTestFileExtension) ||
+                   Exists(options_.pdfDir, candidate + ".pdf");
+        });
+    if (!stem) {
+        err_ << "zx840-cli: cannot save the test: every name from " << ProductFileStem(mark_)
+             << " to " << ProductFileStem(mark_) << "-" << std::to_string(kMostSameNames)
+             << " is taken\n";
+        return false;
+    }
     if (!options_.saveDir.empty()) {
-        save(
-            (std::filesystem::path(options_.saveDir) / (stem + "." + kTestFileExtension)).string());
+        save((std::filesystem::path(options_.saveDir) / (*stem + "." + kTestFileExtension))
+                 .string());
     }
     if (pdf_) {
         const std::string path =
-            (std::filesystem::path(options_.pdfDir) / (stem + ".pdf")).string();
+            (std::filesystem::path(options_.pdfDir) / (*stem + ".pdf")).string();
         if (std::string error; !pdf_->Write(path, working, mark_, &error)) {
             err_ << "zx840-cli: cannot write the report " << path << ": " << error << "\n";
             saved = false;
@@ -198,6 +186,7 @@ bool Run::Step(bool last) {
 
     const AcquireResult result = zx840::Acquire(device_, options_.baud, table_, working_);
     LogEntry entry{now, options_.port, options_.baud, mark_, result.exchange.failure, {}, nullptr};
+    entry.judged = plan_.has_value();
     if (!result.ok) {
         ++failed_;
         Problem(ReportFailure(err_, result.exchange, options_.port, device_));
@@ -213,11 +202,23 @@ bool Run::Step(bool last) {
     ++good_;
     const bool saved = SaveFiles(working_);
     entry.working = &working_;
+    const std::optional<Verdict> verdict =
+        plan_ ? Judge(*plan_, working_) : std::optional<Verdict>();
+    if (verdict) {
+        entry.verdict = &*verdict;
+        anyFail_ = anyFail_ || !verdict->pass;
+    }
     // The measurement is logged even when a file could not be written.
     const bool logged = WriteLog(entry);
     if (!options_.quiet) {
         if (options_.text) {
             PrintText(out_, working_);
+            if (verdict) {
+                PrintVerdictText(out_, *verdict);
+            }
+        } else if (verdict) {
+            out_ << WorkingRecordJson(working_, true) << ",\"Verdict\":" << VerdictJson(*verdict)
+                 << "}\n";
         } else {
             out_ << WorkingRecordJson(working_) << "\n";
         }
@@ -260,6 +261,9 @@ int Run::Execute() {
         err_ << "zx840-cli: " << std::to_string(done) << " acquisitions, " << std::to_string(good_)
              << " good, " << std::to_string(failed_) << " failed"
              << (interrupted ? ", interrupted" : "") << "\n";
+    }
+    if (status_ == kCliOk && anyFail_) {
+        status_ = kCliVerdictFail;
     }
     return status_;
 }

@@ -1,6 +1,7 @@
 #include "tools/cli_common.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
@@ -8,39 +9,28 @@
 #include "draw/number_format.h"
 #include "record/derived_values.h"
 #include "record/file_io.h"
+#include "record/record_json.h"
+#include "tools/acquire_options.h"
 
 namespace zx840 {
 
-const char kCliHelp[] =
+namespace {
+
+const char kHelpHead[] =
     "Usage:\n"
     "  zx840-cli acquire [OPTIONS]\n"
     "      Exchanges with the meter; prints the working record as JSON, one line\n"
-    "      per acquisition, or with --text the readings as lines of text.\n"
-    "    --port NAME         COM1 to COM8 (default COM1) or a device path. COMn opens\n"
-    "                        the device named by the environment variable ZX840_COMn,\n"
-    "                        else /dev/ttyS<n-1>.\n"
-    "    --baud 2400|9600    the speed (default 9600)\n"
-    "    --count N           N acquisitions one after the other (default 1)\n"
-    "    --continuous        acquisitions until Ctrl+C or SIGTERM, which end the run\n"
-    "                        after the exchange in progress (a second one at once)\n"
-    "    --stop-on-error     end the run at the first failed exchange\n"
-    "    --text              the readings as text instead of JSON\n"
-    "    --quiet             print nothing per acquisition\n"
-    "    --log FILE.csv      append one row per acquisition, good or failed\n"
-    "    --save TEST.ZX8     write each good acquisition to this test file\n"
-    "    --save-dir DIR      one test file per good acquisition, TYPE_NUMBER.ZX8\n"
-    "    --pdf-dir DIR       one PDF report per good acquisition, TYPE_NUMBER.pdf\n"
-    "    --mark FILE         product information from a test file (.ZX8) or a\n"
-    "                        settings file (ZX840EN.ini)\n"
-    "    --manufacturer TEXT, --type TEXT, --number N, --operator TEXT,\n"
-    "    --inspector TEXT, --temperature TEXT, --humidity TEXT\n"
-    "                        product information, over what --mark gives\n"
-    "    --step-number       add one to the number after each good acquisition;\n"
-    "                        after 2147483647 comes 1\n"
+    "      per acquisition, or with --text the readings as lines of text.\n";
+
+const char kHelpTail[] =
     "  zx840-cli export TEST.ZX8|DIR... [--csv DIR] [--json DIR]\n"
     "      Writes each test file (each *.ZX8 file of a directory given) as one CSV\n"
     "      or JSON file named after it: readings, harmonic table, samples. A damaged\n"
     "      file is reported and skipped.\n"
+    "  zx840-cli check TEST.ZX8|DIR... --plan PLAN.zx8plan [--text]\n"
+    "      Judges saved tests against a test plan, without a meter: one JSON line\n"
+    "      per test (its file, product information and verdict), or with --text\n"
+    "      the verdict and the failing checks.\n"
     "  zx840-cli show TEST.ZX8\n"
     "      Prints a test file as JSON, with its product information.\n"
     "  zx840-cli report TEST.ZX8 --pdf OUT.pdf\n"
@@ -51,10 +41,18 @@ const char kCliHelp[] =
     "\n"
     "Exit status: 0 success, 1 usage error, 2 port cannot be opened,\n"
     "3 request cannot be written, 4 no valid reply, 5 a file cannot be read or written,\n"
-    "6 interrupted before the count was reached. A run gives the first of these it met.\n";
+    "6 interrupted before the count was reached, 7 everything was measured but a\n"
+    "verdict against the test plan is FAIL. A run gives the first of these it met\n"
+    "(7 only when nothing else went wrong).\n";
+
+}  // namespace
+
+std::string CliHelp() {
+    return kHelpHead + AcquireOptionsHelp() + kHelpTail;
+}
 
 int Usage(std::ostream& err, const std::string& problem) {
-    err << "zx840-cli: " << problem << "\n" << kCliHelp;
+    err << "zx840-cli: " << problem << "\n" << CliHelp();
     return kCliUsage;
 }
 
@@ -135,6 +133,32 @@ void PrintText(std::ostream& out, const WorkingRecord& working) {
         << "Conduction   start " << fixed(working.Angles.StartAngle, 2) << "   peak "
         << fixed(working.Angles.PeakAngle, 2) << "   end " << fixed(working.Angles.EndAngle, 2)
         << " degrees\n";
+}
+
+void PrintVerdictText(std::ostream& out, const Verdict& verdict) {
+    out << verdict.Line() << "   plan " << verdict.plan << "\n";
+    if (!verdict.preCompliance.empty()) {
+        out << "             " << verdict.preCompliance << "\n";
+    }
+    const auto number = [](double value) {
+        return std::isfinite(value) ? ShortestDouble(value) : std::string("not a number");
+    };
+    for (const Check& check : verdict.checks) {
+        if (check.pass) {
+            continue;
+        }
+        out << "  FAIL " << check.item << " = " << number(check.value);
+        if (check.min) {
+            out << "   min " << number(*check.min);
+        }
+        if (check.max) {
+            out << "   max " << number(*check.max);
+        }
+        if (!check.note.empty()) {
+            out << "   (" << check.note << ")";
+        }
+        out << "\n";
+    }
 }
 
 std::optional<TestFileContents> LoadTestFile(const std::string& path, std::string* error) {

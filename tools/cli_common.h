@@ -9,12 +9,14 @@
 #include <vector>
 
 #include "meter/acquisition.h"
+#include "plan/verdict.h"
 #include "record/test_file.h"
 #include "tools/cli.h"
 
 namespace zx840 {
 
-extern const char kCliHelp[];
+// The text of --help; the acquire options come from their table.
+std::string CliHelp();
 
 // Says what is wrong, then the usage text; returns kCliUsage.
 int Usage(std::ostream& err, const std::string& problem);
@@ -31,6 +33,8 @@ int ReportFailure(std::ostream& err, const ExchangeResult& exchange, const std::
 
 // The readings for a person: one per line, with their units.
 void PrintText(std::ostream& out, const WorkingRecord& working);
+// The verdict line, then one line per failing check.
+void PrintVerdictText(std::ostream& out, const Verdict& verdict);
 
 // Reads and parses a whole test file. On failure the message for the
 // operator goes to `error`: the format message for a damaged file.
@@ -38,6 +42,7 @@ std::optional<TestFileContents> LoadTestFile(const std::string& path, std::strin
 
 // The commands with more than a screenful of code.
 int AcquireCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int CheckCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int ExportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                   const CliContext& context);
 

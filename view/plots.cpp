@@ -96,7 +96,8 @@ SpectrumGeometry SpectrumGeometryFor(int width, int height) {
 }
 
 DrawList SpectrumPlot(const std::array<float, kHarmonicOrders>& spectrum, float thd,
-                      Channel channel, const SpectrumGeometry& geometry, int width) {
+                      Channel channel, const SpectrumGeometry& geometry, int width,
+                      const std::array<bool, kHarmonicOrders + 1>* failing) {
     const bool voltage = channel == Channel::Voltage;
     const double s = geometry.pitch;
     const double x0 = geometry.firstX;
@@ -112,20 +113,33 @@ DrawList SpectrumPlot(const std::array<float, kHarmonicOrders>& spectrum, float 
     ops.emplace_back(LineTo{ToCoord(static_cast<double>(width) - 5.0), baseY});
 
     // Bars are scaled to the largest element of their own spectrum, which
-    // gets the full height. Values the analysis never produces but a loaded
-    // test file may hold: a NaN never wins the comparison and draws as an
-    // empty bar; an infinite element is the largest, takes the full height
-    // and leaves the finite ones empty; negative elements draw downwards.
+    // gets the full height. A bar of zero length is not drawn at all: the
+    // wide bar pen has round ends and would leave a dot on the base line.
+    // Values the analysis never produces but a loaded test file may hold: a
+    // NaN never wins the comparison and draws no bar; an infinite element is
+    // the largest, takes the full height and leaves the finite ones empty;
+    // negative elements draw downwards.
     const float m = BarScale(spectrum);
-    ops.emplace_back(voltage ? kVoltageBarPen : kCurrentBarPen);
+    const SelectPen barPen = voltage ? kVoltageBarPen : kCurrentBarPen;
+    ops.emplace_back(barPen);
+    bool failingPen = false;
     for (int i = 0; i < kHarmonicOrders; ++i) {
         const float v = spectrum[static_cast<std::size_t>(i)];
         // v / m is exactly 1 for the largest finite element anyway; the
         // comparison only matters for an infinite one (inf / inf is NaN).
         const double share = v == m ? 1.0 : static_cast<double>(v) / m;
+        const int top = ToCoord(yB - Trunc(share * geometry.fullHeight));
+        if (top == baseY) {
+            continue;
+        }
+        const bool failed = failing != nullptr && (*failing)[static_cast<std::size_t>(i + 1)];
+        if (failed != failingPen) {
+            ops.emplace_back(failed ? kFailingBarPen : barPen);
+            failingPen = failed;
+        }
         const int x = barX(i);
         ops.emplace_back(MoveTo{x, baseY});
-        ops.emplace_back(LineTo{x, ToCoord(yB - Trunc(share * geometry.fullHeight))});
+        ops.emplace_back(LineTo{x, top});
     }
 
     // Distortion in percent of the fundamental; 0.0 without a fundamental.
