@@ -61,7 +61,14 @@ void RegisterFileType() {
 int Unregister(bool embedding) {
     QCoreApplication::setOrganizationName(QStringLiteral("Orvalisto"));
     QCoreApplication::setApplicationName(QStringLiteral("ZX840 DIGITAL POWER METER"));
-    bool ok = zx840::UnregisterDesktopIntegration(zx840::DefaultDesktopPaths()).ok;
+    const auto result = zx840::UnregisterDesktopIntegration(zx840::DefaultDesktopPaths());
+    bool ok = result.ok;
+    if (!result.error.isEmpty()) {
+        std::fprintf(stderr, "zx840: %s\n", qPrintable(result.error));
+    }
+    if (!result.warning.isEmpty()) {
+        std::fprintf(stderr, "zx840: warning: %s\n", qPrintable(result.warning));
+    }
     {
         QSettings settings;
         const QString file = settings.fileName();
