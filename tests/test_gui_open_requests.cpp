@@ -1,8 +1,8 @@
 // Open requests that fail, in a flood, or from another user: the running
 // window lives in this process (so its message boxes can be answered), the
 // second starts are real processes of the program or raw socket clients.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -200,8 +200,7 @@ pid_t FloodClient(const QString& socketPath, const QString& path, int count, int
         timeval limit{30, 0};
         setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
         if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-            write(fd, message.constData(), static_cast<size_t>(message.size())) ==
-                message.size() &&
+            write(fd, message.constData(), static_cast<size_t>(message.size())) == message.size() &&
             read(fd, reply, 3) == 3 && std::memcmp(reply, "OK\n", 3) == 0) {
             ++answered;
         }
@@ -234,8 +233,7 @@ TEST_F(OpenRequests, AFloodOfFailingRequestsShowsFewBoxesAndTheWindowStillAnswer
     });
     ASSERT_TRUE(testing::WaitUntil([&] { return clientDone && OpenBox() == nullptr; }, 100000));
     int answered = -1;
-    EXPECT_EQ(read(report[0], &answered, sizeof answered),
-              static_cast<ssize_t>(sizeof answered));
+    EXPECT_EQ(read(report[0], &answered, sizeof answered), static_cast<ssize_t>(sizeof answered));
     close(report[0]);
     EXPECT_EQ(answered, kRequests);
     // One box for the first failure, one for everything that came meanwhile.
