@@ -217,6 +217,17 @@ TEST_F(ProgramProcesses, TermHangupAndInterruptEndTheWindowAsExitDoes) {
         QProcess* handing = Start({marked});
         ASSERT_TRUE(handing->waitForFinished(10000));
         ASSERT_TRUE(WaitForLog(running, QStringLiteral("opened"), &log)) << log.toStdString();
+        if (signal == SIGHUP) {
+            // A report on screen that nobody will answer does not hold it up.
+            QFile bad(files_.filePath(QStringLiteral("bad.ZX8")));
+            ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+            bad.write("not a test file");
+            bad.close();
+            QProcess* failing = Start({bad.fileName()});
+            ASSERT_TRUE(failing->waitForFinished(10000));
+            ASSERT_TRUE(WaitForLog(running, QString::fromLatin1(kUnexpectedFileFormat), &log))
+                << log.toStdString();
+        }
 
         ::kill(static_cast<pid_t>(running->processId()), signal);
         ASSERT_TRUE(running->waitForFinished(30000));
