@@ -31,24 +31,32 @@ bool IsOwnPeer(QLocalSocket& socket) {
     return peer.has_value() && *peer == geteuid();
 }
 
+// Whoever made it, only a real folder (not a link) of this user that nobody
+// else can enter is safe: another user could otherwise bind the socket
+// first or swap the folder.
+bool IsPrivateFolder(const QString& folder) {
+    struct stat info {};
+    return ::lstat(QFile::encodeName(folder).constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           info.st_uid == geteuid() && (info.st_mode & 077) == 0;
+}
+
 }  // namespace
 
 QString InstanceFolder(const QString& tempFolder) {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QFileInfo(runtime).isDir()) {
-        return runtime;
+    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime)) {
+        if (IsPrivateFolder(runtime)) {
+            return runtime;
+        }
+        qCWarning(lcInstance) << "not using" << runtime
+                              << "for open requests: not a private folder of this user";
     }
     const QString folder = tempFolder + QStringLiteral("/zx840-%1").arg(geteuid());
     const QByteArray name = QFile::encodeName(folder);
     if (::mkdir(name.constData(), 0700) == 0) {
         ::chmod(name.constData(), 0700);  // whatever the umask took away
     }
-    // Whoever made it, only a folder of this user that nobody else can
-    // enter is safe: another user could otherwise bind the socket first or
-    // swap the folder for a link.
-    struct stat info {};
-    if (::lstat(name.constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
-        info.st_uid != geteuid() || (info.st_mode & 07777) != 0700) {
+    if (!IsPrivateFolder(folder)) {
         qCWarning(lcInstance) << "not using" << folder
                               << "for open requests: not a private folder of this user";
         return {};

@@ -16,10 +16,10 @@ class QLocalSocket;
 namespace zx840 {
 
 // The folder of the socket and the start-up lock: $XDG_RUNTIME_DIR, which
-// the login session makes for the user alone; without it `tempFolder`/
-// zx840-UID, made with mode 0700 and then checked to be a real folder of
-// this user that nobody else can enter. Empty when that check fails: then
-// there is no safe place, and the program runs without hand-over.
+// the login session makes for the user alone, when it is such a folder;
+// else `tempFolder`/zx840-UID, made with mode 0700. Either is used only
+// when it is a real folder of this user that nobody else can enter; empty
+// when there is none: then the program runs without hand-over.
 QString InstanceFolder(const QString& tempFolder);
 // The socket in InstanceFolder() of the system's temporary folder; empty
 // when there is none.

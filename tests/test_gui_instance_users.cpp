@@ -65,8 +65,13 @@ TEST(InstanceFolder, WithoutARuntimeFolderOnlyAPrivateFolderOfTheUserIsUsed) {
     QTemporaryDir temporary;
     const QString expected = temporary.filePath(QStringLiteral("zx840-%1").arg(geteuid()));
     {
-        const ScopedVariable runtime("XDG_RUNTIME_DIR", temporary.path().toUtf8());
-        EXPECT_EQ(InstanceFolder(temporary.path()), temporary.path());
+        // The session's runtime folder, when it is private as it should be.
+        QTemporaryDir session;
+        const ScopedVariable runtime("XDG_RUNTIME_DIR", session.path().toUtf8());
+        EXPECT_EQ(InstanceFolder(temporary.path()), session.path());
+        ASSERT_EQ(::chmod(QFile::encodeName(session.path()).constData(), 0777), 0);
+        EXPECT_EQ(InstanceFolder(temporary.path()), expected);
+        ASSERT_TRUE(QDir().rmdir(expected));
     }
     const ScopedVariable runtime("XDG_RUNTIME_DIR", std::nullopt);
     const mode_t savedMask = ::umask(0277);  // made 0700 whatever the umask
@@ -261,11 +266,14 @@ class OtherUsers : public ::testing::Test {
     QProcess program_;
 };
 
-TEST_F(OtherUsers, AListenerInTheRuntimeFolderIsToldNothing) {
+TEST_F(OtherUsers, AListenerOfAnotherUserInTheRuntimeFolderIsToldNothing) {
     const QString socket = shared_.filePath(QStringLiteral("zx840-%1.socket").arg(geteuid()));
     ForeignListener listener({socket});
     ASSERT_TRUE(listener.Ready());
+    // Then the folder becomes private, the socket stays the other user's.
+    ASSERT_EQ(::chmod(QFile::encodeName(shared_.path()).constData(), 0700), 0);
     environment_.insert(QStringLiteral("XDG_RUNTIME_DIR"), shared_.path());
+    environment_.insert(QStringLiteral("TMPDIR"), files_.path());
     EXPECT_TRUE(OpensTheFileItself());
     EXPECT_EQ(listener.Stop(), 0);
 }
