@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "meter/acquisition.h"
-#include "meter/meter_simulator.h"
+#include "meter/sim/meter_simulator.h"
 #include "tools/cli.h"
 
 namespace zx840::testing {

@@ -11,10 +11,10 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "app/command_ids.h"
 #include "app/exit_signals.h"
 #include "app/main_frame.h"
 #include "app/zx840_app.h"
+#include "commands/command_ids.h"
 #include "gui_helpers.h"
 #include "meter/protocol.h"
 #include "view/zx840_view.h"
