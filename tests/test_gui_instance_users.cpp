@@ -170,25 +170,29 @@ class ForeignListener {
         if (folder != nullptr) {
             mkdir(folder, 0777);
         }
-        std::vector<pollfd> watched{{control, POLLIN, 0}};
+        // No allocation after the fork: a fixed array.
+        constexpr std::size_t kMaxSockets = 4;
+        pollfd watched[kMaxSockets + 1] = {{control, POLLIN, 0}};
+        std::size_t count = 1;
         for (const sockaddr_un& address : addresses) {
             const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+            if (count > kMaxSockets ||
+                bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
                 listen(fd, 16) != 0) {
                 _exit(2);
             }
-            watched.push_back({fd, POLLIN, 0});
+            watched[count++] = {fd, POLLIN, 0};
         }
         [[maybe_unused]] ssize_t ignored = write(report, "R", 1);
         long received = 0;
         while (true) {
-            if (poll(watched.data(), watched.size(), -1) < 0) {
+            if (poll(watched, count, -1) < 0) {
                 continue;
             }
             if (watched[0].revents != 0) {
                 break;  // the test closed the control pipe
             }
-            for (std::size_t i = 1; i < watched.size(); ++i) {
+            for (std::size_t i = 1; i < count; ++i) {
                 if ((watched[i].revents & POLLIN) == 0) {
                     continue;
                 }
@@ -353,12 +357,12 @@ TEST_F(OtherUsers, TheRunningProgramDropsARequestFromAnotherUser) {
     }
     EXPECT_LE(reply, 0) << "the other user got an answer";
     // A request of this user, afterwards, is the first one carried out.
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, QFile::encodeName(socket).constData(),
+                 sizeof address.sun_path - 1);
     const pid_t own = fork();
     if (own == 0) {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, QFile::encodeName(socket).constData(),
-                     sizeof address.sun_path - 1);
         const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         char reply3[3];
         const bool answered =
