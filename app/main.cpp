@@ -64,10 +64,11 @@ int Unregister(bool embedding) {
     QCoreApplication::setApplicationName(QString::fromLatin1(zx840::kSettingsApplication));
     const auto result = zx840::UnregisterDesktopIntegration(zx840::DefaultDesktopPaths());
     bool ok = result.ok;
-    if (!result.error.isEmpty()) {
+    // The details, for whoever reads standard error; embedded, nothing.
+    if (!embedding && !result.error.isEmpty()) {
         std::fprintf(stderr, "zx840: %s\n", qPrintable(result.error));
     }
-    if (!result.warning.isEmpty()) {
+    if (!embedding && !result.warning.isEmpty()) {
         std::fprintf(stderr, "zx840: warning: %s\n", qPrintable(result.warning));
     }
     {
