@@ -173,7 +173,7 @@ bool InstanceLink::Listening() const {
 }
 
 void InstanceLink::Drop(QLocalSocket* socket) {
-    socket->disconnect();
+    socket->disconnect(this);
     socket->abort();
     socket->deleteLater();
 }
@@ -199,7 +199,7 @@ void InstanceLink::OnConnection() {
         // one of their own handlers.
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { OnReadable(socket); });
-        QTimer::singleShot(kClientTimeoutMs, socket, [socket] { Drop(socket); });
+        QTimer::singleShot(kClientTimeoutMs, socket, [this, socket] { Drop(socket); });
         if (socket->bytesAvailable() > 0) {
             OnReadable(socket);
         }

@@ -60,7 +60,7 @@ class InstanceLink : public QObject {
   private:
     void OnConnection();
     void OnReadable(QLocalSocket* socket);
-    static void Drop(QLocalSocket* socket);
+    void Drop(QLocalSocket* socket);
 
     QString socketPath_;
     QLockFile lock_;

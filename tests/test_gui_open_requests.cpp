@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QLocalSocket>
 #include <QMessageBox>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -244,6 +245,40 @@ TEST_F(OpenRequests, AFloodOfFailingRequestsShowsFewBoxesAndTheWindowStillAnswer
         << boxes.texts.back().toStdString();
     ExpectGoodTestShown();
     ExpectStillAnswers();
+}
+
+TEST(InstanceLinkServer, BadAndSilentClientsAreDroppedWhileGoodOnesAreServed) {
+    QTemporaryDir runtime;
+    const QString path = runtime.filePath(QStringLiteral("zx840.socket"));
+    InstanceLink link(path);
+    ASSERT_TRUE(link.Listen());
+    QStringList requested;
+    QObject::connect(&link, &InstanceLink::openRequested,
+                     [&](const QString& file) { requested << file; });
+    auto connectTo = [&](QLocalSocket& socket) {
+        socket.connectToServer(path);
+        return testing::WaitUntil([&] { return socket.state() == QLocalSocket::ConnectedState; },
+                                  30000);
+    };
+    QLocalSocket silent;
+    QLocalSocket relative;
+    QLocalSocket oversized;
+    QLocalSocket good;
+    ASSERT_TRUE(connectTo(silent));
+    ASSERT_TRUE(connectTo(relative));
+    ASSERT_TRUE(connectTo(oversized));
+    relative.write("relative.ZX8\n");
+    oversized.write(QByteArray(8192, '/'));
+    ASSERT_TRUE(connectTo(good));
+    good.write("/tests/PSU 1.ZX8\n");
+    EXPECT_TRUE(testing::WaitUntil([&] { return good.bytesAvailable() >= 3; }, 30000));
+    EXPECT_EQ(good.readAll(), "OK\n");
+    for (QLocalSocket* dropped : {&relative, &oversized, &silent}) {
+        EXPECT_TRUE(testing::WaitUntil(
+            [&] { return dropped->state() == QLocalSocket::UnconnectedState; }, 60000));
+        EXPECT_EQ(dropped->readAll(), QByteArray());
+    }
+    EXPECT_EQ(requested, QStringList{QStringLiteral("/tests/PSU 1.ZX8")});
 }
 
 }  // namespace
