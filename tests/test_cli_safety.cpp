@@ -138,13 +138,7 @@ TEST(AcquireLog, InvalidUtf8FromTheCommandLineBecomesReplacementCharacters) {
 // Runs zx840-cli in a child under a file-size limit of `limit` bytes;
 // returns its exit status, or -1 when a signal ended it.
 int RunUnderSizeLimit(const std::vector<std::string>& args, rlim_t limit) {
-    std::vector<std::string> all{ZX840_CLI_PATH};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& arg : all) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
+    testing::CliArgv argv(args);
     const pid_t child = ::fork();
     if (child == 0) {
         const rlimit size{limit, limit};
@@ -152,7 +146,7 @@ int RunUnderSizeLimit(const std::vector<std::string>& args, rlim_t limit) {
         ::dup2(devnull, STDOUT_FILENO);
         ::dup2(devnull, STDERR_FILENO);
         if (::setrlimit(RLIMIT_FSIZE, &size) == 0) {
-            ::execv(ZX840_CLI_PATH, argv.data());
+            ::execv(ZX840_CLI_PATH, argv.Get());
         }
         ::_exit(127);
     }
