@@ -16,6 +16,7 @@
 #include "app/about_dlg.h"
 #include "app/command_line.h"
 #include "app/main_frame.h"
+#include "app/plan_controller.h"
 #include "app/port_devices_dlg.h"
 #include "app/zx840_doc.h"
 #include "commands/command_ids.h"
@@ -84,7 +85,8 @@ bool CZX840ENApp::InitFromCommandLine(const CommandLine& line) {
                             [this](std::int32_t baud) { doc_->SelectBaudRate(baud); });
     doc_->SetWindow(frame_.get());
     doc_->SetTitleListener([this](const QString& title) { frame_->SetDocumentTitle(title); });
-    router_.SetTargets({view_, doc_.get(), frame_.get(), this});
+    plans_ = new PlanController(frame_.get(), view_, quiet);
+    router_.SetTargets({view_, doc_.get(), frame_.get(), plans_, this});
     QObject::connect(view_, &CZX840ENView::exchangeFinished, frame_.get(),
                      [this] { RunPendingOpens(); });
     frame_->SetDropHandler([this](const QStringList& paths) {

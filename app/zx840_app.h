@@ -16,6 +16,7 @@ namespace zx840 {
 class CMainFrame;
 class CZX840ENDoc;
 class CZX840ENView;
+class PlanController;
 
 class CZX840ENApp : public CommandTarget {
   public:
@@ -87,6 +88,7 @@ class CZX840ENApp : public CommandTarget {
     std::unique_ptr<CZX840ENDoc> doc_;
     std::unique_ptr<CMainFrame> frame_;
     CZX840ENView* view_ = nullptr;              // owned by the frame
+    PlanController* plans_ = nullptr;           // owned by the frame
     std::unique_ptr<QObject> dialogCanceller_;  // an event filter while ending
 };
 
