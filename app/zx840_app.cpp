@@ -74,6 +74,7 @@ bool CZX840ENApp::InitFromCommandLine(const CommandLine& line) {
     frame_ = std::make_unique<CMainFrame>(router_, view_);
     doc_->SetView(view_);
     doc_->SetWindow(frame_.get());
+    doc_->ReportSettingsProblem();  // a settings file that was there but refused
     doc_->SetTitleListener([this](const QString& title) { frame_->SetDocumentTitle(title); });
     router_.SetTargets({view_, doc_.get(), frame_.get(), this});
     QObject::connect(view_, &CZX840ENView::exchangeFinished, frame_.get(), [this] {

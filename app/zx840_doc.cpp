@@ -25,12 +25,15 @@ CZX840ENDoc::~CZX840ENDoc() {
     WriteSettings();
 }
 
-// A missing or unreadable file gives the defaults, silently.
+// Beside the program, or per user when the program's folder is closed to
+// this user. A missing file gives the defaults silently; a file that is
+// there but refused gives the defaults and is reported once the window is
+// up (ReportSettingsProblem).
 void CZX840ENDoc::ReadSettings() {
-    std::vector<std::uint8_t> bytes;
-    const Settings settings = ReadWholeFile(settingsPath_.toStdString(), bytes, 1 << 20)
-                                  ? ParseSettings(bytes)
-                                  : Settings{};
+    const QString programFolder = QFileInfo(settingsPath_).absolutePath();
+    settingsLocation_ = LocateSettingsFile(programFolder.toStdString());
+    Settings settings;
+    settingsStatus_ = ReadSettingsFile(settingsLocation_.readPath, settings);
     ProductMark& mark = state_.Mark;
     mark.Number = settings.Number;
     mark.Type = settings.Type;
@@ -41,6 +44,27 @@ void CZX840ENDoc::ReadSettings() {
     mark.Manufacturer = settings.Manufacturer;
     state_.ComPort = settings.ComPort;
     state_.BaudRate = settings.BaudRate;
+}
+
+void CZX840ENDoc::ReportSettingsProblem() {
+    if (settingsStatus_) {
+        return;
+    }
+    const QString text =
+        QStringLiteral(
+            "The settings file \"%1\" was not read:\n%2.\nThe program starts from the "
+            "default settings.")
+            .arg(QString::fromStdString(settingsLocation_.readPath),
+                 QString::fromStdString(settingsStatus_.Describe()));
+    settingsStatus_ = {};  // said once
+    std::fprintf(stderr, "zx840: %s\n",
+                 qPrintable(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+    if (quiet_) {
+        return;
+    }
+    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kSettingsReadCaption), text,
+                    QMessageBox::Ok);
+    box.exec();
 }
 
 void CZX840ENDoc::WriteSettings() {
@@ -55,8 +79,9 @@ void CZX840ENDoc::WriteSettings() {
     settings.BaudRate = state_.BaudRate;
     settings.Inspector = mark.Inspector;
     settings.Manufacturer = mark.Manufacturer;
-    if (!WriteFileAtomically(settingsPath_.toStdString(), SerializeSettings(settings))) {
-        std::fprintf(stderr, "zx840: %s\n", kSettingsCreateFailed);
+    if (const FileStatus status = WriteSettingsFile(settingsLocation_, settings); !status) {
+        std::fprintf(stderr, "zx840: %s (%s: %s)\n", kSettingsCreateFailed,
+                     settingsLocation_.writePath.c_str(), status.Describe().c_str());
         if (quiet_) {
             return;
         }

@@ -44,7 +44,7 @@ bool StartsWithTestSignature(std::span<const std::uint8_t> bytes) {
 
 bool ReadMarkFile(const std::string& path, ProductMark& mark, std::string* error) {
     std::vector<std::uint8_t> bytes;
-    if (const FileStatus status = ReadWholeFile(path, bytes, std::size_t{1} << 20); !status) {
+    if (const FileStatus status = ReadWholeFile(path, bytes); !status) {
         *error =
             "cannot read the product information from " + path + ": " +
             (status.sysErrno == EFBIG ? std::string(kUnexpectedFileFormat) : status.Describe());

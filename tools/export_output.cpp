@@ -17,25 +17,6 @@ constexpr int kMostSameNames = 100000;
 
 enum class Occupant { None, Same, Other, Error };
 
-// 0, or the errno of the failure.
-int WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return errno;
-        }
-        if (n == 0) {
-            return EIO;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return 0;
-}
-
 }  // namespace
 
 ExportDirectory::ExportDirectory(std::string directory, std::string extension)
@@ -61,11 +42,18 @@ FileStatus ExportDirectory::Write(const std::string& stem, const std::string& pr
             return {EEXIST};
         }
         path = n == 1 ? base + extension_ : base + "-" + std::to_string(n) + extension_;
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        // Without blocking: a FIFO named like the output must not hang.
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
         if (fd < 0) {
             probeError = errno;
             occupant = probeError == ENOENT ? Occupant::None : Occupant::Error;
             continue;
+        }
+        struct stat info {};
+        const int statError = fstat(fd, &info) != 0 ? errno : 0;
+        if (statError != 0 || !S_ISREG(info.st_mode)) {
+            ::close(fd);
+            return statError != 0 ? FileStatus{statError} : NotARegularFile(info.st_mode);
         }
         probe_.resize(prefix.size());
         const ssize_t got = ::pread(fd, probe_.data(), probe_.size(), 0);
@@ -76,31 +64,8 @@ FileStatus ExportDirectory::Write(const std::string& stem, const std::string& pr
     if (occupant == Occupant::Error) {
         return {probeError};
     }
-    // Beside the output, under a name of this process; created with 0666 so
-    // that the umask alone decides the permissions, as for any new file.
-    const std::string temporary =
-        directory_ + "/." + path.substr(directory_.size() + 1) + "." + std::to_string(::getpid());
-    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-    int fd = ::open(temporary.c_str(), flags, 0666);
-    if (fd < 0 && errno == EEXIST) {
-        ::unlink(temporary.c_str());  // left by an earlier run that was killed
-        fd = ::open(temporary.c_str(), flags, 0666);
-    }
-    if (fd < 0) {
-        return {errno};
-    }
-    int failure = WriteAll(fd, content.data(), content.size());
-    if (::close(fd) != 0 && failure == 0) {
-        failure = errno;
-    }
-    if (failure == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) {
-        failure = errno;
-    }
-    if (failure != 0) {
-        ::unlink(temporary.c_str());
-        return {failure};
-    }
-    return {};
+    // Whole or not at all; Sync() puts the batch on the disk at its end.
+    return WriteFileAtomically(path, content, AtomicWriteOptions{.flush = false});
 }
 
 FileStatus ExportDirectory::Sync() {
