@@ -16,11 +16,13 @@
 #include <functional>
 #include <thread>
 
+#include "meter/meter_simulator.h"
 #include "record/file_io.h"
 #include "record/settings_file.h"
 #include "record/test_file.h"
 #include "tools/cli.h"
 #include "tools/export_output.h"
+#include "tools/report_pdf.h"
 
 namespace zx840 {
 namespace {
@@ -205,6 +207,74 @@ TEST_F(FileSafetyTest, FifosAndDevicesNamedLikeInputsOrOutputsNeverHang) {
     EXPECT_EQ(ends(tool({"export", test.string(), "--csv", (dir_ / "csv").string()}, "FIFO")), 0);
     EXPECT_EQ(ends(tool({"acquire", "--mark", fifo.string(), "--port", "COM8"}, "FIFO")), 0);
     EXPECT_TRUE(fs::is_fifo(dir_ / "csv" / "PSU_2.csv"));
+}
+
+// The tool's command in a child process (the PDF writer starts Qt there,
+// never in this process), optionally under a file-size limit with SIGXFSZ
+// at its default; 0 when it ended with a non-zero status and `expected` in
+// its messages, or with status 0 when `expected` is empty.
+int ToolInChild(const std::vector<std::string>& args, const std::string& expected,
+                rlim_t sizeLimit = RLIM_INFINITY) {
+    return InChild([&] {
+        signal(SIGXFSZ, SIG_DFL);
+        rlimit limit{sizeLimit, RLIM_INFINITY};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+            return 3;
+        }
+        std::ostringstream out;
+        std::ostringstream err;
+        const int status = RunCli(args, out, err, {});
+        if (expected.empty()) {
+            return status == 0 ? 0 : 10 + status;
+        }
+        if (status == 0) {
+            return 4;
+        }
+        return err.str().find(expected) != std::string::npos ? 0 : 5;
+    });
+}
+
+TEST_F(FileSafetyTest, FailedPdfWritesSayWhyAndKeepTheOldReport) {
+    if (!ReportPdfWriter::Available()) {
+        GTEST_SKIP() << "built without PDF reports";
+    }
+    const fs::path test = dir_ / "PSU_1.ZX8";
+    ProductMark mark;
+    mark.Type = "PSU";
+    ASSERT_TRUE(WriteFileAtomically(test.string(), SerializeTest(mark, {})));
+    const fs::path pdf = dir_ / "PSU_1.pdf";
+    ASSERT_EQ(ToolInChild({"report", test.string(), "--pdf", pdf.string()}, ""), 0);
+    const Bytes good = Read(pdf);
+    ASSERT_GT(good.size(), 8000u);
+    const auto before = Entries(dir_);
+
+    // No room for the new report: a clear failure, the old one intact.
+    EXPECT_EQ(ToolInChild({"report", test.string(), "--pdf", pdf.string()}, "File too large", 4000),
+              0);
+    EXPECT_EQ(Read(pdf), good);
+    EXPECT_EQ(Entries(dir_), before);
+
+    // A link planted at the name the writer once used for its partial file.
+    const fs::path victim = dir_ / "victim";
+    std::ofstream(victim) << "private";
+    fs::permissions(victim, fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink(victim, dir_ / "PSU_1.pdf.part");
+    EXPECT_EQ(ToolInChild({"report", test.string(), "--pdf", pdf.string()}, ""), 0);
+    std::ifstream file(victim);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "private");
+    EXPECT_TRUE(fs::is_symlink(dir_ / "PSU_1.pdf.part"));
+
+    // The reports of an acquisition run: the run fails and says why.
+    std::string error;
+    const auto sim = MeterSimulator::CreatePty(SimulatorOptions{}, &error);
+    ASSERT_TRUE(sim) << error;
+    sim->Start();
+    const fs::path reports = dir_ / "reports";
+    EXPECT_EQ(ToolInChild({"acquire", "--port", sim->DevicePath(), "--count", "1", "--quiet",
+                           "--pdf-dir", reports.string()},
+                          "File too large", 4000),
+              0);
+    EXPECT_EQ(Entries(reports), std::vector<std::string>{});
 }
 
 TEST(SettingsLocation, BesideTheProgramWhenItCanBeWrittenThereElsePerUser) {
