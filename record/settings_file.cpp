@@ -114,7 +114,8 @@ FileStatus ReadSettingsFile(const std::string& path, Settings& settings) {
     std::vector<std::uint8_t> bytes;
     const FileStatus status = ReadWholeFile(path, bytes);
     if (!status) {
-        return status.sysErrno == ENOENT ? FileStatus{} : status;
+        // No file at all is the first run; anything else there is refused.
+        return status.sysErrno == ENOENT || status.sysErrno == ENOTDIR ? FileStatus{} : status;
     }
     settings = ParseSettings(bytes);
     return {};
