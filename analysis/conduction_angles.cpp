@@ -29,13 +29,10 @@ float ToDegrees(int samples) {
 
 }  // namespace
 
-ConductionAngles ComputeConductionAngles(const MeasurementRecord& record) {
+std::optional<int> VoltageZeroCrossing(const MeasurementRecord& record) {
     const auto& u = record.UWave;
-    const auto& i = record.IWave;
-    const auto current = [&i](int index) { return Magnitude(i[static_cast<std::size_t>(index)]); };
-
     if (DifferInSign(u[0], u[1])) {
-        return {};
+        return std::nullopt;
     }
     int z = 1;
     while (z < kLastSample &&
@@ -43,8 +40,20 @@ ConductionAngles ComputeConductionAngles(const MeasurementRecord& record) {
         ++z;
     }
     if (z == kLastSample) {
-        return {};  // no sign change between samples 1 and 255
+        return std::nullopt;  // no sign change between samples 1 and 255
     }
+    return z;
+}
+
+ConductionAngles ComputeConductionAngles(const MeasurementRecord& record) {
+    const auto& i = record.IWave;
+    const auto current = [&i](int index) { return Magnitude(i[static_cast<std::size_t>(index)]); };
+
+    const std::optional<int> crossing = VoltageZeroCrossing(record);
+    if (!crossing) {
+        return {};
+    }
+    const int z = *crossing;
 
     // Conduction starts at the first sample of at least 5 counts and ends at
     // the first later one of 5 counts or less; neither walk passes sample 255.

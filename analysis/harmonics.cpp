@@ -45,13 +45,15 @@ float Magnitude(double re, double im) {
     return static_cast<float>(std::sqrt(re * re + im * im));
 }
 
-// Root-sum-square of orders 2 to 50, accumulated in single precision in
-// increasing order.
+// Root-sum-square of orders 2 to 50 in increasing order. The running sum is
+// held in single precision; each square is added to it in double precision
+// (the square of a float is exact there) and only the sum is rounded to
+// single precision, once per addition.
 float Distortion(const Spectrum& spectrum) {
     float sum = 0.0f;
     for (int k = 2; k <= kHarmonicOrders; ++k) {
-        const float m = spectrum[static_cast<std::size_t>(k - 1)];
-        sum = sum + m * m;
+        const double m = spectrum[static_cast<std::size_t>(k - 1)];
+        sum = static_cast<float>(static_cast<double>(sum) + m * m);
     }
     return static_cast<float>(std::sqrt(static_cast<double>(sum)));
 }

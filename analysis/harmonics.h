@@ -10,7 +10,8 @@ namespace zx840 {
 // The direct evaluation: for each order k and sample n its own cosine and
 // sine of (n*k) * 2pi * (1/256), values within 1e-12 of zero taken as zero,
 // sums scaled by 1/256 in double precision, magnitudes rounded to single
-// precision, distortion summed in single precision over orders 2 to 50.
+// precision, distortion summed over orders 2 to 50 with the sum rounded to
+// single precision after every addition.
 // Sets USpec, ISpec, Uthd and Ithd from UWave and IWave.
 void ComputeHarmonicsDirect(MeasurementRecord& record);
 
@@ -18,14 +19,14 @@ void ComputeHarmonicsDirect(MeasurementRecord& record);
 // once by the same expression as the direct evaluation, so the fast path
 // gives the same bits.
 class HarmonicTable {
-public:
+  public:
     HarmonicTable();
 
     // Laid out [n][k-1] so that one sample feeds all 50 orders at once.
     const double* Cos(int n) const { return &cos_[static_cast<std::size_t>(n) * kHarmonicOrders]; }
     const double* Sin(int n) const { return &sin_[static_cast<std::size_t>(n) * kHarmonicOrders]; }
 
-private:
+  private:
     std::vector<double> cos_;
     std::vector<double> sin_;
 };

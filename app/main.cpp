@@ -13,6 +13,7 @@
 #include "app/desktop_registration.h"
 #include "app/instance_link.h"
 #include "app/zx840_app.h"
+#include "record/product_identity.h"
 
 namespace {
 
@@ -58,8 +59,8 @@ void RegisterFileType() {
 // Removes the desktop registration and the per-user settings area, says
 // how that went (unless embedded), and ends.
 int Unregister(bool embedding) {
-    QCoreApplication::setOrganizationName(QStringLiteral("Orvalisto"));
-    QCoreApplication::setApplicationName(QStringLiteral("ZX840 DIGITAL POWER METER"));
+    QCoreApplication::setOrganizationName(QString::fromLatin1(zx840::kSettingsOrganization));
+    QCoreApplication::setApplicationName(QString::fromLatin1(zx840::kSettingsApplication));
     bool ok = zx840::UnregisterDesktopIntegration(zx840::DefaultDesktopPaths()).ok;
     {
         QSettings settings;
@@ -76,7 +77,7 @@ int Unregister(bool embedding) {
         std::fprintf(stderr, "zx840: %s\n", qPrintable(text));
         if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
             QMessageBox box(ok ? QMessageBox::Information : QMessageBox::Warning,
-                            QStringLiteral("ZX840 DIGITAL POWER METER"), text, QMessageBox::Ok);
+                            QString::fromLatin1(zx840::kAppTitle), text, QMessageBox::Ok);
             box.exec();
         }
     }

@@ -16,9 +16,9 @@
 #include <QUrl>
 #include <vector>
 
-#include "app/command_ids.h"
-#include "app/command_table.h"
 #include "app/key_indicators.h"
+#include "commands/command_ids.h"
+#include "commands/command_table.h"
 #include "meter/acquisition.h"
 #include "view/zx840_view.h"
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <map>
 
-#include "app/command_router.h"
+#include "commands/command_router.h"
 
 class QLabel;
 class QToolBar;

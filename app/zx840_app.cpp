@@ -11,16 +11,16 @@
 #include <cstdio>
 
 #include "app/about_dlg.h"
-#include "app/command_ids.h"
 #include "app/command_line.h"
 #include "app/main_frame.h"
 #include "app/port_devices_dlg.h"
 #include "app/zx840_doc.h"
+#include "commands/command_ids.h"
 #include "meter/acquisition.h"
 #include "meter/serial_devices.h"
 #include "record/settings_file.h"
 #include "record/test_file.h"
-#include "view/report_printing.h"
+#include "report/report_printing.h"
 #include "view/zx840_view.h"
 
 Q_LOGGING_CATEGORY(lcFiles, "zx840.files", QtWarningMsg)
@@ -52,8 +52,8 @@ bool CZX840ENApp::InitInstance(const QStringList& arguments) {
 }
 
 bool CZX840ENApp::InitFromCommandLine(const CommandLine& line) {
-    QCoreApplication::setOrganizationName(QStringLiteral("Orvalisto"));
-    QCoreApplication::setApplicationName(QString::fromLatin1(kAppTitle));
+    QCoreApplication::setOrganizationName(QString::fromLatin1(kSettingsOrganization));
+    QCoreApplication::setApplicationName(QString::fromLatin1(kSettingsApplication));
     if (line.action == CommandLine::Action::Dde) {
         exitCode_ = 0;  // no document, no window
         return false;
@@ -72,7 +72,13 @@ bool CZX840ENApp::InitFromCommandLine(const CommandLine& line) {
     doc_->SetQuiet(quiet);
     view_ = new CZX840ENView(doc_->State());
     frame_ = std::make_unique<CMainFrame>(router_, view_);
-    doc_->SetView(view_);
+    doc_->SetSaveSource([this] {
+        return TestFileContents{view_->Mark(), view_->Working().Record};
+    });
+    doc_->SetMarkListener(
+        [this](const ProductMark& mark, MarkChange change) { view_->OnMarkChanged(mark, change); });
+    view_->SetLineListeners([this](const std::string& port) { doc_->SelectPort(port); },
+                            [this](std::int32_t baud) { doc_->SelectBaudRate(baud); });
     doc_->SetWindow(frame_.get());
     doc_->ReportSettingsProblem();  // a settings file that was there but refused
     doc_->SetTitleListener([this](const QString& title) { frame_->SetDocumentTitle(title); });

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "app/command_line.h"
-#include "app/command_router.h"
+#include "commands/command_router.h"
 #include "meter/port_map.h"
 
 namespace zx840 {

@@ -5,8 +5,8 @@
 #include <QMessageBox>
 #include <cstdio>
 
-#include "app/command_ids.h"
 #include "app/mark_dlg.h"
+#include "commands/command_ids.h"
 #include "meter/acquisition.h"
 #include "record/file_io.h"
 #include "record/mark_number.h"
@@ -34,14 +34,7 @@ void CZX840ENDoc::ReadSettings() {
     settingsLocation_ = LocateSettingsFile(programFolder.toStdString());
     Settings settings;
     settingsStatus_ = ReadSettingsFile(settingsLocation_.readPath, settings);
-    ProductMark& mark = state_.Mark;
-    mark.Number = settings.Number;
-    mark.Type = settings.Type;
-    mark.Temperature = settings.Temperature;
-    mark.Humidity = settings.Humidity;
-    mark.Operator = settings.Operator;
-    mark.Inspector = settings.Inspector;
-    mark.Manufacturer = settings.Manufacturer;
+    ApplySettingsToMark(settings, state_.Mark);
     state_.ComPort = settings.ComPort;
     state_.BaudRate = settings.BaudRate;
 }
@@ -68,17 +61,7 @@ void CZX840ENDoc::ReportSettingsProblem() {
 }
 
 void CZX840ENDoc::WriteSettings() {
-    const ProductMark& mark = state_.Mark;
-    Settings settings;
-    settings.Number = mark.Number;
-    settings.Type = mark.Type;
-    settings.Temperature = mark.Temperature;
-    settings.Humidity = mark.Humidity;
-    settings.Operator = mark.Operator;
-    settings.ComPort = state_.ComPort;
-    settings.BaudRate = state_.BaudRate;
-    settings.Inspector = mark.Inspector;
-    settings.Manufacturer = mark.Manufacturer;
+    const Settings settings = SettingsFor(state_.Mark, state_.ComPort, state_.BaudRate);
     if (const FileStatus status = WriteSettingsFile(settingsLocation_, settings); !status) {
         std::fprintf(stderr, "zx840: %s (%s: %s)\n", kSettingsCreateFailed,
                      settingsLocation_.writePath.c_str(), status.Describe().c_str());
@@ -116,15 +99,13 @@ void CZX840ENDoc::ShowError(const QString& text) const {
 }
 
 bool CZX840ENDoc::OnOpenDocument(const QString& path) {
-    std::vector<std::uint8_t> bytes;
-    if (const FileStatus status = ReadWholeFile(path.toStdString(), bytes); !status) {
-        ShowError(status.sysErrno == EFBIG
-                      ? QString::fromLatin1(kUnexpectedFileFormat)
-                      : QStringLiteral("Cannot open \"%1\":\n%2.")
-                            .arg(path, QString::fromStdString(status.Describe())));
+    const TestFileRead read = ReadTestFile(path.toStdString());
+    if (!read.readStatus) {
+        ShowError(QStringLiteral("Cannot open \"%1\":\n%2.")
+                      .arg(path, QString::fromStdString(read.readStatus.Describe())));
         return false;
     }
-    const auto loaded = ParseTest(bytes);
+    const auto& loaded = read.contents;
     if (!loaded) {
         ShowError(QString::fromLatin1(kUnexpectedFileFormat));
         return false;
@@ -139,8 +120,9 @@ bool CZX840ENDoc::OnOpenDocument(const QString& path) {
 bool CZX840ENDoc::OnSaveDocument(const QString& path) {
     // The test on the panel, with the product information of the view; the
     // type is the document's own, which Product Mark keeps equal to it.
-    if (view_ != nullptr) {
-        const ProductMark& mark = view_->Mark();
+    if (saveSource_) {
+        const TestFileContents shown = saveSource_();
+        const ProductMark& mark = shown.Mark;
         state_.Mark.Number = mark.Number;
         state_.Mark.Temperature = mark.Temperature;
         state_.Mark.Humidity = mark.Humidity;
@@ -148,7 +130,7 @@ bool CZX840ENDoc::OnSaveDocument(const QString& path) {
         state_.Mark.Testday = mark.Testday;
         state_.Mark.Inspector = mark.Inspector;
         state_.Mark.Manufacturer = mark.Manufacturer;
-        state_.Record = view_->Working().Record;
+        state_.Record = shown.Record;
     }
     const FileStatus status =
         WriteFileAtomically(path.toStdString(), SerializeTest(state_.Mark, state_.Record));
@@ -202,18 +184,9 @@ void CZX840ENDoc::OnProductMark() {
         return;
     }
     // Every field but the test day, which only the clock and files set.
-    const ProductMark& edited = dialog.Mark();
-    for (ProductMark* mark : {&state_.Mark, view_ != nullptr ? &view_->Mark() : nullptr}) {
-        if (mark == nullptr) {
-            continue;
-        }
-        mark->Inspector = edited.Inspector;
-        mark->Manufacturer = edited.Manufacturer;
-        mark->Humidity = edited.Humidity;
-        mark->Number = edited.Number;
-        mark->Operator = edited.Operator;
-        mark->Temperature = edited.Temperature;
-        mark->Type = edited.Type;
+    ApplyMarkChange(dialog.Mark(), MarkChange::AllButTestday, state_.Mark);
+    if (markListener_) {
+        markListener_(state_.Mark, MarkChange::AllButTestday);
     }
 }
 
@@ -226,8 +199,8 @@ void CZX840ENDoc::OnNumberAddOne() {
         box.exec();
     }
     state_.Mark.Number = next;
-    if (view_ != nullptr) {
-        view_->Mark().Number = next;
+    if (markListener_) {
+        markListener_(state_.Mark, MarkChange::NumberOnly);
     }
 }
 

@@ -6,15 +6,14 @@
 #include <QString>
 #include <functional>
 
-#include "app/command_router.h"
+#include "commands/command_router.h"
 #include "record/settings_file.h"
 #include "record/test_document.h"
+#include "record/test_file.h"
 
 class QWidget;
 
 namespace zx840 {
-
-class CZX840ENView;
 
 class CZX840ENDoc : public CommandTarget {
   public:
@@ -28,10 +27,21 @@ class CZX840ENDoc : public CommandTarget {
     TestDocument& State() { return state_; }
     const TestDocument& State() const { return state_; }
 
-    // The view shown for this document, and the window that owns its
-    // dialogs, once they exist.
-    void SetView(CZX840ENView* view) { view_ = view; }
+    // The window that owns the document's dialogs, once it exists.
     void SetWindow(QWidget* window) { window_ = window; }
+    // Where Save As takes the test it writes: the panel's product
+    // information and working record.
+    void SetSaveSource(std::function<TestFileContents()> source) {
+        saveSource_ = std::move(source);
+    }
+    // Called after Product Mark or Number add one changed the product
+    // information, so the panel's copy can follow.
+    void SetMarkListener(std::function<void(const ProductMark&, MarkChange)> listener) {
+        markListener_ = std::move(listener);
+    }
+    // The port or the speed the operator selected on the panel.
+    void SelectPort(const std::string& comPort) { state_.ComPort = comPort; }
+    void SelectBaudRate(std::int32_t baudRate) { state_.BaudRate = baudRate; }
     // Quiet: failures go to standard error only, never to a message box.
     void SetQuiet(bool quiet) { quiet_ = quiet; }
     // Called whenever the title changes (a file opened or saved).
@@ -77,7 +87,8 @@ class CZX840ENDoc : public CommandTarget {
     QString settingsPath_;
     SettingsLocation settingsLocation_;
     FileStatus settingsStatus_;  // of the read at start
-    CZX840ENView* view_ = nullptr;
+    std::function<TestFileContents()> saveSource_;
+    std::function<void(const ProductMark&, MarkChange)> markListener_;
     QWidget* window_ = nullptr;
     bool quiet_ = false;
     QString title_ = QStringLiteral("Untitled");

@@ -4,7 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include "meter/acquisition.h"
-#include "meter/meter_simulator.h"
+#include "meter/sim/meter_simulator.h"
 
 namespace zx840 {
 namespace {

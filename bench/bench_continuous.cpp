@@ -8,7 +8,7 @@
 #include <QElapsedTimer>
 #include <chrono>
 
-#include "meter/meter_simulator.h"
+#include "meter/sim/meter_simulator.h"
 #include "view/zx840_view.h"
 
 namespace zx840 {

@@ -13,9 +13,9 @@
 #include <sstream>
 #include <string>
 
-#include "analysis/conduction_angles.h"
+#include "analysis/displayed_record.h"
 #include "meter/acquisition.h"
-#include "meter/sim_load.h"
+#include "meter/sim/sim_load.h"
 #include "record/file_io.h"
 #include "record/test_file.h"
 #include "tools/cli.h"
@@ -174,9 +174,7 @@ void BM_TestToCsv(benchmark::State& state) {
     std::string csv;
     for (auto _ : state) {
         const auto test = ParseTest(bytes);
-        WorkingRecord working;
-        working.Record = test->Record;
-        working.Angles = ComputeConductionAngles(working.Record);
+        const WorkingRecord working = DisplayedRecord(test->Record);
         csv.clear();
         AppendTestCsv(csv, inputs.string(), test->Mark, working);
         benchmark::DoNotOptimize(csv.data());

@@ -9,10 +9,9 @@
 #include "meter/protocol.h"
 #include "meter/serial_port.h"
 #include "record/measurement_record.h"
+#include "record/product_identity.h"
 
 namespace zx840 {
-
-inline constexpr char kAppTitle[] = "ZX840 DIGITAL POWER METER";
 
 // The timeouts of the reply read: at most 5 ms per byte plus 5 s in all
 // (10265 ms for a full reply), and at most 5 s between two bytes.

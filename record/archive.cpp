@@ -152,44 +152,83 @@ bool ArchiveReader::ReadString(std::string& text) {
     return true;
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence at `i` (no overlongs, no
+// surrogates), or 0 when none starts there. `*prefix` gets how many bytes
+// at `i` begin a sequence that is cut short or broken, at least 1.
+std::size_t SequenceAt(std::string_view bytes, std::size_t i, std::size_t* prefix) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    *prefix = 1;
+    std::size_t extra = 0;
+    std::uint32_t cp = 0;
+    if (c < 0x80) {
+        return 1;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+        extra = 1;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        extra = 2;
+        cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        extra = 3;
+        cp = c & 0x07;
+    } else {
+        return 0;
+    }
+    for (std::size_t k = 1; k <= extra; ++k) {
+        if (i + k >= bytes.size()) {
+            return 0;  // cut short
+        }
+        const auto next = static_cast<unsigned char>(bytes[i + k]);
+        if ((next & 0xC0) != 0x80) {
+            return 0;
+        }
+        *prefix = k + 1;
+        cp = (cp << 6) | (next & 0x3F);
+    }
+    const std::uint32_t minimum = extra == 1 ? 0x80 : extra == 2 ? 0x800 : 0x10000;
+    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        *prefix = 1;
+        return 0;
+    }
+    return extra + 1;
+}
+
+}  // namespace
+
 bool IsValidUtf8(std::string_view bytes) {
     std::size_t i = 0;
     while (i < bytes.size()) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        std::size_t extra = 0;
-        std::uint32_t cp = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            cp = c & 0x07;
-        } else {
+        std::size_t prefix = 0;
+        const std::size_t length = SequenceAt(bytes, i, &prefix);
+        if (length == 0) {
             return false;
         }
-        if (i + extra >= bytes.size()) {
-            return false;  // cut short
-        }
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const auto next = static_cast<unsigned char>(bytes[i + k]);
-            if ((next & 0xC0) != 0x80) {
-                return false;
-            }
-            cp = (cp << 6) | (next & 0x3F);
-        }
-        const std::uint32_t minimum = extra == 1 ? 0x80 : extra == 2 ? 0x800 : 0x10000;
-        if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            return false;
-        }
-        i += extra + 1;
+        i += length;
     }
     return true;
+}
+
+std::string ToValidUtf8(std::string_view bytes) {
+    if (IsValidUtf8(bytes)) {
+        return std::string(bytes);
+    }
+    std::string out;
+    out.reserve(bytes.size() + 8);
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        std::size_t prefix = 0;
+        const std::size_t length = SequenceAt(bytes, i, &prefix);
+        if (length > 0) {
+            out.append(bytes.substr(i, length));
+            i += length;
+        } else {
+            out += "\xEF\xBF\xBD";  // U+FFFD for the broken sequence
+            i += prefix;
+        }
+    }
+    return out;
 }
 
 std::string Windows1252ToUtf8(std::string_view bytes) {

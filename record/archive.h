@@ -44,6 +44,8 @@ class ArchiveReader {
 
 // Whether `bytes` is well-formed UTF-8 (no overlongs, no surrogates).
 bool IsValidUtf8(std::string_view bytes);
+// `bytes` with each broken or cut-short UTF-8 sequence replaced by U+FFFD.
+std::string ToValidUtf8(std::string_view bytes);
 // Windows-1252 bytes as UTF-8.
 std::string Windows1252ToUtf8(std::string_view bytes);
 // UTF-16 little-endian code units as UTF-8; unpaired surrogates become U+FFFD.

@@ -23,15 +23,11 @@ struct FileStatus {
     std::string Describe() const;
 };
 
-// The largest file the program reads whole: test files and settings files
-// alike, far beyond anything the program writes itself.
-inline constexpr std::size_t kMostFileBytes = std::size_t{64} << 20;
-
 // Reads a whole regular file of at most `limit` bytes (EFBIG beyond). The
 // file is opened without blocking and its type checked first, so a FIFO or
 // a device named like a file is refused at once instead of hanging.
 FileStatus ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes,
-                         std::size_t limit = kMostFileBytes);
+                         std::size_t limit = std::size_t{64} << 20);
 
 // The status of a path that names something other than a regular file
 // (a folder gives EISDIR), with the kind of thing in its reason.

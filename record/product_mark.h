@@ -5,14 +5,16 @@
 #include <ctime>
 #include <string>
 
+#include "record/defaults.h"
+
 namespace zx840 {
 
 struct ProductMark {
     std::string Manufacturer;
     std::string Type;
-    std::int32_t Number = 1;
-    std::string Temperature = "25";  // degrees Celsius, as typed
-    std::string Humidity = "65";     // percent, as typed
+    std::int32_t Number = kDefaultNumber;
+    std::string Temperature = kDefaultTemperature;  // degrees Celsius, as typed
+    std::string Humidity = kDefaultHumidity;        // percent, as typed
     std::string Operator;
     std::string Inspector;  // carried, never shown
     std::string Testday;    // "%y-%m-%d"

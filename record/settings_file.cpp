@@ -9,6 +9,8 @@
 #include <cstdlib>
 
 #include "record/archive.h"
+#include "record/product_identity.h"
+#include "record/test_file.h"
 
 namespace zx840 {
 
@@ -26,7 +28,7 @@ std::vector<std::uint8_t> SerializeSettings(const Settings& s) {
     return out;
 }
 
-Settings ParseSettings(std::span<const std::uint8_t> bytes) {
+Settings ParseSettings(std::span<const std::uint8_t> bytes, bool* whole) {
     ArchiveReader in(bytes);
     Settings s;
     // Each field is taken only when read whole; the first failure leaves it
@@ -47,9 +49,12 @@ Settings ParseSettings(std::span<const std::uint8_t> bytes) {
         field = value;
         return true;
     };
-    (void)(number(s.Number) && text(s.Type) && text(s.Temperature) && text(s.Humidity) &&
-           text(s.Operator) && text(s.ComPort) && number(s.BaudRate) && text(s.Inspector) &&
-           text(s.Manufacturer));
+    const bool all = number(s.Number) && text(s.Type) && text(s.Temperature) && text(s.Humidity) &&
+                     text(s.Operator) && text(s.ComPort) && number(s.BaudRate) &&
+                     text(s.Inspector) && text(s.Manufacturer);
+    if (whole != nullptr) {
+        *whole = all && in.Remaining() == 0;
+    }
     return s;
 }
 
@@ -78,7 +83,7 @@ std::string PerUserSettingsFolder(const char* xdgConfigHome, const char* home) {
     while (base.size() > 1 && base.back() == '/') {
         base.pop_back();
     }
-    return base + "/" + kSettingsUserFolder;
+    return base + "/" + kSettingsOrganization;
 }
 
 SettingsLocation LocateSettingsFile(const std::string& programFolder) {
@@ -112,7 +117,7 @@ SettingsLocation LocateSettingsFile(const std::string& programFolder) {
 FileStatus ReadSettingsFile(const std::string& path, Settings& settings) {
     settings = Settings{};
     std::vector<std::uint8_t> bytes;
-    const FileStatus status = ReadWholeFile(path, bytes);
+    const FileStatus status = ReadWholeFile(path, bytes, kMaxTestFileBytes);
     if (!status) {
         // No file at all is the first run; anything else there is refused.
         return status.sysErrno == ENOENT || status.sysErrno == ENOTDIR ? FileStatus{} : status;
@@ -139,6 +144,30 @@ FileStatus WriteSettingsFile(const SettingsLocation& location, const Settings& s
         }
     }
     return WriteFileAtomically(location.writePath, SerializeSettings(settings));
+}
+
+void ApplySettingsToMark(const Settings& settings, ProductMark& mark) {
+    mark.Manufacturer = settings.Manufacturer;
+    mark.Type = settings.Type;
+    mark.Number = settings.Number;
+    mark.Temperature = settings.Temperature;
+    mark.Humidity = settings.Humidity;
+    mark.Operator = settings.Operator;
+    mark.Inspector = settings.Inspector;
+}
+
+Settings SettingsFor(const ProductMark& mark, const std::string& comPort, std::int32_t baudRate) {
+    Settings settings;
+    settings.Number = mark.Number;
+    settings.Type = mark.Type;
+    settings.Temperature = mark.Temperature;
+    settings.Humidity = mark.Humidity;
+    settings.Operator = mark.Operator;
+    settings.ComPort = comPort;
+    settings.BaudRate = baudRate;
+    settings.Inspector = mark.Inspector;
+    settings.Manufacturer = mark.Manufacturer;
+    return settings;
 }
 
 }  // namespace zx840

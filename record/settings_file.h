@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "record/defaults.h"
 #include "record/file_io.h"
+#include "record/product_mark.h"
 
 namespace zx840 {
 
@@ -15,17 +17,15 @@ inline constexpr char kSettingsFileName[] = "ZX840EN.ini";
 inline constexpr char kSettingsCreateFailed[] = "Can't create file ZX840EN.ini";
 inline constexpr char kSettingsCreateCaption[] = "Create File";
 inline constexpr char kSettingsReadCaption[] = "Warning";
-// The per-user folder under the user's configuration folder.
-inline constexpr char kSettingsUserFolder[] = "Orvalisto";
 
 struct Settings {
-    std::int32_t Number = 1;
+    std::int32_t Number = kDefaultNumber;
     std::string Type;
-    std::string Temperature = "25";
-    std::string Humidity = "65";
+    std::string Temperature = kDefaultTemperature;
+    std::string Humidity = kDefaultHumidity;
     std::string Operator;
-    std::string ComPort = "COM1";
-    std::int32_t BaudRate = 9600;
+    std::string ComPort = kDefaultComPort;
+    std::int32_t BaudRate = kDefaultBaudRate;
     std::string Inspector;
     std::string Manufacturer;
 
@@ -36,7 +36,15 @@ std::vector<std::uint8_t> SerializeSettings(const Settings& settings);
 
 // The fields in file order; from the first one not read whole (the file
 // ends, or a text announces more than the file holds) on, the defaults.
-Settings ParseSettings(std::span<const std::uint8_t> bytes);
+// `whole`, when given, tells whether all nine fields were read and nothing
+// follows them.
+Settings ParseSettings(std::span<const std::uint8_t> bytes, bool* whole = nullptr);
+
+// The product information a settings file carries, which is the whole mark
+// but the test day (that is today's at every start), into `mark`.
+void ApplySettingsToMark(const Settings& settings, ProductMark& mark);
+// What a settings file stores of the product information, port and speed.
+Settings SettingsFor(const ProductMark& mark, const std::string& comPort, std::int32_t baudRate);
 
 // What the system says about the two places the settings file can lie.
 struct SettingsPlaceFacts {

@@ -5,13 +5,29 @@
 #include <cstdint>
 #include <string>
 
+#include "record/defaults.h"
 #include "record/measurement_record.h"
 #include "record/product_mark.h"
 
 namespace zx840 {
 
-inline constexpr char kDefaultComPort[] = "COM1";
-inline constexpr std::int32_t kDefaultBaudRate = 9600;
+// What a change of the product information touched: everything but the
+// test day (Product Mark), or the number alone (Number add one).
+enum class MarkChange { AllButTestday, NumberOnly };
+
+// Takes a change of the product information from `from` into `to`.
+inline void ApplyMarkChange(const ProductMark& from, MarkChange change, ProductMark& to) {
+    to.Number = from.Number;
+    if (change == MarkChange::NumberOnly) {
+        return;
+    }
+    to.Inspector = from.Inspector;
+    to.Manufacturer = from.Manufacturer;
+    to.Humidity = from.Humidity;
+    to.Operator = from.Operator;
+    to.Temperature = from.Temperature;
+    to.Type = from.Type;
+}
 
 struct TestDocument {
     ProductMark Mark;

@@ -1,5 +1,7 @@
 #include "record/test_file.h"
 
+#include <cerrno>
+
 #include "record/archive.h"
 
 namespace zx840 {
@@ -55,6 +57,25 @@ std::optional<TestFileContents> ParseTest(std::span<const std::uint8_t> bytes) {
         return std::nullopt;
     }
     return file;
+}
+
+TestFileRead ReadTestFile(const std::string& path) {
+    TestFileRead result;
+    std::vector<std::uint8_t> bytes;
+    const FileStatus status = ReadWholeFile(path, bytes, kMaxTestFileBytes);
+    if (status.sysErrno == EFBIG) {
+        return result;  // too large to be a test file: not one
+    }
+    if (!status) {
+        result.readStatus = status;
+        return result;
+    }
+    result.contents = ParseTest(bytes);
+    return result;
+}
+
+std::string DescribeTestFileReadError(const FileStatus& status) {
+    return status.sysErrno == EFBIG ? std::string(kUnexpectedFileFormat) : status.Describe();
 }
 
 }  // namespace zx840

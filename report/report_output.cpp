@@ -7,9 +7,9 @@
 #include <QPdfWriter>
 #include <string_view>
 
+#include "draw/painter_replay.h"
 #include "record/file_io.h"
 #include "report/report_page.h"
-#include "view/painter_replay.h"
 
 namespace zx840 {
 
@@ -17,18 +17,25 @@ void DrawReport(QPainter& painter, QPaintDevice& device, const MeasurementRecord
                 const ConductionAngles& angles, const ProductMark& mark) {
     const int width = device.width();
     const int height = device.height();
-    // The line height and character width come from the heading font as the
-    // device itself measures it, so a preview lays out like the paper.
+    // The line height and character width come from the heading font, and
+    // the table's fit from the table font, as the device itself measures
+    // them, so a preview lays out like the paper.
     const ReportFonts fonts = ReportFontsFor(width, height);
-    QFont heading(QString::fromLatin1(kReportFontFamily));
-    heading.setStyleHint(QFont::TypeWriter);
-    heading.setPixelSize(std::max(1, fonts.heading.height));
-    heading.setWeight(static_cast<QFont::Weight>(fonts.heading.weight));
-    const QFontMetrics metrics(heading, &device);
-    const FontMetrics measured{metrics.height(), metrics.leading(), metrics.averageCharWidth()};
-    QFont base(heading);
+    const auto font = [](const SelectFont& slot) {
+        QFont f(QString::fromLatin1(kReportFontFamily));
+        f.setStyleHint(QFont::TypeWriter);
+        f.setPixelSize(std::max(1, slot.height));
+        f.setWeight(static_cast<QFont::Weight>(slot.weight));
+        return f;
+    };
+    const auto measure = [&device](const QFont& f) {
+        const QFontMetrics m(f, &device);
+        return FontMetrics{m.height(), m.leading(), m.averageCharWidth(), m.ascent()};
+    };
+    const QFont heading = font(fonts.heading);
+    const ReportMetrics measured{measure(heading), measure(font(fonts.table))};
     Replay(painter, ReportPage(record, angles, mark, width, height, measured),
-           {base, {0, 0}, true});
+           {heading, {0, 0}, true});
 }
 
 bool WriteReportPdf(const std::string& path, const MeasurementRecord& record,

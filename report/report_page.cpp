@@ -5,9 +5,11 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
-#include "view/panel_text.h"
-#include "view/trace_scale.h"
+#include "draw/number_format.h"
+#include "draw/trace_scale.h"
+#include "record/derived_values.h"
 
 namespace zx840 {
 
@@ -27,9 +29,11 @@ struct Layout {
     Wide Xp = 0, PW = 0;
     std::array<Wide, 3> T{}, B{};
     Wide S = 0, BH = 0;
+    Wide tableAscent = 0;  // the table font's cell top to baseline
 };
 
 constexpr int kTracePoints = 300;
+constexpr int kLastTableOrder = kHarmonicOrders;
 
 // Bound for truncated floating values: far beyond any coordinate, and small
 // enough that adding a layout quantity to it cannot overflow 64 bits.
@@ -51,6 +55,19 @@ Wide Trunc(double v) {
         return 0;
     }
     return static_cast<Wide>(std::clamp(std::trunc(v), -kTruncLimit, kTruncLimit));
+}
+
+// The first `limit` characters of UTF-8 text (all of it when shorter),
+// never ending inside a character's byte sequence.
+std::string_view Utf8Prefix(std::string_view text, Wide limit) {
+    Wide characters = 0;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const bool continuation = (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80;
+        if (!continuation && characters++ == limit) {
+            return text.substr(0, at);
+        }
+    }
+    return text;
 }
 
 Layout LayoutFor(int width, int height, const FontMetrics& heading) {
@@ -81,31 +98,10 @@ SelectFont ReportFont(int height, int divisor, int weight) {
     return SelectFont{kReportFontFamily, 10 * (height / 12) / divisor, weight, false};
 }
 
-// The bar scale: the largest of 0 and the entries, 1.0 when that is 0. A
-// NaN never wins the comparison.
-float BarScale(const std::array<float, kHarmonicOrders>& spectrum) {
-    float m = 0.0f;
-    for (float v : spectrum) {
-        if (v > m) {
-            m = v;
-        }
-    }
-    return m == 0.0f ? 1.0f : m;
-}
-
-// "%.1f" of part / fundamental × 100, the quotient of the two floats taken
-// in double precision. Without a fundamental there is no percentage, and a
-// NaN or infinity in the record gives no number either: both print 0.0. In
-// double precision the quotient of two finite floats cannot overflow.
+// "%.1f" of part / fundamental × 100; 0.0 without a fundamental or for a
+// value that is not finite.
 std::string PercentText(float part, float fundamental) {
-    double percent = 0.0;
-    if (fundamental != 0.0f) {
-        percent = static_cast<double>(part) / static_cast<double>(fundamental) * 100.0;
-        if (!std::isfinite(percent)) {
-            percent = 0.0;
-        }
-    }
-    return FormatFixed(percent, 1);
+    return FormatFixed(QuotientPercent(part, fundamental), 1);
 }
 
 class PageBuilder {
@@ -130,8 +126,34 @@ class PageBuilder {
     }
 
   private:
-    void Text(Wide x, Wide y, std::string text, HAlign halign = HAlign::Left) {
-        ops_.emplace_back(DrawText{Coord(x), Coord(y), std::move(text), halign, VAlign::Top});
+    // How many characters of a left-aligned text at x can show before the
+    // right edge of the page. The fonts drawing such texts are at least
+    // about seven eighths of C wide per character (the body font; the
+    // heading font is C wide); counting half of C per character leaves a
+    // wide margin for narrower glyphs. Texts within the limit are untouched.
+    Wide VisibleCharacters(Wide x) const {
+        const Wide room = std::max<Wide>(0, g_.W - x);
+        const Wide halfC = std::max<Wide>(1, g_.C / 2);
+        return room / halfC + 2;
+    }
+
+    void Text(Wide x, Wide y, std::string_view text, HAlign halign = HAlign::Left) {
+        // Centred texts are the title and the table cells, all short by
+        // their formats; left-aligned ones may carry product texts of any
+        // length.
+        if (halign == HAlign::Left) {
+            text = Utf8Prefix(text, VisibleCharacters(x));
+        }
+        ops_.emplace_back(DrawText{Coord(x), Coord(y), std::string(text), halign, VAlign::Top});
+    }
+    // A label, a product text and what follows it, without first copying
+    // more of the product text than can show.
+    void ProductText(Wide x, Wide y, std::string_view label, std::string_view field,
+                     std::string_view suffix = {}) {
+        std::string text(label);
+        text += Utf8Prefix(field, VisibleCharacters(x));
+        text += suffix;
+        Text(x, y, text);
     }
     void Move(Wide x, Wide y) { ops_.emplace_back(MoveTo{Coord(x), Coord(y)}); }
     void Line(Wide x, Wide y) { ops_.emplace_back(LineTo{Coord(x), Coord(y)}); }
@@ -146,20 +168,20 @@ class PageBuilder {
         ops_.emplace_back(fonts_.heading);
         Text(g_.X0 + 2 * g_.C, Row(4), "Product Mark");
         ops_.emplace_back(fonts_.body);
-        Text(LeftColumn(), Row(5), "Manufacturer : " + m.Manufacturer);
-        Text(LeftColumn(), Row(6), "Type :  " + m.Type);
+        ProductText(LeftColumn(), Row(5), "Manufacturer : ", m.Manufacturer);
+        ProductText(LeftColumn(), Row(6), "Type :  ", m.Type);
         Text(RightColumn(), Row(6), "Number : " + std::to_string(m.Number));
-        Text(LeftColumn(), Row(7), "Temperature : " + m.Temperature + "'C");
-        Text(RightColumn(), Row(7), "Humidity : " + m.Humidity + "%");
-        Text(LeftColumn(), Row(8), "Operator : " + m.Operator);
-        Text(RightColumn(), Row(8), "Testday : " + m.Testday);
+        ProductText(LeftColumn(), Row(7), "Temperature : ", m.Temperature, "'C");
+        ProductText(RightColumn(), Row(7), "Humidity : ", m.Humidity, "%");
+        ProductText(LeftColumn(), Row(8), "Operator : ", m.Operator);
+        ProductText(RightColumn(), Row(8), "Testday : ", m.Testday);
     }
 
     // Readings in printf's "%W.Pf" form; the peaks are the products of RMS
     // value and crest factor in double precision, never stored values.
     void ParameterBlock(const MeasurementRecord& r, const ConductionAngles& a) {
-        const double upeak = static_cast<double>(r.Urms) * static_cast<double>(r.Ucf);
-        const double ipeak = static_cast<double>(r.Irms) * static_cast<double>(r.Icf);
+        const double upeak = Upeak(r);
+        const double ipeak = Ipeak(r);
         ops_.emplace_back(fonts_.heading);
         Text(g_.X0 + 2 * g_.C, Row(9), "Power Parameter");
         ops_.emplace_back(fonts_.body);
@@ -233,18 +255,23 @@ class PageBuilder {
     }
 
     // Bars of frame k, scaled to the largest entry of their own spectrum.
-    // An infinite entry is the largest: it takes the full height (inf / inf
-    // would be NaN) and leaves the finite ones empty; a NaN draws no bar and
-    // a negative entry draws downwards.
+    // A bar of zero length is not drawn: the wide bar pen has round ends and
+    // would leave a dot on the frame. An infinite entry is the largest: it
+    // takes the full height (inf / inf would be NaN) and leaves the finite
+    // ones empty; a NaN draws no bar and a negative entry draws downwards.
     void Bars(const std::array<float, kHarmonicOrders>& spectrum, std::size_t k) {
         const float ms = BarScale(spectrum);
         for (int n = 1; n <= kHarmonicOrders; ++n) {
             const float entry = spectrum[static_cast<std::size_t>(n - 1)];
             const double share =
                 entry == ms ? 1.0 : static_cast<double>(entry) / static_cast<double>(ms);
+            const Wide length = Trunc(share * static_cast<double>(g_.BH));
+            if (length == 0) {
+                continue;
+            }
             const Wide x = g_.X0 + 20 + n * g_.S;
             Move(x, g_.B[k]);
-            Line(x, g_.B[k] - Trunc(share * static_cast<double>(g_.BH)));
+            Line(x, g_.B[k] - length);
         }
     }
 
@@ -269,16 +296,32 @@ class PageBuilder {
         OrderLabels(2);
     }
 
-    // Centred columns to the right of the plots. Rows are four fifths of a
-    // line apart; each offset is divided as a whole so that the truncation
-    // does not add up from row to row.
+    // Offset of the row of order n below the THD row. Rows are four fifths
+    // of a line apart; each offset is divided as a whole so that the
+    // truncation does not add up from row to row. The last row sits so low
+    // that on many pages its digits (which end at the baseline, a table
+    // ascent below its top) would fall below the printable area: then the
+    // rows share the room that is left evenly, so that the last one ends
+    // exactly at the bottom, and nothing else on the page moves.
+    Wide TableRowOffset(Wide top, int n) const {
+        const Wide lastRows = kLastTableOrder - 1;
+        const Wide natural = (4 * g_.L * lastRows) / 5;
+        if (top + natural + g_.tableAscent <= g_.H) {
+            return (4 * g_.L * (n - 1)) / 5;
+        }
+        const Wide room = std::max<Wide>(0, g_.H - g_.tableAscent - top);
+        return (room * (n - 1)) / lastRows;
+    }
+
+    // Centred columns to the right of the plots.
     void HarmonicTable(const MeasurementRecord& r) {
         const Wide xt = g_.Xp + 8 * g_.C;
         const Wide columns[3] = {xt, xt + 12 * g_.C, xt + 24 * g_.C};
-        const auto row = [&](Wide y, std::string order, std::string u, std::string i) {
-            Text(columns[0], y, std::move(order), HAlign::Center);
-            Text(columns[1], y, std::move(u), HAlign::Center);
-            Text(columns[2], y, std::move(i), HAlign::Center);
+        const auto row = [&](Wide y, std::string_view order, std::string_view u,
+                             std::string_view i) {
+            Text(columns[0], y, order, HAlign::Center);
+            Text(columns[1], y, u, HAlign::Center);
+            Text(columns[2], y, i, HAlign::Center);
         };
         row(g_.T[0] - g_.L - 7, "ORD.", "U_SPEC(%)", "I_SPEC(%)");  // still in the body font
         ops_.emplace_back(fonts_.table);
@@ -286,7 +329,7 @@ class PageBuilder {
         row(top, "THD", PercentText(r.Uthd, r.USpec[0]), PercentText(r.Ithd, r.ISpec[0]));
         for (int n = 2; n <= kHarmonicOrders; ++n) {
             const auto k = static_cast<std::size_t>(n - 1);
-            row(top + (4 * g_.L * (n - 1)) / 5, std::to_string(n),
+            row(top + TableRowOffset(top, n), std::to_string(n),
                 PercentText(r.USpec[k], r.USpec[0]), PercentText(r.ISpec[k], r.ISpec[0]));
         }
     }
@@ -326,8 +369,9 @@ ReportGeometry ReportGeometryFor(int width, int height, const FontMetrics& headi
 }
 
 DrawList ReportPage(const MeasurementRecord& record, const ConductionAngles& angles,
-                    const ProductMark& mark, int width, int height, const FontMetrics& heading) {
-    const Layout layout = LayoutFor(width, height, heading);
+                    const ProductMark& mark, int width, int height, const ReportMetrics& metrics) {
+    Layout layout = LayoutFor(width, height, metrics.heading);
+    layout.tableAscent = metrics.table.ascent;
     const ReportFonts fonts = ReportFontsFor(width, height);
     return PageBuilder(layout, fonts).Build(record, angles, mark);
 }

@@ -1,13 +1,13 @@
 // The printed one-page test report as drawing operations, computed from the
-// test, the size of the printable area and the metrics of the heading font
-// on the printer. Coordinates are device units of the printable area.
+// test, the size of the printable area and the metrics of the fonts on the
+// printer. Coordinates are device units of the printable area.
 #pragma once
 
 #include <array>
 
+#include "draw/draw_ops.h"
 #include "record/measurement_record.h"
 #include "record/product_mark.h"
-#include "view/draw_ops.h"
 
 namespace zx840 {
 
@@ -31,12 +31,22 @@ struct ReportFonts {
 };
 ReportFonts ReportFontsFor(int width, int height);
 
-// What the printer says of the heading font: tmHeight, tmExternalLeading
-// and tmAveCharWidth, in device units.
+// What the printer says of a font: tmHeight, tmExternalLeading,
+// tmAveCharWidth and tmAscent (top of the cell to the baseline), in device
+// units.
 struct FontMetrics {
     int height = 0;
     int externalLeading = 0;
     int averageCharWidth = 0;
+    int ascent = 0;
+};
+
+// The fonts the layout depends on: the heading font gives the line height L
+// and the character width C; the table font decides whether the harmonic
+// table's last row fits on the page.
+struct ReportMetrics {
+    FontMetrics heading;
+    FontMetrics table;
 };
 
 struct ReportGeometry {
@@ -58,9 +68,16 @@ ReportGeometry ReportGeometryFor(int width, int height, const FontMetrics& headi
 
 // The whole page. The distortion and percentage cells of a channel whose
 // fundamental is 0, or whose value is not a finite number, print 0.0.
+// Spectrum entries that give a bar of zero length draw no bar.
+// The harmonic rows are four fifths of a line apart; where that would put
+// the last row's digits below the printable area, the rows move closer
+// together just enough that it ends at the bottom edge.
+// A left-aligned text is cut to the characters that can show between its
+// position and the right edge (with a wide margin), so that an enormous
+// product text costs no more than one that fills the line.
 // The page leaves the device with the default pen selected; restoring the
 // device's previous font is left to whoever replays the list.
 DrawList ReportPage(const MeasurementRecord& record, const ConductionAngles& angles,
-                    const ProductMark& mark, int width, int height, const FontMetrics& heading);
+                    const ProductMark& mark, int width, int height, const ReportMetrics& metrics);
 
 }  // namespace zx840

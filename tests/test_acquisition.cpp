@@ -5,8 +5,8 @@
 
 #include "analysis/conduction_angles.h"
 #include "meter/acquisition.h"
-#include "meter/meter_simulator.h"
 #include "meter/serial_port.h"
+#include "meter/sim/meter_simulator.h"
 #include "pty_peer.h"
 
 namespace zx840 {

@@ -3,12 +3,16 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <regex>
+#include <set>
 #include <sstream>
 
 #include "meter/acquisition.h"
-#include "meter/meter_simulator.h"
+#include "meter/sim/meter_simulator.h"
 #include "record/product_mark.h"
 #include "tests/test_cli_support.h"
+#include "tools/acquire_options.h"
 #include "tools/cli.h"
 #include "tools/sim_options.h"
 
@@ -122,6 +126,53 @@ TEST(Cli, FailuresGiveTheOperatorMessageAndTheirOwnStatus) {
     EXPECT_EQ(RunTool({"acquire", "--port"}).status, kCliUsage);
     EXPECT_EQ(RunTool({"frobnicate"}).status, kCliUsage);
     EXPECT_EQ(RunTool({"--help"}).status, kCliOk);
+}
+
+// The manual page's ACQUIRE OPTIONS section describes exactly the options
+// the tool knows: each one in a tag line of its own with the value the help
+// names, and no other option mentioned anywhere in the section.
+TEST(CliManual, DocumentsEveryAcquireOptionAndNoOther) {
+    std::ifstream page(ZX840_MAN_PAGE);
+    ASSERT_TRUE(page) << ZX840_MAN_PAGE;
+    // Options as roff writes them: \-\-step\-number, a value after them in
+    // quotes up to the next font change or quote: " FILE.csv" or " TEXT\fR.
+    const std::regex option(R"(\\-\\-((?:[a-z]|\\-)+)(?: " ([^"\\]+))?)");
+    std::map<std::string, std::string> tagged;  // option -> value in its tag line
+    std::set<std::string> mentioned;
+    bool inSection = false;
+    bool tagLine = false;
+    for (std::string line; std::getline(page, line);) {
+        if (line.rfind(".SH", 0) == 0) {
+            inSection = line == ".SH ACQUIRE OPTIONS";
+            continue;
+        }
+        if (!inSection) {
+            continue;
+        }
+        const bool isTag = tagLine;
+        tagLine = line == ".TP" || line == ".TQ";
+        for (auto match = std::sregex_iterator(line.begin(), line.end(), option);
+             match != std::sregex_iterator(); ++match) {
+            const std::string name =
+                "--" + std::regex_replace((*match)[1].str(), std::regex(R"(\\-)"), "-");
+            mentioned.insert(name);
+            if (isTag) {
+                EXPECT_FALSE(tagged.count(name)) << name << " has two entries";
+                tagged[name] = (*match)[2].str();
+            }
+        }
+    }
+    std::set<std::string> known;
+    for (const AcquireOption& entry : AcquireOptionTable()) {
+        const std::string name(entry.name);
+        known.insert(name);
+        ASSERT_TRUE(tagged.count(name)) << name << " is not documented";
+        EXPECT_EQ(tagged[name], entry.value) << name;
+    }
+    for (const std::string& name : mentioned) {
+        EXPECT_TRUE(known.count(name)) << name << " is documented but not an option";
+    }
+    EXPECT_EQ(tagged.size(), known.size());
 }
 
 TEST(SimCommandLine, ParsesLoadsFaultsAndRejectsNonsense) {

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "meter/acquisition.h"
-#include "meter/meter_simulator.h"
+#include "meter/sim/meter_simulator.h"
 #include "tools/cli.h"
 
 namespace zx840::testing {
@@ -151,18 +151,32 @@ inline WorkingRecord ExpectedWorking(const LoadSettings& load) {
     return working;
 }
 
+// The command line of zx840-cli with `args`, as exec wants it: the strings
+// live as long as this object.
+class CliArgv {
+  public:
+    explicit CliArgv(const std::vector<std::string>& args) : all_{ZX840_CLI_PATH} {
+        all_.insert(all_.end(), args.begin(), args.end());
+        for (std::string& arg : all_) {
+            argv_.push_back(arg.data());
+        }
+        argv_.push_back(nullptr);
+    }
+    CliArgv(const CliArgv&) = delete;
+    CliArgv& operator=(const CliArgv&) = delete;
+    char* const* Get() { return argv_.data(); }
+
+  private:
+    std::vector<std::string> all_;
+    std::vector<char*> argv_;
+};
+
 // The zx840-cli program, started with `args`; stdout and stderr go to files.
 class CliProcess {
   public:
     CliProcess(const std::vector<std::string>& args, const std::string& outPath,
                const std::string& errPath) {
-        std::vector<std::string> all{ZX840_CLI_PATH};
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& arg : all) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
+        CliArgv argv(args);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(),
@@ -170,7 +184,7 @@ class CliProcess {
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int failure =
-            posix_spawn(&pid_, ZX840_CLI_PATH, &actions, nullptr, argv.data(), environ);
+            posix_spawn(&pid_, ZX840_CLI_PATH, &actions, nullptr, argv.Get(), environ);
         posix_spawn_file_actions_destroy(&actions);
         if (failure != 0) {
             ADD_FAILURE() << "cannot start " << ZX840_CLI_PATH << ": " << std::strerror(failure);

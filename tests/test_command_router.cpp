@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "app/command_ids.h"
-#include "app/command_router.h"
-#include "app/command_table.h"
+#include "commands/command_ids.h"
+#include "commands/command_router.h"
+#include "commands/command_table.h"
 
 namespace zx840 {
 namespace {

@@ -11,6 +11,7 @@
 #include <limits>
 #include <locale>
 
+#include "record/archive.h"
 #include "tests/test_cli_support.h"
 #include "tools/acquisition_log.h"
 #include "tools/csv.h"
@@ -124,6 +125,66 @@ TEST_F(GermanLocale, LogRowsMatchTheirHeaderAndCarryTheReadings) {
     EXPECT_EQ(field(2, "Detail"), "COM3 (/dev/ttyS2): 0 bytes received");
     EXPECT_EQ(field(2, "Urms"), "");
     EXPECT_EQ(field(2, "EndAngle"), "");
+}
+
+// A cell a spreadsheet would take for a formula starts with a quote; control
+// characters a terminal or a spreadsheet would act on are dropped. Numbers,
+// negative ones too, stay numbers, and CR/LF inside a text stay quoted text.
+TEST(CsvRow, TextThatASpreadsheetWouldRunIsNeutralisedAndNumbersStayNumbers) {
+    using namespace std::string_literals;
+    const std::vector<std::pair<std::string, std::string>> cells{
+        {"=HYPERLINK(\"http://evil/\",\"click\")", "'=HYPERLINK(\"http://evil/\",\"click\")"},
+        {"+1", "'+1"},
+        {"-x", "'-x"},
+        {"@a", "'@a"},
+        {"\tcmd", "'\tcmd"},
+        {"\rcmd", "'\rcmd"},
+        {"a\0b"s, "ab"},
+        {"\x1b[31mred", "[31mred"},
+        {"\0=1+2"s, "'=1+2"},
+        {"bell\a and \x7f", "bell and \x7f"},
+        {"two\r\nlines", "two\r\nlines"},
+        {"1-2=3", "1-2=3"},
+        {" =spaced", " =spaced"}};
+    std::string csv;
+    CsvRow row(csv);
+    for (const auto& [text, expected] : cells) {
+        row.Text(text);
+    }
+    row.Float(-230.5f).Int(-7).Float(-0.0f);
+    row.End();
+    EXPECT_EQ(csv.find('\0'), std::string::npos);
+    EXPECT_EQ(csv.find('\x1b'), std::string::npos);
+    EXPECT_EQ(csv.find('\a'), std::string::npos);
+    const testing::CsvRecords records = ParseCsv(csv);
+    ASSERT_EQ(records.size(), 1u);
+    ASSERT_EQ(records[0].size(), cells.size() + 3);
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        EXPECT_EQ(records[0][i], cells[i].second) << i;
+    }
+    EXPECT_EQ(records[0][cells.size()], "-230.5");
+    EXPECT_EQ(records[0][cells.size() + 1], "-7");
+    EXPECT_EQ(records[0][cells.size() + 2], "-0");
+    EXPECT_EQ(CsvField("-rf"), "'-rf");
+
+    // The same in a log row: product information from the command line.
+    ProductMark mark;
+    mark.Type = "=cmd|'/c calc'!A1";
+    mark.Operator = "@SUM(1+1)";
+    const LogEntry entry{1'700'000'000, "COM1", 9600, mark, AcquireFailure::None, {}, nullptr};
+    const testing::CsvRecords log = ParseCsv(LogHeaderRow() + LogRow(entry));
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[1][testing::Column(log[0], "Type")], "'=cmd|'/c calc'!A1");
+    EXPECT_EQ(log[1][testing::Column(log[0], "Operator")], "'@SUM(1+1)");
+}
+
+// Bytes that are not UTF-8 (from a command line, a file name) never reach a
+// CSV file raw: each broken sequence becomes U+FFFD.
+TEST(CsvRow, InvalidUtf8BecomesReplacementCharacters) {
+    std::string csv;
+    CsvRow(csv).Text("Bob\xff").Text("\xc3").Text("M\xc3\xbcller").Text("\xe2\x82 x");
+    EXPECT_EQ(csv, "Bob\xef\xbf\xbd,\xef\xbf\xbd,M\xc3\xbcller,\xef\xbf\xbd x");
+    EXPECT_TRUE(IsValidUtf8(csv));
 }
 
 TEST(LocalTimestamp, IsIso8601WithTheOffsetOfTheLocalZone) {

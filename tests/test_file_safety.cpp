@@ -17,7 +17,7 @@
 #include <functional>
 #include <thread>
 
-#include "meter/meter_simulator.h"
+#include "meter/sim/meter_simulator.h"
 #include "record/file_io.h"
 #include "record/settings_file.h"
 #include "record/test_file.h"

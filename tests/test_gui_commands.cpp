@@ -6,14 +6,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/command_ids.h"
 #include "app/main_frame.h"
 #include "app/mark_dlg.h"
 #include "app/port_devices_dlg.h"
 #include "app/zx840_app.h"
 #include "app/zx840_doc.h"
+#include "commands/command_ids.h"
 #include "gui_helpers.h"
-#include "meter/meter_simulator.h"
+#include "meter/sim/meter_simulator.h"
 #include "record/mark_number.h"
 #include "view/zx840_view.h"
 

@@ -9,12 +9,12 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/command_ids.h"
 #include "app/main_frame.h"
 #include "app/zx840_app.h"
 #include "app/zx840_doc.h"
+#include "commands/command_ids.h"
 #include "gui_helpers.h"
-#include "meter/meter_simulator.h"
+#include "meter/sim/meter_simulator.h"
 #include "record/file_io.h"
 #include "record/settings_file.h"
 #include "record/test_file.h"

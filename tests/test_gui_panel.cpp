@@ -9,7 +9,7 @@
 #include "app/main_frame.h"
 #include "app/zx840_app.h"
 #include "gui_helpers.h"
-#include "meter/meter_simulator.h"
+#include "meter/sim/meter_simulator.h"
 #include "view/harmonic_list.h"
 #include "view/panel_layout.h"
 #include "view/panel_text.h"

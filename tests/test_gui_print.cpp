@@ -9,9 +9,9 @@
 #include "analysis/conduction_angles.h"
 #include "analysis/harmonics.h"
 #include "meter/acquisition.h"
-#include "meter/sim_load.h"
+#include "meter/sim/sim_load.h"
 #include "report/report_output.h"
-#include "view/report_printing.h"
+#include "report/report_printing.h"
 
 namespace zx840 {
 namespace {
@@ -100,8 +100,8 @@ TEST(ReportOutput, PrinterPathDrawsOnePageAndAMissingPrinterCannotStart) {
 #include <QPrintPreviewWidget>
 #include <QSettings>
 
-#include "app/command_ids.h"
 #include "app/zx840_app.h"
+#include "commands/command_ids.h"
 #include "view/zx840_view.h"
 
 namespace zx840 {

@@ -9,10 +9,10 @@
 #include <set>
 
 #include "app/about_dlg.h"
-#include "app/command_ids.h"
-#include "app/command_table.h"
 #include "app/main_frame.h"
 #include "app/zx840_app.h"
+#include "commands/command_ids.h"
+#include "commands/command_table.h"
 #include "view/zx840_view.h"
 
 namespace zx840 {

@@ -128,6 +128,33 @@ TEST(HarmonicsDirect, AgreesWithExactReferenceAndIsRotationInvariant) {
     }
 }
 
+// A spike at sample 0 makes every magnitude exactly x(0) / 256, so the
+// distortion is determined by the accumulation alone: each square is added
+// in double precision and the running sum rounded to single precision after
+// every addition. Rounding each square to single precision first gives a
+// different last bit for both of these channels.
+TEST(HarmonicsDirect, DistortionRoundsTheSumNotTheSquares) {
+    Wave u{};
+    Wave i{};
+    u[0] = 4099 * 256;
+    i[0] = -4105 * 256;
+    MeasurementRecord r = Analysed(u, i);
+    for (std::size_t k = 0; k < kHarmonicOrders; ++k) {
+        ASSERT_EQ(r.USpec[k], 4099.0f) << "order " << k + 1;
+        ASSERT_EQ(r.ISpec[k], 4105.0f) << "order " << k + 1;
+    }
+    const auto bits = [](float f) { return std::bit_cast<std::uint32_t>(f); };
+    EXPECT_EQ(bits(r.Uthd), 0x46e029feu) << r.Uthd;  // not 0x46e029fd
+    EXPECT_EQ(bits(r.Ithd), 0x46e07dffu) << r.Ithd;  // not 0x46e07dfb
+    const HarmonicTable table;
+    MeasurementRecord fast;
+    fast.UWave = u;
+    fast.IWave = i;
+    ComputeHarmonics(table, fast);
+    EXPECT_EQ(bits(fast.Uthd), 0x46e029feu);
+    EXPECT_EQ(bits(fast.Ithd), 0x46e07dffu);
+}
+
 // Compares every output of the two paths bit for bit; names the first
 // difference.
 ::testing::AssertionResult SameBits(const MeasurementRecord& a, const MeasurementRecord& b) {

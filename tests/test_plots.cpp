@@ -18,11 +18,40 @@ void ExpectOps(const DrawList& actual, const DrawList& expected) {
 constexpr int kWaveOps = 1 + 10 + 2 * (2 + 512);
 constexpr std::size_t kVoltageLine0 = 13;            // LineTo of voltage point 0
 constexpr std::size_t kCurrentLine0 = 13 + 512 + 2;  // LineTo of current point 0
-constexpr std::size_t kBarTop0 = 5;                  // LineTo ending bar 0
-constexpr std::size_t kLabelOp = 4 + 2 * 50 + 1;     // the distortion label
 
 int LineY(const DrawList& ops, std::size_t index) {
     return std::get<LineTo>(ops.at(index)).y;
+}
+
+// The bars of a spectrum chart, drawn after the bar pen, as bar index
+// (order - 1) to the y of its top. Each bar must be a move to the base line
+// and a vertical line from there.
+std::map<int, int> Bars(const DrawList& ops, const SpectrumGeometry& g) {
+    std::map<int, int> bars;
+    std::size_t k = 4;  // axis pen, base line (2), bar pen
+    EXPECT_TRUE(ops.at(3) == DrawOp{kVoltageBarPen} || ops.at(3) == DrawOp{kCurrentBarPen});
+    for (; k + 1 < ops.size() && std::holds_alternative<MoveTo>(ops[k]); k += 2) {
+        const auto& from = std::get<MoveTo>(ops[k]);
+        const auto& to = std::get<LineTo>(ops[k + 1]);
+        EXPECT_EQ(from.y, g.baseY);
+        EXPECT_EQ(from.x, to.x);
+        EXPECT_EQ((from.x - g.firstX) % g.pitch, 0);
+        bars[(from.x - g.firstX) / g.pitch] = to.y;
+    }
+    EXPECT_TRUE(std::holds_alternative<SetTextColor>(ops.at(k)));
+    return bars;
+}
+
+// The distortion label: the first text of a chart.
+const DrawText& Label(const DrawList& ops) {
+    for (const DrawOp& op : ops) {
+        if (const auto* t = std::get_if<DrawText>(&op)) {
+            return *t;
+        }
+    }
+    ADD_FAILURE() << "no label";
+    static const DrawText kNone;
+    return kNone;
 }
 
 TEST(Plots, DescribeGivesOneLinePerOp) {
@@ -114,6 +143,9 @@ DrawList ExpectedSpectrum589x175(const std::array<int, 50>& tops, const SelectPe
                                  Rgb colour, const std::string& label) {
     DrawList d = {kAxisPen, MoveTo{5, 155}, LineTo{584, 155}, barPen};
     for (int i = 0; i < 50; ++i) {
+        if (tops[i] == 155) {
+            continue;  // a bar of zero length is not drawn
+        }
         d.push_back(MoveTo{24 + 11 * i, 155});
         d.push_back(LineTo{24 + 11 * i, tops[i]});
     }
@@ -149,7 +181,7 @@ TEST(Plots, SpectrumOfA589By175Box) {
     // The current box may differ in width: only its base line follows it.
     const DrawList wider = SpectrumPlot(spectrum, 25.0f, Channel::Current, g, 600);
     EXPECT_EQ(wider[2], (DrawOp{LineTo{595, 155}}));
-    EXPECT_EQ(std::get<DrawText>(wider[kLabelOp]).x, 409);
+    EXPECT_EQ(Label(wider).x, 409);
 
     // Without a fundamental the bars follow the largest order, and the
     // label reads 0.0 whatever the distortion sum.
@@ -176,12 +208,32 @@ TEST(Plots, AllZeroRecord) {
     const SpectrumGeometry g = SpectrumGeometryFor(589, 175);
     const DrawList u = SpectrumPlot(r.USpec, r.Uthd, Channel::Voltage, g, 589);
     const DrawList i = SpectrumPlot(r.ISpec, r.Ithd, Channel::Current, g, 589);
-    for (int b = 0; b < 50; ++b) {
-        EXPECT_EQ(LineY(u, kBarTop0 + 2 * b), 155);
-        EXPECT_EQ(LineY(i, kBarTop0 + 2 * b), 155);
+    // No bar at all: not even a dot on the base line.
+    EXPECT_TRUE(Bars(u, g).empty());
+    EXPECT_TRUE(Bars(i, g).empty());
+    EXPECT_EQ(u.size(), 4u + 7u);
+    EXPECT_EQ(Label(u).text, "Uthd: 0.0%");
+    EXPECT_EQ(Label(i).text, "Ithd: 0.0%");
+}
+
+// A measured spectrum: a large fundamental, odd harmonics falling off and
+// even ones near zero, so that many bars come out shorter than a pixel. Only
+// the bars with a length are drawn, each where its order stands.
+TEST(Plots, SpectrumDrawsOnlyBarsWithALength) {
+    const SpectrumGeometry g = SpectrumGeometryFor(589, 175);  // H = 145
+    std::array<float, 50> spectrum{};
+    for (int i = 0; i < 50; ++i) {
+        const int order = i + 1;
+        spectrum[i] = order == 1       ? 7500.0f
+                      : order % 2 == 1 ? 5200.0f / static_cast<float>(order * order)
+                                       : 0.4f * static_cast<float>(i % 3);
     }
-    EXPECT_EQ(std::get<DrawText>(u[kLabelOp]).text, "Uthd: 0.0%");
-    EXPECT_EQ(std::get<DrawText>(i[kLabelOp]).text, "Ithd: 0.0%");
+    // Orders 3, 5, 7 and 9 are 11.2, 4.0, 2.1 and 1.2 pixels long; order 11
+    // (0.8) and everything above it has no length.
+    const std::map<int, int> expected = {{0, 10}, {2, 144}, {4, 151}, {6, 153}, {8, 154}};
+    const DrawList ops = SpectrumPlot(spectrum, 2000.0f, Channel::Current, g, 589);
+    EXPECT_EQ(Bars(ops, g), expected);
+    EXPECT_EQ(ops.size(), 4u + 2u * expected.size() + 7u);
 }
 
 TEST(Plots, SpectrumWithNonFiniteOrHugeValues) {
@@ -195,20 +247,14 @@ TEST(Plots, SpectrumWithNonFiniteOrHugeValues) {
     spectrum[3] = -kInf;
     spectrum[4] = -5.0f;
     DrawList ops = SpectrumPlot(spectrum, 1.0f, Channel::Voltage, g, 589);
-    for (int b = 0; b < 50; ++b) {
-        EXPECT_EQ(LineY(ops, kBarTop0 + 2 * b), b == 1 ? 10 : 155) << b;
-    }
-    EXPECT_EQ(std::get<DrawText>(ops[kLabelOp]).text, "Uthd: 0.0%");
+    EXPECT_EQ(Bars(ops, g), (std::map<int, int>{{1, 10}}));  // the others have no length
+    EXPECT_EQ(Label(ops).text, "Uthd: 0.0%");
 
     // A NaN or infinite distortion also reads 0.0.
     spectrum = {};
     spectrum[0] = 500.0f;
-    EXPECT_EQ(
-        std::get<DrawText>(SpectrumPlot(spectrum, kNaN, Channel::Current, g, 589)[kLabelOp]).text,
-        "Ithd: 0.0%");
-    EXPECT_EQ(
-        std::get<DrawText>(SpectrumPlot(spectrum, kInf, Channel::Current, g, 589)[kLabelOp]).text,
-        "Ithd: 0.0%");
+    EXPECT_EQ(Label(SpectrumPlot(spectrum, kNaN, Channel::Current, g, 589)).text, "Ithd: 0.0%");
+    EXPECT_EQ(Label(SpectrumPlot(spectrum, kInf, Channel::Current, g, 589)).text, "Ithd: 0.0%");
 
     // Huge negative elements and absurd boxes saturate instead of overflowing.
     spectrum[7] = -3e38f;
@@ -216,7 +262,7 @@ TEST(Plots, SpectrumWithNonFiniteOrHugeValues) {
                        INT_MIN);
     EXPECT_EQ(std::get<LineTo>(ops[2]).x, INT_MIN);
     ops = SpectrumPlot(spectrum, 0.0f, Channel::Voltage, g, 589);
-    EXPECT_EQ(LineY(ops, kBarTop0 + 14), INT_MAX);
+    EXPECT_EQ(Bars(ops, g), (std::map<int, int>{{0, 10}, {7, INT_MAX}}));
 }
 
 }  // namespace

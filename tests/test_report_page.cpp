@@ -14,26 +14,29 @@ namespace zx840 {
 namespace {
 
 // A 4800 x 6600 printable area with a 91-unit Courier heading font: L = 103,
-// C = 55. Frames: T = 2507, 3772, 5037 and B = 3434, 4699, 5964.
+// C = 55. Frames: T = 2507, 3772, 5037 and B = 3434, 4699, 5964. The table
+// font (70 units) has an ascent of 58, so the last row's digits end at
+// 6537 + 58, inside the page.
 constexpr int kW = 4800;
 constexpr int kH = 6600;
-constexpr FontMetrics kHeadingMetrics{103, 0, 55};
+constexpr FontMetrics kHeadingMetrics{103, 0, 55, 76};
+constexpr ReportMetrics kMetrics{kHeadingMetrics, {79, 0, 42, 58}};
 const SelectFont kTitleFont{"Courier New", 122, 600, false};
 const SelectFont kHeadingFont{"Courier New", 91, 400, false};
 const SelectFont kBodyFont{"Courier New", 80, 300, false};
 const SelectFont kTableFont{"Courier New", 70, 400, false};
 
-// Op indices on every page: the product and parameter texts, the last
-// current trace point, the top of order 50's voltage bar, the first table row.
+// Op indices on every page: the product and parameter texts, the traces,
+// the bar pen. The bars that follow are only those with a length, so later
+// indices depend on the record: a page has kPageOpsWithoutBars operations
+// plus two for every bar.
 constexpr std::size_t kProductText0 = 6;
 constexpr std::size_t kParameterText0 = 16;
 constexpr std::size_t kVoltageTrace0 = 52;
 constexpr std::size_t kLastTracePoint = 651;
+constexpr std::size_t kBarPen = 652;
 constexpr std::size_t kVoltageBar0 = 653;
-constexpr std::size_t kOrder50VoltageBarTop = 752;
-constexpr std::size_t kCurrentBar0 = 760;
-constexpr std::size_t kThdRow = 871;
-constexpr std::size_t kPageOps = 1021;
+constexpr std::size_t kPageOpsWithoutBars = 821;
 
 DrawText Left(int x, int y, std::string text) {
     return DrawText{x, y, std::move(text), HAlign::Left, VAlign::Top};
@@ -43,6 +46,40 @@ DrawText Centre(int x, int y, std::string text) {
 }
 const std::string& TextAt(const DrawList& ops, std::size_t i) {
     return std::get<DrawText>(ops.at(i)).text;
+}
+
+// The bars of the two spectrum charts, as order to the y of the bar's top.
+// Every bar must be a move to the bottom of its frame and a vertical line.
+struct ChartBars {
+    std::map<int, int> voltage;
+    std::map<int, int> current;
+    std::size_t thdRow = 0;  // index of the THD row's first cell
+};
+ChartBars Bars(const DrawList& ops, const ReportGeometry& g) {
+    ChartBars bars;
+    EXPECT_EQ(ops.at(kBarPen), DrawOp{kReportBarPen});
+    std::size_t k = kBarPen + 1;
+    const auto chart = [&](std::map<int, int>& out, int bottom) {
+        for (; std::holds_alternative<MoveTo>(ops.at(k)); k += 2) {
+            const auto& from = std::get<MoveTo>(ops[k]);
+            const auto& to = std::get<LineTo>(ops.at(k + 1));
+            EXPECT_EQ(from.y, bottom);
+            EXPECT_EQ(from.x, to.x);
+            EXPECT_NE(from.y, to.y) << "a bar of zero length at x " << from.x;
+            const int order = (from.x - g.X0 - 20) / g.S;
+            EXPECT_EQ(g.X0 + 20 + order * g.S, from.x);
+            out[order] = to.y;
+        }
+    };
+    chart(bars.voltage, g.B[1]);
+    k += 7;  // body font and order labels
+    chart(bars.current, g.B[2]);
+    k += 1 + 6 + 3 + 1;  // default pen, labels, table header, table font
+    bars.thdRow = k;
+    EXPECT_EQ(TextAt(ops, k), "THD");
+    EXPECT_EQ(ops.size(), k + 3 * 50);
+    EXPECT_EQ(ops.size(), kPageOpsWithoutBars + 2 * (bars.voltage.size() + bars.current.size()));
+    return bars;
 }
 
 TEST(ReportPage, ExamplePageLayoutAndFonts) {
@@ -142,9 +179,11 @@ TEST(ReportPage, ExamplePageOpByOp) {
             }
         }
     }
+    // Every listed entry is long enough for a bar; the other orders draw none.
     const auto bars = [&](const std::map<int, int>& entries, int scale, int base) {
-        for (int n = 1; n <= 50; ++n) {
-            const int length = entries.contains(n) ? entries.at(n) * 897 / scale : 0;
+        for (const auto& [n, v] : entries) {
+            const int length = v * 897 / scale;
+            ASSERT_NE(length, 0);
             e.insert(e.end(), {MoveTo{420 + 31 * n, base}, LineTo{420 + 31 * n, base - length}});
         }
     };
@@ -171,21 +210,23 @@ TEST(ReportPage, ExamplePageOpByOp) {
                            Centre(3760, y, iCells.contains(n) ? iCells.at(n) : "0.0")});
     }
 
-    const DrawList ops = ReportPage(r, angles, mark, kW, kH, kHeadingMetrics);
-    ASSERT_EQ(ops.size(), kPageOps);
+    const DrawList ops = ReportPage(r, angles, mark, kW, kH, kMetrics);
+    ASSERT_EQ(ops.size(), kPageOpsWithoutBars + 2 * 8);
     EXPECT_EQ(Describe(ops), Describe(e));
     EXPECT_TRUE(ops == e);
     // Hand-worked values of the same list.
+    const ChartBars b = Bars(ops, ReportGeometryFor(kW, kH, kHeadingMetrics));
     EXPECT_EQ(ops[kLastTracePoint], (DrawOp{LineTo{1994, 2972}}));  // sample 43 repeated
-    EXPECT_EQ(ops[kOrder50VoltageBarTop], (DrawOp{LineTo{1970, 4698}}));
-    EXPECT_EQ(ops[kCurrentBar0 + 3], (DrawOp{LineTo{482, 6076}}));  // -112.125 -> 112 down
-    EXPECT_EQ(std::get<DrawText>(ops.back()).y, 2500 + 4037);       // order 50: 4037.6
+    EXPECT_EQ(b.voltage, (std::map<int, int>{{1, 3802}, {3, 4587}, {7, 4691}, {50, 4698}}));
+    EXPECT_EQ(ops[kVoltageBar0 + 7], (DrawOp{LineTo{1970, 4698}}));  // order 50
+    EXPECT_EQ(b.current.at(2), 6076);                                // -112.125 -> 112 down
+    EXPECT_EQ(std::get<DrawText>(ops.back()).y, 2500 + 4037);        // order 50: 4037.6
 }
 
 TEST(ReportPage, AllZeroRecord) {
     const DrawList ops =
-        ReportPage(MeasurementRecord{}, ConductionAngles{}, ProductMark{}, kW, kH, kHeadingMetrics);
-    ASSERT_EQ(ops.size(), kPageOps);
+        ReportPage(MeasurementRecord{}, ConductionAngles{}, ProductMark{}, kW, kH, kMetrics);
+    ASSERT_EQ(ops.size(), kPageOpsWithoutBars);
     const char* params[12] = {
         "Urms  =   0.0 V",       "Irms  = 0.000 A",        "Upeak =   0.0 V",
         "Ipeak =   0.0 A",       "Ucf   =  0.00",          "Icf   =  0.00",
@@ -194,26 +235,64 @@ TEST(ReportPage, AllZeroRecord) {
     for (std::size_t k = 0; k < 12; ++k) {
         EXPECT_EQ(TextAt(ops, kParameterText0 + k), params[k]);
     }
-    // Flat traces on the centre line, bars of zero length, cells of 0.0.
+    // Flat traces on the centre line, no bars (not even dots), cells of 0.0.
     for (std::size_t k = kVoltageTrace0; k <= kLastTracePoint; ++k) {
         const int y = (k - kVoltageTrace0) % 300 == 0 ? std::get<MoveTo>(ops[k]).y
                                                       : std::get<LineTo>(ops[k]).y;
         EXPECT_EQ(y, 2971) << k;
     }
-    for (int n = 0; n < 50; ++n) {
-        EXPECT_EQ(std::get<LineTo>(ops[kVoltageBar0 + 2 * n + 1]).y, 4699) << n;
-        EXPECT_EQ(std::get<LineTo>(ops[kCurrentBar0 + 2 * n + 1]).y, 5964) << n;
+    const ChartBars bars = Bars(ops, ReportGeometryFor(kW, kH, kHeadingMetrics));
+    EXPECT_TRUE(bars.voltage.empty());
+    EXPECT_TRUE(bars.current.empty());
+    for (std::size_t k = kBarPen; k < ops.size(); ++k) {
+        EXPECT_FALSE(std::holds_alternative<MoveTo>(ops[k]) ||
+                     std::holds_alternative<LineTo>(ops[k]))
+            << Describe(ops[k]);
     }
-    for (std::size_t k = kThdRow; k < ops.size(); k += 3) {
+    for (std::size_t k = bars.thdRow; k < ops.size(); k += 3) {
         EXPECT_EQ(TextAt(ops, k + 1), "0.0");
         EXPECT_EQ(TextAt(ops, k + 2), "0.0");
     }
 }
 
+// A measured spectrum: most harmonics come out shorter than a unit of the
+// 897-unit bar height. Only bars with a length are drawn (the wide round
+// pen would print the others as dots), each at its order's place.
+TEST(ReportPage, BarsOnlyWhereTheyHaveALength) {
+    MeasurementRecord r;
+    for (int n = 1; n <= 50; ++n) {
+        const auto at = static_cast<std::size_t>(n - 1);
+        r.USpec[at] = n == 1       ? 7500.0f
+                      : n % 2 == 1 ? 5200.0f / static_cast<float>(n * n)
+                                   : 0.4f * static_cast<float>(n % 3);
+    }
+    r.ISpec[0] = 2000.0f;
+    r.ISpec[2] = 1000.0f;  // 448.5 units
+    r.ISpec[4] = 2.0f;     // 0.9: no bar
+    r.ISpec[6] = 3.0f;     // 1.3
+    const DrawList ops = ReportPage(r, ConductionAngles{}, ProductMark{}, kW, kH, kMetrics);
+    const ChartBars bars = Bars(ops, ReportGeometryFor(kW, kH, kHeadingMetrics));
+    // Odd orders up to 23 (order 25 is 0.995 units long); even ones are
+    // 0.1 units at most.
+    EXPECT_EQ(bars.voltage, (std::map<int, int>{{1, 3802},
+                                                {3, 4630},
+                                                {5, 4675},
+                                                {7, 4687},
+                                                {9, 4692},
+                                                {11, 4694},
+                                                {13, 4696},
+                                                {15, 4697},
+                                                {17, 4697},
+                                                {19, 4698},
+                                                {21, 4698},
+                                                {23, 4698}}));
+    EXPECT_EQ(bars.current, (std::map<int, int>{{1, 5067}, {3, 5516}, {7, 5963}}));
+    EXPECT_EQ(ops.size(), kPageOpsWithoutBars + 2 * (12 + 3));
+}
+
 TEST(ReportPage, ProductMarkTexts) {
     ProductMark mark{"", "", -5, "", "", "", "INSPECTOR-NAME", ""};
-    DrawList ops =
-        ReportPage(MeasurementRecord{}, ConductionAngles{}, mark, kW, kH, kHeadingMetrics);
+    DrawList ops = ReportPage(MeasurementRecord{}, ConductionAngles{}, mark, kW, kH, kMetrics);
     const char* expected[7] = {"Manufacturer : ", "Type :  ",    "Number : -5", "Temperature : 'C",
                                "Humidity : %",    "Operator : ", "Testday : "};
     for (std::size_t k = 0; k < 7; ++k) {
@@ -225,8 +304,173 @@ TEST(ReportPage, ProductMarkTexts) {
         }
     }
     mark.Number = INT32_MIN;
-    ops = ReportPage(MeasurementRecord{}, ConductionAngles{}, mark, kW, kH, kHeadingMetrics);
+    ops = ReportPage(MeasurementRecord{}, ConductionAngles{}, mark, kW, kH, kMetrics);
     EXPECT_EQ(TextAt(ops, kProductText0 + 2), "Number : -2147483648");
+}
+
+// Product texts of any length: a left-aligned text keeps well over what can
+// show between its position and the right edge (the body font is 48 units a
+// character here), cut at a character boundary, and nothing else changes.
+// Texts that fit are printed whole.
+TEST(ReportPage, HugeProductTextsAreCutToWhatCanShow) {
+    constexpr std::size_t kTenMegabytes = 10'000'000;
+    constexpr std::size_t kLeftShows = (kW - 620) / 48;    // 87 characters
+    constexpr std::size_t kRightShows = (kW - 2620) / 48;  // 45 characters
+    ProductMark huge{"", std::string(kTenMegabytes, 'T'), 7, "", "", "", "", "26-12-07"};
+    const auto repeated = [](std::string text) {
+        while (text.size() < kTenMegabytes) {
+            text += text;
+        }
+        return text;
+    };
+    huge.Manufacturer = repeated("\xC3\xA9");                     // é, two bytes
+    huge.Humidity = repeated(std::string("\xE2\x82\xAC") + "9");  // € and 9
+    huge.Operator = huge.Manufacturer.substr(1);                  // starts inside a character
+    const DrawList ops =
+        ReportPage(MeasurementRecord{}, ConductionAngles{}, huge, kW, kH, kMetrics);
+    ProductMark small = huge;
+    small.Manufacturer = small.Type = small.Humidity = small.Operator = "x";
+    const DrawList ordinary =
+        ReportPage(MeasurementRecord{}, ConductionAngles{}, small, kW, kH, kMetrics);
+    ASSERT_EQ(ops.size(), ordinary.size());
+
+    // Index in the product block, label, full text, characters that can show.
+    struct Cut {
+        std::size_t at;
+        std::string label;
+        const std::string& field;
+        std::size_t shows;
+    };
+    const Cut cuts[] = {{0, "Manufacturer : ", huge.Manufacturer, kLeftShows},
+                        {1, "Type :  ", huge.Type, kLeftShows},
+                        {4, "Humidity : ", huge.Humidity, kRightShows},
+                        {5, "Operator : ", huge.Operator, kLeftShows}};
+    for (const Cut& cut : cuts) {
+        const std::string& text = TextAt(ops, kProductText0 + cut.at);
+        SCOPED_TRACE(cut.label);
+        ASSERT_EQ(text.substr(0, cut.label.size()), cut.label);
+        const std::string kept = text.substr(cut.label.size());
+        std::size_t characters = 0;
+        for (char c : text) {
+            characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        }
+        EXPECT_GE(characters, cut.shows);
+        EXPECT_LE(characters, 2 * cut.shows + 20);
+        EXPECT_EQ(kept, cut.field.substr(0, kept.size()));
+        // The cut never splits a character: what follows starts one.
+        EXPECT_NE(static_cast<unsigned char>(cut.field[kept.size()]) & 0xC0, 0x80);
+    }
+    EXPECT_EQ(TextAt(ops, kProductText0).size() % 2, 1u);  // label and whole "é"s
+    for (std::size_t k = 0; k < ops.size(); ++k) {
+        if (k != kProductText0 && k != kProductText0 + 1 && k != kProductText0 + 4 &&
+            k != kProductText0 + 5) {
+            EXPECT_EQ(ops[k], ordinary[k]) << k;
+        }
+    }
+
+    // A text that fills its line and runs past the edge is printed whole.
+    small.Type = std::string(kLeftShows + 10, 'T');
+    small.Humidity = std::string(kRightShows + 10, '9');
+    const DrawList full =
+        ReportPage(MeasurementRecord{}, ConductionAngles{}, small, kW, kH, kMetrics);
+    EXPECT_EQ(TextAt(full, kProductText0 + 1), "Type :  " + small.Type);
+    EXPECT_EQ(TextAt(full, kProductText0 + 4), "Humidity : " + small.Humidity + "%");
+}
+
+// Metrics of Courier New (and of its metric twin that stands in for it) at a
+// character height of `px` units, as the font engine rounds them: per 2048
+// units of the em, ascent 1705, descent 615, average width 1229.
+FontMetrics Courier(int px) {
+    const auto scale = [px](int units) { return (px * units + 1024) / 2048; };
+    const int ascent = scale(1705);
+    return FontMetrics{ascent + scale(615), 0, scale(1229), ascent};
+}
+
+ReportMetrics CourierMetrics(int width, int height) {
+    const ReportFonts fonts = ReportFontsFor(width, height);
+    return ReportMetrics{Courier(fonts.heading.height), Courier(fonts.table.height)};
+}
+
+// Row 50 sits at about 99 % of the height on every paper; its digits end at
+// the baseline, a table ascent below the row's top. Where that is inside the
+// page, the page is exactly as it always was; elsewhere only the table rows
+// move, closer together, so that the last one ends at the bottom edge.
+TEST(ReportPage, LastTableRowEndsInsideOnEveryPaper) {
+    struct Paper {
+        const char* name;
+        int width;
+        int height;
+        bool moves;
+    };
+    // Printable rectangles of real papers (whole page for the PDF writer,
+    // within the usual printer margins otherwise); row 50's fit depends on
+    // how L rounds, between 97.7 % and 99.9 % of the height.
+    const Paper papers[] = {
+        {"example", 4800, 6600, false},
+        {"Letter PDF, 600 dpi", 5100, 6600, false},
+        {"A4 PDF, 600 dpi", 4958, 7017, true},  // 24 units below the page
+        {"A4, 600 dpi", 4760, 6814, false},
+        {"A4, 600 dpi, 5 mm margins", 4724, 6780, true},
+        {"A4, 300 dpi", 2380, 3407, false},
+        {"A4, 300 dpi, 5 mm margins", 2362, 3390, false},  // 1 unit inside
+        {"Letter, 600 dpi", 4900, 6400, false},
+        {"Letter, 300 dpi", 2450, 3200, false},
+        {"Legal, 600 dpi, whole page", 5100, 8400, true},
+        {"Legal, 600 dpi", 4900, 8200, false},
+        {"Legal, 300 dpi, 1/4 in margins", 2400, 4050, true},
+        {"A5, 600 dpi", 3296, 4760, true},
+        {"A5, 300 dpi", 1648, 2380, false},
+        {"A5, 300 dpi, 6 mm margins", 1606, 2338, true},
+    };
+    MeasurementRecord r;
+    r.USpec.fill(3.0f);
+    r.ISpec.fill(1.5f);
+    for (const Paper& paper : papers) {
+        SCOPED_TRACE(paper.name);
+        const ReportMetrics metrics = CourierMetrics(paper.width, paper.height);
+        const ReportGeometry g = ReportGeometryFor(paper.width, paper.height, metrics.heading);
+        const DrawList ops =
+            ReportPage(r, ConductionAngles{}, ProductMark{}, paper.width, paper.height, metrics);
+        // The same page with nothing known of the table font: the table
+        // metrics must change nothing but the rows' heights.
+        const DrawList reference = ReportPage(r, ConductionAngles{}, ProductMark{}, paper.width,
+                                              paper.height, ReportMetrics{metrics.heading, {}});
+        ASSERT_EQ(ops.size(), reference.size());
+        const std::size_t thd = ops.size() - 3 * 50;
+        const int top = g.T[0] - 7;
+        const auto rowY = [&](int n) {
+            return std::get<DrawText>(ops.at(thd + 3 * static_cast<std::size_t>(n - 1))).y;
+        };
+        // Rows four fifths of a line apart, as the table always had them.
+        const auto usualY = [&](int n) { return top + (4 * g.L * (n - 1)) / 5; };
+        ASSERT_EQ(TextAt(ops, thd), "THD");
+        ASSERT_EQ(rowY(1), top);
+        EXPECT_LE(rowY(50) + metrics.table.ascent, paper.height);
+        EXPECT_EQ(usualY(50) + metrics.table.ascent > paper.height, paper.moves);
+        for (std::size_t k = 0; k < ops.size(); ++k) {
+            if (k < thd + 3) {
+                EXPECT_EQ(ops[k], reference[k]) << k;
+                continue;
+            }
+            // Each cell keeps its text and column, at its row's height.
+            const int n = static_cast<int>((k - thd) / 3) + 1;
+            DrawText cell = std::get<DrawText>(reference[k]);
+            cell.y = paper.moves ? rowY(n) : usualY(n);
+            EXPECT_EQ(ops[k], DrawOp{cell}) << k;
+        }
+        if (!paper.moves) {
+            continue;
+        }
+        // Moved rows go up, never down; the last ends exactly at the bottom,
+        // and they are evenly spaced (to a unit).
+        EXPECT_EQ(rowY(50) + metrics.table.ascent, paper.height);
+        const int pitch = (rowY(50) - top) / 49;
+        for (int n = 2; n <= 50; ++n) {
+            EXPECT_LE(rowY(n), usualY(n)) << n;
+            const int step = rowY(n) - rowY(n - 1);
+            EXPECT_TRUE(step == pitch || step == pitch + 1) << n << ": " << step;
+        }
+    }
 }
 
 // Values the meter never sends but a loaded test file may hold, and absurd
@@ -239,18 +483,17 @@ TEST(ReportPage, NonFiniteHugeAndAbsurdValues) {
     r.UWave[0] = INT32_MIN, r.UWave[1] = INT32_MAX;
     r.USpec[0] = FLT_TRUE_MIN, r.USpec[1] = FLT_MAX, r.USpec[2] = kNaN;
     r.ISpec[0] = kInf, r.ISpec[3] = -kInf, r.ISpec[4] = kNaN, r.ISpec[5] = 1.0f;
-    const DrawList ops = ReportPage(r, ConductionAngles{}, ProductMark{}, kW, kH, kHeadingMetrics);
-    ASSERT_EQ(ops.size(), kPageOps);
+    const DrawList ops = ReportPage(r, ConductionAngles{}, ProductMark{}, kW, kH, kMetrics);
+    const ChartBars bars = Bars(ops, ReportGeometryFor(kW, kH, kHeadingMetrics));
+    const std::size_t kThdRow = bars.thdRow;
     EXPECT_EQ(TextAt(ops, kParameterText0), "Urms  = 340282346638528859811704183484516925440.0 V");
     EXPECT_EQ(TextAt(ops, kParameterText0 + 1), "Irms  =   inf A");
     // |INT32_MIN| is the scale: it reaches the full amplitude below the centre.
     EXPECT_EQ(std::get<MoveTo>(ops[kVoltageTrace0]).y, 2971 + 294);
     EXPECT_EQ(std::get<LineTo>(ops[kVoltageTrace0 + 1]).y, 2971 - 293);
     // The largest (even infinite) entry takes the full height; NaN draws nothing.
-    for (int n = 0; n < 50; ++n) {
-        EXPECT_EQ(std::get<LineTo>(ops[kVoltageBar0 + 2 * n + 1]).y, n == 1 ? 3802 : 4699) << n;
-        EXPECT_EQ(std::get<LineTo>(ops[kCurrentBar0 + 2 * n + 1]).y, n == 0 ? 5067 : 5964) << n;
-    }
+    EXPECT_EQ(bars.voltage, (std::map<int, int>{{2, 3802}}));
+    EXPECT_EQ(bars.current, (std::map<int, int>{{1, 5067}}));
     // A huge finite percentage is printed in full; non-finite ones as 0.0.
     const std::string huge = TextAt(ops, kThdRow + 4);  // order 2, voltage
     EXPECT_EQ(huge.size(), 88u);
@@ -261,18 +504,19 @@ TEST(ReportPage, NonFiniteHugeAndAbsurdValues) {
     EXPECT_EQ(TextAt(ops, kThdRow + 7), "0.0");   // NaN entry
     EXPECT_EQ(TextAt(ops, kThdRow + 11), "0.0");  // -inf / inf
 
-    const FontMetrics maxMetrics{INT_MAX, INT_MAX, INT_MAX};
+    const FontMetrics maxMetrics{INT_MAX, INT_MAX, INT_MAX, INT_MAX};
+    const FontMetrics minMetrics{INT_MIN, INT_MIN, INT_MIN, INT_MIN};
     const ReportGeometry g = ReportGeometryFor(INT_MAX, INT_MAX, maxMetrics);
     EXPECT_EQ(g.L, INT_MAX);
     EXPECT_EQ(g.B[2], INT_MAX);
-    EXPECT_EQ(ReportPage(r, ConductionAngles{}, ProductMark{}, INT_MAX, INT_MIN, maxMetrics).size(),
-              kPageOps);
-    EXPECT_EQ(ReportPage(r, ConductionAngles{}, ProductMark{}, INT_MIN, INT_MAX,
-                         FontMetrics{INT_MIN, INT_MIN, INT_MIN})
-                  .size(),
-              kPageOps);
-    EXPECT_EQ(ReportPage(r, ConductionAngles{}, ProductMark{}, 0, 0, FontMetrics{}).size(),
-              kPageOps);
+    // One bar a chart where the bar height allows one, none where it is 0.
+    const auto pageOps = [&](int w, int h, const FontMetrics& m) {
+        return ReportPage(r, ConductionAngles{}, ProductMark{}, w, h, ReportMetrics{m, m}).size();
+    };
+    EXPECT_EQ(pageOps(INT_MAX, INT_MIN, maxMetrics), kPageOpsWithoutBars + 4);
+    EXPECT_EQ(pageOps(INT_MIN, INT_MAX, minMetrics), kPageOpsWithoutBars + 4);
+    EXPECT_EQ(pageOps(INT_MAX, INT_MAX, minMetrics), kPageOpsWithoutBars + 4);
+    EXPECT_EQ(pageOps(0, 0, FontMetrics{}), kPageOpsWithoutBars + 4);
 }
 
 }  // namespace

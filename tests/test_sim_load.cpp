@@ -1,4 +1,4 @@
-#include "meter/sim_load.h"
+#include "meter/sim/sim_load.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 #include "tools/acquire_options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -17,22 +18,6 @@
 namespace zx840 {
 namespace {
 
-// The options that take a value.
-constexpr const char* kValued[] = {
-    "--port",     "--baud",     "--count",     "--log",          "--save",
-    "--save-dir", "--pdf-dir",  "--mark",      "--manufacturer", "--type",
-    "--number",   "--operator", "--inspector", "--temperature",  "--humidity",
-};
-
-bool TakesValue(const std::string& arg) {
-    for (const char* name : kValued) {
-        if (arg == name) {
-            return true;
-        }
-    }
-    return false;
-}
-
 bool StartsWithTestSignature(std::span<const std::uint8_t> bytes) {
     std::vector<std::uint8_t> signature;
     WriteArchiveString(signature, kTestFileSignature);
@@ -40,14 +25,157 @@ bool StartsWithTestSignature(std::span<const std::uint8_t> bytes) {
            std::memcmp(bytes.data(), signature.data(), signature.size()) == 0;
 }
 
+// A text of the product information as the record holds it: UTF-8, each
+// broken sequence of the argument as U+FFFD.
+template <std::string ProductMark::*Field>
+bool SetText(AcquireParseState& state, const std::string& value, std::string*) {
+    state.options.mark.*Field = ToValidUtf8(value);
+    return true;
+}
+
+template <std::string AcquireOptions::*Field>
+bool SetPath(AcquireParseState& state, const std::string& value, std::string*) {
+    state.options.*Field = value;
+    return true;
+}
+
+template <bool AcquireOptions::*Field>
+bool SetSwitch(AcquireParseState& state, const std::string&, std::string*) {
+    state.options.*Field = true;
+    return true;
+}
+
+bool SetBaud(AcquireParseState& state, const std::string& value, std::string* problem) {
+    if (value != "2400" && value != "9600") {
+        *problem = "the speed must be 2400 or 9600, not \"" + value + "\"";
+        return false;
+    }
+    state.options.baud = value == "2400" ? 2400 : 9600;
+    return true;
+}
+
+bool SetCount(AcquireParseState& state, const std::string& value, std::string* problem) {
+    std::int64_t count = 0;
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), count);
+    if (ec != std::errc{} || end != value.data() + value.size() || count < 1) {
+        *problem = "the count must be a whole number from 1, not \"" + value + "\"";
+        return false;
+    }
+    state.options.count = count;
+    state.counted = true;
+    return true;
+}
+
+bool SetMarkFile(AcquireParseState& state, const std::string& value, std::string*) {
+    state.markFile = value;
+    return true;
+}
+
+// The rules of the Mark dialog's Number field.
+bool SetNumber(AcquireParseState& state, const std::string& value, std::string* problem) {
+    const NumberResult number = CheckMarkNumber(value);
+    if (number.check != NumberCheck::Ok) {
+        *problem =
+            std::string("--number \"") + value + "\": " +
+            (number.check == NumberCheck::NotInteger ? kNotIntegerMessage : kNumberRangeMessage);
+        return false;
+    }
+    state.options.mark.Number = number.value;
+    return true;
+}
+
+using enum OptionStage;
+
+constexpr AcquireOption kOptions[] = {
+    {"--port", "NAME",
+     "COM1 to COM8 (default COM1) or a device path. COMn opens the device named by the "
+     "environment variable ZX840_COMn, else /dev/ttyS<n-1>.",
+     AsRead, SetPath<&AcquireOptions::port>},
+    {"--baud", "2400|9600", "the speed (default 9600)", AsRead, SetBaud},
+    {"--count", "N", "N acquisitions one after the other (default 1)", AsRead, SetCount},
+    {"--continuous", "",
+     "acquisitions until Ctrl+C or SIGTERM, which end the run after the exchange in progress (a "
+     "second one at once)",
+     AsRead, SetSwitch<&AcquireOptions::continuous>},
+    {"--stop-on-error", "", "end the run at the first failed exchange", AsRead,
+     SetSwitch<&AcquireOptions::stopOnError>},
+    {"--text", "", "the readings as text instead of JSON", AsRead,
+     SetSwitch<&AcquireOptions::text>},
+    {"--quiet", "", "print nothing per acquisition", AsRead, SetSwitch<&AcquireOptions::quiet>},
+    {"--log", "FILE.csv", "append one row per acquisition, good or failed", AsRead,
+     SetPath<&AcquireOptions::log>},
+    {"--save", "TEST.ZX8", "write each good acquisition to this test file", AsRead,
+     SetPath<&AcquireOptions::save>},
+    {"--save-dir", "DIR", "one test file per good acquisition, TYPE_NUMBER.ZX8", AsRead,
+     SetPath<&AcquireOptions::saveDir>},
+    {"--pdf-dir", "DIR", "one PDF report per good acquisition, TYPE_NUMBER.pdf", AsRead,
+     SetPath<&AcquireOptions::pdfDir>},
+    {"--mark", "FILE",
+     "product information from a test file (.ZX8) or a settings file (ZX840EN.ini)", AsRead,
+     SetMarkFile},
+    {"--manufacturer", "TEXT", "", AfterMark, SetText<&ProductMark::Manufacturer>},
+    {"--type", "TEXT", "", AfterMark, SetText<&ProductMark::Type>},
+    {"--number", "N", "", AfterMark, SetNumber},
+    {"--operator", "TEXT", "", AfterMark, SetText<&ProductMark::Operator>},
+    {"--inspector", "TEXT", "", AfterMark, SetText<&ProductMark::Inspector>},
+    {"--temperature", "TEXT", "", AfterMark, SetText<&ProductMark::Temperature>},
+    {"--humidity", "TEXT", "product information, over what --mark gives", AfterMark,
+     SetText<&ProductMark::Humidity>},
+    {"--step-number", "",
+     "add one to the number after each good acquisition;\nafter 2147483647 comes 1", AsRead,
+     SetSwitch<&AcquireOptions::stepNumber>},
+};
+
+// The layout of the help: 80 columns, the options indented by 4, their
+// paragraphs from column 24.
+constexpr std::size_t kHelpWidth = 80;
+constexpr std::size_t kOptionIndent = 4;
+constexpr std::size_t kHelpColumn = 24;
+
+std::vector<std::string> Words(std::string_view text) {
+    std::vector<std::string> words;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find(' ', start), text.size());
+        if (end > start) {
+            words.emplace_back(text.substr(start, end - start));
+        }
+        start = end + 1;
+    }
+    return words;
+}
+
+// Appends `pieces` separated by spaces, the line standing at column `at`;
+// a piece that would pass kHelpWidth starts a new line at `indent`. Returns
+// the column where the last line ends.
+std::size_t Wrap(std::string& out, const std::vector<std::string>& pieces, std::size_t at,
+                 std::size_t indent) {
+    bool lineStart = true;
+    for (const std::string& piece : pieces) {
+        if (!lineStart && at + 1 + piece.size() > kHelpWidth) {
+            out += "\n";
+            out.append(indent, ' ');
+            at = indent;
+            lineStart = true;
+        }
+        if (!lineStart) {
+            out += ' ';
+            ++at;
+        }
+        out += piece;
+        at += piece.size();
+        lineStart = false;
+    }
+    return at;
+}
+
 }  // namespace
 
 bool ReadMarkFile(const std::string& path, ProductMark& mark, std::string* error) {
     std::vector<std::uint8_t> bytes;
-    if (const FileStatus status = ReadWholeFile(path, bytes); !status) {
-        *error =
-            "cannot read the product information from " + path + ": " +
-            (status.sysErrno == EFBIG ? std::string(kUnexpectedFileFormat) : status.Describe());
+    if (const FileStatus status = ReadWholeFile(path, bytes, kMaxTestFileBytes); !status) {
+        *error = "cannot read the product information from " + path + ": " +
+                 DescribeTestFileReadError(status);
         return false;
     }
     if (StartsWithTestSignature(bytes)) {
@@ -61,115 +189,117 @@ bool ReadMarkFile(const std::string& path, ProductMark& mark, std::string* error
         mark.Testday = testday;
         return true;
     }
-    const Settings settings = ParseSettings(bytes);
-    mark.Manufacturer = settings.Manufacturer;
-    mark.Type = settings.Type;
-    mark.Number = settings.Number;
-    mark.Temperature = settings.Temperature;
-    mark.Humidity = settings.Humidity;
-    mark.Operator = settings.Operator;
-    mark.Inspector = settings.Inspector;
+    bool whole = false;
+    const Settings settings = ParseSettings(bytes, &whole);
+    if (!whole) {
+        *error = path + " is neither a test file nor a settings file (" + kSettingsFileName +
+                 "); no product information taken from it";
+        return false;
+    }
+    ApplySettingsToMark(settings, mark);
     return true;
+}
+
+std::span<const AcquireOption> AcquireOptionTable() {
+    return kOptions;
+}
+
+const AcquireOption* FindAcquireOption(std::string_view name) {
+    for (const AcquireOption& option : kOptions) {
+        if (option.name == name) {
+            return &option;
+        }
+    }
+    return nullptr;
+}
+
+std::string AcquireOptionsHelp() {
+    std::string help;
+    std::vector<std::string> names;  // options that share the next paragraph
+    for (const AcquireOption& option : kOptions) {
+        std::string synopsis(option.name);
+        if (option.TakesValue()) {
+            synopsis += " ";
+            synopsis += option.value;
+        }
+        names.push_back(std::move(synopsis));
+        if (option.help.empty()) {
+            continue;
+        }
+        // The names, broken only between options.
+        for (std::size_t i = 0; i + 1 < names.size(); ++i) {
+            names[i] += ",";
+        }
+        help.append(kOptionIndent, ' ');
+        std::size_t at = Wrap(help, names, kOptionIndent, kOptionIndent);
+        names.clear();
+        if (at + 2 <= kHelpColumn) {
+            help.append(kHelpColumn - at, ' ');
+        } else {
+            help += "\n";
+            help.append(kHelpColumn, ' ');
+        }
+        // A line break in the paragraph is kept.
+        for (std::string_view rest = option.help; !rest.empty();) {
+            const std::size_t end = std::min(rest.find('\n'), rest.size());
+            Wrap(help, Words(rest.substr(0, end)), kHelpColumn, kHelpColumn);
+            help += "\n";
+            rest.remove_prefix(std::min(end + 1, rest.size()));
+            if (!rest.empty()) {
+                help.append(kHelpColumn, ' ');
+            }
+        }
+    }
+    return help;
 }
 
 std::optional<AcquireOptions> ParseAcquireOptions(const std::vector<std::string>& args,
                                                   std::ostream& err, int* status) {
-    AcquireOptions options;
+    AcquireParseState state;
     *status = kCliUsage;
     const auto usage = [&](const std::string& problem) {
         Usage(err, problem);
         return std::nullopt;
     };
-    std::string markFile;
-    std::vector<std::pair<std::string, std::string>> fields;  // in the order given
-    bool counted = false;
+    std::string problem;
+    std::vector<std::pair<const AcquireOption*, std::string>> later;  // in the order given
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "--text") {
-            options.text = true;
-        } else if (arg == "--quiet") {
-            options.quiet = true;
-        } else if (arg == "--continuous") {
-            options.continuous = true;
-        } else if (arg == "--stop-on-error") {
-            options.stopOnError = true;
-        } else if (arg == "--step-number") {
-            options.stepNumber = true;
-        } else if (!TakesValue(arg)) {
+        const AcquireOption* option = FindAcquireOption(arg);
+        if (option == nullptr) {
             return usage("unknown argument \"" + arg + "\"");
-        } else if (i + 1 >= args.size()) {
-            return usage(arg + " needs a value");
-        } else {
-            const std::string& value = args[++i];
-            if (arg == "--port") {
-                options.port = value;
-            } else if (arg == "--baud") {
-                if (value != "2400" && value != "9600") {
-                    return usage("the speed must be 2400 or 9600, not \"" + value + "\"");
-                }
-                options.baud = value == "2400" ? 2400 : 9600;
-            } else if (arg == "--count") {
-                std::int64_t count = 0;
-                const auto [end, ec] =
-                    std::from_chars(value.data(), value.data() + value.size(), count);
-                if (ec != std::errc{} || end != value.data() + value.size() || count < 1) {
-                    return usage("the count must be a whole number from 1, not \"" + value + "\"");
-                }
-                options.count = count;
-                counted = true;
-            } else if (arg == "--log") {
-                options.log = value;
-            } else if (arg == "--save") {
-                options.save = value;
-            } else if (arg == "--save-dir") {
-                options.saveDir = value;
-            } else if (arg == "--pdf-dir") {
-                options.pdfDir = value;
-            } else if (arg == "--mark") {
-                markFile = value;
-            } else {
-                fields.emplace_back(arg, value);
+        }
+        std::string value;
+        if (option->TakesValue()) {
+            if (i + 1 >= args.size()) {
+                return usage(arg + " needs a value");
             }
+            value = args[++i];
+        }
+        if (option->stage == OptionStage::AfterMark) {
+            later.emplace_back(option, std::move(value));
+        } else if (!option->apply(state, value, &problem)) {
+            return usage(problem);
         }
     }
-    if (counted && options.continuous) {
+    if (state.counted && state.options.continuous) {
         return usage("--count and --continuous exclude each other");
     }
-    if (!markFile.empty()) {
+    if (!state.markFile.empty()) {
         std::string error;
-        if (!ReadMarkFile(markFile, options.mark, &error)) {
+        if (!ReadMarkFile(state.markFile, state.options.mark, &error)) {
             err << "zx840-cli: " << error << "\n";
             *status = kCliFileError;
             return std::nullopt;
         }
     }
-    ProductMark& mark = options.mark;
-    for (const auto& [name, value] : fields) {
-        if (name == "--number") {
-            // The rules of the Mark dialog's Number field.
-            const NumberResult number = CheckMarkNumber(value);
-            if (number.check != NumberCheck::Ok) {
-                return usage(std::string("--number \"") + value + "\": " +
-                             (number.check == NumberCheck::NotInteger ? kNotIntegerMessage
-                                                                      : kNumberRangeMessage));
-            }
-            mark.Number = number.value;
-        } else if (name == "--manufacturer") {
-            mark.Manufacturer = value;
-        } else if (name == "--type") {
-            mark.Type = value;
-        } else if (name == "--operator") {
-            mark.Operator = value;
-        } else if (name == "--inspector") {
-            mark.Inspector = value;
-        } else if (name == "--temperature") {
-            mark.Temperature = value;
-        } else if (name == "--humidity") {
-            mark.Humidity = value;
+    for (const auto& [option, value] : later) {
+        if (!option->apply(state, value, &problem)) {
+            return usage(problem);
         }
     }
     *status = kCliOk;
-    return options;
+    return std::move(state.options);
 }
 
 }  // namespace zx840

@@ -1,19 +1,23 @@
-// The command line of `zx840-cli acquire`.
+// The command line of `zx840-cli acquire`: one table of its options drives
+// both the parser and the help text.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <ostream>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "record/defaults.h"
 #include "record/product_mark.h"
 
 namespace zx840 {
 
 struct AcquireOptions {
-    std::string port = "COM1";
-    std::int32_t baud = 9600;
+    std::string port = kDefaultComPort;
+    std::int32_t baud = kDefaultBaudRate;
     std::int64_t count = 1;   // acquisitions in the run, when not continuous
     bool continuous = false;  // until interrupted
     bool stopOnError = false;
@@ -27,6 +31,39 @@ struct AcquireOptions {
     bool stepNumber = false;
 };
 
+// What reading one command line builds up.
+struct AcquireParseState {
+    AcquireOptions options;
+    std::string markFile;  // --mark, read once every option is known
+    bool counted = false;  // --count was given
+};
+
+// When an option takes effect: as it is read, or after the --mark file, in
+// the order given (the product information, which overrides that file).
+enum class OptionStage { AsRead, AfterMark };
+
+struct AcquireOption {
+    std::string_view name;   // with its dashes: "--port"
+    std::string_view value;  // the value as the help names it ("NAME"); empty for a switch
+    // One paragraph for --help, wrapped to fit; "\n" breaks a line. Empty: the next option's
+    // paragraph covers this one too, and the help lists them together.
+    std::string_view help;
+    OptionStage stage;
+    // Applies the value ("" for a switch). False with `problem` set on a
+    // usage error.
+    bool (*apply)(AcquireParseState& state, const std::string& value, std::string* problem);
+
+    bool TakesValue() const { return !value.empty(); }
+};
+
+// Every option of `acquire`, in the order the help lists them.
+std::span<const AcquireOption> AcquireOptionTable();
+// The option of that name (with its dashes), or nullptr.
+const AcquireOption* FindAcquireOption(std::string_view name);
+// The options as --help lists them: one or more lines each, at most 80
+// columns, the paragraphs from column 24.
+std::string AcquireOptionsHelp();
+
 // Reads the arguments after "acquire". The product information comes from
 // --mark first, then from the single fields, whatever their order. On a
 // mistake it says so on `err` and gives the exit status instead.
@@ -35,9 +72,10 @@ std::optional<AcquireOptions> ParseAcquireOptions(const std::vector<std::string>
 
 // Product information from a file: a test file (recognised by its
 // signature, and then it must be whole) gives its product information; any
-// other file is read as a settings file, whose fields missing at its end
-// keep their defaults. The test day is not taken. False with `error` set
-// when the file cannot be read or the test file is damaged.
+// other file must be a settings file whose nine fields are all there and
+// nothing after them. The test day is not taken. False with `error` set
+// when the file cannot be read, the test file is damaged, or the file is
+// neither kind.
 bool ReadMarkFile(const std::string& path, ProductMark& mark, std::string* error);
 
 }  // namespace zx840

@@ -165,8 +165,10 @@ FileStatus AcquisitionLog::Append(const std::string& row) {
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        if (n < 0) {
-            const int failure = errno;
+        if (n <= 0) {
+            // A file-size limit (EFBIG, with SIGXFSZ ignored) or a full disk
+            // may come after part of the row is written.
+            const int failure = n < 0 ? errno : EIO;
             if (done > 0 && ftruncate(fd_, before.st_size) != 0) {
                 // Half a row stays: the next one starts on a line of its own.
                 needsNewline_ = true;

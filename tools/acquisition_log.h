@@ -18,7 +18,7 @@ namespace zx840 {
 struct LogEntry {
     std::time_t time = 0;
     std::string port;  // as the operator named it
-    std::int32_t baud = 9600;
+    std::int32_t baud = kDefaultBaudRate;
     ProductMark mark;
     AcquireFailure failure = AcquireFailure::None;
     std::string detail;                      // for a failure: the port and what went wrong

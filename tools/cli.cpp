@@ -6,7 +6,7 @@
 #include <optional>
 #include <ostream>
 
-#include "analysis/conduction_angles.h"
+#include "analysis/displayed_record.h"
 #include "record/record_json.h"
 #include "tools/cli_common.h"
 #include "tools/report_pdf.h"
@@ -29,12 +29,7 @@ std::optional<OpenedTest> OpenTest(const std::string& path, std::ostream& err) {
         err << error << "\n";
         return std::nullopt;
     }
-    OpenedTest opened;
-    opened.working.Record = test->Record;
-    opened.working.DataValid = 1;
-    opened.working.Angles = ComputeConductionAngles(test->Record);
-    opened.mark = test->Mark;
-    return opened;
+    return OpenedTest{DisplayedRecord(test->Record), test->Mark};
 }
 
 int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -109,7 +104,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     }
     const std::string& command = args[0];
     if (command == "--help" || command == "-h" || command == "help") {
-        out << kCliHelp;
+        out << CliHelp();
         return kCliOk;
     }
     if (command == "acquire") {

@@ -15,6 +15,7 @@
 #include "tools/acquire_options.h"
 #include "tools/acquisition_log.h"
 #include "tools/cli_common.h"
+#include "tools/file_names.h"
 #include "tools/interrupt.h"
 #include "tools/report_pdf.h"
 
@@ -25,50 +26,12 @@ namespace {
 // switched off does not fill the log with thousands of rows a second.
 constexpr timespec kPauseAfterFailure{1, 0};
 
-// The longest type kept in a file name, in bytes: the name must stay under
-// the usual limit of 255 bytes with the number, a suffix and the extension.
-constexpr std::size_t kLongestTypeInName = 200;
-
-// TYPE_NUMBER, with the characters that this or other file systems refuse
-// in a name replaced by "_"; "ZX840" stands for an empty type.
-std::string FileStem(const ProductMark& mark) {
-    std::string type = mark.Type.empty() ? "ZX840" : mark.Type;
-    if (type.size() > kLongestTypeInName) {
-        std::size_t cut = kLongestTypeInName;
-        while (cut > 0 && (static_cast<unsigned char>(type[cut]) & 0xC0) == 0x80) {
-            --cut;  // not inside a UTF-8 sequence
-        }
-        type.resize(cut);
-    }
-    for (char& c : type) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F ||
-            std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos) {
-            c = '_';
-        }
-    }
-    if (!type.empty() && type[0] == '.') {
-        type[0] = '_';  // not a hidden file
-    }
-    return type + "_" + std::to_string(mark.Number);
-}
-
+// Anything of that name counts, a link that leads nowhere too.
 bool Exists(const std::string& directory, const std::string& name) {
     std::error_code ignored;
     return !directory.empty() &&
-           std::filesystem::exists(std::filesystem::path(directory) / name, ignored);
-}
-
-// The first of STEM, STEM-2, STEM-3, ... that names no file in either
-// directory yet, so a number met again never replaces an earlier test.
-std::string FreeStem(const std::string& stem, const AcquireOptions& options) {
-    std::string candidate = stem;
-    for (int n = 2; Exists(options.saveDir, candidate + "." + kTestFileExtension) ||
-                    Exists(options.pdfDir, candidate + ".pdf");
-         ++n) {
-        candidate = stem + "-" + std::to_string(n);
-    }
-    return candidate;
+           std::filesystem::symlink_status(std::filesystem::path(directory) / name, ignored)
+                   .type() != std::filesystem::file_type::not_found;
 }
 
 bool MakeDirectory(const std::string& directory, std::ostream& err) {
@@ -174,14 +137,26 @@ bool Run::SaveFiles(const WorkingRecord& working) {
     if (options_.saveDir.empty() && !pdf_) {
         return saved;
     }
-    const std::string stem = FreeStem(FileStem(mark_), options_);
+    // A number met again never replaces an earlier test: the first name
+    // free in both directories, so a test file and its report share it.
+    const std::optional<std::string> stem =
+        FirstFreeStem(ProductFileStem(mark_), [this](const std::string& candidate) {
+            return Exists(options_.saveDir, candidate + "." + kTestFileExtension) ||
+                   Exists(options_.pdfDir, candidate + ".pdf");
+        });
+    if (!stem) {
+        err_ << "zx840-cli: cannot save the test: every name from " << ProductFileStem(mark_)
+             << " to " << ProductFileStem(mark_) << "-" << std::to_string(kMostSameNames)
+             << " is taken\n";
+        return false;
+    }
     if (!options_.saveDir.empty()) {
-        save(
-            (std::filesystem::path(options_.saveDir) / (stem + "." + kTestFileExtension)).string());
+        save((std::filesystem::path(options_.saveDir) / (*stem + "." + kTestFileExtension))
+                 .string());
     }
     if (pdf_) {
         const std::string path =
-            (std::filesystem::path(options_.pdfDir) / (stem + ".pdf")).string();
+            (std::filesystem::path(options_.pdfDir) / (*stem + ".pdf")).string();
         if (std::string error; !pdf_->Write(path, working, mark_, &error)) {
             err_ << "zx840-cli: " << error << "\n";
             saved = false;

@@ -5,37 +5,22 @@
 #include <cstring>
 #include <sstream>
 
+#include "draw/number_format.h"
+#include "record/derived_values.h"
 #include "record/file_io.h"
-#include "view/panel_text.h"
+#include "tools/acquire_options.h"
 
 namespace zx840 {
 
-const char kCliHelp[] =
+namespace {
+
+const char kHelpHead[] =
     "Usage:\n"
     "  zx840-cli acquire [OPTIONS]\n"
     "      Exchanges with the meter; prints the working record as JSON, one line\n"
-    "      per acquisition, or with --text the readings as lines of text.\n"
-    "    --port NAME         COM1 to COM8 (default COM1) or a device path. COMn opens\n"
-    "                        the device named by the environment variable ZX840_COMn,\n"
-    "                        else /dev/ttyS<n-1>.\n"
-    "    --baud 2400|9600    the speed (default 9600)\n"
-    "    --count N           N acquisitions one after the other (default 1)\n"
-    "    --continuous        acquisitions until Ctrl+C or SIGTERM, which end the run\n"
-    "                        after the exchange in progress (a second one at once)\n"
-    "    --stop-on-error     end the run at the first failed exchange\n"
-    "    --text              the readings as text instead of JSON\n"
-    "    --quiet             print nothing per acquisition\n"
-    "    --log FILE.csv      append one row per acquisition, good or failed\n"
-    "    --save TEST.ZX8     write each good acquisition to this test file\n"
-    "    --save-dir DIR      one test file per good acquisition, TYPE_NUMBER.ZX8\n"
-    "    --pdf-dir DIR       one PDF report per good acquisition, TYPE_NUMBER.pdf\n"
-    "    --mark FILE         product information from a test file (.ZX8) or a\n"
-    "                        settings file (ZX840EN.ini)\n"
-    "    --manufacturer TEXT, --type TEXT, --number N, --operator TEXT,\n"
-    "    --inspector TEXT, --temperature TEXT, --humidity TEXT\n"
-    "                        product information, over what --mark gives\n"
-    "    --step-number       add one to the number after each good acquisition;\n"
-    "                        after 2147483647 comes 1\n"
+    "      per acquisition, or with --text the readings as lines of text.\n";
+
+const char kHelpTail[] =
     "  zx840-cli export TEST.ZX8|DIR... [--csv DIR] [--json DIR]\n"
     "      Writes each test file (each *.ZX8 file of a directory given) as one CSV\n"
     "      or JSON file named after it: readings, harmonic table, samples. A damaged\n"
@@ -52,8 +37,14 @@ const char kCliHelp[] =
     "3 request cannot be written, 4 no valid reply, 5 a file cannot be read or written,\n"
     "6 interrupted before the count was reached. A run gives the first of these it met.\n";
 
+}  // namespace
+
+std::string CliHelp() {
+    return kHelpHead + AcquireOptionsHelp() + kHelpTail;
+}
+
 int Usage(std::ostream& err, const std::string& problem) {
-    err << "zx840-cli: " << problem << "\n" << kCliHelp;
+    err << "zx840-cli: " << problem << "\n" << CliHelp();
     return kCliUsage;
 }
 
@@ -118,10 +109,10 @@ void PrintText(std::ostream& out, const WorkingRecord& working) {
     const auto fixed = [](double value, int decimals, int width = 0) {
         return FormatFixed(value, decimals, width);
     };
-    const double upeak = static_cast<double>(r.Urms) * r.Ucf;
-    const double ipeak = static_cast<double>(r.Irms) * r.Icf;
-    const double percentU = r.USpec[0] != 0.0f ? 100.0 * r.Uthd / r.USpec[0] : 0.0;
-    const double percentI = r.ISpec[0] != 0.0f ? 100.0 * r.Ithd / r.ISpec[0] : 0.0;
+    const double upeak = Upeak(r);
+    const double ipeak = Ipeak(r);
+    const double percentU = PercentOfFundamental(r.Uthd, r.USpec[0]);
+    const double percentI = PercentOfFundamental(r.Ithd, r.ISpec[0]);
     out << "Voltage      " << fixed(r.Urms, 2, 10) << " V     peak " << fixed(upeak, 2)
         << " V   crest factor " << fixed(r.Ucf, 3) << "\n"
         << "Current      " << fixed(r.Irms, 4, 10) << " A     peak " << fixed(ipeak, 4)
@@ -137,17 +128,13 @@ void PrintText(std::ostream& out, const WorkingRecord& working) {
 }
 
 std::optional<TestFileContents> LoadTestFile(const std::string& path, std::string* error) {
-    std::vector<std::uint8_t> bytes;
-    if (const FileStatus status = ReadWholeFile(path, bytes); !status) {
-        *error = status.sysErrno == EFBIG ? std::string(kUnexpectedFileFormat)
-                                          : "Cannot open " + path + ": " + status.Describe();
-        return std::nullopt;
-    }
-    auto test = ParseTest(bytes);
-    if (!test) {
+    TestFileRead read = ReadTestFile(path);
+    if (!read.readStatus) {
+        *error = "Cannot open " + path + ": " + read.readStatus.Describe();
+    } else if (!read.contents) {
         *error = kUnexpectedFileFormat;
     }
-    return test;
+    return std::move(read.contents);
 }
 
 }  // namespace zx840

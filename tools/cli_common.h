@@ -14,7 +14,8 @@
 
 namespace zx840 {
 
-extern const char kCliHelp[];
+// The text of --help; the acquire options come from their table.
+std::string CliHelp();
 
 // Says what is wrong, then the usage text; returns kCliUsage.
 int Usage(std::ostream& err, const std::string& problem);

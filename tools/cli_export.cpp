@@ -10,7 +10,7 @@
 #include <ostream>
 #include <system_error>
 
-#include "analysis/conduction_angles.h"
+#include "analysis/displayed_record.h"
 #include "record/file_io.h"
 #include "record/record_json.h"
 #include "record/test_file.h"
@@ -183,21 +183,15 @@ bool Batch::WriteOutput(ExportDirectory& directory, const std::string& stem) {
 
 bool Batch::ExportOne(const std::string& path) {
     ++seen_;
-    std::vector<std::uint8_t> bytes;
-    if (const FileStatus status = ReadWholeFile(path, bytes); !status) {
-        Skip(path, status.sysErrno == EFBIG ? kUnexpectedFileFormat : status.Describe());
+    const TestFileRead read = ReadTestFile(path);
+    if (!read.contents) {
+        Skip(path,
+             read.readStatus ? std::string(kUnexpectedFileFormat) : read.readStatus.Describe());
         return true;
     }
-    const auto test = ParseTest(bytes);
-    if (!test) {
-        Skip(path, kUnexpectedFileFormat);
-        return true;
-    }
+    const auto& test = read.contents;
     // As the panel shows an opened test: spectra from the file, angles anew.
-    WorkingRecord working;
-    working.Record = test->Record;
-    working.DataValid = 1;
-    working.Angles = ComputeConductionAngles(working.Record);
+    const WorkingRecord working = DisplayedRecord(test->Record);
     const std::string source = SourceName(path);
     const std::string stem = std::filesystem::path(path).stem().string();
     if (options_.csv) {

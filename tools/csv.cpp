@@ -1,12 +1,49 @@
 #include "tools/csv.h"
 
+#include <algorithm>
 #include <charconv>
 #include <system_error>
+
+#include "record/archive.h"
 
 namespace zx840 {
 namespace {
 
-void AppendField(std::string& line, std::string_view text) {
+// C0 control characters other than TAB, CR and LF: NUL, ESC and the like
+// mean nothing in a cell and may act on a terminal or a reader.
+bool IsDropped(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 && c != '\t' && c != '\r' && c != '\n';
+}
+
+// A spreadsheet takes a cell that begins with one of these for a formula.
+bool StartsLikeAFormula(std::string_view text) {
+    return !text.empty() && std::string_view("=+-@\t\r").find(text[0]) != std::string_view::npos;
+}
+
+// The text as it goes into a cell: valid UTF-8 without control characters,
+// and a leading single quote where a spreadsheet would run it as a formula.
+std::string_view CellText(std::string_view text, std::string& buffer) {
+    const bool clean = std::none_of(text.begin(), text.end(), IsDropped) && IsValidUtf8(text);
+    if (clean && !StartsLikeAFormula(text)) {
+        return text;
+    }
+    buffer.clear();
+    for (const char c : text) {
+        if (!IsDropped(c)) {
+            buffer += c;
+        }
+    }
+    buffer = ToValidUtf8(buffer);
+    if (StartsLikeAFormula(buffer)) {
+        buffer.insert(buffer.begin(), '\'');
+    }
+    return buffer;
+}
+
+void AppendField(std::string& line, std::string_view raw) {
+    std::string buffer;
+    const std::string_view text = CellText(raw, buffer);
     if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
         line += text;
         return;

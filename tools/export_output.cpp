@@ -8,12 +8,10 @@
 #include <filesystem>
 #include <system_error>
 
+#include "tools/file_names.h"
+
 namespace zx840 {
 namespace {
-
-// More same-named tests than this in one directory is a mistake of the
-// caller, not something to number through.
-constexpr int kMostSameNames = 100000;
 
 enum class Occupant { None, Same, Other, Error };
 
@@ -33,36 +31,40 @@ FileStatus ExportDirectory::Prepare() {
 
 FileStatus ExportDirectory::Write(const std::string& stem, const std::string& prefix,
                                   const std::string& content) {
-    const std::string base = directory_ + "/" + stem;
+    // The first name that is free or holds this source's earlier output.
     std::string path;
     Occupant occupant = Occupant::Other;
-    int probeError = 0;
-    for (int n = 1; occupant == Occupant::Other; ++n) {
-        if (n > kMostSameNames) {
-            return {EEXIST};
-        }
-        path = n == 1 ? base + extension_ : base + "-" + std::to_string(n) + extension_;
+    FileStatus probeError;
+    const auto taken = [&](const std::string& candidate) {
+        path = directory_ + "/" + candidate + extension_;
         // Without blocking: a FIFO named like the output must not hang.
         const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
         if (fd < 0) {
-            probeError = errno;
-            occupant = probeError == ENOENT ? Occupant::None : Occupant::Error;
-            continue;
+            probeError = {errno};
+            occupant = probeError.sysErrno == ENOENT ? Occupant::None : Occupant::Error;
+            return false;
         }
         struct stat info {};
         const int statError = fstat(fd, &info) != 0 ? errno : 0;
         if (statError != 0 || !S_ISREG(info.st_mode)) {
+            // Never replaced, never numbered past: said as it is.
             ::close(fd);
-            return statError != 0 ? FileStatus{statError} : NotARegularFile(info.st_mode);
+            probeError = statError != 0 ? FileStatus{statError} : NotARegularFile(info.st_mode);
+            occupant = Occupant::Error;
+            return false;
         }
         probe_.resize(prefix.size());
         const ssize_t got = ::pread(fd, probe_.data(), probe_.size(), 0);
         ::close(fd);
         occupant = got == static_cast<ssize_t>(prefix.size()) && probe_ == prefix ? Occupant::Same
                                                                                   : Occupant::Other;
+        return occupant == Occupant::Other;
+    };
+    if (!FirstFreeStem(stem, taken)) {
+        return {EEXIST};
     }
     if (occupant == Occupant::Error) {
-        return {probeError};
+        return probeError;
     }
     // Whole or not at all; Sync() puts the batch on the disk at its end.
     return WriteFileAtomically(path, content, AtomicWriteOptions{.flush = false});

@@ -1,7 +1,6 @@
 #include "tools/record_csv.h"
 
-#include <cmath>
-#include <limits>
+#include "record/derived_values.h"
 
 namespace zx840 {
 namespace {
@@ -59,28 +58,13 @@ void AppendReadings(CsvRow& row, const WorkingRecord& working) {
         .Float(r.Power)
         .Float(r.Ucf)
         .Float(r.Icf)
-        .Float(PeakOf(r.Urms, r.Ucf))
-        .Float(PeakOf(r.Irms, r.Icf))
-        .Float(PercentOf(r.Uthd, r.USpec[0]))
-        .Float(PercentOf(r.Ithd, r.ISpec[0]))
+        .Float(ToFloatSaturating(Upeak(r)))
+        .Float(ToFloatSaturating(Ipeak(r)))
+        .Float(PercentOfFundamentalAsFloat(r.Uthd, r.USpec[0]))
+        .Float(PercentOfFundamentalAsFloat(r.Ithd, r.ISpec[0]))
         .Float(working.Angles.StartAngle)
         .Float(working.Angles.PeakAngle)
         .Float(working.Angles.EndAngle);
-}
-
-float PeakOf(float rms, float crestFactor) {
-    return static_cast<float>(static_cast<double>(rms) * static_cast<double>(crestFactor));
-}
-
-float PercentOf(float part, float fundamental) {
-    if (fundamental == 0.0f) {
-        return 0.0f;
-    }
-    const double ratio = static_cast<double>(part) * 100.0 / static_cast<double>(fundamental);
-    if (!std::isfinite(ratio) || std::fabs(ratio) > std::numeric_limits<float>::max()) {
-        return 0.0f;
-    }
-    return static_cast<float>(ratio);
 }
 
 void AppendTestCsv(std::string& csv, const std::string& source, const ProductMark& mark,
@@ -105,8 +89,8 @@ void AppendTestCsv(std::string& csv, const std::string& source, const ProductMar
             row.Int(n + 1)
                 .Float(r.USpec[i])
                 .Float(r.ISpec[i])
-                .Float(PercentOf(r.USpec[i], r.USpec[0]))
-                .Float(PercentOf(r.ISpec[i], r.ISpec[0]));
+                .Float(PercentOfFundamentalAsFloat(r.USpec[i], r.USpec[0]))
+                .Float(PercentOfFundamentalAsFloat(r.ISpec[i], r.ISpec[0]));
         } else {
             row.Empty(5);
         }

@@ -21,13 +21,6 @@ inline constexpr int kReadingColumns = 14;
 void AppendReadingsHeader(CsvRow& row);
 void AppendReadings(CsvRow& row, const WorkingRecord& working);
 
-// A peak value: RMS value times crest factor, formed in double precision
-// like the panel's readout, kept as a float.
-float PeakOf(float rms, float crestFactor);
-// `part` in percent of `fundamental`, formed in double precision; 0 without
-// a fundamental or when the ratio is no finite float, as the panel shows it.
-float PercentOf(float part, float fundamental);
-
 // One test as one table of 256 rows under a single header: the source file,
 // the product information and the readings in the first row; the harmonic
 // table (Order, USpec, ISpec in counts, USpecPercent, ISpecPercent) in the

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "meter/meter_simulator.h"
+#include "meter/sim/meter_simulator.h"
 
 namespace zx840 {
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 
+#include "draw/number_format.h"
 #include "record/measurement_record.h"
 
 namespace zx840 {
@@ -28,12 +29,6 @@ inline constexpr int kHarmonicRows = kHarmonicOrders - 1;  // orders 2 to 50
 // Orders 2 to 50; a cell whose fundamental is 0 (or whose percentage is not
 // a finite number) shows 0.0%.
 std::array<HarmonicRow, kHarmonicRows> HarmonicRows(const MeasurementRecord& record);
-
-// `value` in fixed notation with `precision` decimals, right-aligned in a
-// field of at least `width` characters: what printf's "%*.*f" gives in the
-// "C" locale ("inf", "nan" for those values). It never consults the global
-// locale, so the decimal point is always ".". `precision` is limited to 0..50.
-std::string FormatFixed(double value, int precision, int width = 0);
 
 // The column headings of the harmonic list.
 inline constexpr const char* kHarmonicHeadings[3] = {"    ORD.", "U_SPEC", "I_SPEC"};

@@ -2,7 +2,7 @@
 
 #include <QPainter>
 
-#include "view/painter_replay.h"
+#include "draw/painter_replay.h"
 
 namespace zx840 {
 

@@ -4,7 +4,7 @@
 
 #include <QFrame>
 
-#include "view/draw_ops.h"
+#include "draw/draw_ops.h"
 
 namespace zx840 {
 

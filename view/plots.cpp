@@ -4,8 +4,9 @@
 #include <climits>
 #include <cmath>
 
-#include "view/panel_text.h"
-#include "view/trace_scale.h"
+#include "draw/number_format.h"
+#include "draw/trace_scale.h"
+#include "record/derived_values.h"
 
 namespace zx840 {
 
@@ -111,42 +112,33 @@ DrawList SpectrumPlot(const std::array<float, kHarmonicOrders>& spectrum, float 
     ops.emplace_back(LineTo{ToCoord(static_cast<double>(width) - 5.0), baseY});
 
     // Bars are scaled to the largest element of their own spectrum, which
-    // gets the full height. Values the analysis never produces but a loaded
-    // test file may hold: a NaN never wins the comparison and draws as an
-    // empty bar; an infinite element is the largest, takes the full height
-    // and leaves the finite ones empty; negative elements draw downwards.
-    float m = 0.0f;
-    for (float v : spectrum) {
-        if (v > m) {
-            m = v;
-        }
-    }
-    if (m == 0.0f) {
-        m = 1.0f;
-    }
+    // gets the full height. A bar of zero length is not drawn at all: the
+    // wide bar pen has round ends and would leave a dot on the base line.
+    // Values the analysis never produces but a loaded test file may hold: a
+    // NaN never wins the comparison and draws no bar; an infinite element is
+    // the largest, takes the full height and leaves the finite ones empty;
+    // negative elements draw downwards.
+    const float m = BarScale(spectrum);
     ops.emplace_back(voltage ? kVoltageBarPen : kCurrentBarPen);
     for (int i = 0; i < kHarmonicOrders; ++i) {
         const float v = spectrum[static_cast<std::size_t>(i)];
         // v / m is exactly 1 for the largest finite element anyway; the
         // comparison only matters for an infinite one (inf / inf is NaN).
         const double share = v == m ? 1.0 : static_cast<double>(v) / m;
+        const int top = ToCoord(yB - Trunc(share * geometry.fullHeight));
+        if (top == baseY) {
+            continue;
+        }
         const int x = barX(i);
         ops.emplace_back(MoveTo{x, baseY});
-        ops.emplace_back(LineTo{x, ToCoord(yB - Trunc(share * geometry.fullHeight))});
+        ops.emplace_back(LineTo{x, top});
     }
 
     // Distortion in percent of the fundamental; 0.0 without a fundamental.
     // A value that is not finite (a NaN or an infinity in the record) is
     // shown as 0.0 as well, like the cells of the harmonic list. In double
     // precision no ratio of two finite floats overflows.
-    const double fundamental = spectrum[0];
-    double percent = 0.0;
-    if (fundamental != 0.0) {
-        percent = static_cast<double>(thd) / fundamental * 100.0;
-        if (!std::isfinite(percent)) {
-            percent = 0.0;
-        }
-    }
+    const double percent = QuotientPercent(thd, spectrum[0]);
     ops.emplace_back(SetTextColor{voltage ? kOlive : kPurple});
     ops.emplace_back(DrawText{barX(35), ToCoord(yB - 100.0),
                               (voltage ? "Uthd: " : "Ithd: ") + FormatFixed(percent, 1) + "%",

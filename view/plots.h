@@ -5,8 +5,8 @@
 
 #include <array>
 
+#include "draw/draw_ops.h"
 #include "record/measurement_record.h"
-#include "view/draw_ops.h"
 
 namespace zx840 {
 
@@ -34,7 +34,8 @@ SpectrumGeometry SpectrumGeometryFor(int width, int height);
 
 enum class Channel { Voltage, Current };
 
-// One spectrum chart into a box of client width `width`: base line, 50 bars,
+// One spectrum chart into a box of client width `width`: base line, up to 50
+// bars (one for every element that gives a bar of non-zero length),
 // the distortion label ("Uthd: %.1f%%" or "Ithd: %.1f%%", 0.0 when the
 // fundamental is 0) and the axis labels "1", "K", "50".
 DrawList SpectrumPlot(const std::array<float, kHarmonicOrders>& spectrum, float thd,

@@ -8,15 +8,15 @@
 #include <QResizeEvent>
 #include <QTimerEvent>
 
-#include "analysis/conduction_angles.h"
-#include "app/command_ids.h"
+#include "analysis/displayed_record.h"
+#include "commands/command_ids.h"
 #include "view/dialog_units.h"
 #include "view/harmonic_list.h"
 #include "view/panel_layout.h"
 #include "view/panel_text.h"
 #include "view/plot_box.h"
 #include "view/plots.h"
-#include "view/report_printing.h"
+#include "view/print_dialogs.h"
 #include "view/responsive_wait.h"
 
 namespace zx840 {
@@ -33,7 +33,7 @@ QString ShownText(const char* templateText) {
 
 }  // namespace
 
-CZX840ENView::CZX840ENView(TestDocument& document, QWidget* parent)
+CZX840ENView::CZX840ENView(const TestDocument& document, QWidget* parent)
     : QScrollArea(parent), document_(document), panel_(new QWidget) {
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::NoFocus);
@@ -140,10 +140,8 @@ void CZX840ENView::OnInitialUpdate() {
     mark_ = document_.Mark;
     portName_ = document_.ComPort;
     baudRate_ = document_.BaudRate;
-    working_.DataValid = document_.DataValid;
-    working_.Record = document_.Record;
+    working_ = DisplayedRecord(document_.Record, document_.DataValid);
     FillHarmonicList();
-    working_.Angles = ComputeConductionAngles(working_.Record);
     if (working_.DataValid == 1) {
         RefreshDisplay();
     } else {
@@ -316,12 +314,16 @@ bool CZX840ENView::OnUpdateCommand(int id, CommandState& state) {
 
 void CZX840ENView::SelectPort(int number) {
     portName_ = "COM" + std::to_string(number);
-    document_.ComPort = portName_;
+    if (portListener_) {
+        portListener_(portName_);
+    }
 }
 
 void CZX840ENView::SelectBaudRate(std::int32_t baudRate) {
     baudRate_ = baudRate;
-    document_.BaudRate = baudRate;
+    if (baudListener_) {
+        baudListener_(baudRate_);
+    }
 }
 
 void CZX840ENView::StartContinuousTest() {

@@ -5,12 +5,13 @@
 
 #include <QBasicTimer>
 #include <QScrollArea>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
 
 #include "analysis/harmonics.h"
-#include "app/command_router.h"
+#include "commands/command_router.h"
 #include "meter/acquisition.h"
 #include "meter/port_map.h"
 #include "record/test_document.h"
@@ -27,7 +28,7 @@ class CZX840ENView : public QScrollArea, public CommandTarget {
     Q_OBJECT
   public:
     // `document` is the document's state; it outlives the view.
-    explicit CZX840ENView(TestDocument& document, QWidget* parent = nullptr);
+    explicit CZX840ENView(const TestDocument& document, QWidget* parent = nullptr);
     ~CZX840ENView() override;
 
     // Copies the document into the view (product mark, port, speed, record,
@@ -71,6 +72,16 @@ class CZX840ENView : public QScrollArea, public CommandTarget {
     const WorkingRecord& Working() const { return working_; }
     const ProductMark& Mark() const { return mark_; }
     ProductMark& Mark() { return mark_; }
+    // The document changed the product information: the panel's copy follows.
+    void OnMarkChanged(const ProductMark& documentMark, MarkChange change) {
+        ApplyMarkChange(documentMark, change, mark_);
+    }
+    // Called with the port name or the speed the operator selected.
+    void SetLineListeners(std::function<void(const std::string&)> port,
+                          std::function<void(std::int32_t)> baud) {
+        portListener_ = std::move(port);
+        baudListener_ = std::move(baud);
+    }
     const std::string& PortName() const { return portName_; }
     std::int32_t BaudRate() const { return baudRate_; }
     PortMap& Ports() { return ports_; }
@@ -101,7 +112,9 @@ class CZX840ENView : public QScrollArea, public CommandTarget {
     void DrawPlots();
     void ShowFailure(AcquireFailure failure);
 
-    TestDocument& document_;
+    const TestDocument& document_;
+    std::function<void(const std::string&)> portListener_;
+    std::function<void(std::int32_t)> baudListener_;
     QWidget* panel_;
     std::map<int, QWidget*> controls_;
     HarmonicList* list_ = nullptr;

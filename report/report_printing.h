@@ -1,5 +1,6 @@
-// Printing the report: with the print dialog, straight to a printer, or in
-// the preview window. Always exactly one page.
+// Printing the report on a printer as it is set up, or straight to the
+// default or a named printer. Always exactly one page. The dialogs that
+// come before printing live with the window (view/print_dialogs.h).
 #pragma once
 
 #include <QString>
@@ -8,7 +9,6 @@
 #include "record/product_mark.h"
 
 class QPrinter;
-class QWidget;
 
 namespace zx840 {
 
@@ -29,15 +29,8 @@ enum class PrintResult {
 // Prints one page on `printer` as it is set up.
 PrintResult PrintReport(QPrinter& printer, const ReportData& data);
 
-// The print dialog, then the page.
-PrintResult PrintWithDialog(QPrinter& printer, const ReportData& data, QWidget* parent);
-
 // The page on the default printer, or on the printer named, without a
 // dialog. Failed when there is no such printer.
 PrintResult PrintDirect(QPrinter& printer, const QString& printerName, const ReportData& data);
-
-// The preview window; `pages` (1 or 2) is how many pages it shows side by
-// side, updated to what the operator left it at.
-void PreviewReport(QPrinter& printer, const ReportData& data, QWidget* parent, int& pages);
 
 }  // namespace zx840

@@ -1,5 +1,6 @@
-// The scales of the waveform traces, shared by the screen plot and the
-// printed report: each trace is scaled to its own largest sample.
+// The scales of the waveform traces and of the spectrum bars, shared by the
+// screen plots and the printed report: each trace is scaled to its own
+// largest sample, each chart to its own largest entry.
 #pragma once
 
 #include <algorithm>
@@ -31,6 +32,19 @@ inline float VoltageTraceScale(const MeasurementRecord& record) {
 inline float CurrentTraceScale(const MeasurementRecord& record) {
     const float largest = LargestMagnitude(record.IWave);
     return largest < 0.00011f ? 2.0f : largest;
+}
+
+// The scale of a spectrum's bars: the largest of 0 and the entries, 1.0 when
+// that is 0, so an all-zero spectrum has bars of zero length. A NaN never
+// wins the comparison; an infinite entry is the largest.
+inline float BarScale(const std::array<float, kHarmonicOrders>& spectrum) {
+    float m = 0.0f;
+    for (const float v : spectrum) {
+        if (v > m) {
+            m = v;
+        }
+    }
+    return m == 0.0f ? 1.0f : m;
 }
 
 }  // namespace zx840

@@ -1,4 +1,4 @@
-#include "view/draw_ops.h"
+#include "draw/draw_ops.h"
 
 #include <string_view>
 #include <type_traits>

@@ -15,7 +15,7 @@
 
 #include "meter/protocol.h"
 #include "meter/serial_port.h"
-#include "meter/sim_load.h"
+#include "meter/sim/sim_load.h"
 
 namespace zx840 {
 

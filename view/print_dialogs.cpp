@@ -1,24 +1,14 @@
-#include "view/report_printing.h"
+#include "view/print_dialogs.h"
 
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
-#include <QPrinterInfo>
 
 #include "report/report_output.h"
 
 namespace zx840 {
-
-PrintResult PrintReport(QPrinter& printer, const ReportData& data) {
-    QPainter painter;
-    if (!printer.isValid() || !painter.begin(&printer)) {
-        return PrintResult::Failed;
-    }
-    DrawReport(painter, printer, data.record, data.angles, data.mark);
-    return painter.end() ? PrintResult::Printed : PrintResult::Failed;
-}
 
 PrintResult PrintWithDialog(QPrinter& printer, const ReportData& data, QWidget* parent) {
     QPrintDialog dialog(&printer, parent);
@@ -31,18 +21,6 @@ PrintResult PrintWithDialog(QPrinter& printer, const ReportData& data, QWidget* 
     if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 1) {
         return PrintResult::Cancelled;
     }
-    return PrintReport(printer, data);
-}
-
-PrintResult PrintDirect(QPrinter& printer, const QString& printerName, const ReportData& data) {
-    const QPrinterInfo info = printerName.isEmpty() ? QPrinterInfo::defaultPrinter()
-                                                    : QPrinterInfo::printerInfo(printerName);
-    if (info.isNull()) {
-        return PrintResult::Failed;
-    }
-    printer.setPrinterName(info.printerName());
-    printer.setOutputFormat(QPrinter::NativeFormat);
-    printer.setPrintRange(QPrinter::AllPages);
     return PrintReport(printer, data);
 }
 

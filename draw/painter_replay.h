@@ -4,7 +4,7 @@
 #include <QFont>
 #include <QPoint>
 
-#include "view/draw_ops.h"
+#include "draw/draw_ops.h"
 
 class QPainter;
 

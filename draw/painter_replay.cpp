@@ -1,4 +1,4 @@
-#include "view/painter_replay.h"
+#include "draw/painter_replay.h"
 
 #include <algorithm>
 

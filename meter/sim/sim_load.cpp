@@ -16,7 +16,7 @@
 // The readings come from the physical, unrounded values at the 256 sample
 // phases; the samples are those values times the channel's scale, rounded.
 
-#include "meter/sim_load.h"
+#include "meter/sim/sim_load.h"
 
 #include <algorithm>
 #include <array>

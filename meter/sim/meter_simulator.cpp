@@ -1,4 +1,4 @@
-#include "meter/meter_simulator.h"
+#include "meter/sim/meter_simulator.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,6 +1,6 @@
-#include "app/command_table.h"
+#include "commands/command_table.h"
 
-#include "app/command_ids.h"
+#include "commands/command_ids.h"
 
 namespace zx840 {
 namespace {

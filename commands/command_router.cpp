@@ -1,4 +1,4 @@
-#include "app/command_router.h"
+#include "commands/command_router.h"
 
 namespace zx840 {
 

@@ -1,0 +1,244 @@
+#include "plan/iec61000_3_2.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+#include "analysis/conduction_angles.h"
+#include "plan/verdict.h"
+
+namespace zx840 {
+
+namespace {
+
+constexpr double kSqrt2 = 1.4142135623730951;
+constexpr double kDegreesPerSampleD = 360.0 / kSamplesPerPeriod;
+
+// Class C: percent of the fundamental current; h3 is 30 × PF.
+double ClassCPercent(int order, double pf) {
+    switch (order) {
+        case 2:
+            return 2.0;
+        case 3:
+            return 30.0 * pf;
+        case 5:
+            return 10.0;
+        case 7:
+            return 7.0;
+        case 9:
+            return 5.0;
+        default:
+            return order >= 11 && order % 2 == 1 ? 3.0 : 0.0;
+    }
+}
+
+// Class D: milliamperes per watt of active power.
+double ClassDMilliampsPerWatt(int order) {
+    switch (order) {
+        case 3:
+            return 3.4;
+        case 5:
+            return 1.9;
+        case 7:
+            return 1.0;
+        case 9:
+            return 0.5;
+        case 11:
+            return 0.35;
+        default:
+            return order >= 13 && order % 2 == 1 ? 3.85 / order : 0.0;
+    }
+}
+
+std::string OrderItem(int order) {
+    return "IEC I" + std::to_string(order);
+}
+
+Check HarmonicCheck(const MeasurementRecord& record, int order, double maxAmperes) {
+    Check check;
+    check.item = OrderItem(order);
+    check.value = HarmonicCurrent(record, order).value_or(0.0);
+    check.max = maxAmperes;
+    check.pass = WithinLimit(check.value, std::nullopt, check.max);
+    return check;
+}
+
+// A check that passes without a limit, saying why.
+Check NoLimit(const std::string& item, double value, const std::string& note) {
+    Check check;
+    check.item = item;
+    check.value = value;
+    check.note = note;
+    check.pass = std::isfinite(value);
+    if (!check.pass) {
+        check.note = "not a number: the class cannot be applied";
+    }
+    return check;
+}
+
+void AngleChecks(const MeasurementRecord& record, std::vector<Check>& checks) {
+    const std::optional<WaveformAngles> angles = LowPowerLightingAngles(record);
+    const auto add = [&](const char* item, double value, std::optional<double> min,
+                         std::optional<double> max) {
+        Check check;
+        check.item = item;
+        check.value = value;
+        check.min = min;
+        check.max = max;
+        check.pass = angles.has_value() && WithinLimit(value, min, max);
+        if (!angles) {
+            check.note = "no voltage zero crossing or no current in the period";
+        }
+        checks.push_back(check);
+    };
+    const WaveformAngles a = angles.value_or(WaveformAngles{});
+    add("IEC StartAngle", a.start, std::nullopt, 60.0);
+    add("IEC PeakAngle", a.peak, std::nullopt, 65.0);
+    add("IEC EndAngle", a.end, 90.0, std::nullopt);
+}
+
+}  // namespace
+
+std::optional<double> HarmonicCurrent(const MeasurementRecord& record, int order) {
+    double sum = 0.0;
+    for (const std::int32_t sample : record.IWave) {
+        sum += static_cast<double>(sample) * static_cast<double>(sample);
+    }
+    if (sum == 0.0 || order < 1 || order > kHarmonicOrders) {
+        return std::nullopt;
+    }
+    const double rmsCounts = std::sqrt(sum / kSamplesPerPeriod);
+    return static_cast<double>(record.Irms) * kSqrt2 *
+           static_cast<double>(record.ISpec[static_cast<std::size_t>(order - 1)]) / rmsCounts;
+}
+
+double ClassALimit(int order) {
+    if (order < 2 || order > kIecHighestOrder) {
+        return 0.0;
+    }
+    if (order % 2 == 0) {
+        switch (order) {
+            case 2:
+                return 1.08;
+            case 4:
+                return 0.43;
+            case 6:
+                return 0.30;
+            default:
+                return 0.23 * 8.0 / order;
+        }
+    }
+    switch (order) {
+        case 3:
+            return 2.30;
+        case 5:
+            return 1.14;
+        case 7:
+            return 0.77;
+        case 9:
+            return 0.40;
+        case 11:
+            return 0.33;
+        case 13:
+            return 0.21;
+        default:
+            return 0.15 * 15.0 / order;
+    }
+}
+
+std::optional<WaveformAngles> LowPowerLightingAngles(const MeasurementRecord& record) {
+    const std::optional<int> crossing = VoltageZeroCrossing(record);
+    if (!crossing) {
+        return std::nullopt;
+    }
+    const auto& wave = record.IWave;
+    const auto magnitude = [&wave](int i) {
+        return std::fabs(static_cast<double>(wave[static_cast<std::size_t>(i)]));
+    };
+    double largest = 0.0;
+    for (int i = 0; i < kSamplesPerPeriod; ++i) {
+        largest = std::max(largest, magnitude(i));
+    }
+    if (largest == 0.0) {
+        return std::nullopt;
+    }
+    const double threshold = 0.05 * largest;
+    const int z = *crossing;
+    const int last = kSamplesPerPeriod - 1;
+    int j = z;
+    while (j < last && magnitude(j) < threshold) {
+        ++j;
+    }
+    const int start = j;
+    while (j < last && magnitude(j) >= threshold) {
+        ++j;
+    }
+    const int end = j;
+    int peak = start;
+    for (int n = start + 1; n < end; ++n) {
+        if (magnitude(n) > magnitude(peak)) {
+            peak = n;
+        }
+    }
+    return WaveformAngles{(start - z) * kDegreesPerSampleD, (peak - z) * kDegreesPerSampleD,
+                          (end - z) * kDegreesPerSampleD};
+}
+
+void AppendIecChecks(IecClass iecClass, const MeasurementRecord& record,
+                     std::vector<Check>& checks) {
+    if (!HarmonicCurrent(record, 1)) {
+        checks.push_back(NoLimit("IEC", 0.0, "skipped: the current samples are all zero"));
+        return;
+    }
+    const double power = record.Power;
+    const double fundamental = *HarmonicCurrent(record, 1);
+    switch (iecClass) {
+        case IecClass::A:
+        case IecClass::B: {
+            const double factor = iecClass == IecClass::B ? 1.5 : 1.0;
+            for (int n = 2; n <= kIecHighestOrder; ++n) {
+                checks.push_back(HarmonicCheck(record, n, factor * ClassALimit(n)));
+            }
+            return;
+        }
+        case IecClass::C: {
+            if (!(power > 25.0)) {
+                checks.push_back(NoLimit("IEC Class C", power, "Class C sets limits above 25 W"));
+                return;
+            }
+            for (int n = 2; n <= kIecHighestOrder; ++n) {
+                const double percent = ClassCPercent(n, record.PF);
+                if (percent != 0.0 || n == 3) {
+                    checks.push_back(HarmonicCheck(record, n, percent / 100.0 * fundamental));
+                }
+            }
+            return;
+        }
+        case IecClass::C25: {
+            if (power > 25.0 || !std::isfinite(power)) {
+                checks.push_back(
+                    NoLimit("IEC Class C25", power, "Class C25 sets limits up to 25 W only"));
+                return;
+            }
+            checks.push_back(HarmonicCheck(record, 3, 0.86 * fundamental));
+            checks.push_back(HarmonicCheck(record, 5, 0.61 * fundamental));
+            AngleChecks(record, checks);
+            return;
+        }
+        case IecClass::D: {
+            if (!(power > 75.0 && power <= 600.0)) {
+                checks.push_back(
+                    NoLimit("IEC Class D", power, "Class D sets limits from 75 W to 600 W only"));
+                return;
+            }
+            for (int n = 3; n <= kIecHighestOrder; n += 2) {
+                const double perWatt = ClassDMilliampsPerWatt(n) / 1000.0 * power;
+                checks.push_back(HarmonicCheck(record, n, std::min(perWatt, ClassALimit(n))));
+            }
+            return;
+        }
+    }
+}
+
+}  // namespace zx840

@@ -1,0 +1,187 @@
+#include "plan/verdict.h"
+
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+#include "plan/iec61000_3_2.h"
+#include "record/derived_values.h"
+#include "record/record_json.h"
+
+namespace zx840 {
+
+namespace {
+
+// Percent of the fundamental as the panel shows it, but without a number
+// (NaN) where there is no fundamental: a check must not pass on a
+// percentage that does not exist.
+double PercentOrNaN(double part, double fundamental, bool quotientFirst) {
+    if (fundamental == 0.0) {
+        return std::nan("");
+    }
+    return quotientFirst ? part / fundamental * 100.0 : part * 100.0 / fundamental;
+}
+
+double ReadingValue(PlanReading reading, const WorkingRecord& working) {
+    const MeasurementRecord& r = working.Record;
+    switch (reading) {
+        case PlanReading::Urms:
+            return r.Urms;
+        case PlanReading::Irms:
+            return r.Irms;
+        case PlanReading::Upeak:
+            return Upeak(r);
+        case PlanReading::Ipeak:
+            return Ipeak(r);
+        case PlanReading::Ucf:
+            return r.Ucf;
+        case PlanReading::Icf:
+            return r.Icf;
+        case PlanReading::Power:
+            return r.Power;
+        case PlanReading::PF:
+            return r.PF;
+        case PlanReading::Freq:
+            return r.Freq;
+        case PlanReading::StartAngle:
+            return working.Angles.StartAngle;
+        case PlanReading::PeakAngle:
+            return working.Angles.PeakAngle;
+        case PlanReading::EndAngle:
+            return working.Angles.EndAngle;
+        case PlanReading::Uthd:
+            return PercentOrNaN(r.Uthd, r.USpec[0], true);
+        case PlanReading::Ithd:
+            return PercentOrNaN(r.Ithd, r.ISpec[0], true);
+    }
+    return std::nan("");
+}
+
+void HarmonicChecks(const char* channel,
+                    const std::array<std::optional<double>, kPlanHighestOrder + 1>& limits,
+                    const std::array<float, kHarmonicOrders>& spectrum, std::vector<Check>& out) {
+    for (int n = 2; n <= kPlanHighestOrder; ++n) {
+        if (const auto& max = limits[static_cast<std::size_t>(n)]) {
+            Check check;
+            check.item = channel + std::to_string(n);
+            check.value =
+                PercentOrNaN(spectrum[static_cast<std::size_t>(n - 1)], spectrum[0], false);
+            check.max = *max;
+            check.pass = WithinLimit(check.value, std::nullopt, check.max);
+            out.push_back(std::move(check));
+        }
+    }
+}
+
+std::string JsonNumber(double value) {
+    if (!std::isfinite(value)) {
+        return "null";
+    }
+    char buffer[32];
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return ec == std::errc{} ? std::string(buffer, end) : std::string("null");
+}
+
+std::string JsonBound(const std::optional<double>& bound) {
+    return bound ? JsonNumber(*bound) : std::string("null");
+}
+
+}  // namespace
+
+bool WithinLimit(double value, const std::optional<double>& min, const std::optional<double>& max) {
+    if (!std::isfinite(value)) {
+        return false;
+    }
+    return (!min || value >= *min) && (!max || value <= *max);
+}
+
+int Verdict::FailedCount() const {
+    int failed = 0;
+    for (const Check& check : checks) {
+        failed += check.pass ? 0 : 1;
+    }
+    return failed;
+}
+
+std::string Verdict::Line() const {
+    if (pass) {
+        return "Verdict: PASS";
+    }
+    const int failed = FailedCount();
+    return "Verdict: FAIL (" + std::to_string(failed) + (failed == 1 ? " check" : " checks") +
+           " failed)";
+}
+
+std::vector<Check> Verdict::FailingFirst() const {
+    std::vector<Check> ordered;
+    ordered.reserve(checks.size());
+    for (const bool wanted : {false, true}) {
+        for (const Check& check : checks) {
+            if (check.pass == wanted) {
+                ordered.push_back(check);
+            }
+        }
+    }
+    return ordered;
+}
+
+bool Verdict::Failed(const std::string& item) const {
+    for (const Check& check : checks) {
+        if (check.item == item && !check.pass) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::optional<Verdict> Judge(const TestPlan& plan, const WorkingRecord& working) {
+    if (working.DataValid != 1) {
+        return std::nullopt;
+    }
+    Verdict verdict;
+    verdict.plan = plan.name;
+    for (std::size_t r = 0; r < kPlanReadings; ++r) {
+        if (const auto& limit = plan.readings[r]) {
+            Check check;
+            check.item = PlanReadingName(static_cast<PlanReading>(r));
+            check.value = ReadingValue(static_cast<PlanReading>(r), working);
+            check.min = limit->min;
+            check.max = limit->max;
+            check.pass = WithinLimit(check.value, check.min, check.max);
+            verdict.checks.push_back(std::move(check));
+        }
+    }
+    HarmonicChecks("U", plan.uHarmonicMaxPercent, working.Record.USpec, verdict.checks);
+    HarmonicChecks("I", plan.iHarmonicMaxPercent, working.Record.ISpec, verdict.checks);
+    if (plan.iec) {
+        AppendIecChecks(*plan.iec, working.Record, verdict.checks);
+        verdict.preCompliance = std::string("IEC 61000-3-2 Class ") + IecClassName(*plan.iec) +
+                                " pre-compliance indication (one period)";
+    }
+    verdict.pass = verdict.FailedCount() == 0;
+    return verdict;
+}
+
+std::string VerdictJson(const Verdict& verdict) {
+    std::string json = std::string("{\"Pass\":") + (verdict.pass ? "true" : "false") +
+                       ",\"Plan\":" + JsonString(verdict.plan) + ",\"Checks\":[";
+    for (std::size_t i = 0; i < verdict.checks.size(); ++i) {
+        const Check& c = verdict.checks[i];
+        json += (i == 0 ? "{" : ",{");
+        json += "\"Item\":" + JsonString(c.item) + ",\"Value\":" + JsonNumber(c.value) +
+                ",\"Min\":" + JsonBound(c.min) + ",\"Max\":" + JsonBound(c.max) +
+                ",\"Pass\":" + (c.pass ? "true" : "false");
+        if (!c.note.empty()) {
+            json += ",\"Note\":" + JsonString(c.note);
+        }
+        json += "}";
+    }
+    json += "]";
+    if (!verdict.preCompliance.empty()) {
+        json += ",\"PreCompliance\":" + JsonString(verdict.preCompliance);
+    }
+    json += "}";
+    return json;
+}
+
+}  // namespace zx840

@@ -1,0 +1,57 @@
+// Judging a measurement against a test plan: one check per limit, and the
+// verdict PASS when every check passes.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "plan/test_plan.h"
+#include "record/measurement_record.h"
+
+namespace zx840 {
+
+struct Check {
+    std::string item;  // "Power", "I3", "U5", "IEC I3", "IEC StartAngle", ...
+    double value = 0.0;
+    std::optional<double> min;
+    std::optional<double> max;
+    bool pass = false;
+    std::string note;  // why a check was passed without a limit, or could not be made
+
+    friend bool operator==(const Check&, const Check&) = default;
+};
+
+struct Verdict {
+    bool pass = true;
+    std::string plan;  // the plan's name
+    std::vector<Check> checks;
+    // The pre-compliance label when the plan has an emission class, e.g.
+    // "IEC 61000-3-2 Class A pre-compliance indication (one period)".
+    std::string preCompliance;
+
+    int FailedCount() const;
+    // "Verdict: PASS" or "Verdict: FAIL (2 checks failed)".
+    std::string Line() const;
+    // The checks with the failing ones first, each group in plan order.
+    std::vector<Check> FailingFirst() const;
+    // Whether the check of `item` failed.
+    bool Failed(const std::string& item) const;
+
+    friend bool operator==(const Verdict&, const Verdict&) = default;
+};
+
+// Passes when `value` is a finite number inside the limit; a value that is
+// not finite fails whatever the limit.
+bool WithinLimit(double value, const std::optional<double>& min, const std::optional<double>& max);
+
+// The verdict of `working` against `plan`; nothing for a record without a
+// measurement (DataValid 0).
+std::optional<Verdict> Judge(const TestPlan& plan, const WorkingRecord& working);
+
+// {"Pass":true,"Plan":"...","Checks":[{"Item":"Power","Value":v,"Min":x,"Max":y,
+//  "Pass":true}, ...]}; a missing bound and a value that is not finite are
+// null, a note is added as "Note" where there is one.
+std::string VerdictJson(const Verdict& verdict);
+
+}  // namespace zx840
