@@ -13,6 +13,7 @@
 #include "app/about_dlg.h"
 #include "app/command_line.h"
 #include "app/main_frame.h"
+#include "app/plan_controller.h"
 #include "app/port_devices_dlg.h"
 #include "app/zx840_doc.h"
 #include "commands/command_ids.h"
@@ -82,7 +83,8 @@ bool CZX840ENApp::InitFromCommandLine(const CommandLine& line) {
     doc_->SetWindow(frame_.get());
     doc_->ReportSettingsProblem();  // a settings file that was there but refused
     doc_->SetTitleListener([this](const QString& title) { frame_->SetDocumentTitle(title); });
-    router_.SetTargets({view_, doc_.get(), frame_.get(), this});
+    plans_ = new PlanController(frame_.get(), view_, quiet);
+    router_.SetTargets({view_, doc_.get(), frame_.get(), plans_, this});
     QObject::connect(view_, &CZX840ENView::exchangeFinished, frame_.get(), [this] {
         while (!pendingOpens_.isEmpty()) {
             OpenDocumentFile(pendingOpens_.takeFirst());

@@ -15,6 +15,7 @@ namespace zx840 {
 class CMainFrame;
 class CZX840ENDoc;
 class CZX840ENView;
+class PlanController;
 
 class CZX840ENApp : public CommandTarget {
   public:
@@ -64,7 +65,8 @@ class CZX840ENApp : public CommandTarget {
     // The document outlives the window and the view that refer to it.
     std::unique_ptr<CZX840ENDoc> doc_;
     std::unique_ptr<CMainFrame> frame_;
-    CZX840ENView* view_ = nullptr;  // owned by the frame
+    CZX840ENView* view_ = nullptr;     // owned by the frame
+    PlanController* plans_ = nullptr;  // owned by the frame
 };
 
 }  // namespace zx840

@@ -30,6 +30,7 @@ constexpr CommandSpec kCommands[] = {
     {kCmdContinuousStop, "Stop Continuate Test ", "Stop Continuate Test"},
     {kCmdNumberAddOne, "Number of product add one", "Number add one"},
     {kCmdProductMark, "Input or look over the information of product.", nullptr},
+    {kCmdTestPlan, "Choose or edit the test plan that judges each measurement.", nullptr},
     {kCmdAppAbout, "Display the Information About ZX840", nullptr},
 };
 
@@ -64,6 +65,7 @@ constexpr MenuSpec kMenuBar[] = {
     {MenuEntry::EndPopup},
     {MenuEntry::Popup, "&Product"},
     {MenuEntry::Item, "Product &Mark...\tCtrl+M", kCmdProductMark},
+    {MenuEntry::Item, "&Test Plan...", kCmdTestPlan},
     {MenuEntry::EndPopup},
     {MenuEntry::Popup, "&Help"},
     {MenuEntry::Item, "&About ZX840...", kCmdAppAbout},

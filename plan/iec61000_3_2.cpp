@@ -55,10 +55,29 @@ std::string OrderItem(int order) {
     return "IEC I" + std::to_string(order);
 }
 
-Check HarmonicCheck(const MeasurementRecord& record, int order, double maxAmperes) {
+// Amperes RMS per spectrum count: the meter's RMS current over the RMS of
+// the samples, times the square root of 2 (a spectrum entry is half the
+// peak of its component). Nothing when the samples are all zero.
+std::optional<double> AmperesPerCount(const MeasurementRecord& record) {
+    double sum = 0.0;
+    for (const std::int32_t sample : record.IWave) {
+        sum += static_cast<double>(sample) * static_cast<double>(sample);
+    }
+    if (sum == 0.0) {
+        return std::nullopt;
+    }
+    return static_cast<double>(record.Irms) * kSqrt2 / std::sqrt(sum / kSamplesPerPeriod);
+}
+
+double Amperes(const MeasurementRecord& record, double perCount, int order) {
+    return perCount * static_cast<double>(record.ISpec[static_cast<std::size_t>(order - 1)]);
+}
+
+Check HarmonicCheck(const MeasurementRecord& record, double perCount, int order,
+                    double maxAmperes) {
     Check check;
     check.item = OrderItem(order);
-    check.value = HarmonicCurrent(record, order).value_or(0.0);
+    check.value = Amperes(record, perCount, order);
     check.max = maxAmperes;
     check.pass = WithinLimit(check.value, std::nullopt, check.max);
     return check;
@@ -101,16 +120,11 @@ void AngleChecks(const MeasurementRecord& record, std::vector<Check>& checks) {
 }  // namespace
 
 std::optional<double> HarmonicCurrent(const MeasurementRecord& record, int order) {
-    double sum = 0.0;
-    for (const std::int32_t sample : record.IWave) {
-        sum += static_cast<double>(sample) * static_cast<double>(sample);
-    }
-    if (sum == 0.0 || order < 1 || order > kHarmonicOrders) {
+    const std::optional<double> perCount = AmperesPerCount(record);
+    if (!perCount || order < 1 || order > kHarmonicOrders) {
         return std::nullopt;
     }
-    const double rmsCounts = std::sqrt(sum / kSamplesPerPeriod);
-    return static_cast<double>(record.Irms) * kSqrt2 *
-           static_cast<double>(record.ISpec[static_cast<std::size_t>(order - 1)]) / rmsCounts;
+    return Amperes(record, *perCount, order);
 }
 
 double ClassALimit(int order) {
@@ -187,18 +201,22 @@ std::optional<WaveformAngles> LowPowerLightingAngles(const MeasurementRecord& re
 
 void AppendIecChecks(IecClass iecClass, const MeasurementRecord& record,
                      std::vector<Check>& checks) {
-    if (!HarmonicCurrent(record, 1)) {
+    const std::optional<double> perCount = AmperesPerCount(record);
+    if (!perCount) {
         checks.push_back(NoLimit("IEC", 0.0, "skipped: the current samples are all zero"));
         return;
     }
     const double power = record.Power;
-    const double fundamental = *HarmonicCurrent(record, 1);
+    const double fundamental = Amperes(record, *perCount, 1);
+    const auto harmonic = [&](int order, double maxAmperes) {
+        return HarmonicCheck(record, *perCount, order, maxAmperes);
+    };
     switch (iecClass) {
         case IecClass::A:
         case IecClass::B: {
             const double factor = iecClass == IecClass::B ? 1.5 : 1.0;
             for (int n = 2; n <= kIecHighestOrder; ++n) {
-                checks.push_back(HarmonicCheck(record, n, factor * ClassALimit(n)));
+                checks.push_back(harmonic(n, factor * ClassALimit(n)));
             }
             return;
         }
@@ -210,7 +228,7 @@ void AppendIecChecks(IecClass iecClass, const MeasurementRecord& record,
             for (int n = 2; n <= kIecHighestOrder; ++n) {
                 const double percent = ClassCPercent(n, record.PF);
                 if (percent != 0.0 || n == 3) {
-                    checks.push_back(HarmonicCheck(record, n, percent / 100.0 * fundamental));
+                    checks.push_back(harmonic(n, percent / 100.0 * fundamental));
                 }
             }
             return;
@@ -221,8 +239,8 @@ void AppendIecChecks(IecClass iecClass, const MeasurementRecord& record,
                     NoLimit("IEC Class C25", power, "Class C25 sets limits up to 25 W only"));
                 return;
             }
-            checks.push_back(HarmonicCheck(record, 3, 0.86 * fundamental));
-            checks.push_back(HarmonicCheck(record, 5, 0.61 * fundamental));
+            checks.push_back(harmonic(3, 0.86 * fundamental));
+            checks.push_back(harmonic(5, 0.61 * fundamental));
             AngleChecks(record, checks);
             return;
         }
@@ -234,7 +252,7 @@ void AppendIecChecks(IecClass iecClass, const MeasurementRecord& record,
             }
             for (int n = 3; n <= kIecHighestOrder; n += 2) {
                 const double perWatt = ClassDMilliampsPerWatt(n) / 1000.0 * power;
-                checks.push_back(HarmonicCheck(record, n, std::min(perWatt, ClassALimit(n))));
+                checks.push_back(harmonic(n, std::min(perWatt, ClassALimit(n))));
             }
             return;
         }

@@ -25,13 +25,6 @@ constexpr char kUHarmonicKey[] = "UHarmonicPercent";
 constexpr char kIHarmonicKey[] = "IHarmonicPercent";
 constexpr char kIecKey[] = "Iec61000_3_2";
 
-// The shortest text that reads back as the same double.
-std::string NumberText(double value) {
-    char buffer[32];
-    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return ec == std::errc{} ? std::string(buffer, end) : std::string("0");
-}
-
 class PlanParser {
   public:
     explicit PlanParser(const std::string& fileName) : fileName_(fileName) {}
@@ -124,8 +117,8 @@ class PlanParser {
             return Refuse(key, "a limit needs \"min\", \"max\" or both");
         }
         if (limit.min && limit.max && *limit.min > *limit.max) {
-            return Refuse(key, "min " + NumberText(*limit.min) + " is greater than max " +
-                                   NumberText(*limit.max));
+            return Refuse(key, "min " + ShortestDouble(*limit.min) + " is greater than max " +
+                                   ShortestDouble(*limit.max));
         }
         out = limit;
         return true;
@@ -172,7 +165,7 @@ std::string HarmonicsJson(const std::array<std::optional<double>, kPlanHighestOr
             members += '"';
             members += std::to_string(n);
             members += "\": ";
-            members += NumberText(*max);
+            members += ShortestDouble(*max);
         }
     }
     return members.empty() ? std::string() : "{" + members + "}";
@@ -215,11 +208,11 @@ std::string PlanToJson(const TestPlan& plan) {
         if (const auto& limit = plan.readings[r]) {
             std::string bounds;
             if (limit->min) {
-                bounds += "\"min\": " + NumberText(*limit->min);
+                bounds += "\"min\": " + ShortestDouble(*limit->min);
             }
             if (limit->max) {
                 bounds +=
-                    std::string(limit->min ? ", " : "") + "\"max\": " + NumberText(*limit->max);
+                    std::string(limit->min ? ", " : "") + "\"max\": " + ShortestDouble(*limit->max);
             }
             members.push_back(key(kReadingNames[r]) + "{" + bounds + "}");
         }

@@ -1,8 +1,7 @@
 #include "plan/verdict.h"
 
-#include <charconv>
 #include <cmath>
-#include <system_error>
+#include <string_view>
 
 #include "plan/iec61000_3_2.h"
 #include "record/derived_values.h"
@@ -73,17 +72,8 @@ void HarmonicChecks(const char* channel,
     }
 }
 
-std::string JsonNumber(double value) {
-    if (!std::isfinite(value)) {
-        return "null";
-    }
-    char buffer[32];
-    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return ec == std::errc{} ? std::string(buffer, end) : std::string("null");
-}
-
 std::string JsonBound(const std::optional<double>& bound) {
-    return bound ? JsonNumber(*bound) : std::string("null");
+    return bound ? JsonDouble(*bound) : std::string("null");
 }
 
 }  // namespace
@@ -134,6 +124,40 @@ bool Verdict::Failed(const std::string& item) const {
     return false;
 }
 
+FailingOrders FailingOrdersOf(const Verdict& verdict) {
+    FailingOrders failing;
+    const auto order = [](std::string_view digits) {
+        int n = 0;
+        for (const char c : digits) {
+            if (c < '0' || c > '9' || n > kHarmonicOrders) {
+                return 0;
+            }
+            n = n * 10 + (c - '0');
+        }
+        return n >= 1 && n <= kHarmonicOrders ? n : 0;
+    };
+    for (const Check& check : verdict.checks) {
+        if (check.pass) {
+            continue;
+        }
+        std::string_view item = check.item;
+        if (item.starts_with("IEC ")) {
+            item.remove_prefix(4);
+        }
+        if (item.size() < 2) {
+            continue;
+        }
+        if (const int n = order(item.substr(1)); n != 0) {
+            if (item[0] == 'U') {
+                failing.voltage[static_cast<std::size_t>(n)] = true;
+            } else if (item[0] == 'I') {
+                failing.current[static_cast<std::size_t>(n)] = true;
+            }
+        }
+    }
+    return failing;
+}
+
 std::optional<Verdict> Judge(const TestPlan& plan, const WorkingRecord& working) {
     if (working.DataValid != 1) {
         return std::nullopt;
@@ -168,7 +192,7 @@ std::string VerdictJson(const Verdict& verdict) {
     for (std::size_t i = 0; i < verdict.checks.size(); ++i) {
         const Check& c = verdict.checks[i];
         json += (i == 0 ? "{" : ",{");
-        json += "\"Item\":" + JsonString(c.item) + ",\"Value\":" + JsonNumber(c.value) +
+        json += "\"Item\":" + JsonString(c.item) + ",\"Value\":" + JsonDouble(c.value) +
                 ",\"Min\":" + JsonBound(c.min) + ",\"Max\":" + JsonBound(c.max) +
                 ",\"Pass\":" + (c.pass ? "true" : "false");
         if (!c.note.empty()) {

@@ -42,6 +42,16 @@ std::string JsonFloat(float value) {
     return std::string(buffer, result.ptr);
 }
 
+std::string ShortestDouble(double value) {
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+std::string JsonDouble(double value) {
+    return std::isfinite(value) ? ShortestDouble(value) : std::string("null");
+}
+
 std::string JsonString(const std::string& text) {
     std::string out = "\"";
     for (const char c : text) {

@@ -12,6 +12,11 @@ namespace zx840 {
 // value; NaN and infinities, which JSON cannot hold, as null.
 std::string JsonFloat(float value);
 
+// A double in the shortest form that reads back as the same value, in any
+// locale ("inf", "nan" for those); JsonDouble gives null for them instead.
+std::string ShortestDouble(double value);
+std::string JsonDouble(double value);
+
 // A JSON string literal, quoted and escaped.
 std::string JsonString(const std::string& text);
 

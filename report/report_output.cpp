@@ -14,7 +14,7 @@
 namespace zx840 {
 
 void DrawReport(QPainter& painter, QPaintDevice& device, const MeasurementRecord& record,
-                const ConductionAngles& angles, const ProductMark& mark) {
+                const ConductionAngles& angles, const ProductMark& mark, const Verdict* verdict) {
     const int width = device.width();
     const int height = device.height();
     // The line height and character width come from the heading font, and
@@ -34,7 +34,7 @@ void DrawReport(QPainter& painter, QPaintDevice& device, const MeasurementRecord
     };
     const QFont heading = font(fonts.heading);
     const ReportMetrics measured{measure(heading), measure(font(fonts.table))};
-    Replay(painter, ReportPage(record, angles, mark, width, height, measured),
+    Replay(painter, ReportPage(record, angles, mark, width, height, measured, verdict),
            {heading, {0, 0}, true});
 }
 

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "plan/verdict.h"
 #include "record/measurement_record.h"
 #include "record/product_mark.h"
 
@@ -13,8 +14,10 @@ namespace zx840 {
 
 // Draws the report into the whole of `device` (its printable area) with
 // `painter`, which is active on it.
+// With a verdict, the page shows its line (see ReportPage).
 void DrawReport(QPainter& painter, QPaintDevice& device, const MeasurementRecord& record,
-                const ConductionAngles& angles, const ProductMark& mark);
+                const ConductionAngles& angles, const ProductMark& mark,
+                const Verdict* verdict = nullptr);
 
 // Writes the report as a one-page A4 PDF. Needs a QGuiApplication.
 bool WriteReportPdf(const std::string& path, const MeasurementRecord& record,

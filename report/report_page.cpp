@@ -108,7 +108,8 @@ class PageBuilder {
   public:
     PageBuilder(const Layout& g, const ReportFonts& fonts) : g_(g), fonts_(fonts) {}
 
-    DrawList Build(const MeasurementRecord& r, const ConductionAngles& a, const ProductMark& m) {
+    DrawList Build(const MeasurementRecord& r, const ConductionAngles& a, const ProductMark& m,
+                   const Verdict* verdict) {
         ops_.reserve(1024);
         // The heading font is selected first because its metrics (given as
         // L and C) are read from the device with it in place.
@@ -117,6 +118,9 @@ class PageBuilder {
         Text(g_.Xc, g_.Y0 + g_.L, kReportTitle, HAlign::Center);
         ProductBlock(m);
         ParameterBlock(r, a);
+        if (verdict != nullptr) {
+            VerdictLine(*verdict);
+        }
         RuleAndFrames();
         PlotTitles();
         Waveforms(r);
@@ -175,6 +179,16 @@ class PageBuilder {
         ProductText(RightColumn(), Row(7), "Humidity : ", m.Humidity, "%");
         ProductText(LeftColumn(), Row(8), "Operator : ", m.Operator);
         ProductText(RightColumn(), Row(8), "Testday : ", m.Testday);
+    }
+
+    // The verdict against the test plan, on the free line between the
+    // parameters and the first plot title: the verdict in the heading font,
+    // the plan's name in the right column.
+    void VerdictLine(const Verdict& verdict) {
+        ops_.emplace_back(fonts_.heading);
+        Text(g_.X0 + 2 * g_.C, Row(16), verdict.Line());
+        ops_.emplace_back(fonts_.body);
+        ProductText(RightColumn(), Row(16), "Plan : ", verdict.plan);
     }
 
     // Readings in printf's "%W.Pf" form; the peaks are the products of RMS
@@ -369,11 +383,12 @@ ReportGeometry ReportGeometryFor(int width, int height, const FontMetrics& headi
 }
 
 DrawList ReportPage(const MeasurementRecord& record, const ConductionAngles& angles,
-                    const ProductMark& mark, int width, int height, const ReportMetrics& metrics) {
+                    const ProductMark& mark, int width, int height, const ReportMetrics& metrics,
+                    const Verdict* verdict) {
     Layout layout = LayoutFor(width, height, metrics.heading);
     layout.tableAscent = metrics.table.ascent;
     const ReportFonts fonts = ReportFontsFor(width, height);
-    return PageBuilder(layout, fonts).Build(record, angles, mark);
+    return PageBuilder(layout, fonts).Build(record, angles, mark, verdict);
 }
 
 }  // namespace zx840

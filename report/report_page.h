@@ -6,6 +6,7 @@
 #include <array>
 
 #include "draw/draw_ops.h"
+#include "plan/verdict.h"
 #include "record/measurement_record.h"
 #include "record/product_mark.h"
 
@@ -75,9 +76,13 @@ ReportGeometry ReportGeometryFor(int width, int height, const FontMetrics& headi
 // A left-aligned text is cut to the characters that can show between its
 // position and the right edge (with a wide margin), so that an enormous
 // product text costs no more than one that fills the line.
+// With a verdict (a test plan is active), one more line stands between the
+// parameters and the first plot: "Verdict: PASS" or "Verdict: FAIL (n checks
+// failed)" and the plan's name; without one the page is as it always was.
 // The page leaves the device with the default pen selected; restoring the
 // device's previous font is left to whoever replays the list.
 DrawList ReportPage(const MeasurementRecord& record, const ConductionAngles& angles,
-                    const ProductMark& mark, int width, int height, const ReportMetrics& metrics);
+                    const ProductMark& mark, int width, int height, const ReportMetrics& metrics,
+                    const Verdict* verdict = nullptr);
 
 }  // namespace zx840

@@ -13,7 +13,7 @@ PrintResult PrintReport(QPrinter& printer, const ReportData& data) {
     if (!printer.isValid() || !painter.begin(&printer)) {
         return PrintResult::Failed;
     }
-    DrawReport(painter, printer, data.record, data.angles, data.mark);
+    DrawReport(painter, printer, data.record, data.angles, data.mark, data.verdict);
     return painter.end() ? PrintResult::Printed : PrintResult::Failed;
 }
 

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include "plan/verdict.h"
 #include "record/measurement_record.h"
 #include "record/product_mark.h"
 
@@ -18,6 +19,7 @@ struct ReportData {
     const MeasurementRecord& record;
     const ConductionAngles& angles;
     const ProductMark& mark;
+    const Verdict* verdict = nullptr;  // while a test plan is active
 };
 
 enum class PrintResult {

@@ -521,3 +521,53 @@ TEST(ReportPage, NonFiniteHugeAndAbsurdValues) {
 
 }  // namespace
 }  // namespace zx840
+
+namespace zx840 {
+namespace {
+
+// With a plan active the page gains one line on the free row between the
+// parameters and the first plot title, and nothing else changes.
+TEST(ReportPage, VerdictLineOnlyWithAPlan) {
+    MeasurementRecord r;
+    r.USpec[0] = 100.0f;
+    r.USpec[2] = 7.0f;
+    const DrawList plain = ReportPage(r, ConductionAngles{}, ProductMark{}, kW, kH, kMetrics);
+    EXPECT_EQ(ReportPage(r, ConductionAngles{}, ProductMark{}, kW, kH, kMetrics, nullptr), plain);
+
+    Verdict verdict;
+    verdict.plan = "psu";
+    verdict.checks = {Check{"Power", 1.0, 2.0, std::nullopt, false, ""},
+                      Check{"I3", 1.0, std::nullopt, 2.0, true, ""},
+                      Check{"U5", 9.0, std::nullopt, 2.0, false, ""}};
+    verdict.pass = false;
+    const DrawList judged =
+        ReportPage(r, ConductionAngles{}, ProductMark{}, kW, kH, kMetrics, &verdict);
+    std::size_t after = 0;
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+        if (std::holds_alternative<DrawText>(plain[i]) &&
+            TextAt(plain, i).rfind("End Angle:", 0) == 0) {
+            after = i + 1;
+        }
+    }
+    ASSERT_GT(after, 0u);
+    DrawList expected(plain.begin(), plain.begin() + static_cast<std::ptrdiff_t>(after));
+    // Row 16: Y0 + 16 L = 550 + 1648; the first plot title starts at
+    // T0 - 3 L / 2 = 2353, below the line's 103 units.
+    expected.insert(expected.end(),
+                    {kHeadingFont, Left(510, 2198, "Verdict: FAIL (2 checks failed)"), kBodyFont,
+                     Left(2620, 2198, "Plan : psu")});
+    expected.insert(expected.end(), plain.begin() + static_cast<std::ptrdiff_t>(after),
+                    plain.end());
+    EXPECT_EQ(Describe(judged), Describe(expected));
+
+    verdict.pass = true;
+    for (Check& check : verdict.checks) {
+        check.pass = true;
+    }
+    const DrawList passed =
+        ReportPage(r, ConductionAngles{}, ProductMark{}, kW, kH, kMetrics, &verdict);
+    EXPECT_EQ(TextAt(passed, after + 1), "Verdict: PASS");
+}
+
+}  // namespace
+}  // namespace zx840

@@ -110,6 +110,10 @@ constexpr AcquireOption kOptions[] = {
      SetPath<&AcquireOptions::saveDir>},
     {"--pdf-dir", "DIR", "one PDF report per good acquisition, TYPE_NUMBER.pdf", AsRead,
      SetPath<&AcquireOptions::pdfDir>},
+    {"--plan", "FILE",
+     "judge each good acquisition against this test plan (*.zx8plan): the verdict goes into "
+     "the JSON, the text and the log; a FAIL gives exit status 7",
+     AsRead, SetPath<&AcquireOptions::plan>},
     {"--mark", "FILE",
      "product information from a test file (.ZX8) or a settings file (ZX840EN.ini)", AsRead,
      SetMarkFile},

@@ -27,6 +27,7 @@ struct AcquireOptions {
     std::string save;     // one test file, rewritten by each good acquisition
     std::string saveDir;  // one test file per good acquisition
     std::string pdfDir;   // one report per good acquisition
+    std::string plan;     // a test plan that judges each good acquisition
     ProductMark mark;     // the test day is set at each acquisition
     bool stepNumber = false;
 };

@@ -47,13 +47,16 @@ std::string ReadAt(int fd, off_t offset, std::size_t size) {
 
 }  // namespace
 
-std::string LogHeaderRow() {
+std::string LogHeaderRow(bool judged) {
     std::string line;
     CsvRow row(line);
     row.Text("Timestamp").Text("Port").Text("Baud");
     AppendMarkHeader(row);
     row.Text("Result").Text("Message").Text("Detail");
     AppendReadingsHeader(row);
+    if (judged) {
+        row.Text("Verdict").Text("FailedChecks");
+    }
     row.End();
     return line;
 }
@@ -71,6 +74,19 @@ std::string LogRow(const LogEntry& entry) {
     } else {
         row.Empty(kReadingColumns);
     }
+    if (entry.judged) {
+        if (entry.verdict != nullptr) {
+            std::string failed;
+            for (const Check& check : entry.verdict->checks) {
+                if (!check.pass) {
+                    failed += (failed.empty() ? "" : " ") + check.item;
+                }
+            }
+            row.Text(entry.verdict->pass ? "PASS" : "FAIL").Text(failed);
+        } else {
+            row.Empty(2);
+        }
+    }
     row.End();
     return line;
 }
@@ -87,7 +103,8 @@ std::string LocalTimestamp(std::time_t time) {
     return text;
 }
 
-std::optional<AcquisitionLog> AcquisitionLog::Open(const std::string& path, std::string* error) {
+std::optional<AcquisitionLog> AcquisitionLog::Open(const std::string& path, std::string* error,
+                                                   bool judged) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
         *error = "cannot open the log " + path + ": " + FileStatus{errno}.Describe();
@@ -103,7 +120,7 @@ std::optional<AcquisitionLog> AcquisitionLog::Open(const std::string& path, std:
         *error = "the log " + path + " is not a regular file";
         return std::nullopt;
     }
-    const std::string header = LogHeaderRow();
+    const std::string header = LogHeaderRow(judged);
     if (info.st_size == 0) {
         if (const FileStatus status = log.Append(header); !status) {
             *error = "cannot write the log " + path + ": " + status.Describe();

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "meter/acquisition.h"
+#include "plan/verdict.h"
 #include "record/file_io.h"
 #include "record/product_mark.h"
 
@@ -23,11 +24,15 @@ struct LogEntry {
     AcquireFailure failure = AcquireFailure::None;
     std::string detail;                      // for a failure: the port and what went wrong
     const WorkingRecord* working = nullptr;  // the readings of a good acquisition
+    bool judged = false;                     // the log has the verdict columns
+    const Verdict* verdict = nullptr;        // the verdict of a good acquisition
 };
 
 // Timestamp, Port, Baud, the product information, Result ("OK" or
-// "FAILED"), Message (the operator message), Detail, the readings.
-std::string LogHeaderRow();
+// "FAILED"), Message (the operator message), Detail, the readings; with
+// `judged` (a run with a test plan) then Verdict ("PASS" or "FAIL") and
+// FailedChecks (the items that failed, separated by spaces).
+std::string LogHeaderRow(bool judged = false);
 // A failure has empty readings; the operator message with its line breaks
 // as spaces, so that every row is one line of text.
 std::string LogRow(const LogEntry& entry);
@@ -40,7 +45,8 @@ class AcquisitionLog {
     // Opens `path` for appending, creating it. A new or empty file gets the
     // header row; a file that begins with any other line is refused (with
     // `error` saying why), so a log never mixes two kinds of rows.
-    static std::optional<AcquisitionLog> Open(const std::string& path, std::string* error);
+    static std::optional<AcquisitionLog> Open(const std::string& path, std::string* error,
+                                              bool judged = false);
 
     AcquisitionLog(AcquisitionLog&& other) noexcept;
     AcquisitionLog& operator=(AcquisitionLog&& other) noexcept;

@@ -16,6 +16,7 @@ enum CliStatus : int {
     kCliBadReply = 4,     // no reply, short, or wrong first byte
     kCliFileError = 5,    // an input file cannot be read, an output cannot be written
     kCliInterrupted = 6,  // Ctrl+C or SIGTERM before the run was complete
+    kCliVerdictFail = 7,  // all was measured, but a verdict against the test plan is FAIL
 };
 
 // Where the tool runs.

@@ -8,6 +8,8 @@
 #include <system_error>
 
 #include "meter/port_map.h"
+#include "plan/test_plan.h"
+#include "plan/verdict.h"
 #include "record/file_io.h"
 #include "record/mark_number.h"
 #include "record/record_json.h"
@@ -71,6 +73,8 @@ class Run {
     std::string device_;
     std::optional<AcquisitionLog> log_;
     std::optional<ReportPdfWriter> pdf_;
+    std::optional<TestPlan> plan_;
+    bool anyFail_ = false;  // a verdict was FAIL
     const HarmonicTable table_;
     WorkingRecord working_;
     std::int64_t good_ = 0;
@@ -80,6 +84,15 @@ class Run {
 
 bool Run::Prepare() {
     device_ = PortMap().Resolve(options_.port);
+    if (!options_.plan.empty()) {
+        PlanRead read = ReadPlanFile(options_.plan);
+        if (!read.plan) {
+            err_ << "zx840-cli: " << read.error << "\n";
+            status_ = kCliFileError;
+            return false;
+        }
+        plan_ = std::move(read.plan);
+    }
     if (!options_.pdfDir.empty()) {
         if (!ReportPdfWriter::Available()) {
             err_ << "zx840-cli: --pdf-dir: this build writes no PDF reports (built without the "
@@ -97,7 +110,7 @@ bool Run::Prepare() {
     }
     if (!options_.log.empty()) {
         std::string error;
-        log_ = AcquisitionLog::Open(options_.log, &error);
+        log_ = AcquisitionLog::Open(options_.log, &error, plan_.has_value());
         if (!log_) {
             err_ << "zx840-cli: " << error << "\n";
             status_ = kCliFileError;
@@ -173,6 +186,7 @@ bool Run::Step(bool last) {
 
     const AcquireResult result = zx840::Acquire(device_, options_.baud, table_, working_);
     LogEntry entry{now, options_.port, options_.baud, mark_, result.exchange.failure, {}, nullptr};
+    entry.judged = plan_.has_value();
     if (!result.ok) {
         ++failed_;
         Problem(ReportFailure(err_, result.exchange, options_.port, device_));
@@ -188,11 +202,23 @@ bool Run::Step(bool last) {
     ++good_;
     const bool saved = SaveFiles(working_);
     entry.working = &working_;
+    const std::optional<Verdict> verdict =
+        plan_ ? Judge(*plan_, working_) : std::optional<Verdict>();
+    if (verdict) {
+        entry.verdict = &*verdict;
+        anyFail_ = anyFail_ || !verdict->pass;
+    }
     // The measurement is logged even when a file could not be written.
     const bool logged = WriteLog(entry);
     if (!options_.quiet) {
         if (options_.text) {
             PrintText(out_, working_);
+            if (verdict) {
+                PrintVerdictText(out_, *verdict);
+            }
+        } else if (verdict) {
+            out_ << WorkingRecordJson(working_, true) << ",\"Verdict\":" << VerdictJson(*verdict)
+                 << "}\n";
         } else {
             out_ << WorkingRecordJson(working_) << "\n";
         }
@@ -235,6 +261,9 @@ int Run::Execute() {
         err_ << "zx840-cli: " << std::to_string(done) << " acquisitions, " << std::to_string(good_)
              << " good, " << std::to_string(failed_) << " failed"
              << (interrupted ? ", interrupted" : "") << "\n";
+    }
+    if (status_ == kCliOk && anyFail_) {
+        status_ = kCliVerdictFail;
     }
     return status_;
 }

@@ -1,6 +1,7 @@
 #include "tools/cli_common.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
@@ -8,6 +9,7 @@
 #include "draw/number_format.h"
 #include "record/derived_values.h"
 #include "record/file_io.h"
+#include "record/record_json.h"
 #include "tools/acquire_options.h"
 
 namespace zx840 {
@@ -25,6 +27,10 @@ const char kHelpTail[] =
     "      Writes each test file (each *.ZX8 file of a directory given) as one CSV\n"
     "      or JSON file named after it: readings, harmonic table, samples. A damaged\n"
     "      file is reported and skipped.\n"
+    "  zx840-cli check TEST.ZX8|DIR... --plan PLAN.zx8plan [--text]\n"
+    "      Judges saved tests against a test plan, without a meter: one JSON line\n"
+    "      per test (its file, product information and verdict), or with --text\n"
+    "      the verdict and the failing checks.\n"
     "  zx840-cli show TEST.ZX8\n"
     "      Prints a test file as JSON, with its product information.\n"
     "  zx840-cli report TEST.ZX8 --pdf OUT.pdf\n"
@@ -35,7 +41,9 @@ const char kHelpTail[] =
     "\n"
     "Exit status: 0 success, 1 usage error, 2 port cannot be opened,\n"
     "3 request cannot be written, 4 no valid reply, 5 a file cannot be read or written,\n"
-    "6 interrupted before the count was reached. A run gives the first of these it met.\n";
+    "6 interrupted before the count was reached, 7 everything was measured but a\n"
+    "verdict against the test plan is FAIL. A run gives the first of these it met\n"
+    "(7 only when nothing else went wrong).\n";
 
 }  // namespace
 
@@ -125,6 +133,32 @@ void PrintText(std::ostream& out, const WorkingRecord& working) {
         << "Conduction   start " << fixed(working.Angles.StartAngle, 2) << "   peak "
         << fixed(working.Angles.PeakAngle, 2) << "   end " << fixed(working.Angles.EndAngle, 2)
         << " degrees\n";
+}
+
+void PrintVerdictText(std::ostream& out, const Verdict& verdict) {
+    out << verdict.Line() << "   plan " << verdict.plan << "\n";
+    if (!verdict.preCompliance.empty()) {
+        out << "             " << verdict.preCompliance << "\n";
+    }
+    const auto number = [](double value) {
+        return std::isfinite(value) ? ShortestDouble(value) : std::string("not a number");
+    };
+    for (const Check& check : verdict.checks) {
+        if (check.pass) {
+            continue;
+        }
+        out << "  FAIL " << check.item << " = " << number(check.value);
+        if (check.min) {
+            out << "   min " << number(*check.min);
+        }
+        if (check.max) {
+            out << "   max " << number(*check.max);
+        }
+        if (!check.note.empty()) {
+            out << "   (" << check.note << ")";
+        }
+        out << "\n";
+    }
 }
 
 std::optional<TestFileContents> LoadTestFile(const std::string& path, std::string* error) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "meter/acquisition.h"
+#include "plan/verdict.h"
 #include "record/test_file.h"
 #include "tools/cli.h"
 
@@ -32,6 +33,8 @@ int ReportFailure(std::ostream& err, const ExchangeResult& exchange, const std::
 
 // The readings for a person: one per line, with their units.
 void PrintText(std::ostream& out, const WorkingRecord& working);
+// The verdict line, then one line per failing check.
+void PrintVerdictText(std::ostream& out, const Verdict& verdict);
 
 // Reads and parses a whole test file. On failure the message for the
 // operator goes to `error`: the format message for a damaged file.
@@ -39,6 +42,7 @@ std::optional<TestFileContents> LoadTestFile(const std::string& path, std::strin
 
 // The commands with more than a screenful of code.
 int AcquireCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int CheckCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int ExportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                   const CliContext& context);
 

@@ -18,6 +18,7 @@
 #include "tools/export_output.h"
 #include "tools/interrupt.h"
 #include "tools/record_csv.h"
+#include "tools/test_inputs.h"
 
 namespace zx840 {
 namespace {
@@ -29,41 +30,6 @@ struct ExportOptions {
     std::optional<ExportDirectory> csv;
     std::optional<ExportDirectory> json;
 };
-
-bool IsTestFileName(const std::filesystem::path& path) {
-    std::string extension = path.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return extension == std::string(".") + kTestFileExtension;
-}
-
-// Calls `visit(path)` for each input file: a file as named, a directory's
-// test files (*.ZX8 in any case) one by one as the directory lists them.
-// `visit` returns false to stop; a directory that cannot be listed goes to
-// `unreadable(path, reason)`.
-template <typename Visit, typename Unreadable>
-void ForEachInput(const std::vector<std::string>& inputs, Visit visit, Unreadable unreadable) {
-    for (const std::string& input : inputs) {
-        std::error_code error;
-        if (!std::filesystem::is_directory(input, error)) {
-            if (!visit(input)) {
-                return;
-            }
-            continue;
-        }
-        std::filesystem::directory_iterator entry(input, error);
-        for (; !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
-            std::error_code ignored;
-            if (IsTestFileName(entry->path()) && entry->is_regular_file(ignored) &&
-                !visit(entry->path().string())) {
-                return;
-            }
-        }
-        if (error) {
-            unreadable(input, error.message());
-        }
-    }
-}
 
 // A bar on the terminal, redrawn only when it changes.
 class ProgressBar {

@@ -28,7 +28,7 @@ void PreviewReport(QPrinter& printer, const ReportData& data, QWidget* parent, i
     QPrintPreviewDialog dialog(&printer, parent);
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, [&data](QPrinter* target) {
         QPainter painter(target);
-        DrawReport(painter, *target, data.record, data.angles, data.mark);
+        DrawReport(painter, *target, data.record, data.angles, data.mark, data.verdict);
     });
     auto* widget = dialog.findChild<QPrintPreviewWidget*>();
     if (widget != nullptr) {

@@ -1,0 +1,86 @@
+// zx840-cli check: saved tests judged against a test plan, without a meter.
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "analysis/displayed_record.h"
+#include "plan/test_plan.h"
+#include "plan/verdict.h"
+#include "record/record_json.h"
+#include "tools/cli_common.h"
+#include "tools/test_inputs.h"
+
+namespace zx840 {
+
+int CheckCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> inputs;
+    std::string planPath;
+    bool text = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--plan") {
+            if (i + 1 == args.size()) {
+                return Usage(err, "--plan needs a value");
+            }
+            planPath = args[++i];
+        } else if (arg == "--text") {
+            text = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return Usage(err, "check does not know the option \"" + arg + "\"");
+        } else {
+            inputs.push_back(arg);
+        }
+    }
+    if (inputs.empty()) {
+        return Usage(err, "check takes one or more test files or directories");
+    }
+    if (planPath.empty()) {
+        return Usage(err, "check needs --plan FILE");
+    }
+    PlanRead read = ReadPlanFile(planPath);
+    if (!read.plan) {
+        err << "zx840-cli: " << read.error << "\n";
+        return kCliFileError;
+    }
+    const TestPlan& plan = *read.plan;
+
+    int status = kCliOk;
+    int judged = 0;
+    int failed = 0;
+    ForEachInput(
+        inputs,
+        [&](const std::string& path) {
+            std::string error;
+            const std::optional<TestFileContents> test = LoadTestFile(path, &error);
+            if (!test) {
+                err << "zx840-cli: " << path << ": " << error << "\n";
+                status = kCliFileError;
+                return true;
+            }
+            const std::optional<Verdict> verdict = Judge(plan, DisplayedRecord(test->Record));
+            ++judged;
+            failed += verdict->pass ? 0 : 1;
+            if (text) {
+                out << path << "\n";
+                PrintVerdictText(out, *verdict);
+            } else {
+                out << "{\"File\":" << JsonString(path)
+                    << ",\"Mark\":" << ProductMarkJson(test->Mark)
+                    << ",\"Verdict\":" << VerdictJson(*verdict) << "}\n";
+            }
+            return true;
+        },
+        [&](const std::string& path, const std::string& reason) {
+            err << "zx840-cli: cannot list " << path << ": " << reason << "\n";
+            status = kCliFileError;
+        });
+    err << "zx840-cli: " << judged << (judged == 1 ? " test judged, " : " tests judged, ")
+        << (judged - failed) << " passed, " << failed << " failed\n";
+    if (status == kCliOk && failed > 0) {
+        status = kCliVerdictFail;
+    }
+    return status;
+}
+
+}  // namespace zx840
