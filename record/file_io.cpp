@@ -149,14 +149,17 @@ class TemporaryFile {
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-    // Creates the file: unnamed when the file system can, else named.
-    int Create(mode_t mode) {
-        file_.fd = ::openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
-        if (file_.fd >= 0) {
-            return 0;
-        }
-        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT) {
-            return errno;
+    // Creates the file: unnamed when asked and the file system can (then
+    // nothing is left even if the process is killed), else named.
+    int Create(mode_t mode, bool unnamed) {
+        if (unnamed) {
+            file_.fd = ::openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+            if (file_.fd >= 0) {
+                return 0;
+            }
+            if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT) {
+                return errno;
+            }
         }
         return NewName([this, mode](const std::string& name) {
             file_.fd = ::openat(folder_, name.c_str(),
@@ -176,11 +179,16 @@ class TemporaryFile {
                                     AT_SYMLINK_FOLLOW) == 0;
                 });
                 failure != 0) {
+                linkFailed_ = true;
                 return failure;
             }
         }
         return file_.Close();
     }
+
+    // Whether Finish() failed to name an unnamed file (no /proc, say), so
+    // that a named file may serve instead.
+    bool LinkFailed() const { return linkFailed_; }
 
     // Renames the finished file over `target` in the same folder.
     int RenameOver(const std::string& target) {
@@ -212,6 +220,7 @@ class TemporaryFile {
     int folder_;
     struct Fd file_;
     std::string name_;  // once the file has a name in the folder
+    bool linkFailed_ = false;
 };
 
 FileStatus Failure(int sysErrno, std::string reason = {}) {
@@ -254,22 +263,29 @@ FileStatus WriteAtomically(const std::string& requested, const std::uint8_t* dat
     }
     const mode_t mode = replaces ? existing.st_mode & 07777 : NewFileMode();
     const HoldFileSizeSignal hold;
-    TemporaryFile temporary(folder.fd);
-    if (const int failure = temporary.Create(0600); failure != 0) {
-        return Failure(failure);
-    }
-    int failure = WriteAll(temporary.Fd(), data, size);
-    if (failure == 0 && ::fchmod(temporary.Fd(), mode) != 0) {
-        failure = errno;
-    }
-    if (failure == 0 && options.flush && ::fsync(temporary.Fd()) != 0) {
-        failure = errno;
-    }
-    if (failure == 0) {
-        failure = temporary.Finish();
-    }
-    if (failure == 0) {
-        failure = temporary.RenameOver(name);
+    int failure = 0;
+    for (const bool unnamed : {true, false}) {
+        TemporaryFile temporary(folder.fd);
+        failure = temporary.Create(0600, unnamed);
+        if (failure == 0) {
+            failure = WriteAll(temporary.Fd(), data, size);
+        }
+        if (failure == 0 && ::fchmod(temporary.Fd(), mode) != 0) {
+            failure = errno;
+        }
+        if (failure == 0 && options.flush && ::fsync(temporary.Fd()) != 0) {
+            failure = errno;
+        }
+        if (failure == 0) {
+            failure = temporary.Finish();
+        }
+        if (failure != 0 && unnamed && temporary.LinkFailed()) {
+            continue;  // written again under a name
+        }
+        if (failure == 0) {
+            failure = temporary.RenameOver(name);
+        }
+        break;
     }
     if (failure != 0) {
         return Failure(failure);
