@@ -30,9 +30,12 @@ HarmonicList::HarmonicList(QWidget* parent) : QTableWidget(0, 3, parent) {
     setFocusPolicy(Qt::StrongFocus);
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setWordWrap(false);
+    // A white list with black text under any theme: a dark theme's light
+    // text would vanish on the white.
     QPalette palette = this->palette();
     palette.setColor(QPalette::Base, Qt::white);
     palette.setColor(QPalette::AlternateBase, Qt::white);
+    palette.setColor(QPalette::Text, Qt::black);
     setPalette(palette);
     setMouseTracking(true);
     hover_.setSingleShot(true);

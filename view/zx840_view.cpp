@@ -26,6 +26,9 @@ namespace {
 constexpr int kFormWidthDlu = 325;
 constexpr int kFormHeightDlu = 280;
 
+// The face of the readouts: the light grey of a classic dialog.
+constexpr QColor kReadoutFace(240, 240, 240);
+
 QString ShownText(const char* templateText) {
     // "&&" in a template text shows as one "&".
     return QString::fromLatin1(templateText).replace(QStringLiteral("&&"), QStringLiteral("&"));
@@ -66,11 +69,14 @@ void CZX840ENView::BuildControls() {
                 value->setTextFormat(Qt::PlainText);
                 value->setAlignment(Qt::AlignCenter);
                 value->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
-                if (IsRedValue(slot.id)) {
-                    QPalette palette = value->palette();
-                    palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
-                    value->setPalette(palette);
-                }
+                // Red or black numbers on a light face under any theme:
+                // a fixed text colour needs its own background.
+                QPalette palette = value->palette();
+                palette.setColor(QPalette::Window, kReadoutFace);
+                palette.setColor(QPalette::WindowText,
+                                 IsRedValue(slot.id) ? QColor(255, 0, 0) : QColor(Qt::black));
+                value->setPalette(palette);
+                value->setAutoFillBackground(true);
                 control = value;
                 break;
             }
@@ -315,7 +321,6 @@ bool CZX840ENView::OnUpdateCommand(int id, CommandState& state) {
         const std::string name = "COM" + std::to_string(id - kCmdCom1 + 1);
         state.checkable = true;
         state.checked = portName_ == name;
-        state.tooltip = ports_.Resolve(name);
         return true;
     }
     if (id == kCmdBaud2400 || id == kCmdBaud9600) {
