@@ -39,7 +39,8 @@ void DrawReport(QPainter& painter, QPaintDevice& device, const MeasurementRecord
 }
 
 bool WriteReportPdf(const std::string& path, const MeasurementRecord& record,
-                    const ConductionAngles& angles, const ProductMark& mark, std::string* error) {
+                    const ConductionAngles& angles, const ProductMark& mark, std::string* error,
+                    const Verdict* verdict) {
     // The whole document is made in memory first; only a complete one goes
     // to the file, which replaces any earlier report in one step.
     QByteArray document;
@@ -57,7 +58,7 @@ bool WriteReportPdf(const std::string& path, const MeasurementRecord& record,
             *error = "cannot write " + path + ": the PDF could not be started";
             return false;
         }
-        DrawReport(painter, writer, record, angles, mark);
+        DrawReport(painter, writer, record, angles, mark, verdict);
         if (!painter.end() || document.isEmpty()) {
             *error = "cannot write " + path + ": the PDF could not be completed";
             return false;

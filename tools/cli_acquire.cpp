@@ -58,7 +58,7 @@ class Run {
     bool Prepare();
     // One exchange and all that follows from it; false ends the run.
     bool Step(bool last);
-    bool SaveFiles(const WorkingRecord& working);
+    bool SaveFiles(const WorkingRecord& working, const Verdict* verdict);
     bool WriteLog(const LogEntry& entry);
     void Problem(int status) {
         if (status_ == kCliOk) {
@@ -133,7 +133,7 @@ bool Run::WriteLog(const LogEntry& entry) {
     return true;
 }
 
-bool Run::SaveFiles(const WorkingRecord& working) {
+bool Run::SaveFiles(const WorkingRecord& working, const Verdict* verdict) {
     bool saved = true;
     const auto save = [&](const std::string& path) {
         if (const FileStatus status =
@@ -170,7 +170,7 @@ bool Run::SaveFiles(const WorkingRecord& working) {
     if (pdf_) {
         const std::string path =
             (std::filesystem::path(options_.pdfDir) / (*stem + ".pdf")).string();
-        if (std::string error; !pdf_->Write(path, working, mark_, &error)) {
+        if (std::string error; !pdf_->Write(path, working, mark_, &error, verdict)) {
             err_ << "zx840-cli: " << error << "\n";
             saved = false;
         }
@@ -200,10 +200,10 @@ bool Run::Step(bool last) {
         return true;
     }
     ++good_;
-    const bool saved = SaveFiles(working_);
-    entry.working = &working_;
     const std::optional<Verdict> verdict =
         plan_ ? Judge(*plan_, working_) : std::optional<Verdict>();
+    const bool saved = SaveFiles(working_, verdict ? &*verdict : nullptr);
+    entry.working = &working_;
     if (verdict) {
         entry.verdict = &*verdict;
         anyFail_ = anyFail_ || !verdict->pass;

@@ -27,7 +27,8 @@ bool ReportPdfWriter::Available() {
 }
 
 bool ReportPdfWriter::Write(const std::string& path, const WorkingRecord& working,
-                            const ProductMark& mark, std::string* error) {
+                            const ProductMark& mark, std::string* error,
+                            const Verdict* verdict) {
     if (QGuiApplication::instance() == nullptr) {
         application_ = std::make_unique<Application>();
         const char* chosen = std::getenv("QT_QPA_PLATFORM");
@@ -38,7 +39,7 @@ bool ReportPdfWriter::Write(const std::string& path, const WorkingRecord& workin
         // tool formats numbers without it, but keep the C functions in "C".
         std::setlocale(LC_NUMERIC, "C");
     }
-    return WriteReportPdf(path, working.Record, working.Angles, mark, error);
+    return WriteReportPdf(path, working.Record, working.Angles, mark, error, verdict);
 }
 
 }  // namespace zx840
