@@ -238,7 +238,8 @@ void CZX840ENView::OnFilePrint() {
     if (PrintWithDialog(Printer(), {working_.Record, working_.Angles, mark_}, window()) ==
         PrintResult::Failed) {
         QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle),
-                        QString::fromLatin1(kCouldNotStartPrintJob), QMessageBox::Ok, window());
+                        CouldNotStartPrintJobText(Printer().printerName()), QMessageBox::Ok,
+                        window());
         box.exec();
     }
 }
@@ -268,7 +269,7 @@ bool CZX840ENView::OnCommand(int id) {
     } else if (id == kCmdFilePrintDirect) {
         if (!PrintDirect()) {
             QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle),
-                            QString::fromLatin1(kCouldNotStartPrintJob), QMessageBox::Ok, window());
+                            CouldNotStartPrintJobText({}), QMessageBox::Ok, window());
             box.exec();
         }
     } else if (id >= kCmdCom1 && id <= kCmdCom8) {
