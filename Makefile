@@ -7,7 +7,7 @@ BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps deps-test build build-test build-asan run test test-fuzz test-print test-package bench deb format clean
+.PHONY: all deps deps-test build build-test build-asan run test test-fuzz test-print test-package test-readme bench deb format clean
 
 all: build
 
@@ -40,6 +40,7 @@ test: build-test build-asan
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 	$(MAKE) test-print
 	$(MAKE) test-package
+	$(MAKE) test-readme
 	$(MAKE) test-fuzz
 
 # Printing through a private CUPS server that the script starts and stops;
@@ -51,6 +52,10 @@ test-print: deps-test build
 # throwaway root whose desktop entry, MIME package and metainfo are validated.
 test-package: deps-test deb
 	tests/package/deb_package_test.sh $(BUILD)
+
+# The marked commands of README.md, run as written on the fresh build.
+test-readme: deps-test build
+	tests/readme/readme_test.sh $(BUILD)
 
 deb: build
 	cmake --build $(BUILD) --target package

@@ -16,7 +16,7 @@ test_packages=(
   clang libclang-rt-14-dev
   cups-daemon cups-client poppler-utils fonts-liberation
   desktop-file-utils shared-mime-info appstream
-  dpkg-dev fakeroot file lintian xvfb xauth
+  dpkg-dev fakeroot file lintian xvfb xauth imagemagick
   locales
 )
 
