@@ -42,9 +42,11 @@ appstreamcli validate --no-net "$share/metainfo/com.orvalisto.zx840.metainfo.xml
   problem "metainfo invalid"
 # The MIME package builds a database that knows the file type by its name
 # and by the signature at its start.
-errors=$(update-mime-database "$share/mime" 2>&1) || problem "update-mime-database failed"
+errors=$(XDG_DATA_DIRS=$share update-mime-database "$share/mime" 2>&1) ||
+  problem "update-mime-database failed"
 [ -z "$errors" ] || problem "update-mime-database: $errors"
-grep -q 'application/x-zx840-document:\*\.ZX8$' "$share/mime/globs2" || problem "no *.ZX8 glob"
+# Globs are case-insensitive unless marked otherwise, so the database keeps *.zx8.
+grep -qi 'application/x-zx840-document:\*\.zx8$' "$share/mime/globs2" || problem "no *.ZX8 glob"
 grep -qa 'application/x-zx840-document' "$share/mime/magic" &&
   grep -qaF "$(printf '\007ZX840EN')" "$share/mime/magic" || problem "no magic match on the signature"
 
