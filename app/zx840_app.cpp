@@ -84,6 +84,7 @@ bool CZX840ENApp::InitFromCommandLine(const CommandLine& line) {
     view_->SetLineListeners([this](const std::string& port) { doc_->SelectPort(port); },
                             [this](std::int32_t baud) { doc_->SelectBaudRate(baud); });
     doc_->SetWindow(frame_.get());
+    doc_->ReportSettingsProblem();  // a settings file that was there but refused
     doc_->SetTitleListener([this](const QString& title) { frame_->SetDocumentTitle(title); });
     plans_ = new PlanController(frame_.get(), view_, quiet);
     router_.SetTargets({view_, doc_.get(), frame_.get(), plans_, this});

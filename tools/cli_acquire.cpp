@@ -171,7 +171,7 @@ bool Run::SaveFiles(const WorkingRecord& working) {
         const std::string path =
             (std::filesystem::path(options_.pdfDir) / (*stem + ".pdf")).string();
         if (std::string error; !pdf_->Write(path, working, mark_, &error)) {
-            err_ << "zx840-cli: cannot write the report " << path << ": " << error << "\n";
+            err_ << "zx840-cli: " << error << "\n";
             saved = false;
         }
     }
