@@ -109,8 +109,9 @@ bool CZX840ENApp::InitFromCommandLine(const CommandLine& line) {
     if (printing) {
         exitCode_ = 0;
         if (!view_->PrintDirect(line.printer)) {
-            const QString text = QString::fromLatin1(kCouldNotStartPrintJob);
-            std::fprintf(stderr, "zx840: %s\n", qPrintable(text));
+            const QString text = CouldNotStartPrintJobText(line.printer);
+            std::fprintf(stderr, "zx840: %s\n",
+                         qPrintable(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '))));
             if (!quiet) {
                 QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle), text,
                                 QMessageBox::Ok);

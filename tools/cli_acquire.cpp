@@ -258,8 +258,8 @@ int Run::Execute() {
         }
     }
     if (options_.continuous || options_.count > 1) {
-        err_ << "zx840-cli: " << std::to_string(done) << " acquisitions, " << std::to_string(good_)
-             << " good, " << std::to_string(failed_) << " failed"
+        err_ << "zx840-cli: " << Counted(done, "acquisition", "acquisitions") << ", "
+             << std::to_string(good_) << " good, " << std::to_string(failed_) << " failed"
              << (interrupted ? ", interrupted" : "") << "\n";
     }
     if (status_ == kCliOk && anyFail_) {
