@@ -9,9 +9,10 @@
 #include <QFileInfo>
 #include <QMimeDatabase>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringList>
+
+#include "record/file_io.h"
 
 namespace zx840 {
 namespace {
@@ -114,10 +115,12 @@ bool WriteIfDifferent(const QString& path, const QByteArray& contents, Registrat
         AddError(result, QStringLiteral("Cannot create the folder of %1").arg(path));
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size() ||
-        !file.commit()) {
-        AddError(result, QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+    if (const FileStatus status = WriteFileAtomically(
+            path.toStdString(),
+            std::string_view(contents.constData(), static_cast<std::size_t>(contents.size())));
+        !status) {
+        AddError(result, QStringLiteral("Cannot write %1: %2")
+                             .arg(path, QString::fromStdString(status.Describe())));
         return false;
     }
     result.changed = true;

@@ -1,7 +1,12 @@
 #include "meter/serial_devices.h"
 
+#include <grp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
@@ -56,6 +61,52 @@ std::vector<std::string> Entries(const fs::path& folder, bool serialNamesOnly) {
 }
 
 }  // namespace
+
+std::vector<SerialDeviceInfo> DescribeSerialDevices(const std::string& devRoot) {
+    const fs::path root(devRoot);
+    std::vector<SerialDeviceInfo> devices;
+    for (const std::string& path : Entries(root, true)) {
+        SerialDeviceInfo info;
+        info.path = path;
+        info.accessible = ::access(path.c_str(), R_OK | W_OK) == 0;
+        info.accessErrno = info.accessible ? 0 : errno;
+        struct stat status {};
+        if (::stat(path.c_str(), &status) == 0) {
+            std::vector<char> buffer(16384);
+            group gr{};
+            group* found = nullptr;
+            if (::getgrgid_r(status.st_gid, &gr, buffer.data(), buffer.size(), &found) == 0 &&
+                found != nullptr) {
+                info.group = found->gr_name;
+            } else {
+                info.group = std::to_string(status.st_gid);
+            }
+        }
+        devices.push_back(std::move(info));
+    }
+    for (const char* stable : {"serial/by-id", "serial/by-path"}) {
+        for (const std::string& link : Entries(root / stable, false)) {
+            std::error_code error;
+            const fs::path target = fs::canonical(link, error);
+            if (error) {
+                continue;
+            }
+            for (SerialDeviceInfo& info : devices) {
+                std::error_code same;
+                if (fs::equivalent(info.path, target, same)) {
+                    info.stableNames.push_back(link);
+                }
+            }
+        }
+    }
+    return devices;
+}
+
+std::string PermissionHint(const std::string& group) {
+    const std::string name = group.empty() ? std::string("dialout") : group;
+    return "the device belongs to the group " + name + ": add your user to it (sudo usermod -aG " +
+           name + " $USER) and log in again";
+}
 
 std::vector<std::string> ListSerialDevices(const std::string& devRoot) {
     const fs::path root(devRoot);

@@ -115,6 +115,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (command == "acquire") {
         return AcquireCommand(args, out, err);
     }
+    if (command == "ports") {
+        return PortsCommand(args, out, err);
+    }
     if (command == "check") {
         return CheckCommand(args, out, err);
     }

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "draw/number_format.h"
+#include "meter/serial_devices.h"
 #include "record/derived_values.h"
 #include "record/file_io.h"
 #include "record/record_json.h"
@@ -27,6 +28,9 @@ const char kHelpTail[] =
     "      Writes each test file (each *.ZX8 file of a directory given) as one CSV\n"
     "      or JSON file named after it: readings, harmonic table, samples. A damaged\n"
     "      file is reported and skipped.\n"
+    "  zx840-cli ports\n"
+    "      Lists the serial devices, their stable names, the COM name that opens\n"
+    "      each, and whether this user may open them.\n"
     "  zx840-cli check TEST.ZX8|DIR... --plan PLAN.zx8plan [--text]\n"
     "      Judges saved tests against a test plan, without a meter: one JSON line\n"
     "      per test (its file, product information and verdict), or with --text\n"
@@ -88,6 +92,15 @@ std::string FailureDetail(const ExchangeResult& exchange, const std::string& por
             detail << ": " << PortErrorText(exchange.port.error);
             if (exchange.port.sysErrno != 0) {
                 detail << " (" << std::strerror(exchange.port.sysErrno) << ")";
+            }
+            if (exchange.port.sysErrno == EACCES || exchange.port.sysErrno == EPERM) {
+                std::string group;
+                for (const SerialDeviceInfo& info : DescribeSerialDevices()) {
+                    if (info.path == device) {
+                        group = info.group;
+                    }
+                }
+                detail << "; " << PermissionHint(group);
             }
             break;
         case AcquireFailure::BadReply: {
