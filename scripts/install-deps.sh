@@ -7,6 +7,7 @@ packages=(
   g++ make cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libx11-dev fonts-dejavu-core
+  libqt6sql6-sqlite libqt6sql6-psql postgresql postgresql-client
   clang libclang-rt-14-dev
   cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils fonts-liberation
   desktop-file-utils shared-mime-info
