@@ -36,6 +36,8 @@ constexpr char kFindColumns[] =
     "product_number, temperature, humidity, operator_name, inspector, testday, data_valid, "
     "readings, verdict_pass, plan_name, failed_checks, verdict_json";
 constexpr char kFindArrays[] = ", uspec, ispec, uwave, iwave";
+// Without the arrays, their fundamentals still: the percentages need them.
+constexpr char kFindFundamentals[] = ", substr(uspec, 1, 4), substr(ispec, 1, 4)";
 
 QByteArray Bytes(const std::string& bytes) {
     return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
@@ -160,7 +162,11 @@ bool ReadResult(const QSqlQuery& q, bool full, Result& r) {
         verdict.json = StdText(q.value(18));
         r.verdict = std::move(verdict);
     }
-    if (full) {
+    if (!full) {
+        return FloatsFromBytes(View(q.value(19).toByteArray()), m.USpec.data(), 1) &&
+               FloatsFromBytes(View(q.value(20).toByteArray()), m.ISpec.data(), 1);
+    }
+    {
         const QByteArray us = q.value(19).toByteArray();
         const QByteArray is = q.value(20).toByteArray();
         const QByteArray uw = q.value(21).toByteArray();
@@ -397,8 +403,8 @@ StoreStatus ResultsStore::Remove(const std::vector<std::string>& ids) {
 StoreStatus ResultsStore::Find(const ResultFilter& filter, std::int64_t offset, std::int64_t limit,
                                bool full, std::vector<Result>& found) {
     const Where where(filter);
-    QString sql = QString("SELECT ") + kFindColumns + (full ? kFindArrays : "") + " FROM results" +
-                  where.text + " ORDER BY time_ms DESC, id DESC";
+    QString sql = QString("SELECT ") + kFindColumns + (full ? kFindArrays : kFindFundamentals) +
+                  " FROM results" + where.text + " ORDER BY time_ms DESC, id DESC";
     if (limit >= 0) {
         sql += " LIMIT " + QString::number(limit);
     } else if (offset > 0) {

@@ -83,8 +83,8 @@ class ResultsStore {
     StoreStatus Remove(const std::vector<std::string>& ids);
 
     // Results newest first, from the `offset`-th match, at most `limit` of
-    // them (no limit when negative). Without `full` the spectra and the
-    // waveforms are left empty (zeros).
+    // them (no limit when negative). Without `full` the spectra (but their
+    // fundamentals) and the waveforms are left empty (zeros).
     StoreStatus Find(const ResultFilter& filter, std::int64_t offset, std::int64_t limit, bool full,
                      std::vector<Result>& found);
     StoreStatus Count(const ResultFilter& filter, std::int64_t* count);

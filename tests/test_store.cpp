@@ -210,7 +210,10 @@ TEST_P(StoreTest, EveryFieldRoundTripsBitExactly) {
         ASSERT_EQ(found.size(), 1u);
         EXPECT_EQ(std::bit_cast<std::uint32_t>(found[0].working.Record.Freq),
                   std::bit_cast<std::uint32_t>(result.working.Record.Freq));
-        EXPECT_EQ(found[0].working.Record.USpec[0], 0.0f);
+        EXPECT_EQ(found[0].working.Record.USpec[0], result.working.Record.USpec[0]);
+        EXPECT_EQ(found[0].working.Record.ISpec[0], result.working.Record.ISpec[0]);
+        EXPECT_EQ(found[0].working.Record.USpec[1], 0.0f);
+        EXPECT_EQ(found[0].working.Record.IWave[0], 0);
     }
 }
 
