@@ -39,9 +39,12 @@ test-print: build
 test-fuzz: deps
 	FUZZ_SECONDS=$${FUZZ_SECONDS:-60} scripts/fuzz.sh
 
+# Both run even when the first fails; any failed benchmark fails the target.
 bench: build
-	$(BUILD)/bench/zx840_bench
-	$(BUILD)/bench/zx840_bench_gui
+	@status=0; \
+	$(BUILD)/bench/zx840_bench || status=1; \
+	$(BUILD)/bench/zx840_bench_gui || status=1; \
+	exit $$status
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -31,6 +31,9 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     auto* text = new QLabel(Text());
     text->setTextFormat(Qt::PlainText);
     text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The box keeps its size; a line longer than the box (the notice)
+    // wraps instead of widening it.
+    text->setWordWrap(true);
     auto* ok = new QPushButton(QStringLiteral("OK"));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
@@ -44,7 +47,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(body);
     layout->addLayout(buttons);
-    setMinimumSize(DluToPixels(QSize(169, 116), units));
+    setFixedSize(DluToPixels(QSize(169, 116), units));
 }
 
 }  // namespace zx840

@@ -1,5 +1,9 @@
 #include "app/desktop_registration.h"
 
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -138,6 +142,15 @@ void Refresh(const char* command, const QString& directory, RegistrationResult& 
     }
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
+    // The refresh dies with this program: left running, an orphan would
+    // race the next start's refresh of the same folder.
+    const pid_t parent = ::getpid();
+    process.setChildProcessModifier([parent] {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) {
+            ::_exit(127);  // the parent died before the line above
+        }
+    });
     process.start(program, {directory});
     if (!process.waitForStarted(kRefreshTimeoutMs)) {
         AddError(result, QStringLiteral("Cannot run %1: %2").arg(program, process.errorString()));
@@ -259,12 +272,18 @@ RegistrationResult UnregisterDesktopIntegration(const DesktopPaths& paths) {
     }
     RemoveIfPresent(PathIn(paths, kDocumentIcon), result);
     RemoveIfPresent(PathIn(paths, kAppIcon), result);
-    if (RemoveIfPresent(PathIn(paths, kMimePackage), result)) {
-        Refresh("update-mime-database", PathIn(paths, kMimeDir), result);
+    const bool packageRemoved = RemoveIfPresent(PathIn(paths, kMimePackage), result);
+    const bool entryRemoved = RemoveIfPresent(PathIn(paths, kDesktopEntry), result);
+    // Every file is gone by now; a database that could not be rebuilt only
+    // lists the type a little longer, so it is a warning, not a failure.
+    RegistrationResult refresh;
+    if (packageRemoved) {
+        Refresh("update-mime-database", PathIn(paths, kMimeDir), refresh);
     }
-    if (RemoveIfPresent(PathIn(paths, kDesktopEntry), result)) {
-        Refresh("update-desktop-database", PathIn(paths, kApplicationsDir), result);
+    if (entryRemoved) {
+        Refresh("update-desktop-database", PathIn(paths, kApplicationsDir), refresh);
     }
+    result.warning = refresh.error;
     return result;
 }
 

@@ -27,7 +27,8 @@ DesktopPaths DefaultDesktopPaths();
 struct RegistrationResult {
     bool changed = false;  // a file was written or removed
     bool ok = true;
-    QString error;  // what went wrong, one line per fault
+    QString error;    // what went wrong, one line per fault
+    QString warning;  // what went wrong without making the result fail
 };
 
 // Writes, below paths.dataHome, the MIME package mime/packages/zx840.xml,
@@ -42,7 +43,8 @@ RegistrationResult RegisterDesktopIntegration(const DesktopPaths& paths, const Q
                                               const QByteArray& documentIcon);
 
 // Removes the files RegisterDesktopIntegration writes and refreshes the
-// databases. ok is false when a file could not be removed.
+// databases. ok is false when a file could not be removed; a refresh that
+// fails afterwards is only a warning.
 RegistrationResult UnregisterDesktopIntegration(const DesktopPaths& paths);
 
 // One argument of a desktop entry's Exec key: quoted when it holds a reserved

@@ -11,6 +11,7 @@
 
 #include "app/command_line.h"
 #include "app/desktop_registration.h"
+#include "app/exit_signals.h"
 #include "app/instance_link.h"
 #include "app/zx840_app.h"
 #include "record/product_identity.h"
@@ -61,7 +62,15 @@ void RegisterFileType() {
 int Unregister(bool embedding) {
     QCoreApplication::setOrganizationName(QString::fromLatin1(zx840::kSettingsOrganization));
     QCoreApplication::setApplicationName(QString::fromLatin1(zx840::kSettingsApplication));
-    bool ok = zx840::UnregisterDesktopIntegration(zx840::DefaultDesktopPaths()).ok;
+    const auto result = zx840::UnregisterDesktopIntegration(zx840::DefaultDesktopPaths());
+    bool ok = result.ok;
+    // The details, for whoever reads standard error; embedded, nothing.
+    if (!embedding && !result.error.isEmpty()) {
+        std::fprintf(stderr, "zx840: %s\n", qPrintable(result.error));
+    }
+    if (!embedding && !result.warning.isEmpty()) {
+        std::fprintf(stderr, "zx840: warning: %s\n", qPrintable(result.warning));
+    }
     {
         QSettings settings;
         const QString file = settings.fileName();
@@ -95,13 +104,16 @@ int main(int argc, char** argv) {
     const bool interactive = line.action == zx840::CommandLine::Action::NewTest ||
                              line.action == zx840::CommandLine::Action::Open;
 
+    // One start at a time decides who is the running program; a file named
+    // while one runs goes to it. Unregistering waits for a start that is
+    // still registering, so that the two never refresh the databases at
+    // once. Without a safe folder for the socket there is no hand-over: the
+    // file opens in a window of its own.
+    zx840::InstanceLink link;
     if (line.action == zx840::CommandLine::Action::Unregister) {
+        link.LockStartup();
         return Unregister(line.embedding);
     }
-
-    // One start at a time decides who is the running program; a file named
-    // while one runs goes to it.
-    zx840::InstanceLink link;
     if (interactive) {
         link.LockStartup();
         if (line.action == zx840::CommandLine::Action::Open && link.HandToRunning(line.file)) {
@@ -115,6 +127,10 @@ int main(int argc, char** argv) {
     if (!program.InitFromCommandLine(line)) {
         return program.ExitCode();
     }
+    // A logout, kill or Ctrl+C ends the program as Exit does.
+    zx840::ExitSignals exitSignals;
+    QObject::connect(&exitSignals, &zx840::ExitSignals::exitRequested,
+                     [&program](int) { program.EndSession(); });
     if (interactive) {
         link.Listen();
         link.UnlockStartup();

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/key_indicators.h"
+#include "app/menu_style.h"
 #include "commands/command_ids.h"
 #include "commands/command_table.h"
 #include "meter/acquisition.h"
@@ -82,15 +83,26 @@ QAction* CMainFrame::Action(int id) const {
 }
 
 void CMainFrame::BuildMenus() {
+    // The menus' style is a child of the frame made after the menu bar, so
+    // it goes after the menu bar and its menus when the frame is destroyed.
+    QMenuBar* bar = menuBar();
+    menuStyle_ = new MenuMarkStyle(this);
     std::vector<QMenu*> open;
     for (const MenuSpec& slot : MenuBar()) {
         switch (slot.entry) {
             case MenuEntry::Popup: {
-                QMenu* menu = open.empty() ? menuBar()->addMenu(QString::fromLatin1(slot.text))
+                QMenu* menu = open.empty() ? bar->addMenu(QString::fromLatin1(slot.text))
                                            : open.back()->addMenu(QString::fromLatin1(slot.text));
-                menu->setToolTipsVisible(true);
+                // Menu items have no tooltips, and a plain mark only when checked.
+                menu->setToolTipsVisible(false);
+                menu->setStyle(menuStyle_);
                 connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
-                connect(menu, &QMenu::hovered, this, [this](QAction* action) {
+                // A menu also hears an action hovered elsewhere (a toolbar
+                // button shares it): only its own open items show a prompt.
+                connect(menu, &QMenu::hovered, this, [this, menu](QAction* action) {
+                    if (!menu->isVisible()) {
+                        return;
+                    }
                     for (const auto& [id, known] : actions_) {
                         if (known == action) {
                             ShowPrompt(id);
@@ -149,9 +161,15 @@ void CMainFrame::BuildToolbar() {
         }
         QAction* action = EnsureAction(slot.id);
         action->setIcon(QIcon(QStringLiteral(":/res/") + QString::fromLatin1(slot.image)));
+        action->setIconVisibleInMenu(false);  // the picture is the toolbar's only
         toolbar_->addAction(action);
         QWidget* button = toolbar_->widgetForAction(action);
         button->installEventFilter(this);
+        // Screen readers announce the command; the button still shows only
+        // its picture.
+        if (const CommandSpec* command = FindCommand(slot.id)) {
+            button->setAccessibleName(QString::fromLatin1(command->name));
+        }
         if (auto* tool = qobject_cast<QToolButton*>(button)) {
             // A button's prompt shows only while it is held down.
             const int id = slot.id;
@@ -200,9 +218,6 @@ void CMainFrame::UpdateCommandStates() {
         action->setCheckable(state.checkable);
         if (state.checkable) {
             action->setChecked(state.checked);
-        }
-        if (!state.tooltip.empty()) {
-            action->setToolTip(QString::fromStdString(state.tooltip));
         }
     }
 }

@@ -10,6 +10,7 @@
 #include "commands/command_router.h"
 
 class QLabel;
+class QStyle;
 class QToolBar;
 
 namespace zx840 {
@@ -61,6 +62,7 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     CommandRouter& router_;
     CZX840ENView* view_;
     std::map<int, QAction*> actions_;
+    QStyle* menuStyle_ = nullptr;  // owned by the frame, shared by its menus
     QToolBar* toolbar_ = nullptr;
     QLabel* message_ = nullptr;
     QLabel* indicators_[3] = {};

@@ -1,10 +1,12 @@
 #include "app/mark_dlg.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <limits>
 
 #include "meter/acquisition.h"
 #include "record/mark_number.h"
@@ -34,19 +36,23 @@ constexpr EditSpec kEdits[] = {
 constexpr int kLabelGapDlu = 3;
 constexpr int kLabelWidthDlu = 45;
 
-// The degree Celsius sign as a small picture.
-QPixmap DegreeCelsius(const QFont& font, QSize size) {
+// The degree Celsius sign as a small picture, in the dialog's text colour
+// (it stands on the dialog's own background, light or dark).
+QPixmap DegreeCelsius(const QFont& font, QSize size, const QColor& ink) {
     QPixmap picture(size);
     picture.fill(Qt::transparent);
     QPainter painter(&picture);
     painter.setFont(font);
-    painter.setPen(Qt::black);
+    painter.setPen(ink);
     painter.drawText(picture.rect(), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("\u00B0C"));
     return picture;
 }
 
-std::string Text(const QLineEdit* edit) {
-    return edit->text().toStdString();
+// What an edit holds now: the field as it was when the dialog opened
+// unless its text changed, so untouched fields keep every byte.
+std::string Text(const QLineEdit* edit, const std::string& original) {
+    const QString text = edit->text();
+    return text == QString::fromStdString(original) ? original : text.toStdString();
 }
 
 }  // namespace
@@ -77,6 +83,7 @@ CMarkDlg::CMarkDlg(const ProductMark& mark, QWidget* parent) : QDialog(parent), 
         auto* edit = new QLineEdit(this);
         edit->setObjectName(QString::number(slot.id));
         edit->setGeometry(DluToPixels(slot.dlu, units));
+        edit->setMaxLength(std::numeric_limits<int>::max());  // texts have no limit
         edit->setText(values[i] != nullptr ? QString::fromStdString(*values[i])
                                            : QString::number(mark.Number));
         auto* label = new QLabel(QString::fromLatin1(slot.label), this);
@@ -97,12 +104,26 @@ CMarkDlg::CMarkDlg(const ProductMark& mark, QWidget* parent) : QDialog(parent), 
             previous = edit;
         }
     }
-    auto* celsius = new QLabel(this);
-    celsius->setGeometry(DluToPixels(QRect(75, 45, 14, 12), units));
-    celsius->setPixmap(DegreeCelsius(font(), celsius->size()));
+    celsius_ = new QLabel(this);
+    celsius_->setObjectName(QStringLiteral("celsius"));
+    celsius_->setAccessibleName(QStringLiteral("\u00B0C"));
+    celsius_->setGeometry(DluToPixels(QRect(75, 45, 14, 12), units));
+    DrawCelsius();
     auto* percent = new QLabel(QStringLiteral("%"), this);
     percent->setGeometry(DluToPixels(QRect(154, 46, 10, 10), units));
     ok->setFocus();
+}
+
+void CMarkDlg::DrawCelsius() {
+    celsius_->setPixmap(
+        DegreeCelsius(font(), celsius_->size(), palette().color(QPalette::WindowText)));
+}
+
+void CMarkDlg::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange && celsius_ != nullptr) {
+        DrawCelsius();
+    }
 }
 
 QLineEdit* CMarkDlg::Edit(int id) const {
@@ -117,13 +138,13 @@ QLabel* CMarkDlg::Label(int id) const {
 // otherwise it says so and keeps the dialog open on the Number field.
 void CMarkDlg::accept() {
     ProductMark read = mark_;
-    read.Inspector = Text(Edit(kIdInspector));
-    read.Manufacturer = Text(Edit(kIdManufacturer));
-    read.Humidity = Text(Edit(kIdHumidity));
-    read.Operator = Text(Edit(kIdOperator));
-    read.Temperature = Text(Edit(kIdTemperature));
-    read.Type = Text(Edit(kIdType));
-    const NumberResult number = CheckMarkNumber(Text(Edit(kIdNumber)));
+    read.Inspector = Text(Edit(kIdInspector), mark_.Inspector);
+    read.Manufacturer = Text(Edit(kIdManufacturer), mark_.Manufacturer);
+    read.Humidity = Text(Edit(kIdHumidity), mark_.Humidity);
+    read.Operator = Text(Edit(kIdOperator), mark_.Operator);
+    read.Temperature = Text(Edit(kIdTemperature), mark_.Temperature);
+    read.Type = Text(Edit(kIdType), mark_.Type);
+    const NumberResult number = CheckMarkNumber(Edit(kIdNumber)->text().toStdString());
     if (number.check != NumberCheck::Ok) {
         QMessageBox box(
             QMessageBox::Warning, QString::fromLatin1(kAppTitle),
@@ -137,7 +158,7 @@ void CMarkDlg::accept() {
         return;
     }
     read.Number = number.value;
-    read.Testday = Text(Edit(kIdTestday));
+    read.Testday = Text(Edit(kIdTestday), mark_.Testday);
     mark_ = read;
     QDialog::accept();
 }

@@ -38,8 +38,14 @@ class CMarkDlg : public QDialog {
   public slots:
     void accept() override;
 
+  protected:
+    void changeEvent(QEvent* event) override;
+
   private:
+    void DrawCelsius();
+
     ProductMark mark_;
+    QLabel* celsius_ = nullptr;
 };
 
 }  // namespace zx840

@@ -1,6 +1,9 @@
 #include "app/zx840_app.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -13,6 +16,7 @@
 #include "app/about_dlg.h"
 #include "app/command_line.h"
 #include "app/main_frame.h"
+#include "app/plan_controller.h"
 #include "app/port_devices_dlg.h"
 #include "app/zx840_doc.h"
 #include "commands/command_ids.h"
@@ -81,12 +85,10 @@ bool CZX840ENApp::InitFromCommandLine(const CommandLine& line) {
                             [this](std::int32_t baud) { doc_->SelectBaudRate(baud); });
     doc_->SetWindow(frame_.get());
     doc_->SetTitleListener([this](const QString& title) { frame_->SetDocumentTitle(title); });
-    router_.SetTargets({view_, doc_.get(), frame_.get(), this});
-    QObject::connect(view_, &CZX840ENView::exchangeFinished, frame_.get(), [this] {
-        while (!pendingOpens_.isEmpty()) {
-            OpenDocumentFile(pendingOpens_.takeFirst());
-        }
-    });
+    plans_ = new PlanController(frame_.get(), view_, quiet);
+    router_.SetTargets({view_, doc_.get(), frame_.get(), plans_, this});
+    QObject::connect(view_, &CZX840ENView::exchangeFinished, frame_.get(),
+                     [this] { RunPendingOpens(); });
     frame_->SetDropHandler([this](const QStringList& paths) {
         for (const QString& path : paths) {
             RequestOpen(path);
@@ -219,13 +221,123 @@ bool CZX840ENApp::OpenDocumentFile(const QString& path) {
 }
 
 void CZX840ENApp::RequestOpen(const QString& path) {
-    pendingOpens_.append(path);
-    if (view_->ExchangeInProgress()) {
-        return;  // taken up when the exchange is over
+    if (ending_) {
+        return;
     }
-    while (!pendingOpens_.isEmpty()) {
-        OpenDocumentFile(pendingOpens_.takeFirst());
+    if (pendingOpens_.size() >= kMaxPendingOpens) {
+        ++droppedOpens_;
+    } else {
+        pendingOpens_.append(path);
     }
+    RunPendingOpens();
+}
+
+// Carries out the waiting requests, then reports their failures in one box.
+// Requests that come while that box is open only queue up (this does not
+// run again inside the box's event loop): they are carried out when it is
+// closed, and their failures shown together in the next box.
+void CZX840ENApp::RunPendingOpens() {
+    if (runningOpens_) {
+        return;
+    }
+    runningOpens_ = true;
+    while (!ending_ && !view_->ExchangeInProgress() &&
+           (!pendingOpens_.isEmpty() || !openFailures_.isEmpty() || droppedOpens_ > 0)) {
+        while (!pendingOpens_.isEmpty() && !ending_ && !view_->ExchangeInProgress()) {
+            const QString path = pendingOpens_.takeFirst();
+            doc_->SetFailureSink([this, &path](const QString& reason) {
+                if (openFailures_.size() < kMaxListedOpenFailures) {
+                    openFailures_.append(QStringLiteral("%1: %2").arg(
+                        QFileInfo(path).fileName(),
+                        QString(reason).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+                    lastOpenFailure_ = reason;
+                } else {
+                    ++unlistedFailures_;
+                }
+            });
+            OpenDocumentFile(path);
+            doc_->SetFailureSink({});
+        }
+        if (!ending_) {
+            ReportOpenFailures();
+        }
+    }
+    runningOpens_ = false;
+}
+
+void CZX840ENApp::ReportOpenFailures() {
+    const int failed = static_cast<int>(openFailures_.size()) + unlistedFailures_;
+    if (failed == 0 && droppedOpens_ == 0) {
+        return;
+    }
+    // A single failure reads as it does after Open; several are listed.
+    QString text = lastOpenFailure_;
+    if (failed != 1 || droppedOpens_ > 0) {
+        text = failed == 0 ? QString()
+                           : QStringLiteral("%1 files could not be opened:\n").arg(failed) +
+                                 openFailures_.join(QLatin1Char('\n'));
+        if (unlistedFailures_ > 0) {
+            text += QStringLiteral("\n(and %1 more)").arg(unlistedFailures_);
+        }
+        if (droppedOpens_ > 0) {
+            text += QStringLiteral(
+                        "%1%2 more files were handed over while the program was busy "
+                        "and were not opened.")
+                        .arg(text.isEmpty() ? QString() : QStringLiteral("\n\n"))
+                        .arg(droppedOpens_);
+        }
+    }
+    openFailures_.clear();
+    lastOpenFailure_.clear();
+    unlistedFailures_ = 0;
+    droppedOpens_ = 0;
+    QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kAppTitle), text, QMessageBox::Ok,
+                    frame_.get());
+    box.exec();
+}
+
+namespace {
+
+// While the program ends, every dialog that comes up is cancelled as soon
+// as it shows: nobody is there to answer it.
+class DialogCanceller : public QObject {
+  public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            Cancel(qobject_cast<QDialog*>(watched));
+        }
+        return false;
+    }
+    static void Cancel(QDialog* dialog) {
+        if (dialog == nullptr || !dialog->isWindow()) {
+            return;
+        }
+        QMetaObject::invokeMethod(
+            dialog, [dialog] { dialog->done(QDialog::Rejected); }, Qt::QueuedConnection);
+    }
+};
+
+}  // namespace
+
+void CZX840ENApp::EndSession() {
+    if (!ending_) {
+        ending_ = true;
+        pendingOpens_.clear();
+        openFailures_.clear();
+        unlistedFailures_ = 0;
+        droppedOpens_ = 0;
+        auto canceller = std::make_unique<DialogCanceller>();
+        QCoreApplication::instance()->installEventFilter(canceller.get());
+        dialogCanceller_ = std::move(canceller);
+    }
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible()) {
+            DialogCanceller::Cancel(qobject_cast<QDialog*>(window));
+        }
+    }
+    // After the dialogs have gone; the frame itself waits for an exchange.
+    QMetaObject::invokeMethod(
+        frame_.get(), [this] { frame_->close(); }, Qt::QueuedConnection);
 }
 
 void CZX840ENApp::OnAppAbout() {

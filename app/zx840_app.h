@@ -2,6 +2,7 @@
 // routes commands, and handles About and Exit itself.
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -15,6 +16,7 @@ namespace zx840 {
 class CMainFrame;
 class CZX840ENDoc;
 class CZX840ENView;
+class PlanController;
 
 class CZX840ENApp : public CommandTarget {
   public:
@@ -45,7 +47,20 @@ class CZX840ENApp : public CommandTarget {
     bool OpenDocumentFile(const QString& path);
     // An open request from outside (another start, a dropped file): carried
     // out at once, or after the exchange in progress, in the order received.
+    // While the report of a failed request is on screen, further requests
+    // wait (at most kMaxPendingOpens; more are counted and reported) and
+    // their failures are reported together in one box afterwards. A failed
+    // open leaves the test shown as it was.
     void RequestOpen(const QString& path);
+    static constexpr int kMaxPendingOpens = 64;
+    static constexpr int kMaxListedOpenFailures = 10;
+
+    // Ends the program as Exit does, for a request of the system (a signal):
+    // open dialogs are cancelled, as are any that come up meanwhile, pending
+    // open requests are dropped, and the window closes once the exchange in
+    // progress is over; the settings file is written as the document goes.
+    void EndSession();
+    bool Ending() const { return ending_; }
 
     // The per-user settings area: organisation "Orvalisto", application
     // "ZX840 DIGITAL POWER METER".
@@ -56,15 +71,25 @@ class CZX840ENApp : public CommandTarget {
     void OnAppAbout();
     void OnFileOpen();
     void OnPortDevices();
+    void RunPendingOpens();
+    void ReportOpenFailures();
 
     QString settingsDirectory_;
     int exitCode_ = 0;
-    QStringList pendingOpens_;  // requests that came during an exchange
+    QStringList pendingOpens_;  // requests not carried out yet
+    QStringList openFailures_;  // "file: reason" of failed requests, not yet reported
+    QString lastOpenFailure_;   // the reason alone, for a single failure
+    int unlistedFailures_ = 0;  // failures beyond those listed
+    int droppedOpens_ = 0;      // requests beyond kMaxPendingOpens
+    bool runningOpens_ = false;
+    bool ending_ = false;
     CommandRouter router_;
     // The document outlives the window and the view that refer to it.
     std::unique_ptr<CZX840ENDoc> doc_;
     std::unique_ptr<CMainFrame> frame_;
-    CZX840ENView* view_ = nullptr;  // owned by the frame
+    CZX840ENView* view_ = nullptr;              // owned by the frame
+    PlanController* plans_ = nullptr;           // owned by the frame
+    std::unique_ptr<QObject> dialogCanceller_;  // an event filter while ending
 };
 
 }  // namespace zx840

@@ -65,6 +65,10 @@ void CZX840ENDoc::SetPath(const QString& path) {
 
 void CZX840ENDoc::ShowError(const QString& text) const {
     std::fprintf(stderr, "zx840: %s\n", qPrintable(text));
+    if (failureSink_) {
+        failureSink_(text);
+        return;
+    }
     if (quiet_) {
         return;
     }

@@ -42,6 +42,11 @@ class CZX840ENDoc : public CommandTarget {
     void SelectBaudRate(std::int32_t baudRate) { state_.BaudRate = baudRate; }
     // Quiet: failures go to standard error only, never to a message box.
     void SetQuiet(bool quiet) { quiet_ = quiet; }
+    // When set, failures go to `sink` (after standard error) instead of a
+    // message box: the application gathers those of open requests into one.
+    void SetFailureSink(std::function<void(const QString&)> sink) {
+        failureSink_ = std::move(sink);
+    }
     // Called whenever the title changes (a file opened or saved).
     void SetTitleListener(std::function<void(const QString&)> listener) {
         titleListener_ = std::move(listener);
@@ -87,6 +92,7 @@ class CZX840ENDoc : public CommandTarget {
     QString title_ = QStringLiteral("Untitled");
     QString path_;
     std::function<void(const QString&)> titleListener_;
+    std::function<void(const QString&)> failureSink_;
 };
 
 }  // namespace zx840

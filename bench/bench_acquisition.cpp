@@ -3,6 +3,8 @@
 // set-up, request, read, close, decode, analysis) plus the simulator's.
 #include <benchmark/benchmark.h>
 
+#include <string>
+
 #include "meter/acquisition.h"
 #include "meter/sim/meter_simulator.h"
 
@@ -24,7 +26,11 @@ void BM_AcquisitionCycle(benchmark::State& state) {
     for (auto _ : state) {
         const AcquireResult result = Acquire(sim->DevicePath(), 9600, table, working);
         if (!result.ok) {
-            state.SkipWithError("exchange failed");
+            const std::string why = "exchange failed: " + std::to_string(result.exchange.received) +
+                                    " bytes received, " +
+                                    PortErrorText(result.exchange.port.error) + ", read errno " +
+                                    std::to_string(result.exchange.readErrno);
+            state.SkipWithError(why.c_str());
             break;
         }
         benchmark::DoNotOptimize(working);

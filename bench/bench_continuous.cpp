@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <chrono>
 
+#include "bench_runner.h"
 #include "meter/sim/meter_simulator.h"
 #include "view/zx840_view.h"
 
@@ -66,8 +67,5 @@ BENCHMARK(BM_ContinuousTestCycle)->Iterations(8)->Unit(benchmark::kMillisecond)-
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return zx840::RunBenchmarks(&argc, argv);
 }

@@ -23,6 +23,7 @@ enum CommandId : int {
     kCmdContinuousStart = 32792,
     kCmdContinuousStop = 32793,
     kCmdPortDevices = 32800,  // the port map dialog, after the COM items
+    kCmdTestPlan = 32801,     // the Test Plan dialog, after Product Mark
 };
 
 }  // namespace zx840

@@ -3,7 +3,6 @@
 // state and check mark; a command nobody handles is disabled.
 #pragma once
 
-#include <string>
 #include <vector>
 
 namespace zx840 {
@@ -12,7 +11,6 @@ struct CommandState {
     bool enabled = true;
     bool checkable = false;  // set by an update handler that shows a mark
     bool checked = false;
-    std::string tooltip;  // set by an update handler that explains the item
 };
 
 class CommandTarget {

@@ -9,6 +9,7 @@ namespace zx840 {
 
 struct CommandSpec {
     int id;
+    const char* name;     // what the command is called, for screen readers
     const char* prompt;   // status bar while the menu item is highlighted; nullptr for none
     const char* tooltip;  // over the toolbar button; nullptr for none
 };

@@ -37,6 +37,10 @@ ExchangeResult ExchangeWithMeter(const std::string& device, std::int32_t baudRat
     }
     // A line that cannot be set up shows itself as a failed exchange later.
     (void)port.SetLine(baudRate);
+    // Whatever is queued came before this request: a reply that arrived after
+    // an earlier exchange gave up, or the second copy of a doubled one. Taken
+    // as the answer it would show an old measurement as new.
+    (void)port.DiscardInput();
     result.port = port.Write(request);
     if (!result.port) {
         result.failure = AcquireFailure::WriteFailed;

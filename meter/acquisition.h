@@ -45,9 +45,9 @@ struct ExchangeResult {
 };
 
 // The exchange on the line: open `device` exclusively, set `baudRate` 8N1,
-// write the request, read up to 1053 bytes within `timeouts`, close, check
-// the reply. The port is closed on every exit. Safe to run off the user
-// interface thread: it touches nothing but the device.
+// discard anything already received, write the request, read up to 1053
+// bytes within `timeouts`, close, check the reply. The port is closed on every exit. Safe to run
+// off the user interface thread: it touches nothing but the device.
 ExchangeResult ExchangeWithMeter(const std::string& device, std::int32_t baudRate,
                                  const ReadTimeouts& timeouts = kMeterReadTimeouts);
 

@@ -4,6 +4,8 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -20,6 +22,11 @@ namespace zx840 {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Readable wake-ups in a row whose read brings nothing before the line is
+// taken to be gone: far more than a busy line shows, far fewer than a spin
+// that would burn the whole read timeout.
+constexpr int kMaxEmptyReads = 1000;
 
 PortError ErrorFromErrno(int err) {
     switch (err) {
@@ -89,6 +96,17 @@ speed_t StandardSpeed(std::int32_t baud) {
     }
 }
 
+// Slaves of Unix 98 pseudo-terminals (majors 136 to 143) and of the older
+// BSD ones (major 3).
+bool IsPseudoTerminal(int fd) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
+        return false;
+    }
+    const unsigned int deviceMajor = major(st.st_rdev);
+    return (deviceMajor >= 136 && deviceMajor <= 143) || deviceMajor == 3;
+}
+
 // Milliseconds until `deadline`, rounded up so a poll never wakes early.
 int MillisUntil(Clock::time_point deadline) {
     const auto left = deadline - Clock::now();
@@ -106,12 +124,19 @@ SerialPort::~SerialPort() {
 }
 
 SerialPort::SerialPort(SerialPort&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), timeouts_(other.timeouts_) {}
+    : lockFolder_(other.lockFolder_),
+      lock_(std::move(other.lock_)),
+      fd_(std::exchange(other.fd_, -1)),
+      exclusive_(std::exchange(other.exclusive_, false)),
+      timeouts_(other.timeouts_) {}
 
 SerialPort& SerialPort::operator=(SerialPort&& other) noexcept {
     if (this != &other) {
         Close();
+        lockFolder_ = other.lockFolder_;
+        lock_ = std::move(other.lock_);
         fd_ = std::exchange(other.fd_, -1);
+        exclusive_ = std::exchange(other.exclusive_, false);
         timeouts_ = other.timeouts_;
     }
     return *this;
@@ -128,6 +153,12 @@ PortStatus SerialPort::Open(const std::string& path) {
     if (!canonical) {
         return Failure(errno);
     }
+    // The lock file first, as every program that uses one does; it goes with
+    // `lock` on each failure below.
+    UucpLock lock;
+    if (lock.Take(lockFolder_, canonical.get()) == UucpLockResult::Busy) {
+        return {PortError::Busy, EBUSY};
+    }
     // Non-blocking, so the open never waits for a carrier; no O_CREAT, so
     // only an existing device opens.
     const int fd = ::open(canonical.get(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -143,12 +174,15 @@ PortStatus SerialPort::Open(const std::string& path) {
         ::close(fd);
         return Failure(err);
     }
-    if (ioctl(fd, TIOCEXCL) != 0) {
+    const bool exclusive = !IsPseudoTerminal(fd);
+    if (exclusive && ioctl(fd, TIOCEXCL) != 0) {
         const int err = errno;
         ::close(fd);
         return Failure(err);
     }
     fd_ = fd;
+    exclusive_ = exclusive;
+    lock_ = std::move(lock);
     return {};
 }
 
@@ -176,6 +210,16 @@ PortStatus SerialPort::SetLine(std::int32_t baudRate) {
     }
     if (speed == B0 && !SetArbitraryBaud(fd_, baudRate)) {
         return Failure(errno != 0 ? errno : EINVAL);
+    }
+    return {};
+}
+
+PortStatus SerialPort::DiscardInput() {
+    if (fd_ < 0) {
+        return {PortError::Io, EBADF};
+    }
+    if (tcflush(fd_, TCIFLUSH) != 0) {
+        return Failure(errno);
     }
     return {};
 }
@@ -221,6 +265,7 @@ ReadResult SerialPort::Read(std::span<std::uint8_t> buffer) {
     const bool hasInterval = timeouts_.interval > std::chrono::milliseconds::zero();
     const Clock::time_point totalDeadline = start + total;
     Clock::time_point lastByte{};
+    int emptyReads = 0;
 
     while (result.count < buffer.size()) {
         int waitMs = -1;
@@ -255,9 +300,15 @@ ReadResult SerialPort::Read(std::span<std::uint8_t> buffer) {
         if (n > 0) {
             result.count += static_cast<std::size_t>(n);
             lastByte = Clock::now();
+            emptyReads = 0;
         } else if (n == 0) {
-            result.sysErrno = EIO;  // end of file: the line is gone
-            break;
+            // With VMIN and VTIME 0 a read finding nothing returns 0, also
+            // after a wake-up whose data someone else flushed meanwhile. Only
+            // a hang-up, or nothing but empty reads, means the line is gone.
+            if ((pfd.revents & POLLHUP) != 0 || ++emptyReads >= kMaxEmptyReads) {
+                result.sysErrno = EIO;
+                break;
+            }
         } else if (errno != EAGAIN && errno != EINTR) {
             result.sysErrno = errno;
             break;
@@ -270,10 +321,14 @@ void SerialPort::Close() {
     if (fd_ < 0) {
         return;
     }
-    ioctl(fd_, TIOCNXCL);
+    if (exclusive_) {
+        ioctl(fd_, TIOCNXCL);
+    }
     flock(fd_, LOCK_UN);
     ::close(fd_);
     fd_ = -1;
+    exclusive_ = false;
+    lock_.Release();
 }
 
 const char* PortErrorText(PortError error) {

@@ -1,5 +1,6 @@
 // A serial line for one exchange with the meter: exclusive open, raw 8N1,
-// one write, one read bounded by an interval and a total timeout.
+// input purged before the request, one write, one read bounded by an
+// interval and a total timeout.
 #pragma once
 
 #include <chrono>
@@ -7,13 +8,16 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
+
+#include "meter/uucp_lock.h"
 
 namespace zx840 {
 
 enum class PortError {
     None,
     NotFound,      // no such device (or an empty name)
-    Busy,          // held by another open, of this or any other program
+    Busy,          // held by another open or lock file, of this or any other program
     AccessDenied,  // no permission
     NotATerminal,  // exists, but is no serial line
     Io,            // any other failure of the system call
@@ -44,16 +48,23 @@ struct ReadResult {
 
 class SerialPort {
   public:
-    SerialPort() = default;
+    // Lock files go to UucpLockFolder(), or to `lockFolder` when given (an
+    // empty one keeps none).
+    SerialPort() : lockFolder_(UucpLockFolder()) {}
+    explicit SerialPort(std::string lockFolder) : lockFolder_(std::move(lockFolder)) {}
     ~SerialPort();
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
     SerialPort(SerialPort&& other) noexcept;
     SerialPort& operator=(SerialPort&& other) noexcept;
 
-    // Opens an existing device for reading and writing, for this open alone:
-    // TIOCEXCL keeps other opens out, and a non-blocking flock on the
-    // canonical path keeps out even root and opens through another name.
+    // Opens an existing device for reading and writing, for this open alone.
+    // The lock file LCK..NAME of the canonical device is honoured and held
+    // (one of a dead process is taken over); a non-blocking flock keeps out
+    // even root and opens through another name; TIOCEXCL keeps out programs
+    // that use neither, on real serial lines only: on a pseudo-terminal the
+    // far end keeps the line alive, so a holder killed before it could clear
+    // the flag would lock every later open out for good.
     PortStatus Open(const std::string& path);
     bool IsOpen() const { return fd_ >= 0; }
 
@@ -67,6 +78,10 @@ class SerialPort {
     void SetReadTimeouts(const ReadTimeouts& timeouts) { timeouts_ = timeouts; }
     const ReadTimeouts& GetReadTimeouts() const { return timeouts_; }
 
+    // Discards whatever was received but not read yet: a late or doubled
+    // answer to an earlier request.
+    PortStatus DiscardInput();
+
     // Writes all bytes, waiting for room as long as needed.
     PortStatus Write(std::span<const std::uint8_t> bytes);
 
@@ -77,9 +92,14 @@ class SerialPort {
     void Close();
 
     int NativeHandle() const { return fd_; }
+    // The lock file held while open, empty when none.
+    const std::string& LockFile() const { return lock_.Path(); }
 
   private:
+    std::string lockFolder_;
+    UucpLock lock_;
     int fd_ = -1;
+    bool exclusive_ = false;  // TIOCEXCL set by this open
     ReadTimeouts timeouts_;
 };
 

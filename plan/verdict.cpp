@@ -1,6 +1,7 @@
 #include "plan/verdict.h"
 
 #include <cmath>
+#include <string_view>
 
 #include "plan/iec61000_3_2.h"
 #include "record/derived_values.h"
@@ -125,6 +126,40 @@ bool Verdict::Failed(const std::string& item) const {
         }
     }
     return false;
+}
+
+FailingOrders FailingOrdersOf(const Verdict& verdict) {
+    FailingOrders failing;
+    const auto order = [](std::string_view digits) {
+        int n = 0;
+        for (const char c : digits) {
+            if (c < '0' || c > '9' || n > kHarmonicOrders) {
+                return 0;
+            }
+            n = n * 10 + (c - '0');
+        }
+        return n >= 1 && n <= kHarmonicOrders ? n : 0;
+    };
+    for (const Check& check : verdict.checks) {
+        if (check.pass) {
+            continue;
+        }
+        std::string_view item = check.item;
+        if (item.starts_with("IEC ")) {
+            item.remove_prefix(4);
+        }
+        if (item.size() < 2) {
+            continue;
+        }
+        if (const int n = order(item.substr(1)); n != 0) {
+            if (item[0] == 'U') {
+                failing.voltage[static_cast<std::size_t>(n)] = true;
+            } else if (item[0] == 'I') {
+                failing.current[static_cast<std::size_t>(n)] = true;
+            }
+        }
+    }
+    return failing;
 }
 
 std::optional<Verdict> Judge(const TestPlan& plan, const WorkingRecord& working) {

@@ -2,6 +2,7 @@
 // verdict PASS when every check passes.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,6 +41,16 @@ struct Verdict {
 
     friend bool operator==(const Verdict&, const Verdict&) = default;
 };
+
+// The harmonic orders whose checks failed, for marking them on the panel:
+// per channel, indexed by order (1 to 50). A current order counts when its
+// percent check ("I3") or its emission check ("IEC I3") failed.
+struct FailingOrders {
+    std::array<bool, kHarmonicOrders + 1> voltage{};
+    std::array<bool, kHarmonicOrders + 1> current{};
+    friend bool operator==(const FailingOrders&, const FailingOrders&) = default;
+};
+FailingOrders FailingOrdersOf(const Verdict& verdict);
 
 // Passes when `value` is a finite number inside the limit; a value that is
 // not finite fails whatever the limit.

@@ -1,12 +1,22 @@
 #!/usr/bin/env bash
 # Takes a picture of the real main window under a virtual X server after one
-# acquisition from the simulated meter: docs/panel.png.
-# Needs the packages xvfb, xdotool and imagemagick (installed when missing).
+# acquisition from the simulated meter: docs/panel.png, or with the theme
+# "dark" docs/panel-dark.png under a dark desktop palette.
+#   scripts/screenshot.sh [BUILD] [OUT] [light|dark]
+# Needs the packages xvfb, xdotool and imagemagick, and for the dark palette
+# qt6ct, a Qt platform theme with colour schemes (installed when missing).
 set -euo pipefail
 build=${1:-build}
-out=${2:-docs/panel.png}
+theme=${3:-light}
+case "$theme" in
+  light) out=${2:-docs/panel.png} ;;
+  dark) out=${2:-docs/panel-dark.png} ;;
+  *) echo "theme must be light or dark, not $theme" >&2; exit 2 ;;
+esac
+packages=(xvfb xauth xdotool imagemagick)
+[ "$theme" = dark ] && packages+=(qt6ct)
 need=()
-for p in xvfb xauth xdotool imagemagick; do
+for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
 done
 if [ ${#need[@]} -gt 0 ]; then
@@ -14,6 +24,9 @@ if [ ${#need[@]} -gt 0 ]; then
   $sudo apt-get install -y -qq --no-install-recommends "${need[@]}"
 fi
 
+# The program's per-user files (desktop registration, port map) and the
+# theme's settings go to a folder of this run, not to the user's own.
+home=$(mktemp -d)
 simout=$(mktemp)
 "$build/tools/zx840-meter-sim" --load rectifier --harmonic 3:3 --harmonic 5:1.5 >"$simout" &
 sim=$!
@@ -21,9 +34,20 @@ display=:$((90 + RANDOM % 100))
 Xvfb "$display" -screen 0 1100x760x24 >/dev/null 2>&1 &
 xvfb=$!
 app=""
-trap 'kill $app $sim $xvfb 2>/dev/null; rm -f "$simout"' EXIT
+trap 'kill $app $sim $xvfb 2>/dev/null; rm -rf "$simout" "$home"' EXIT
 sleep 1
 export DISPLAY=$display ZX840_COM1=$(head -n 1 "$simout")
+export XDG_CONFIG_HOME=$home/config XDG_DATA_HOME=$home/data
+if [ "$theme" = dark ]; then
+  mkdir -p "$XDG_CONFIG_HOME/qt6ct"
+  cat >"$XDG_CONFIG_HOME/qt6ct/qt6ct.conf" <<EOF
+[Appearance]
+color_scheme_path=/usr/share/qt6ct/colors/darker.conf
+custom_palette=true
+style=Fusion
+EOF
+  export QT_QPA_PLATFORMTHEME=qt6ct
+fi
 "$build/app/zx840" &
 app=$!
 window=""

@@ -8,6 +8,12 @@
 #include <QThread>
 #include <QTimer>
 #include <functional>
+#include <ostream>
+
+// Shows strings, and lists of them, as text in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace zx840::testing {
 

@@ -1,17 +1,55 @@
 // Runs GUI tests inside one QApplication, on the offscreen platform unless
 // another is asked for.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+// The per-user settings of the tests, and the runtime folder the toolkit
+// wants, go to a folder of their own in the temporary folder ($TMPDIR, else
+// /tmp). It is removed when the tests end, whether they passed or not.
+class TestFolder {
+  public:
+    TestFolder() {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = (tmp != nullptr && *tmp == '/') ? tmp : "/tmp";
+        pattern += "/zx840-gui-tests-XXXXXX";
+        if (mkdtemp(pattern.data()) == nullptr) {
+            return;
+        }
+        path_ = pattern;
+        const std::string config = path_ + "/config";
+        const std::string runtime = path_ + "/runtime";
+        if (mkdir(config.c_str(), 0700) == 0) {
+            setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        }
+        if (mkdir(runtime.c_str(), 0700) == 0) {
+            setenv("XDG_RUNTIME_DIR", runtime.c_str(), 0);
+        }
+    }
+    ~TestFolder() {
+        if (!path_.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove_all(path_, ignored);
+        }
+    }
+    TestFolder(const TestFolder&) = delete;
+    TestFolder& operator=(const TestFolder&) = delete;
+
+  private:
+    std::string path_;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    // Per-user settings of the tests go to a folder of their own.
-    char config[] = "/tmp/zx840-gui-tests-XXXXXX";
-    if (mkdtemp(config) != nullptr) {
-        setenv("XDG_CONFIG_HOME", config, 1);
-    }
+    const TestFolder folder;
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

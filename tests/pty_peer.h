@@ -1,5 +1,6 @@
 // A hand-driven far end of a pseudo-terminal for tests that need replies the
-// simulator does not make, or a line that goes away mid-read.
+// simulator does not make, or a line that goes away mid-read; and a private
+// folder for the lock files of serial devices.
 #pragma once
 
 #include <fcntl.h>
@@ -8,8 +9,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -67,8 +70,7 @@ class PtyPeer {
             }
             for (const auto& chunk : chunks) {
                 std::this_thread::sleep_for(chunk.delay);
-                if (!chunk.bytes.empty() &&
-                    ::write(master_, chunk.bytes.data(), chunk.bytes.size()) < 0) {
+                if (!Send(chunk.bytes)) {
                     return;
                 }
             }
@@ -84,6 +86,42 @@ class PtyPeer {
     }
     const std::vector<std::uint8_t>& Received() const { return received_; }
 
+    // On the calling thread, with no script running: waits until `count`
+    // more bytes have arrived (false when `timeout` passes first).
+    bool Expect(std::size_t count, std::chrono::milliseconds timeout) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        std::uint8_t buffer[64];
+        while (count > 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            pollfd pfd{master_, POLLIN, 0};
+            if (left.count() <= 0 || poll(&pfd, 1, static_cast<int>(left.count())) <= 0) {
+                return false;
+            }
+            const ssize_t n = ::read(master_, buffer, std::min(sizeof buffer, count));
+            if (n <= 0) {
+                return false;
+            }
+            received_.insert(received_.end(), buffer, buffer + n);
+            count -= static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+    // On the calling thread: sends `bytes` whole.
+    bool Send(const std::vector<std::uint8_t>& bytes) {
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+            if (n <= 0) {
+                return false;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
+    // The far end goes away: the line hangs up.
+    void HangUp() { CloseMaster(); }
+
   private:
     void CloseMaster() {
         if (master_ >= 0) {
@@ -97,6 +135,40 @@ class PtyPeer {
     std::string path_;
     std::thread thread_;
     std::vector<std::uint8_t> received_;
+};
+
+// A private lock folder for the lock files of serial devices, removed with
+// everything in it at the end of the test.
+class TempLockFolder {
+  public:
+    TempLockFolder() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "zx840-locks-XXXXXX").string();
+        if (mkdtemp(pattern.data()) != nullptr) {
+            path_ = pattern;
+        }
+    }
+    ~TempLockFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    TempLockFolder(const TempLockFolder&) = delete;
+    TempLockFolder& operator=(const TempLockFolder&) = delete;
+
+    const std::string& Path() const { return path_; }
+    // The names of the files in the folder, sorted.
+    std::vector<std::string> Files() const {
+        std::vector<std::string> names;
+        std::error_code ignored;
+        for (const auto& entry : std::filesystem::directory_iterator(path_, ignored)) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+  private:
+    std::string path_;
 };
 
 }  // namespace zx840::testing

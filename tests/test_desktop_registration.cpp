@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMimeDatabase>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 #include <iostream>
 #include <map>
 
@@ -167,11 +170,6 @@ TEST(DesktopRegistrationChild, AnswersTheParentTest) {
         answer = QStringLiteral("%1|%2").arg(result.ok ? "ok" : "failed", result.error);
     }
     std::cout << kChildAnswer << answer.toStdString() << std::endl;
-    // The test main made an empty settings folder for this process.
-    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (config.startsWith(QLatin1String("/tmp/zx840-gui-tests-"))) {
-        QDir().rmdir(config);
-    }
 }
 
 TEST(DesktopExecQuoting, ReservedCharactersPercentAndStringEscapes) {
@@ -355,6 +353,86 @@ TEST_F(DesktopRegistration, FilesInTheWayAreReportedAndTheRestIsDone) {
         << result.error.toStdString();
     for (const char* file : {kPackage, kAppIcon, kDocIcon}) {
         EXPECT_FALSE(QFileInfo::exists(Data(file))) << file;
+    }
+}
+
+// Stand-ins for the two refresh commands, first on PATH while alive: each
+// runs `body` (a shell script's text).
+class FakeRefreshTools {
+  public:
+    explicit FakeRefreshTools(const QByteArray& body) : savedPath_(qgetenv("PATH")) {
+        for (const char* name : {"update-mime-database", "update-desktop-database"}) {
+            QFile tool(folder_.filePath(QString::fromLatin1(name)));
+            tool.open(QIODevice::WriteOnly);
+            tool.write("#!/bin/sh\n" + body + "\n");
+            tool.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        qputenv("PATH", QFile::encodeName(folder_.path()) + ':' + savedPath_);
+    }
+    ~FakeRefreshTools() { qputenv("PATH", savedPath_); }
+    FakeRefreshTools(const FakeRefreshTools&) = delete;
+    FakeRefreshTools& operator=(const FakeRefreshTools&) = delete;
+    QString Path() const { return folder_.path(); }
+    QString File(const char* name) const { return folder_.filePath(QString::fromLatin1(name)); }
+
+  private:
+    QTemporaryDir folder_;
+    QByteArray savedPath_;
+};
+
+TEST_F(DesktopRegistration, UnregisteringIsCompleteWhenOnlyTheRefreshFails) {
+    ASSERT_TRUE(Register().ok);
+    const FakeRefreshTools failing("echo refresh broken >&2; exit 3");
+    const RegistrationResult result = UnregisterDesktopIntegration(paths_);
+    for (const char* file : {kEntry, kPackage, kAppIcon, kDocIcon}) {
+        EXPECT_FALSE(QFileInfo::exists(Data(file))) << file;
+    }
+    // Every file is gone: that is a success, with the refresh as a warning.
+    EXPECT_TRUE(result.ok) << result.error.toStdString();
+    EXPECT_TRUE(result.warning.contains(QLatin1String("refresh broken")))
+        << result.warning.toStdString();
+}
+
+// True while process `pid` exists and is not a zombie.
+bool Alive(pid_t pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray fields = stat.readAll();
+    const qsizetype end = fields.lastIndexOf(')');
+    return end >= 0 && fields.mid(end + 2, 1) != "Z";
+}
+
+TEST_F(DesktopRegistration, ARefreshInProgressDiesWithTheProgram) {
+    // The refresh writes its process id and then takes its time.
+    const FakeRefreshTools slow("echo $$ > \"$0.pid\"; exec sleep 120");
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(kChildMode), QStringLiteral("register"));
+    environment.insert(QString::fromLatin1(kChildArgument), QStringLiteral("/opt/zx840/zx840"));
+    QProcess registering;
+    registering.setProcessEnvironment(environment);
+    registering.start(QCoreApplication::applicationFilePath(),
+                      {QStringLiteral("--gtest_filter=DesktopRegistrationChild.*")});
+    ASSERT_TRUE(registering.waitForStarted(10000));
+    const QString pidFile = slow.File("update-mime-database") + QStringLiteral(".pid");
+    QElapsedTimer waited;
+    waited.start();
+    while (Contents(pidFile).trimmed().isEmpty() && waited.elapsed() < 60000) {
+        QThread::msleep(20);
+    }
+    const pid_t refresh = Contents(pidFile).trimmed().toInt();
+    ASSERT_GT(refresh, 0);
+    ASSERT_TRUE(Alive(refresh));
+    registering.kill();
+    registering.waitForFinished(10000);
+    waited.restart();
+    while (Alive(refresh) && waited.elapsed() < 60000) {
+        QThread::msleep(20);
+    }
+    EXPECT_FALSE(Alive(refresh)) << "the refresh outlived the program that started it";
+    if (Alive(refresh)) {
+        ::kill(refresh, SIGKILL);
     }
 }
 

@@ -94,10 +94,12 @@ TEST_F(CommandsTest, PortAndSpeedMarksFollowEverySelection) {
     EXPECT_EQ(view_->PortName(), "COM2");
     EXPECT_EQ(doc_->State().ComPort, "COM2");
 
-    // Each item tells which device it opens.
+    // Each item opens the device of its port (the Port Devices dialog shows
+    // which); the menu item itself carries no tooltip.
     frame_->UpdateCommandStates();
-    EXPECT_EQ(frame_->Action(kCmdCom1)->toolTip().toStdString(), sim_->DevicePath());
-    EXPECT_EQ(frame_->Action(kCmdCom1 + 4)->toolTip(), QStringLiteral("/dev/ttyS4"));
+    EXPECT_EQ(view_->Ports().Resolve("COM1"), sim_->DevicePath());
+    EXPECT_EQ(view_->Ports().Resolve("COM5"), "/dev/ttyS4");
+    EXPECT_EQ(frame_->Action(kCmdCom1)->toolTip(), QStringLiteral("COM1"));
 
     // Values from the settings outside the offered ones: no marks at all.
     doc_->State().ComPort = "COM9";
@@ -276,6 +278,34 @@ TEST_F(CommandsTest, MarkDialogTakesFieldsOnlyFromAnAcceptedOk) {
     EXPECT_EQ(mark.Inspector, "Quiet");
     EXPECT_EQ(mark.Testday, testday);
     EXPECT_EQ(view_->Mark(), mark);
+}
+
+TEST_F(CommandsTest, MarkDialogKeepsLongTextsAndLeavesUntouchedFieldsAlone) {
+    std::string longType;
+    while (longType.size() < 40000) {
+        longType += "PSU-" + std::to_string(longType.size()) + " ";
+    }
+    longType.resize(40000);
+    const std::string typedMaker(50000, 'M');
+    ProductMark& mark = doc_->State().Mark;
+    mark.Type = longType;
+    mark.Inspector = "Insp\xFF";  // bytes that are not UTF-8 stay as they are
+    view_->OnInitialUpdate();
+
+    WithMarkDialog(doc_, [&](CMarkDlg* dialog) {
+        EXPECT_EQ(dialog->Edit(CMarkDlg::kIdType)->text().size(), 40000);
+        dialog->Edit(CMarkDlg::kIdOperator)->setText("Kim");
+        dialog->Edit(CMarkDlg::kIdManufacturer)->setText(QString::fromStdString(typedMaker));
+        dialog->accept();
+    });
+    // (Compared whole, without printing 40,000 characters on a failure.)
+    EXPECT_EQ(mark.Type.size(), longType.size());
+    EXPECT_TRUE(mark.Type == longType);
+    EXPECT_EQ(mark.Inspector, "Insp\xFF");
+    EXPECT_EQ(mark.Operator, "Kim");
+    EXPECT_EQ(mark.Manufacturer.size(), typedMaker.size());
+    EXPECT_TRUE(mark.Manufacturer == typedMaker);
+    EXPECT_TRUE(view_->Mark() == mark);
 }
 
 TEST(MarkDialog, OkHasTheFocusAndTheTabOrderFollowsTheForm) {

@@ -17,6 +17,7 @@
 #include "app/zx840_doc.h"
 #include "gui_helpers.h"
 #include "record/file_io.h"
+#include "record/settings_file.h"
 #include "record/test_file.h"
 
 namespace zx840 {
@@ -54,12 +55,13 @@ class ProgramProcesses : public ::testing::Test {
             process->waitForFinished(5000);
         }
     }
-    QProcess* Start(const QStringList& arguments) {
+    QProcess* Start(const QStringList& arguments,
+                    const QString& program = QStringLiteral(ZX840_PROGRAM)) {
         running_.push_back(std::make_unique<QProcess>());
         QProcess* process = running_.back().get();
         process->setProcessEnvironment(environment_);
         process->setWorkingDirectory(files_.path());
-        process->start(QStringLiteral(ZX840_PROGRAM), arguments);
+        process->start(program, arguments);
         EXPECT_TRUE(process->waitForStarted(10000));
         return process;
     }
@@ -117,9 +119,11 @@ TEST_F(ProgramProcesses, SecondStartHandsItsFileToTheFirstAndAStaleSocketIsTaken
 TEST_F(ProgramProcesses, UnregisterRemovesTheRegistrationAndTheUserSettings) {
     const QTemporaryDir& home = runtime_;
     // A first start registers the file type; it then runs until killed.
+    // Its socket appears once the registration (refreshes included) is over.
     QProcess* running = Start({});
     const QString entry = home.filePath(QStringLiteral("share/applications/zx840.desktop"));
-    ASSERT_TRUE(testing::WaitUntil([&] { return QFile::exists(entry); }, 10000));
+    ASSERT_TRUE(WaitListening());
+    ASSERT_TRUE(QFile::exists(entry));
     running->kill();
     running->waitForFinished(5000);
     const QString settings =
@@ -190,6 +194,74 @@ TEST(WindowState, AppearsAsTheDesktopAsked) {
     ASSERT_TRUE(app.InitInstance({}));
     EXPECT_EQ(app.Frame()->windowState(), Qt::WindowNoState);
     EXPECT_TRUE(app.Frame()->isVisible());
+}
+
+TEST_F(ProgramProcesses, TermHangupAndInterruptEndTheWindowAsExitDoes) {
+    // A copy of the program of its own: the settings file lies beside it.
+    QTemporaryDir programDir;
+    const QString program = programDir.filePath(QStringLiteral("zx840"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ZX840_PROGRAM), program));
+    QFile(program).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString settingsFile = programDir.filePath(QString::fromLatin1(kSettingsFileName));
+    const QString marked = WriteTest(files_, "marked.ZX8", 77);
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        SCOPED_TRACE(signal);
+        Settings chosen;
+        chosen.ComPort = "COM2";
+        ASSERT_TRUE(WriteFileAtomically(settingsFile.toStdString(), SerializeSettings(chosen)));
+        QProcess* running = Start({}, program);
+        QString log;
+        ASSERT_TRUE(WaitForLog(running, QStringLiteral("listening on"), &log)) << log.toStdString();
+        // What lies there at the end was written as the program ended.
+        ASSERT_TRUE(QFile::remove(settingsFile));
+        QProcess* handing = Start({marked});
+        ASSERT_TRUE(handing->waitForFinished(10000));
+        ASSERT_TRUE(WaitForLog(running, QStringLiteral("opened"), &log)) << log.toStdString();
+        if (signal == SIGHUP) {
+            // A report on screen that nobody will answer does not hold it up.
+            QFile bad(files_.filePath(QStringLiteral("bad.ZX8")));
+            ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+            bad.write("not a test file");
+            bad.close();
+            QProcess* failing = Start({bad.fileName()});
+            ASSERT_TRUE(failing->waitForFinished(10000));
+            ASSERT_TRUE(WaitForLog(running, QString::fromLatin1(kUnexpectedFileFormat), &log))
+                << log.toStdString();
+        }
+
+        ::kill(static_cast<pid_t>(running->processId()), signal);
+        ASSERT_TRUE(running->waitForFinished(30000));
+        EXPECT_EQ(running->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(running->exitCode(), 0);
+        std::vector<std::uint8_t> bytes;
+        ASSERT_TRUE(ReadWholeFile(settingsFile.toStdString(), bytes));
+        const Settings written = ParseSettings(bytes);
+        EXPECT_EQ(written.ComPort, "COM2");
+        EXPECT_EQ(written.Number, 77);
+    }
+}
+
+// Not a test of its own: the body of the child process that the next test
+// starts; it fails when asked to.
+constexpr char kFailOnPurpose[] = "ZX840_GUI_TEST_FAIL_ON_PURPOSE";
+TEST(GuiTestProcessChild, FailsWhenAsked) {
+    EXPECT_FALSE(qEnvironmentVariableIsSet(kFailOnPurpose)) << "failing on purpose";
+}
+
+TEST(GuiTestProcesses, RemoveTheirTemporaryFoldersAlsoAfterAFailure) {
+    QTemporaryDir temporary;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TMPDIR"), temporary.path());
+    environment.insert(QString::fromLatin1(kFailOnPurpose), QStringLiteral("1"));
+    QProcess child;
+    child.setProcessEnvironment(environment);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=GuiTestProcessChild.*")});
+    ASSERT_TRUE(child.waitForFinished(60000));
+    EXPECT_EQ(child.exitCode(), 1) << "the child test should have failed";
+    EXPECT_EQ(
+        QDir(temporary.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+        QStringList());
 }
 
 }  // namespace

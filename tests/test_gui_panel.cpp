@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cmath>
+
 #include <QLabel>
+#include <QMap>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "app/main_frame.h"
+#include "app/mark_dlg.h"
 #include "app/zx840_app.h"
 #include "gui_helpers.h"
 #include "meter/sim/meter_simulator.h"
@@ -240,6 +244,140 @@ TEST(PanelLayout, ControlsFollowTheClientAreaAndSmallWindowsScroll) {
     EXPECT_GT(view.horizontalScrollBar()->maximum(), 0);
     EXPECT_GT(view.verticalScrollBar()->maximum(), 0);
     EXPECT_EQ(view.widget()->size(), view.NominalSize());
+}
+
+// The colours of a dark desktop theme.
+QPalette DarkPalette() {
+    const QColor window(53, 53, 53);
+    const QColor text(238, 238, 238);
+    QPalette dark(text, window, window.lighter(150), window.darker(150), window.darker(120), text,
+                  Qt::white, QColor(36, 36, 36), window);
+    dark.setColor(QPalette::AlternateBase, window);
+    dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
+    dark.setColor(QPalette::HighlightedText, Qt::white);
+    dark.setColor(QPalette::ToolTipBase, window);
+    dark.setColor(QPalette::ToolTipText, text);
+    return dark;
+}
+
+// Relative luminance and contrast ratio as the accessibility guidelines
+// define them: 1 for equal colours, 21 for black on white.
+double Luminance(QColor colour) {
+    const auto channel = [](double c) {
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF()) +
+           0.0722 * channel(colour.blueF());
+}
+
+double Contrast(QColor a, QColor b) {
+    const double la = Luminance(a);
+    const double lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// What a piece of the screen shows: its background (the commonest colour)
+// and the contrast of the pixel that stands out most from it, the core of
+// the text drawn there.
+struct Ink {
+    QColor background;
+    double contrast = 1.0;
+};
+
+Ink InkIn(const QImage& image, const QRect& region) {
+    QMap<QRgb, int> counts;
+    for (int y = region.top(); y <= region.bottom(); ++y) {
+        for (int x = region.left(); x <= region.right(); ++x) {
+            ++counts[image.pixel(x, y)];
+        }
+    }
+    Ink ink;
+    int most = 0;
+    for (auto it = counts.begin(); it != counts.end(); ++it) {
+        if (it.value() > most) {
+            most = it.value();
+            ink.background = QColor(it.key());
+        }
+    }
+    for (auto it = counts.begin(); it != counts.end(); ++it) {
+        ink.contrast = std::max(ink.contrast, Contrast(ink.background, QColor(it.key())));
+    }
+    return ink;
+}
+
+// Sets the application's palette for the life of the object.
+class AppPalette {
+  public:
+    explicit AppPalette(const QPalette& palette) : saved_(QApplication::palette()) {
+        QApplication::setPalette(palette);
+    }
+    ~AppPalette() { QApplication::setPalette(saved_); }
+
+  private:
+    QPalette saved_;
+};
+
+TEST(DarkPalette, TheListReadoutsAndDialogsStayReadable) {
+    const AppPalette dark(DarkPalette());
+    TestDocument document;
+    LoadSettings load;
+    load.kind = LoadKind::Rectifier;
+    WorkingRecord stored;
+    ApplyReply(*EncodeReply(SimulateMeasurement(load)), HarmonicTable{}, stored);
+    document.Record = stored.Record;
+    document.DataValid = 1;
+    CZX840ENView view(document);
+    view.resize(1000, 600);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.OnInitialUpdate();
+    QApplication::processEvents();
+    const QImage image = view.grab().toImage();
+    const auto onScreen = [&view](QWidget* widget, QRect rect) {
+        return QRect(widget->mapTo(&view, rect.topLeft()), rect.size());
+    };
+
+    // The harmonic list: black text on its white background, every column.
+    HarmonicList* list = view.List();
+    ASSERT_EQ(list->rowCount(), 49);
+    for (int row : {0, 1, 24, 48}) {
+        for (int column = 0; column < 3; ++column) {
+            const QRect cell = list->visualItemRect(list->item(row, column));
+            if (!list->viewport()->rect().contains(cell)) {
+                continue;
+            }
+            const Ink ink = InkIn(image, onScreen(list->viewport(), cell.adjusted(1, 1, -2, -2)));
+            EXPECT_EQ(ink.background, QColor(Qt::white)) << row << "," << column;
+            EXPECT_GE(ink.contrast, 15.0) << row << "," << column;
+        }
+    }
+    // Readouts (red or plain), their labels and the plot titles.
+    for (const ControlSpec& slot : PanelControls()) {
+        if (slot.kind == ControlKind::PlotBox || slot.kind == ControlKind::List) {
+            continue;
+        }
+        auto* label = static_cast<QLabel*>(view.Control(slot.id));
+        ASSERT_FALSE(label->text().isEmpty()) << slot.id;
+        const Ink ink = InkIn(image, onScreen(label, label->contentsRect().adjusted(1, 1, -1, -1)));
+        EXPECT_GE(ink.contrast, slot.kind == ControlKind::Value && IsRedValue(slot.id) ? 3.0 : 4.5)
+            << slot.id;
+    }
+    // Plot boxes: white, with the plots drawn in their own colours.
+    for (int id : {kPlotWave, kPlotUSpec, kPlotISpec}) {
+        auto* box = static_cast<PlotBox*>(view.Control(id));
+        const Ink ink = InkIn(image, onScreen(box, box->contentsRect()));
+        EXPECT_EQ(ink.background, QColor(Qt::white)) << id;
+        EXPECT_GE(ink.contrast, 4.5) << id;
+    }
+
+    // The Mark dialog's degree sign is drawn in the dialog's text colour.
+    CMarkDlg mark(ProductMark{});
+    mark.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&mark));
+    auto* celsius = mark.findChild<QLabel*>(QStringLiteral("celsius"));
+    ASSERT_NE(celsius, nullptr);
+    const QImage dialog = mark.grab().toImage();
+    EXPECT_GE(InkIn(dialog, celsius->geometry()).contrast, 4.5);
 }
 
 }  // namespace

@@ -30,9 +30,12 @@ HarmonicList::HarmonicList(QWidget* parent) : QTableWidget(0, 3, parent) {
     setFocusPolicy(Qt::StrongFocus);
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setWordWrap(false);
+    // A white list with black text under any theme: a dark theme's light
+    // text would vanish on the white.
     QPalette palette = this->palette();
     palette.setColor(QPalette::Base, Qt::white);
     palette.setColor(QPalette::AlternateBase, Qt::white);
+    palette.setColor(QPalette::Text, Qt::black);
     setPalette(palette);
     setMouseTracking(true);
     hover_.setSingleShot(true);
@@ -40,7 +43,8 @@ HarmonicList::HarmonicList(QWidget* parent) : QTableWidget(0, 3, parent) {
     connect(&hover_, &QTimer::timeout, this, &HarmonicList::SelectHovered);
 }
 
-void HarmonicList::SetRows(const std::array<HarmonicRow, kHarmonicRows>& rows) {
+void HarmonicList::SetRows(const std::array<HarmonicRow, kHarmonicRows>& rows,
+                           const FailingOrders* failing) {
     setRowCount(0);
     setRowCount(kHarmonicRows);
     for (int i = 0; i < kHarmonicRows; ++i) {
@@ -50,6 +54,14 @@ void HarmonicList::SetRows(const std::array<HarmonicRow, kHarmonicRows>& rows) {
             auto* item = new QTableWidgetItem(QString::fromStdString(*cells[column]));
             item->setTextAlignment(Qt::AlignCenter);
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+            if (failing != nullptr) {
+                const auto order = static_cast<std::size_t>(i + 2);
+                const bool u = failing->voltage[order];
+                const bool c = failing->current[order];
+                if ((column == 0 && (u || c)) || (column == 1 && u) || (column == 2 && c)) {
+                    item->setForeground(QColor(255, 0, 0));
+                }
+            }
             setItem(i, column, item);
         }
     }

@@ -5,6 +5,7 @@
 #include <QTableWidget>
 #include <QTimer>
 
+#include "plan/verdict.h"
 #include "view/panel_text.h"
 
 namespace zx840 {
@@ -14,7 +15,11 @@ class HarmonicList : public QTableWidget {
   public:
     explicit HarmonicList(QWidget* parent = nullptr);
 
-    void SetRows(const std::array<HarmonicRow, kHarmonicRows>& rows);
+    // With `failing`, the cells of orders whose checks against the test plan
+    // failed show their text in red (the order's cell when either channel
+    // failed).
+    void SetRows(const std::array<HarmonicRow, kHarmonicRows>& rows,
+                 const FailingOrders* failing = nullptr);
     void ClearRows() { setRowCount(0); }
 
   protected:

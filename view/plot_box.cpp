@@ -9,8 +9,11 @@ namespace zx840 {
 PlotBox::PlotBox(QWidget* parent) : QFrame(parent) {
     setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
     setAutoFillBackground(true);
+    // White under any theme; the plots bring their own colours, and
+    // anything drawn in the text colour is black.
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, Qt::white);
+    palette.setColor(QPalette::WindowText, Qt::black);
     setPalette(palette);
     setFocusPolicy(Qt::NoFocus);
 }

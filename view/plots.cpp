@@ -96,7 +96,8 @@ SpectrumGeometry SpectrumGeometryFor(int width, int height) {
 }
 
 DrawList SpectrumPlot(const std::array<float, kHarmonicOrders>& spectrum, float thd,
-                      Channel channel, const SpectrumGeometry& geometry, int width) {
+                      Channel channel, const SpectrumGeometry& geometry, int width,
+                      const std::array<bool, kHarmonicOrders + 1>* failing) {
     const bool voltage = channel == Channel::Voltage;
     const double s = geometry.pitch;
     const double x0 = geometry.firstX;
@@ -119,7 +120,9 @@ DrawList SpectrumPlot(const std::array<float, kHarmonicOrders>& spectrum, float 
     // the largest, takes the full height and leaves the finite ones empty;
     // negative elements draw downwards.
     const float m = BarScale(spectrum);
-    ops.emplace_back(voltage ? kVoltageBarPen : kCurrentBarPen);
+    const SelectPen barPen = voltage ? kVoltageBarPen : kCurrentBarPen;
+    ops.emplace_back(barPen);
+    bool failingPen = false;
     for (int i = 0; i < kHarmonicOrders; ++i) {
         const float v = spectrum[static_cast<std::size_t>(i)];
         // v / m is exactly 1 for the largest finite element anyway; the
@@ -128,6 +131,11 @@ DrawList SpectrumPlot(const std::array<float, kHarmonicOrders>& spectrum, float 
         const int top = ToCoord(yB - Trunc(share * geometry.fullHeight));
         if (top == baseY) {
             continue;
+        }
+        const bool failed = failing != nullptr && (*failing)[static_cast<std::size_t>(i + 1)];
+        if (failed != failingPen) {
+            ops.emplace_back(failed ? kFailingBarPen : barPen);
+            failingPen = failed;
         }
         const int x = barX(i);
         ops.emplace_back(MoveTo{x, baseY});

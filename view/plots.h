@@ -38,7 +38,12 @@ enum class Channel { Voltage, Current };
 // bars (one for every element that gives a bar of non-zero length),
 // the distortion label ("Uthd: %.1f%%" or "Ithd: %.1f%%", 0.0 when the
 // fundamental is 0) and the axis labels "1", "K", "50".
+// The bars of orders marked in `failing` (indexed by order) are drawn with
+// the failing pen: the orders whose checks against the test plan failed.
+// Without marks the chart is drawn as it always was.
+inline constexpr SelectPen kFailingBarPen{PenStyle::Solid, 3, kRed};
 DrawList SpectrumPlot(const std::array<float, kHarmonicOrders>& spectrum, float thd,
-                      Channel channel, const SpectrumGeometry& geometry, int width);
+                      Channel channel, const SpectrumGeometry& geometry, int width,
+                      const std::array<bool, kHarmonicOrders + 1>* failing = nullptr);
 
 }  // namespace zx840

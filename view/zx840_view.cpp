@@ -26,6 +26,9 @@ namespace {
 constexpr int kFormWidthDlu = 325;
 constexpr int kFormHeightDlu = 280;
 
+// The face of the readouts: the light grey of a classic dialog.
+constexpr QColor kReadoutFace(240, 240, 240);
+
 QString ShownText(const char* templateText) {
     // "&&" in a template text shows as one "&".
     return QString::fromLatin1(templateText).replace(QStringLiteral("&&"), QStringLiteral("&"));
@@ -66,11 +69,14 @@ void CZX840ENView::BuildControls() {
                 value->setTextFormat(Qt::PlainText);
                 value->setAlignment(Qt::AlignCenter);
                 value->setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
-                if (IsRedValue(slot.id)) {
-                    QPalette palette = value->palette();
-                    palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
-                    value->setPalette(palette);
-                }
+                // Red or black numbers on a light face under any theme:
+                // a fixed text colour needs its own background.
+                QPalette palette = value->palette();
+                palette.setColor(QPalette::Window, kReadoutFace);
+                palette.setColor(QPalette::WindowText,
+                                 IsRedValue(slot.id) ? QColor(255, 0, 0) : QColor(Qt::black));
+                value->setPalette(palette);
+                value->setAutoFillBackground(true);
                 control = value;
                 break;
             }
@@ -141,6 +147,7 @@ void CZX840ENView::OnInitialUpdate() {
     portName_ = document_.ComPort;
     baudRate_ = document_.BaudRate;
     working_ = DisplayedRecord(document_.Record, document_.DataValid);
+    Rejudge();
     FillHarmonicList();
     if (working_.DataValid == 1) {
         RefreshDisplay();
@@ -154,6 +161,7 @@ void CZX840ENView::OnInitialUpdate() {
         uSpecBox_->Clear();
         iSpecBox_->Clear();
     }
+    emit testShown();
 }
 
 // The list holds a row per order whenever the record holds a measurement,
@@ -161,7 +169,8 @@ void CZX840ENView::OnInitialUpdate() {
 void CZX840ENView::FillHarmonicList() {
     list_->ClearRows();
     if (working_.DataValid == 1) {
-        list_->SetRows(HarmonicRows(working_.Record));
+        const FailingOrders failing = verdict_ ? FailingOrdersOf(*verdict_) : FailingOrders{};
+        list_->SetRows(HarmonicRows(working_.Record), verdict_ ? &failing : nullptr);
     }
 }
 
@@ -184,10 +193,12 @@ void CZX840ENView::DrawPlots() {
     // Both charts take their bar positions from the voltage chart's box.
     const QSize voltage = uSpecBox_->ClientSize();
     const SpectrumGeometry geometry = SpectrumGeometryFor(voltage.width(), voltage.height());
-    uSpecBox_->SetPicture(
-        SpectrumPlot(r.USpec, r.Uthd, Channel::Voltage, geometry, voltage.width()));
-    iSpecBox_->SetPicture(
-        SpectrumPlot(r.ISpec, r.Ithd, Channel::Current, geometry, iSpecBox_->ClientSize().width()));
+    const FailingOrders failing = verdict_ ? FailingOrdersOf(*verdict_) : FailingOrders{};
+    uSpecBox_->SetPicture(SpectrumPlot(r.USpec, r.Uthd, Channel::Voltage, geometry, voltage.width(),
+                                       verdict_ ? &failing.voltage : nullptr));
+    iSpecBox_->SetPicture(SpectrumPlot(r.ISpec, r.Ithd, Channel::Current, geometry,
+                                       iSpecBox_->ClientSize().width(),
+                                       verdict_ ? &failing.current : nullptr));
 }
 
 int CZX840ENView::OnCommPass() {
@@ -207,6 +218,7 @@ int CZX840ENView::OnCommPass() {
         ShowFailure(exchange.failure);
     } else {
         ApplyReply(exchange.reply, table_, working_);
+        Rejudge();
         FillHarmonicList();
         RefreshDisplay();
         ok = 1;
@@ -218,6 +230,24 @@ int CZX840ENView::OnCommPass() {
     }
     emit exchangeFinished();
     return ok;
+}
+
+void CZX840ENView::SetTestPlan(std::optional<TestPlan> plan) {
+    plan_ = std::move(plan);
+    Rejudge();
+    FillHarmonicList();
+    if (working_.DataValid == 1) {
+        RefreshDisplay();
+    }
+}
+
+void CZX840ENView::Rejudge() {
+    verdict_ = plan_ ? Judge(*plan_, working_) : std::nullopt;
+    emit verdictChanged();
+}
+
+ReportData CZX840ENView::Report() const {
+    return {working_.Record, working_.Angles, mark_, verdict_ ? &*verdict_ : nullptr};
 }
 
 void CZX840ENView::ShowFailure(AcquireFailure failure) {
@@ -235,8 +265,7 @@ QPrinter& CZX840ENView::Printer() {
 }
 
 void CZX840ENView::OnFilePrint() {
-    if (PrintWithDialog(Printer(), {working_.Record, working_.Angles, mark_}, window()) ==
-        PrintResult::Failed) {
+    if (PrintWithDialog(Printer(), Report(), window()) == PrintResult::Failed) {
         QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle),
                         QString::fromLatin1(kCouldNotStartPrintJob), QMessageBox::Ok, window());
         box.exec();
@@ -244,12 +273,11 @@ void CZX840ENView::OnFilePrint() {
 }
 
 void CZX840ENView::OnFilePrintPreview() {
-    PreviewReport(Printer(), {working_.Record, working_.Angles, mark_}, window(), previewPages_);
+    PreviewReport(Printer(), Report(), window(), previewPages_);
 }
 
 bool CZX840ENView::PrintDirect(const QString& printerName) {
-    return zx840::PrintDirect(Printer(), printerName, {working_.Record, working_.Angles, mark_}) ==
-           PrintResult::Printed;
+    return zx840::PrintDirect(Printer(), printerName, Report()) == PrintResult::Printed;
 }
 
 bool CZX840ENView::HandlesCommand(int id) const {
@@ -293,7 +321,6 @@ bool CZX840ENView::OnUpdateCommand(int id, CommandState& state) {
         const std::string name = "COM" + std::to_string(id - kCmdCom1 + 1);
         state.checkable = true;
         state.checked = portName_ == name;
-        state.tooltip = ports_.Resolve(name);
         return true;
     }
     if (id == kCmdBaud2400 || id == kCmdBaud9600) {

@@ -8,13 +8,17 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "analysis/harmonics.h"
 #include "commands/command_router.h"
 #include "meter/acquisition.h"
 #include "meter/port_map.h"
+#include "plan/test_plan.h"
+#include "plan/verdict.h"
 #include "record/test_document.h"
+#include "report/report_printing.h"
 
 class QLabel;
 class QPrinter;
@@ -69,12 +73,22 @@ class CZX840ENView : public QScrollArea, public CommandTarget {
     bool OnUpdateCommand(int id, CommandState& state) override;
     bool HandlesCommand(int id) const override;
 
+    // The test plan that judges what the panel shows, or none. Setting it
+    // judges the current measurement at once; every acquisition and every
+    // opened test is judged again.
+    void SetTestPlan(std::optional<TestPlan> plan);
+    const std::optional<TestPlan>& ActivePlan() const { return plan_; }
+    // The verdict of the measurement shown: none without a plan or without
+    // a measurement.
+    const std::optional<Verdict>& CurrentVerdict() const { return verdict_; }
+
     const WorkingRecord& Working() const { return working_; }
     const ProductMark& Mark() const { return mark_; }
     ProductMark& Mark() { return mark_; }
     // The document changed the product information: the panel's copy follows.
     void OnMarkChanged(const ProductMark& documentMark, MarkChange change) {
         ApplyMarkChange(documentMark, change, mark_);
+        emit testShown();
     }
     // Called with the port name or the speed the operator selected.
     void SetLineListeners(std::function<void(const std::string&)> port,
@@ -100,6 +114,11 @@ class CZX840ENView : public QScrollArea, public CommandTarget {
 
   signals:
     void exchangeFinished();
+    // The verdict or the plan changed.
+    void verdictChanged();
+    // A test was put on the panel (its initial update) or its product
+    // information changed: the product type may be another.
+    void testShown();
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -111,8 +130,13 @@ class CZX840ENView : public QScrollArea, public CommandTarget {
     void LayoutControls();
     void DrawPlots();
     void ShowFailure(AcquireFailure failure);
+    // Judges the working record against the plan and tells whoever listens.
+    void Rejudge();
+    ReportData Report() const;
 
     const TestDocument& document_;
+    std::optional<TestPlan> plan_;
+    std::optional<Verdict> verdict_;
     std::function<void(const std::string&)> portListener_;
     std::function<void(std::int32_t)> baudListener_;
     QWidget* panel_;

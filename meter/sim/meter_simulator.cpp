@@ -172,19 +172,14 @@ bool MeterSimulator::WaitForRequests(std::size_t count, std::chrono::millisecond
     return requestArrived_.wait_for(lock, timeout, [&] { return requests_.size() >= count; });
 }
 
+bool MeterSimulator::WaitForAnswers(std::size_t count, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    return answerDone_.wait_for(lock, timeout, [&] { return answersDone_ >= count; });
+}
+
 bool MeterSimulator::ClientGone() const {
     pollfd pfd{ioFd_, 0, 0};
     return pty_ && poll(&pfd, 1, 0) == 1 && (pfd.revents & POLLHUP) != 0;
-}
-
-// A real port discards what it received but nobody read when it is closed;
-// a pseudo-terminal keeps it for the next open. Emulate the port.
-void MeterSimulator::DiscardUnread() {
-    const int fd = ::open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0) {
-        tcflush(fd, TCIFLUSH);
-        ::close(fd);
-    }
 }
 
 // No client has the pseudo-terminal open: wait for an open (or a stop)
@@ -203,9 +198,12 @@ void MeterSimulator::ServeLoop() {
     std::uint8_t chunk[256];
     bool connected = !pty_;
     while (!stopping_) {
+        // Like a meter on a real port, the simulator never touches the
+        // client's side of the line: what it sent and nobody read stays
+        // there, and the client discards it before its next request.
+        // (Opening that side to flush it raced with the client's own open.)
         if (ClientGone()) {
             if (connected) {
-                DiscardUnread();
                 pending.clear();
                 connected = false;
             }
@@ -277,6 +275,15 @@ void MeterSimulator::HandleRequest(const Request& request) {
         paced = options_.paced;
         stall = options_.stall;
     }
+    SendAnswer(request, mode, answer, paced, stall);
+    std::lock_guard lock(mutex_);
+    ++answersDone_;
+    answerDone_.notify_all();
+}
+
+void MeterSimulator::SendAnswer(const Request& request, FaultMode mode,
+                                const std::vector<std::uint8_t>& answer, bool paced,
+                                std::chrono::milliseconds stall) {
     const auto baud = RequestedBaudRate(request);
     if (!baud || mode == FaultMode::NoAnswer) {
         return;

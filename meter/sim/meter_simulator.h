@@ -73,19 +73,27 @@ class MeterSimulator {
 
     // Every request received so far, in order, also those not answered.
     std::vector<Request> Requests() const;
+    // Good replies sent in full so far. A reply counts once its last byte is
+    // on the line, which can be a moment after the client has read it: wait
+    // with WaitForAnswers() before looking.
     int RepliesSent() const { return repliesSent_.load(); }
     // Waits until `count` requests have arrived or `timeout` passes.
     bool WaitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
+    // Waits until the simulator has finished answering `count` requests (a
+    // good reply, a fault or silence, including any stall) or `timeout`
+    // passes. RepliesSent() is final for those requests afterwards.
+    bool WaitForAnswers(std::size_t count, std::chrono::milliseconds timeout) const;
 
   private:
     MeterSimulator(int ioFd, bool pty, std::string devicePath, const SimulatorOptions& options);
     bool MakeWakePipe(std::string* error);
     void ServeLoop();
     bool ClientGone() const;
-    void DiscardUnread();
     void WaitForClient();
 
     void HandleRequest(const Request& request);
+    void SendAnswer(const Request& request, FaultMode mode, const std::vector<std::uint8_t>& answer,
+                    bool paced, std::chrono::milliseconds stall);
     bool SendBytes(const std::uint8_t* data, std::size_t size, std::int32_t baud);
     bool Pause(std::chrono::steady_clock::duration duration);  // false when stopping
     std::vector<std::uint8_t> BuildAnswer(FaultMode mode);
@@ -100,10 +108,12 @@ class MeterSimulator {
 
     mutable std::mutex mutex_;
     mutable std::condition_variable requestArrived_;
+    mutable std::condition_variable answerDone_;
     SimulatorOptions options_;  // guarded by mutex_
     int goodSinceFaultPlan_ = 0;
     int faultsSent_ = 0;
     std::vector<Request> requests_;
+    std::size_t answersDone_ = 0;
     std::mt19937 random_;
     Reply goodReply_{};  // built from the load when it is set
 

@@ -1,0 +1,103 @@
+#include "app/plan_controller.h"
+
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QSettings>
+#include <cstdio>
+
+#include "app/verdict_panel.h"
+#include "commands/command_ids.h"
+#include "record/product_identity.h"
+#include "view/zx840_view.h"
+
+namespace zx840 {
+
+namespace {
+
+const QString kModeKey = QStringLiteral("Plans/Mode");
+const QString kFileKey = QStringLiteral("Plans/File");
+const QString kFolderKey = QStringLiteral("Plans/Folder");
+
+PlanChoice LoadChoice() {
+    QSettings settings;
+    PlanChoice choice;
+    const QString mode = settings.value(kModeKey, QStringLiteral("type")).toString();
+    choice.mode = mode == QLatin1String("none")   ? PlanChoice::Mode::None
+                  : mode == QLatin1String("file") ? PlanChoice::Mode::File
+                                                  : PlanChoice::Mode::ByType;
+    choice.file = settings.value(kFileKey).toString().toStdString();
+    choice.folder = settings.value(kFolderKey, QString::fromStdString(DefaultPlanFolder()))
+                        .toString()
+                        .toStdString();
+    return choice;
+}
+
+void SaveChoice(const PlanChoice& choice) {
+    QSettings settings;
+    settings.setValue(kModeKey, choice.mode == PlanChoice::Mode::None   ? QStringLiteral("none")
+                                : choice.mode == PlanChoice::Mode::File ? QStringLiteral("file")
+                                                                        : QStringLiteral("type"));
+    settings.setValue(kFileKey, QString::fromStdString(choice.file));
+    if (choice.folder == DefaultPlanFolder()) {
+        settings.remove(kFolderKey);
+    } else {
+        settings.setValue(kFolderKey, QString::fromStdString(choice.folder));
+    }
+}
+
+}  // namespace
+
+PlanController::PlanController(QMainWindow* frame, CZX840ENView* view, bool quiet)
+    : QObject(frame), frame_(frame), view_(view), quiet_(quiet), choice_(LoadChoice()) {
+    panel_ = new CVerdictPanel(frame);
+    frame->addDockWidget(Qt::RightDockWidgetArea, panel_);
+    panel_->hide();
+    connect(view_, &CZX840ENView::verdictChanged, this, &PlanController::ShowVerdict);
+    connect(view_, &CZX840ENView::testShown, this, &PlanController::Update);
+}
+
+void PlanController::Update() {
+    std::string problem;
+    std::optional<TestPlan> plan = ActivePlanFor(choice_, view_->Mark().Type, &problem);
+    if (!problem.empty() && problem != lastProblem_) {
+        std::fprintf(stderr, "zx840: %s\n", problem.c_str());
+        if (!quiet_) {
+            QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle),
+                            QString::fromStdString(problem), QMessageBox::Ok, frame_);
+            box.exec();
+        }
+    }
+    lastProblem_ = problem;
+    if (plan != view_->ActivePlan()) {
+        view_->SetTestPlan(std::move(plan));
+    }
+}
+
+void PlanController::SetChoice(const PlanChoice& choice) {
+    choice_ = choice;
+    SaveChoice(choice_);
+    lastProblem_.clear();
+    Update();
+}
+
+void PlanController::ShowVerdict() {
+    const auto& plan = view_->ActivePlan();
+    panel_->Show(plan ? plan->name : std::string(), view_->CurrentVerdict());
+}
+
+bool PlanController::HandlesCommand(int id) const {
+    return id == kCmdTestPlan;
+}
+
+bool PlanController::OnCommand(int id) {
+    if (id != kCmdTestPlan) {
+        return false;
+    }
+    CTestPlanDlg dialog(choice_, frame_);
+    if (dialog.exec() == QDialog::Accepted) {
+        SetChoice(dialog.Choice());
+    }
+    return true;
+}
+
+}  // namespace zx840

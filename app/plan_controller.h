@@ -1,0 +1,48 @@
+// Which test plan judges the panel's measurements: the operator's choice
+// (kept in the per-user settings), the plan of the product's type found
+// anew whenever the type may have changed, the Test Plan command, and the
+// Verdict panel that shows the result while a plan is active.
+#pragma once
+
+#include <QObject>
+#include <string>
+
+#include "app/test_plan_dlg.h"
+#include "commands/command_router.h"
+
+class QMainWindow;
+
+namespace zx840 {
+
+class CVerdictPanel;
+class CZX840ENView;
+
+class PlanController : public QObject, public CommandTarget {
+    Q_OBJECT
+  public:
+    // `quiet`: a plan that cannot be read is reported on standard error only.
+    PlanController(QMainWindow* frame, CZX840ENView* view, bool quiet);
+
+    // Finds the plan the choice gives for the product's type and hands it to
+    // the panel.
+    void Update();
+
+    const PlanChoice& Choice() const { return choice_; }
+    void SetChoice(const PlanChoice& choice);
+    CVerdictPanel* Panel() const { return panel_; }
+
+    bool OnCommand(int id) override;
+    bool HandlesCommand(int id) const override;
+
+  private:
+    void ShowVerdict();
+
+    QMainWindow* frame_;
+    CZX840ENView* view_;
+    bool quiet_;
+    PlanChoice choice_;
+    CVerdictPanel* panel_;     // owned by the frame
+    std::string lastProblem_;  // said once, not at every update
+};
+
+}  // namespace zx840

@@ -1,0 +1,41 @@
+// The Verdict panel, docked beside the measurement panel while a test plan
+// is active: a large PASS or FAIL with the plan's name, and every check with
+// the failing ones first.
+#pragma once
+
+#include <QDockWidget>
+#include <optional>
+
+#include "plan/verdict.h"
+
+class QLabel;
+class QTableWidget;
+
+namespace zx840 {
+
+inline constexpr char kVerdictPanelTitle[] = "Verdict";
+
+class CVerdictPanel : public QDockWidget {
+    Q_OBJECT
+  public:
+    explicit CVerdictPanel(QWidget* parent = nullptr);
+
+    // Shows `verdict`; `planName` names the active plan, or is empty when no
+    // plan is active (the panel then hides). A plan without a verdict (no
+    // measurement yet) shows the plan's name and no result.
+    void Show(const std::string& planName, const std::optional<Verdict>& verdict);
+
+    // For tests: what the panel shows.
+    QString ResultText() const;
+    QString PlanText() const;
+    int CheckRows() const;
+    QString CheckCell(int row, int column) const;
+
+  private:
+    QLabel* result_;
+    QLabel* plan_;
+    QLabel* note_;
+    QTableWidget* checks_;
+};
+
+}  // namespace zx840
