@@ -19,25 +19,24 @@ constexpr const char* kReadingColumns[kPlanReadings] = {
     "urms", "irms", "upeak",       "ipeak",      "ucf",       "icf",          "power",
     "pf",   "freq", "start_angle", "peak_angle", "end_angle", "uthd_percent", "ithd_percent"};
 
-// The twelve floats of the record and its angles, kept bit for bit in one
-// column (an SQLite REAL cannot hold a NaN).
-constexpr std::size_t kKeptFloats = 12;
+// The nine readings, the three angles and both fundamentals, kept bit for
+// bit in one column (an SQLite REAL cannot hold a NaN); the fundamentals let
+// a result be shown whole without its spectra.
+constexpr std::size_t kKeptFloats = 14;
 
 constexpr char kColumns[] =
     "id, time_ms, station, program_version, source, manufacturer, product_type, "
     "product_number, temperature, humidity, operator_name, inspector, testday, data_valid, "
     "readings, urms, irms, upeak, ipeak, ucf, icf, power, pf, freq, start_angle, peak_angle, "
-    "end_angle, uthd_percent, ithd_percent, uspec, ispec, uwave, iwave, verdict_pass, plan_name, "
-    "failed_checks, verdict_json";
-constexpr int kColumnCount = 37;
+    "end_angle, uthd_percent, ithd_percent, verdict_pass, plan_name, failed_checks, verdict_json";
+constexpr int kColumnCount = 33;
 // The columns Find reads, then the four arrays when full.
 constexpr char kFindColumns[] =
-    "id, time_ms, station, program_version, source, manufacturer, product_type, "
+    "results.id, time_ms, station, program_version, source, manufacturer, product_type, "
     "product_number, temperature, humidity, operator_name, inspector, testday, data_valid, "
     "readings, verdict_pass, plan_name, failed_checks, verdict_json";
 constexpr char kFindArrays[] = ", uspec, ispec, uwave, iwave";
-// Without the arrays, their fundamentals still: the percentages need them.
-constexpr char kFindFundamentals[] = ", substr(uspec, 1, 4), substr(ispec, 1, 4)";
+constexpr char kJoinArrays[] = " JOIN result_arrays ON result_arrays.id = results.id";
 
 QByteArray Bytes(const std::string& bytes) {
     return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
@@ -80,8 +79,9 @@ std::vector<std::string> SplitChecks(const std::string& joined) {
 void BindResult(QSqlQuery& query, const Result& r) {
     const MeasurementRecord& m = r.working.Record;
     const ConductionAngles& a = r.working.Angles;
-    const float kept[kKeptFloats] = {m.Freq, m.Icf,  m.Ucf,  m.PF,         m.Power,     m.Irms,
-                                     m.Urms, m.Uthd, m.Ithd, a.StartAngle, a.PeakAngle, a.EndAngle};
+    const float kept[kKeptFloats] = {m.Freq,      m.Icf,      m.Ucf,      m.PF,      m.Power,
+                                     m.Irms,      m.Urms,     m.Uthd,     m.Ithd,    a.StartAngle,
+                                     a.PeakAngle, a.EndAngle, m.USpec[0], m.ISpec[0]};
     query.addBindValue(Text(r.id));
     query.addBindValue(static_cast<qlonglong>(r.timeMs));
     query.addBindValue(Text(r.station));
@@ -100,10 +100,6 @@ void BindResult(QSqlQuery& query, const Result& r) {
     for (std::size_t i = 0; i < kPlanReadings; ++i) {
         query.addBindValue(Number(PlanReadingValue(static_cast<PlanReading>(i), r.working)));
     }
-    query.addBindValue(Bytes(FloatBytes(m.USpec.data(), m.USpec.size())));
-    query.addBindValue(Bytes(FloatBytes(m.ISpec.data(), m.ISpec.size())));
-    query.addBindValue(Bytes(IntBytes(m.UWave.data(), m.UWave.size())));
-    query.addBindValue(Bytes(IntBytes(m.IWave.data(), m.IWave.size())));
     if (r.verdict) {
         query.addBindValue(r.verdict->pass ? 1 : 0);
         query.addBindValue(Text(r.verdict->plan));
@@ -115,6 +111,15 @@ void BindResult(QSqlQuery& query, const Result& r) {
             query.addBindValue(QVariant(QMetaType::fromType<QString>()));
         }
     }
+}
+
+void BindArrays(QSqlQuery& query, const Result& r) {
+    const MeasurementRecord& m = r.working.Record;
+    query.addBindValue(QString::fromStdString(r.id));
+    query.addBindValue(Bytes(FloatBytes(m.USpec.data(), m.USpec.size())));
+    query.addBindValue(Bytes(FloatBytes(m.ISpec.data(), m.ISpec.size())));
+    query.addBindValue(Bytes(IntBytes(m.UWave.data(), m.UWave.size())));
+    query.addBindValue(Bytes(IntBytes(m.IWave.data(), m.IWave.size())));
 }
 
 // A result from a row of kFindColumns (and kFindArrays when `full`). False
@@ -153,6 +158,8 @@ bool ReadResult(const QSqlQuery& q, bool full, Result& r) {
     a.StartAngle = kept[9];
     a.PeakAngle = kept[10];
     a.EndAngle = kept[11];
+    m.USpec[0] = kept[12];
+    m.ISpec[0] = kept[13];
     r.verdict.reset();
     if (!q.value(15).isNull()) {
         ResultVerdict verdict;
@@ -162,11 +169,7 @@ bool ReadResult(const QSqlQuery& q, bool full, Result& r) {
         verdict.json = StdText(q.value(18));
         r.verdict = std::move(verdict);
     }
-    if (!full) {
-        return FloatsFromBytes(View(q.value(19).toByteArray()), m.USpec.data(), 1) &&
-               FloatsFromBytes(View(q.value(20).toByteArray()), m.ISpec.data(), 1);
-    }
-    {
+    if (full) {
         const QByteArray us = q.value(19).toByteArray();
         const QByteArray is = q.value(20).toByteArray();
         const QByteArray uw = q.value(21).toByteArray();
@@ -249,6 +252,7 @@ ResultsStore::ResultsStore(const StoreUrl& url, QString connection)
 
 ResultsStore::~ResultsStore() {
     insert_.reset();
+    insertArrays_.reset();
     {
         QSqlDatabase db = QSqlDatabase::database(connection_, false);
         db.close();
@@ -322,10 +326,17 @@ std::unique_ptr<ResultsStore> ResultsStore::Open(const StoreUrl& url, StoreStatu
                                             : "PRAGMA journal_mode=DELETE");
     }
     store->insert_ = std::make_unique<QSqlQuery>(db);
+    store->insertArrays_ = std::make_unique<QSqlQuery>(db);
     if (!store->insert_->prepare(QString("INSERT INTO results (") + kColumns + ") VALUES (" +
                                  QString("?, ").repeated(kColumnCount - 1) +
                                  "?) ON CONFLICT (id) DO NOTHING")) {
         *status = store->Fail("prepare writing to", store->insert_->lastError().text());
+        return nullptr;
+    }
+    if (!store->insertArrays_->prepare(
+            "INSERT INTO result_arrays (id, uspec, ispec, uwave, iwave) VALUES (?, ?, ?, ?, ?) "
+            "ON CONFLICT (id) DO NOTHING")) {
+        *status = store->Fail("prepare writing to", store->insertArrays_->lastError().text());
         return nullptr;
     }
     *status = {};
@@ -337,8 +348,15 @@ StoreStatus ResultsStore::Insert(const Result& result, bool* inserted) {
     if (!insert_->exec()) {
         return Fail("write to", insert_->lastError().text());
     }
+    const bool added = insert_->numRowsAffected() > 0;
+    if (added) {
+        BindArrays(*insertArrays_, result);
+        if (!insertArrays_->exec()) {
+            return Fail("write to", insertArrays_->lastError().text());
+        }
+    }
     if (inserted != nullptr) {
-        *inserted = insert_->numRowsAffected() > 0;
+        *inserted = added;
     }
     return {};
 }
@@ -382,14 +400,16 @@ StoreStatus ResultsStore::Remove(const std::vector<std::string>& ids) {
     if (!db.transaction()) {
         return Fail("write to", db.lastError().text());
     }
-    QSqlQuery query(db);
-    query.prepare("DELETE FROM results WHERE id = ?");
-    for (const std::string& id : ids) {
-        query.addBindValue(Text(id));
-        if (!query.exec()) {
-            const QString text = query.lastError().text();
-            db.rollback();
-            return Fail("write to", text);
+    for (const char* table : {"results", "result_arrays"}) {
+        QSqlQuery query(db);
+        query.prepare(QString("DELETE FROM %1 WHERE id = ?").arg(table));
+        for (const std::string& id : ids) {
+            query.addBindValue(Text(id));
+            if (!query.exec()) {
+                const QString text = query.lastError().text();
+                db.rollback();
+                return Fail("write to", text);
+            }
         }
     }
     if (!db.commit()) {
@@ -403,8 +423,9 @@ StoreStatus ResultsStore::Remove(const std::vector<std::string>& ids) {
 StoreStatus ResultsStore::Find(const ResultFilter& filter, std::int64_t offset, std::int64_t limit,
                                bool full, std::vector<Result>& found) {
     const Where where(filter);
-    QString sql = QString("SELECT ") + kFindColumns + (full ? kFindArrays : kFindFundamentals) +
-                  " FROM results" + where.text + " ORDER BY time_ms DESC, id DESC";
+    QString sql = QString("SELECT ") + kFindColumns + (full ? kFindArrays : "") + " FROM results" +
+                  (full ? kJoinArrays : "") + where.text +
+                  " ORDER BY time_ms DESC, results.id DESC";
     if (limit >= 0) {
         sql += " LIMIT " + QString::number(limit);
     } else if (offset > 0) {

@@ -98,6 +98,7 @@ class ResultsStore {
     StoreUrl url_;
     QString connection_;
     std::unique_ptr<QSqlQuery> insert_;  // prepared once, used for every write
+    std::unique_ptr<QSqlQuery> insertArrays_;
 };
 
 }  // namespace zx840

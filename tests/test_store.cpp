@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 #include <algorithm>
@@ -149,19 +150,25 @@ TEST_P(StoreTest, CreatesTheSchemaAndMigratesAVersion1Store) {
         ASSERT_TRUE(insert.prepare(
             "INSERT INTO results (id, time_ms, station, program_version, source, manufacturer, "
             "product_type, product_number, temperature, humidity, operator_name, inspector, "
-            "testday, data_valid, readings, uspec, ispec, uwave, iwave) VALUES "
+            "testday, data_valid, readings) VALUES "
             "(?, ?, 's1', '1.04', 'acquisition', 'M', 'T1', 5, '25', '65', 'O', 'I', "
-            "'26-01-01', 1, ?, ?, ?, ?, ?)"));
-        const float twelve[12] = {50.0f, 1.4f, 1.41f, 0.9f, 100.0f, 0.5f, 230.0f};
+            "'26-01-01', 1, ?)"));
+        const auto& m = old.working.Record;
+        const float kept[14] = {50.0f, 1.4f, 1.41f, 0.9f, 100.0f, 0.5f,       230.0f,
+                                0,     0,    0,     0,    0,      m.USpec[0], m.ISpec[0]};
         insert.addBindValue(QString::fromStdString(old.id));
         insert.addBindValue(static_cast<qlonglong>(old.timeMs));
-        insert.addBindValue(QByteArray::fromStdString(FloatBytes(twelve, 12)));
-        const auto& m = old.working.Record;
-        insert.addBindValue(QByteArray::fromStdString(FloatBytes(m.USpec.data(), 50)));
-        insert.addBindValue(QByteArray::fromStdString(FloatBytes(m.ISpec.data(), 50)));
-        insert.addBindValue(QByteArray::fromStdString(IntBytes(m.UWave.data(), 256)));
-        insert.addBindValue(QByteArray::fromStdString(IntBytes(m.IWave.data(), 256)));
-        ASSERT_TRUE(insert.exec());
+        insert.addBindValue(QByteArray::fromStdString(FloatBytes(kept, 14)));
+        ASSERT_TRUE(insert.exec()) << insert.lastError().text().toStdString();
+        QSqlQuery arrays(db);
+        ASSERT_TRUE(arrays.prepare(
+            "INSERT INTO result_arrays (id, uspec, ispec, uwave, iwave) VALUES (?, ?, ?, ?, ?)"));
+        arrays.addBindValue(QString::fromStdString(old.id));
+        arrays.addBindValue(QByteArray::fromStdString(FloatBytes(m.USpec.data(), 50)));
+        arrays.addBindValue(QByteArray::fromStdString(FloatBytes(m.ISpec.data(), 50)));
+        arrays.addBindValue(QByteArray::fromStdString(IntBytes(m.UWave.data(), 256)));
+        arrays.addBindValue(QByteArray::fromStdString(IntBytes(m.IWave.data(), 256)));
+        ASSERT_TRUE(arrays.exec());
         EXPECT_EQ(raw.Value("SELECT version FROM schema_version").toInt(), 1);
     }
     auto store = OpenStore(*scratch_);
