@@ -196,11 +196,16 @@ struct Where {
         if (f.type) {
             add("product_type = ?", Text(*f.type));
         }
-        if (f.numberFrom) {
-            add("product_number >= ?", *f.numberFrom);
-        }
-        if (f.numberTo) {
-            add("product_number <= ?", *f.numberTo);
+        if (f.numberFrom && f.numberTo && *f.numberFrom == *f.numberTo) {
+            // One number: an equality, which the indices serve in time order.
+            add("product_number = ?", *f.numberFrom);
+        } else {
+            if (f.numberFrom) {
+                add("product_number >= ?", *f.numberFrom);
+            }
+            if (f.numberTo) {
+                add("product_number <= ?", *f.numberTo);
+            }
         }
         if (f.pass) {
             add("verdict_pass = ?", *f.pass ? 1 : 0);

@@ -15,6 +15,7 @@
 #include <random>
 
 #include "record/file_io.h"
+#include "store/history_pages.h"
 #include "store/result_keeper.h"
 #include "store/results_store.h"
 #include "store/schema.h"
@@ -494,6 +495,51 @@ TEST_P(StoreTest, AResultTheStoreCannotTakeIsSpooledAndSyncedLater) {
     std::int64_t count = 0;
     ASSERT_TRUE(store->Count({}, &count));
     EXPECT_EQ(count, 3);
+}
+
+// Pages of a history as a table asks for them: in order, at random, past
+// the end, and again after the store changed.
+TEST_P(StoreTest, HistoryPagesGiveTheRowsOfTheWholeListInOrder) {
+    auto store = OpenStore(*scratch_);
+    ASSERT_TRUE(store);
+    std::vector<Result> all;
+    for (std::uint32_t i = 0; i < 50; ++i) {
+        Result r = OddResult(900 + i);
+        r.mark.Type = i % 2 == 0 ? "EVEN" : "ODD";
+        all.push_back(r);
+    }
+    ASSERT_TRUE(store->WriteAll(all));
+    ResultFilter even;
+    even.type = "EVEN";
+    std::vector<Result> whole;
+    ASSERT_TRUE(store->Find(even, 0, -1, false, whole));
+    ASSERT_EQ(whole.size(), 25u);
+    HistoryPages pages(*store, even, 4, 2);
+    std::int64_t count = 0;
+    ASSERT_TRUE(pages.Count(&count));
+    EXPECT_EQ(count, 25);
+    StoreStatus status;
+    for (const std::int64_t index : {0, 1, 5, 24, 3, 17, 2, 23, 0, 12}) {
+        const Result* row = pages.Row(index, &status);
+        ASSERT_NE(row, nullptr) << index;
+        EXPECT_EQ(row->id, whole[static_cast<std::size_t>(index)].id) << index;
+    }
+    EXPECT_EQ(pages.Row(25, &status), nullptr);
+    EXPECT_TRUE(status);
+    EXPECT_EQ(pages.Row(-1, &status), nullptr);
+    // A newer result comes first once the pages are asked again.
+    Result newest = OddResult(999);
+    newest.mark.Type = "EVEN";
+    newest.timeMs = 1999000000000;
+    ASSERT_TRUE(store->Write(newest));
+    ASSERT_TRUE(pages.Count(&count));
+    EXPECT_EQ(count, 25);  // the count is kept until a refresh
+    pages.Refresh();
+    ASSERT_TRUE(pages.Count(&count));
+    EXPECT_EQ(count, 26);
+    ASSERT_NE(pages.Row(0, &status), nullptr);
+    EXPECT_EQ(pages.Row(0, &status)->id, newest.id);
+    EXPECT_EQ(pages.Row(25, &status)->id, whole[24].id);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, StoreTest, ::testing::Values(false, true),
