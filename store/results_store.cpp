@@ -474,51 +474,53 @@ StoreStatus ResultsStore::Count(const ResultFilter& filter, std::int64_t* count)
 
 StoreStatus ResultsStore::Stats(const ResultFilter& filter, ResultStats& stats) {
     const Where where(filter);
-    QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    // One pass for counts, extremes and means; a second for the spread
-    // around the mean, which keeps its precision where sums of squares
-    // would not.
-    QString sql =
-        "SELECT count(*), sum(CASE WHEN verdict_pass = 1 THEN 1 ELSE 0 END), "
-        "sum(CASE WHEN verdict_pass = 0 THEN 1 ELSE 0 END)";
+    QString sql = "SELECT verdict_pass";
     for (const char* column : kReadingColumns) {
-        sql += QString(", count(%1), min(%1), avg(%1), max(%1)").arg(column);
+        sql += QString(", ") + column;
     }
-    QSqlQuery query(db);
+    QSqlQuery query(QSqlDatabase::database(connection_, false));
+    query.setForwardOnly(true);
     query.prepare(sql + " FROM results" + where.text);
     where.Bind(query);
-    if (!query.exec() || !query.next()) {
+    if (!query.exec()) {
         return Fail("read", query.lastError().text());
     }
+    // One pass over the small rows, the spread by Welford's update: as
+    // precise as two passes, and no sums of squares to cancel.
     stats = {};
-    stats.count = query.value(0).toLongLong();
-    stats.passed = query.value(1).toLongLong();
-    stats.failed = query.value(2).toLongLong();
-    QString spread = "SELECT 0";
-    for (std::size_t i = 0; i < kPlanReadings; ++i) {
-        ReadingStats& r = stats.readings[i];
-        const int at = 3 + static_cast<int>(i) * 4;
-        r.count = query.value(at).toLongLong();
-        r.min = query.value(at + 1).toDouble();
-        r.mean = query.value(at + 2).toDouble();
-        r.max = query.value(at + 3).toDouble();
-        spread += QString(", sum((%1 - ?) * (%1 - ?))").arg(kReadingColumns[i]);
+    std::array<double, kPlanReadings> spread{};
+    while (query.next()) {
+        ++stats.count;
+        const QVariant verdict = query.value(0);
+        if (!verdict.isNull()) {
+            ++(verdict.toInt() == 1 ? stats.passed : stats.failed);
+        }
+        for (std::size_t i = 0; i < kPlanReadings; ++i) {
+            const QVariant value = query.value(static_cast<int>(i) + 1);
+            if (value.isNull()) {
+                continue;
+            }
+            const double x = value.toDouble();
+            ReadingStats& r = stats.readings[i];
+            if (r.count == 0) {
+                r.min = r.max = x;
+            } else {
+                r.min = std::min(r.min, x);
+                r.max = std::max(r.max, x);
+            }
+            ++r.count;
+            const double delta = x - r.mean;
+            r.mean += delta / static_cast<double>(r.count);
+            spread[i] += delta * (x - r.mean);
+        }
     }
-    QSqlQuery second(db);
-    second.prepare(spread + " FROM results" + where.text);
-    for (const ReadingStats& r : stats.readings) {
-        second.addBindValue(r.mean);
-        second.addBindValue(r.mean);
-    }
-    where.Bind(second);
-    if (!second.exec() || !second.next()) {
-        return Fail("read", second.lastError().text());
+    if (query.lastError().isValid()) {
+        return Fail("read", query.lastError().text());
     }
     for (std::size_t i = 0; i < kPlanReadings; ++i) {
         ReadingStats& r = stats.readings[i];
         if (r.count > 1) {
-            r.stdDev = std::sqrt(second.value(static_cast<int>(i) + 1).toDouble() /
-                                 static_cast<double>(r.count - 1));
+            r.stdDev = std::sqrt(spread[i] / static_cast<double>(r.count - 1));
         }
     }
     return {};

@@ -47,6 +47,12 @@ const std::vector<std::vector<const char*>> kSteps = {
         "ALTER TABLE results ADD COLUMN failed_checks TEXT",
         "ALTER TABLE results ADD COLUMN verdict_json TEXT",
     },
+    // 2 -> 3: the statistics of a type read from one index alone.
+    {
+        "CREATE INDEX results_type_readings ON results (product_type, time_ms, verdict_pass,"
+        " urms, irms, upeak, ipeak, ucf, icf, power, pf, freq, start_angle, peak_angle,"
+        " end_angle, uthd_percent, ithd_percent)",
+    },
 };
 
 QString ForDatabase(const char* statement, StoreKind kind) {

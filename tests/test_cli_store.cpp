@@ -195,6 +195,11 @@ TEST_F(CliStore, AServerStoppedDuringARunLosesNothingAndDoublesNothing) {
     }
     const std::string serverDir = dir_ / "server";
     const std::string script = ZX840_PG_SERVER_SCRIPT;
+    // The server of this test alone, removed however the test ends.
+    struct Removal {
+        std::string command;
+        ~Removal() { std::system(command.c_str()); }
+    } removal{script + " remove " + serverDir};
     ASSERT_EQ(std::system((script + " start " + serverDir + " > /dev/null").c_str()), 0);
     const std::string url =
         ReadText(serverDir + "/url").substr(0, ReadText(serverDir + "/url").find('\n'));
@@ -222,7 +227,6 @@ TEST_F(CliStore, AServerStoppedDuringARunLosesNothingAndDoublesNothing) {
     // A second sync has nothing more to push.
     EXPECT_NE(RunTool({"sync", "--db", url}).out.find("Pushed 0 results"), std::string::npos);
     EXPECT_EQ(CountIn(url), 50);
-    std::system((script + " remove " + serverDir).c_str());
 }
 
 // zx840-cli with a limit on the size of the files it writes, as a full disk.
