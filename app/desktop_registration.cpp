@@ -194,6 +194,12 @@ DesktopPaths DefaultDesktopPaths() {
     return {QDir::homePath() + QStringLiteral("/.local/share")};
 }
 
+bool InstalledSystemWide(const QString& executable) {
+    const QDir prefix(QFileInfo(executable).absolutePath() + QStringLiteral("/.."));
+    return QFileInfo::exists(prefix.filePath(
+        QStringLiteral("share/applications/%1").arg(QLatin1String(kInstalledDesktopEntry))));
+}
+
 QString DesktopExecArgument(const QString& argument) {
     bool needsQuotes = argument.isEmpty();
     for (const QChar c : argument) {

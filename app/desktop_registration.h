@@ -17,6 +17,16 @@ inline constexpr char kUnregisterDone[] =
 inline constexpr char kUnregisterPartial[] =
     "Not all of the system registry entries (or INI file) were removed.";
 
+// The desktop entry that an installed program brings, by its reverse-DNS id.
+inline constexpr char kInstalledDesktopEntry[] = "com.orvalisto.zx840.desktop";
+
+// True when `executable` runs from an install prefix that holds the
+// system-wide desktop entry (PREFIX/bin/zx840 and
+// PREFIX/share/applications/com.orvalisto.zx840.desktop): the package then
+// registers the program and its file type, and the per-user registration
+// steps aside.
+bool InstalledSystemWide(const QString& executable);
+
 struct DesktopPaths {
     QString dataHome;  // $XDG_DATA_HOME, or ~/.local/share
 };

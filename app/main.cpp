@@ -18,6 +18,40 @@
 
 namespace {
 
+constexpr char kHelp[] =
+    "Usage: zx840 [FILE.ZX8]\n"
+    "       zx840 -p FILE.ZX8\n"
+    "       zx840 -pt FILE.ZX8 PRINTER DRIVER PORT\n"
+    "       zx840 -Unregister\n"
+    "The desktop program of the ZX840 digital power meter.\n"
+    "  FILE.ZX8         open this test (a running program opens it instead)\n"
+    "  -p FILE          print the test on the default printer, then end\n"
+    "  -pt FILE PRINTER DRIVER PORT\n"
+    "                   print the test on PRINTER, then end\n"
+    "  -Unregister      remove the per-user desktop registration and settings\n"
+    "  --minimized, --maximized\n"
+    "                   how the window first appears\n"
+    "  -h, --help       this text\n"
+    "  -V, --version    the version, then end\n"
+    "Printing and unregistering need no display. See zx840(1).\n";
+
+// --help and --version print and end before any window system is touched.
+// Returns true when one of them was given.
+bool PrintedInformation(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--help" || argument == "-h") {
+            std::fputs(kHelp, stdout);
+            return true;
+        }
+        if (argument == "--version" || argument == "-V") {
+            std::printf("zx840 %s\n", zx840::kVersionText);
+            return true;
+        }
+    }
+    return false;
+}
+
 // Printing, dde and unregistering need no display: without one, the
 // program draws offscreen instead of failing to start. Decided before the
 // application object exists, from the raw arguments (the toolkit's own
@@ -96,6 +130,9 @@ int Unregister(bool embedding) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (PrintedInformation(argc, argv)) {
+        return 0;
+    }
     ChoosePlatform(argc, argv);
     QApplication application(argc, argv);
     const QStringList arguments = QApplication::arguments().mid(1);
@@ -120,7 +157,7 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
-    if (interactive) {
+    if (interactive && !zx840::InstalledSystemWide(QCoreApplication::applicationFilePath())) {
         RegisterFileType();
     }
     zx840::CZX840ENApp program;

@@ -14,7 +14,7 @@ const QColor kPassColor(0, 128, 0);
 const QColor kFailColor(255, 0, 0);
 
 QString Number(double value) {
-    return std::isfinite(value) ? QString::number(value, 'g', 6) : QStringLiteral("-");
+    return std::isfinite(value) ? QString::number(value, 'g', 4) : QStringLiteral("-");
 }
 
 QString Bound(const std::optional<double>& bound) {

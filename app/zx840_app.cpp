@@ -84,6 +84,7 @@ bool CZX840ENApp::InitFromCommandLine(const CommandLine& line) {
     view_->SetLineListeners([this](const std::string& port) { doc_->SelectPort(port); },
                             [this](std::int32_t baud) { doc_->SelectBaudRate(baud); });
     doc_->SetWindow(frame_.get());
+    doc_->ReportSettingsProblem();  // a settings file that was there but refused
     doc_->SetTitleListener([this](const QString& title) { frame_->SetDocumentTitle(title); });
     plans_ = new PlanController(frame_.get(), view_, quiet);
     router_.SetTargets({view_, doc_.get(), frame_.get(), plans_, this});
@@ -108,8 +109,9 @@ bool CZX840ENApp::InitFromCommandLine(const CommandLine& line) {
     if (printing) {
         exitCode_ = 0;
         if (!view_->PrintDirect(line.printer)) {
-            const QString text = QString::fromLatin1(kCouldNotStartPrintJob);
-            std::fprintf(stderr, "zx840: %s\n", qPrintable(text));
+            const QString text = CouldNotStartPrintJobText(line.printer);
+            std::fprintf(stderr, "zx840: %s\n",
+                         qPrintable(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '))));
             if (!quiet) {
                 QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle), text,
                                 QMessageBox::Ok);

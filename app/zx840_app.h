@@ -37,6 +37,7 @@ class CZX840ENApp : public CommandTarget {
     CMainFrame* Frame() const { return frame_.get(); }
     CZX840ENDoc* Document() const { return doc_.get(); }
     CZX840ENView* View() const { return view_; }
+    PlanController* Plans() const { return plans_; }
     CommandRouter& Router() { return router_; }
 
     bool OnCommand(int id) override;

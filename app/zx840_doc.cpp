@@ -25,21 +25,46 @@ CZX840ENDoc::~CZX840ENDoc() {
     WriteSettings();
 }
 
-// A missing or unreadable file gives the defaults, silently.
+// Beside the program, or per user when the program's folder is closed to
+// this user. A missing file gives the defaults silently; a file that is
+// there but refused gives the defaults and is reported once the window is
+// up (ReportSettingsProblem).
 void CZX840ENDoc::ReadSettings() {
-    std::vector<std::uint8_t> bytes;
-    const Settings settings = ReadWholeFile(settingsPath_.toStdString(), bytes, 1 << 20)
-                                  ? ParseSettings(bytes)
-                                  : Settings{};
+    const QString programFolder = QFileInfo(settingsPath_).absolutePath();
+    settingsLocation_ = LocateSettingsFile(programFolder.toStdString());
+    Settings settings;
+    settingsStatus_ = ReadSettingsFile(settingsLocation_.readPath, settings);
     ApplySettingsToMark(settings, state_.Mark);
     state_.ComPort = settings.ComPort;
     state_.BaudRate = settings.BaudRate;
 }
 
+void CZX840ENDoc::ReportSettingsProblem() {
+    if (settingsStatus_) {
+        return;
+    }
+    const QString text =
+        QStringLiteral(
+            "The settings file \"%1\" was not read:\n%2.\nThe program starts from the "
+            "default settings.")
+            .arg(QString::fromStdString(settingsLocation_.readPath),
+                 QString::fromStdString(settingsStatus_.Describe()));
+    settingsStatus_ = {};  // said once
+    std::fprintf(stderr, "zx840: %s\n",
+                 qPrintable(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+    if (quiet_) {
+        return;
+    }
+    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kSettingsReadCaption), text,
+                    QMessageBox::Ok);
+    box.exec();
+}
+
 void CZX840ENDoc::WriteSettings() {
     const Settings settings = SettingsFor(state_.Mark, state_.ComPort, state_.BaudRate);
-    if (!WriteFileAtomically(settingsPath_.toStdString(), SerializeSettings(settings))) {
-        std::fprintf(stderr, "zx840: %s\n", kSettingsCreateFailed);
+    if (const FileStatus status = WriteSettingsFile(settingsLocation_, settings); !status) {
+        std::fprintf(stderr, "zx840: %s (%s: %s)\n", kSettingsCreateFailed,
+                     settingsLocation_.writePath.c_str(), status.Describe().c_str());
         if (quiet_) {
             return;
         }

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "commands/command_router.h"
+#include "record/settings_file.h"
 #include "record/test_document.h"
 #include "record/test_file.h"
 
@@ -16,7 +17,8 @@ namespace zx840 {
 
 class CZX840ENDoc : public CommandTarget {
   public:
-    // `settingsPath` is the settings file ("ZX840EN.ini" beside the program).
+    // `settingsPath` is the settings file beside the program; when that
+    // folder is closed to this user, the per-user file is used instead.
     explicit CZX840ENDoc(QString settingsPath);
     ~CZX840ENDoc() override;
     CZX840ENDoc(const CZX840ENDoc&) = delete;
@@ -55,7 +57,10 @@ class CZX840ENDoc : public CommandTarget {
     // "Untitled" for a new test, else the file's name.
     const QString& Title() const { return title_; }
     const QString& PathName() const { return path_; }
-    const QString& SettingsPath() const { return settingsPath_; }
+    // The settings file read at start and written at exit.
+    const SettingsLocation& SettingsFile() const { return settingsLocation_; }
+    // Tells the operator, once, that a settings file was there but refused.
+    void ReportSettingsProblem();
 
     // The new-document step: an empty record, today's test day, no file.
     void OnNewDocument();
@@ -85,6 +90,8 @@ class CZX840ENDoc : public CommandTarget {
 
     TestDocument state_;
     QString settingsPath_;
+    SettingsLocation settingsLocation_;
+    FileStatus settingsStatus_;  // of the read at start
     std::function<TestFileContents()> saveSource_;
     std::function<void(const ProductMark&, MarkChange)> markListener_;
     QWidget* window_ = nullptr;

@@ -1,7 +1,8 @@
 #include "record/file_io.h"
 
 #include <fcntl.h>
-#include <libgen.h>
+#include <signal.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,26 +18,70 @@ namespace {
 // Closes a descriptor on every way out.
 struct Fd {
     int fd = -1;
-    ~Fd() {
-        if (fd >= 0) {
-            ::close(fd);
+    Fd() = default;
+    explicit Fd(int value) : fd(value) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() { Close(); }
+    // 0, or the errno of a failed close.
+    int Close() {
+        if (fd < 0) {
+            return 0;
         }
+        const int result = ::close(fd);
+        fd = -1;
+        return result != 0 && errno != EINTR ? errno : 0;
     }
 };
 
-bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
+// A file-size limit raises SIGXFSZ at the write that crosses it, which ends
+// the process unless ignored. While this lives, the signal is held back for
+// this thread, so the write fails with EFBIG and the caller cleans up; a
+// signal raised meanwhile is consumed rather than delivered afterwards.
+class HoldFileSizeSignal {
+  public:
+    HoldFileSizeSignal() {
+        sigset_t only;
+        sigemptyset(&only);
+        sigaddset(&only, SIGXFSZ);
+        pthread_sigmask(SIG_BLOCK, &only, &saved_);
+    }
+    ~HoldFileSizeSignal() {
+        sigset_t pending;
+        sigset_t only;
+        sigemptyset(&only);
+        sigaddset(&only, SIGXFSZ);
+        if (sigpending(&pending) == 0 && sigismember(&pending, SIGXFSZ) == 1 &&
+            sigismember(&saved_, SIGXFSZ) == 0) {
+            const timespec none{};
+            sigtimedwait(&only, nullptr, &none);
+        }
+        pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
+    }
+    HoldFileSizeSignal(const HoldFileSizeSignal&) = delete;
+    HoldFileSizeSignal& operator=(const HoldFileSizeSignal&) = delete;
+
+  private:
+    sigset_t saved_{};
+};
+
+// 0, or the errno of the failure.
+int WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
         if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
+            return errno;
+        }
+        if (n == 0) {
+            return EIO;
         }
         data += n;
         size -= static_cast<std::size_t>(n);
     }
-    return true;
+    return 0;
 }
 
 std::string Directory(const std::string& path) {
@@ -47,30 +92,244 @@ std::string Directory(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// Whether this process may write the file, judged by its mode as its owner,
+// group or others see it; root is held to the mode too, so a file made
+// read-only on purpose is never replaced.
+bool ModeAllowsWriting(const struct stat& info) {
+    if (info.st_uid == geteuid()) {
+        return (info.st_mode & S_IWUSR) != 0;
+    }
+    bool member = info.st_gid == getegid();
+    if (!member) {
+        const int count = getgroups(0, nullptr);
+        if (count > 0) {
+            std::vector<gid_t> groups(static_cast<std::size_t>(count));
+            const int got = getgroups(count, groups.data());
+            for (int i = 0; i < got && !member; ++i) {
+                member = groups[static_cast<std::size_t>(i)] == info.st_gid;
+            }
+        }
+    }
+    return (info.st_mode & (member ? S_IWGRP : S_IWOTH)) != 0;
+}
+
+mode_t NewFileMode() {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+// A short name that is not there yet: ".zx840-" and eight random letters.
+std::string TemporaryName() {
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    unsigned char random[8] = {};
+    if (getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+        const auto seed = static_cast<unsigned long>(getpid()) ^
+                          static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(&random));
+        for (std::size_t i = 0; i < sizeof random; ++i) {
+            random[i] = static_cast<unsigned char>(seed >> (i * 5));
+        }
+    }
+    std::string name = ".zx840-";
+    for (const unsigned char c : random) {
+        name += kLetters[c % (sizeof kLetters - 1)];
+    }
+    return name;
+}
+
+// A file being written in `folder` before it takes the target's name.
+class TemporaryFile {
+  public:
+    explicit TemporaryFile(int folder) : folder_(folder) {}
+    ~TemporaryFile() {
+        if (!name_.empty()) {
+            ::unlinkat(folder_, name_.c_str(), 0);
+        }
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    // Creates the file: unnamed when asked and the file system can (then
+    // nothing is left even if the process is killed), else named.
+    int Create(mode_t mode, bool unnamed) {
+        if (unnamed) {
+            file_.fd = ::openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+            if (file_.fd >= 0) {
+                return 0;
+            }
+            if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT) {
+                return errno;
+            }
+        }
+        return NewName([this, mode](const std::string& name) {
+            file_.fd = ::openat(folder_, name.c_str(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+            return file_.fd >= 0;
+        });
+    }
+
+    int Fd() const { return file_.fd; }
+
+    // Closes the file and gives it a name of its own, ready for the rename.
+    int Finish() {
+        if (name_.empty()) {
+            const std::string self = "/proc/self/fd/" + std::to_string(file_.fd);
+            if (const int failure = NewName([this, &self](const std::string& name) {
+                    return ::linkat(AT_FDCWD, self.c_str(), folder_, name.c_str(),
+                                    AT_SYMLINK_FOLLOW) == 0;
+                });
+                failure != 0) {
+                linkFailed_ = true;
+                return failure;
+            }
+        }
+        return file_.Close();
+    }
+
+    // Whether Finish() failed to name an unnamed file (no /proc, say), so
+    // that a named file may serve instead.
+    bool LinkFailed() const { return linkFailed_; }
+
+    // Renames the finished file over `target` in the same folder.
+    int RenameOver(const std::string& target) {
+        if (::renameat(folder_, name_.c_str(), folder_, target.c_str()) != 0) {
+            return errno;
+        }
+        name_.clear();
+        return 0;
+    }
+
+  private:
+    // Tries fresh names until `make` succeeds or fails for another reason
+    // than the name being taken.
+    template <typename Make>
+    int NewName(Make make) {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string name = TemporaryName();
+            if (make(name)) {
+                name_ = std::move(name);
+                return 0;
+            }
+            if (errno != EEXIST) {
+                return errno;
+            }
+        }
+        return EEXIST;
+    }
+
+    int folder_;
+    struct Fd file_;
+    std::string name_;  // once the file has a name in the folder
+    bool linkFailed_ = false;
+};
+
+FileStatus Failure(int sysErrno, std::string reason = {}) {
+    return {sysErrno, std::move(reason)};
+}
+
+FileStatus WriteAtomically(const std::string& requested, const std::uint8_t* data, std::size_t size,
+                           AtomicWriteOptions options) {
+    // Through a link, replace the regular file it names, not the link. A
+    // link to nothing is replaced itself, as a new file.
+    std::string path = requested;
+    struct stat existing {};
+    bool replaces = false;
+    if (::stat(requested.c_str(), &existing) == 0) {
+        replaces = true;
+        if (std::unique_ptr<char, decltype(&std::free)> real(realpath(requested.c_str(), nullptr),
+                                                             &std::free);
+            real) {
+            path = real.get();
+        } else {
+            return Failure(errno);
+        }
+        if (!S_ISREG(existing.st_mode)) {
+            return NotARegularFile(existing.st_mode);
+        }
+        if (!ModeAllowsWriting(existing)) {
+            return Failure(EACCES, "the file is read-only");
+        }
+    } else if (errno != ENOENT) {
+        return Failure(errno);
+    }
+    const std::string directory = Directory(path);
+    const std::string name = path.substr(path.find_last_of('/') + 1);
+    if (name.empty()) {
+        return Failure(EISDIR);
+    }
+    struct Fd folder(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.fd < 0) {
+        return Failure(errno);
+    }
+    const mode_t mode = replaces ? existing.st_mode & 07777 : NewFileMode();
+    const HoldFileSizeSignal hold;
+    int failure = 0;
+    for (const bool unnamed : {true, false}) {
+        TemporaryFile temporary(folder.fd);
+        failure = temporary.Create(0600, unnamed);
+        if (failure == 0) {
+            failure = WriteAll(temporary.Fd(), data, size);
+        }
+        if (failure == 0 && ::fchmod(temporary.Fd(), mode) != 0) {
+            failure = errno;
+        }
+        if (failure == 0 && options.flush && ::fsync(temporary.Fd()) != 0) {
+            failure = errno;
+        }
+        if (failure == 0) {
+            failure = temporary.Finish();
+        }
+        if (failure != 0 && unnamed && temporary.LinkFailed()) {
+            continue;  // written again under a name
+        }
+        if (failure == 0) {
+            failure = temporary.RenameOver(name);
+        }
+        break;
+    }
+    if (failure != 0) {
+        return Failure(failure);
+    }
+    // The rename itself reaches the disk with its folder.
+    if (options.flush && ::fsync(folder.fd) != 0 && errno != EINVAL) {
+        return Failure(errno);
+    }
+    return {};
+}
+
 }  // namespace
 
 std::string FileStatus::Describe() const {
-    return std::strerror(sysErrno);
+    return reason.empty() ? std::string(std::strerror(sysErrno)) : reason;
+}
+
+FileStatus NotARegularFile(unsigned mode) {
+    if (S_ISDIR(mode)) {
+        return Failure(EISDIR);
+    }
+    const char* kind = S_ISFIFO(mode)                   ? "a FIFO"
+                       : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
+                       : S_ISSOCK(mode)                 ? "a socket"
+                                                        : "something else";
+    return Failure(EINVAL, std::string("not a regular file but ") + kind);
 }
 
 FileStatus ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes,
                          std::size_t limit) {
-    Fd file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    // Non-blocking, so that opening a FIFO without a writer returns at once.
+    struct Fd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (file.fd < 0) {
-        return {errno};
+        return Failure(errno);
     }
     struct stat info {};
     if (fstat(file.fd, &info) != 0) {
-        return {errno};
-    }
-    if (S_ISDIR(info.st_mode)) {
-        return {EISDIR};
+        return Failure(errno);
     }
     if (!S_ISREG(info.st_mode)) {
-        return {EINVAL};
+        return NotARegularFile(info.st_mode);
     }
     if (static_cast<std::uint64_t>(info.st_size) > limit) {
-        return {EFBIG};
+        return Failure(EFBIG);
     }
     std::vector<std::uint8_t> content(static_cast<std::size_t>(info.st_size));
     std::size_t done = 0;
@@ -80,7 +339,7 @@ FileStatus ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& byt
             continue;
         }
         if (n < 0) {
-            return {errno};
+            return Failure(errno);
         }
         if (n == 0) {
             break;  // the file shrank meanwhile
@@ -92,56 +351,15 @@ FileStatus ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& byt
     return {};
 }
 
-FileStatus WriteFileAtomically(const std::string& requested,
-                               const std::vector<std::uint8_t>& bytes) {
-    // Through a link, replace the file it names, not the link.
-    std::string path = requested;
-    if (std::unique_ptr<char, decltype(&std::free)> real(realpath(requested.c_str(), nullptr),
-                                                         &std::free);
-        real) {
-        path = real.get();
-    }
-    struct stat existing {};
-    const bool replaces = ::stat(path.c_str(), &existing) == 0;
-    if (replaces && S_ISDIR(existing.st_mode)) {
-        return {EISDIR};
-    }
-    const std::string directory = Directory(path);
-    std::string temporary = path + ".XXXXXX";
-    Fd file{mkstemp(temporary.data())};
-    if (file.fd < 0) {
-        return {errno};
-    }
-    mode_t mode = 0;
-    if (replaces) {
-        mode = existing.st_mode & 07777;
-    } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
-    }
-    int failure = 0;
-    if (!WriteAll(file.fd, bytes.data(), bytes.size()) || fchmod(file.fd, mode) != 0 ||
-        fsync(file.fd) != 0) {
-        failure = errno;
-    }
-    if (::close(file.fd) != 0 && failure == 0) {
-        failure = errno;
-    }
-    file.fd = -1;
-    if (failure == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) {
-        failure = errno;
-    }
-    if (failure != 0) {
-        ::unlink(temporary.c_str());
-        return {failure};
-    }
-    // The rename itself reaches the disk with its directory.
-    Fd folder{::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-    if (folder.fd >= 0) {
-        fsync(folder.fd);
-    }
-    return {};
+FileStatus WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
+                               AtomicWriteOptions options) {
+    return WriteAtomically(path, bytes.data(), bytes.size(), options);
+}
+
+FileStatus WriteFileAtomically(const std::string& path, std::string_view bytes,
+                               AtomicWriteOptions options) {
+    return WriteAtomically(path, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
+                           options);
 }
 
 }  // namespace zx840

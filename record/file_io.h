@@ -3,25 +3,58 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace zx840 {
 
 struct FileStatus {
-    int sysErrno = 0;  // 0 on success
+    FileStatus() = default;
+    // `{errno}` for a failure the system's text describes well enough.
+    FileStatus(int error, std::string why = {}) : sysErrno(error), reason(std::move(why)) {}
+
+    int sysErrno = 0;    // 0 on success
+    std::string reason;  // when set, says more than the system's text
     explicit operator bool() const { return sysErrno == 0; }
-    std::string Describe() const;  // the system's text for the error
+    // Why it failed, for a message: the reason, else the system's text.
+    std::string Describe() const;
 };
 
-// Reads a whole regular file of at most `limit` bytes (EFBIG beyond).
+// Reads a whole regular file of at most `limit` bytes (EFBIG beyond). The
+// file is opened without blocking and its type checked first, so a FIFO or
+// a device named like a file is refused at once instead of hanging.
 FileStatus ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes,
                          std::size_t limit = std::size_t{64} << 20);
 
-// Writes `bytes` to a new file beside `path` and renames it over `path`
-// once it is complete and on disk, so a failure (no room, no permission, a
-// crash) leaves any earlier file as it was. Keeps the permissions of a file
-// it replaces; writes through a symbolic link to the file it names.
-FileStatus WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes);
+// The status of a path that names something other than a regular file
+// (a folder gives EISDIR), with the kind of thing in its reason.
+FileStatus NotARegularFile(unsigned mode);
+
+struct AtomicWriteOptions {
+    // fsync() the file and its folder before returning. A batch that syncs
+    // the whole file system once at its end may leave this off.
+    bool flush = true;
+};
+
+// Writes `bytes` to a temporary file in the target's folder and renames it
+// over `path` once it is complete, so any failure (no room, a file-size
+// limit, no permission) leaves an earlier file byte for byte as it was and
+// no temporary file behind.
+//
+// Replaces only a regular file, or through a symbolic link the regular
+// file the link names; a folder, FIFO, device or socket (or a link to one)
+// is refused with nothing written, and so is a file without write
+// permission for this user. Keeps the permissions of the file it replaces;
+// a new file gets 0666 less the umask. The temporary file is created
+// exclusively and never through a link: unnamed where the file system
+// allows it (nothing is left even after SIGKILL), else under a short
+// random name.
+FileStatus WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
+                               AtomicWriteOptions options = {});
+FileStatus WriteFileAtomically(const std::string& path, std::string_view bytes,
+                               AtomicWriteOptions options = {});
 
 }  // namespace zx840

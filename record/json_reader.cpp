@@ -164,7 +164,7 @@ class Reader {
             if (!Value(value, depth)) {
                 return false;
             }
-            out.members.emplace_back(std::move(key), std::move(value));
+            out.members.push_back(JsonMember{std::move(key), std::move(value)});
             SkipSpace();
             if (Peek() == ',') {
                 ++pos_;

@@ -14,6 +14,8 @@
 
 namespace zx840 {
 
+struct JsonMember;
+
 struct JsonValue {
     enum class Kind { Null, Bool, Number, String, Array, Object };
     Kind kind = Kind::Null;
@@ -21,10 +23,15 @@ struct JsonValue {
     double number = 0.0;
     std::string text;                                        // String
     std::vector<JsonValue> items;                            // Array
-    std::vector<std::pair<std::string, JsonValue>> members;  // Object, in file order
+    std::vector<JsonMember> members;  // Object, in file order
 
     // The member named `key` of an object, or nullptr.
     const JsonValue* Find(std::string_view key) const;
+};
+
+struct JsonMember {
+    std::string name;
+    JsonValue value;
 };
 
 // What kind of value, in words: "a number", "an object", ...

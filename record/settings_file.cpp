@@ -1,6 +1,16 @@
 #include "record/settings_file.h"
 
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
 #include "record/archive.h"
+#include "record/product_identity.h"
+#include "record/test_file.h"
 
 namespace zx840 {
 
@@ -46,6 +56,94 @@ Settings ParseSettings(std::span<const std::uint8_t> bytes, bool* whole) {
         *whole = all && in.Remaining() == 0;
     }
     return s;
+}
+
+SettingsLocation ChooseSettingsLocation(const std::string& programFolder,
+                                        const std::string& perUserFolder,
+                                        const SettingsPlaceFacts& facts) {
+    const std::string beside = programFolder + "/" + kSettingsFileName;
+    if (facts.folderWritable || facts.besideWritable || perUserFolder.empty()) {
+        const bool writable = facts.folderWritable || facts.besideWritable;
+        return {beside, writable ? beside : std::string(), false};
+    }
+    const std::string perUser = perUserFolder + "/" + kSettingsFileName;
+    const bool fromBeside = !facts.perUserExists && facts.besideExists;
+    return {fromBeside ? beside : perUser, perUser, true};
+}
+
+std::string PerUserSettingsFolder(const char* xdgConfigHome, const char* home) {
+    std::string base;
+    if (xdgConfigHome != nullptr && xdgConfigHome[0] == '/') {
+        base = xdgConfigHome;
+    } else if (home != nullptr && home[0] == '/') {
+        base = std::string(home) + "/.config";
+    } else {
+        return {};
+    }
+    while (base.size() > 1 && base.back() == '/') {
+        base.pop_back();
+    }
+    return base + "/" + kSettingsOrganization;
+}
+
+SettingsLocation LocateSettingsFile(const std::string& programFolder) {
+    const char* home = std::getenv("HOME");
+    std::string accountHome;
+    if (home == nullptr || home[0] != '/') {
+        // A process started without HOME still has an account.
+        passwd entry{};
+        passwd* found = nullptr;
+        std::vector<char> buffer(16384);
+        if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+            found != nullptr && found->pw_dir != nullptr) {
+            accountHome = found->pw_dir;
+            home = accountHome.c_str();
+        }
+    }
+    const std::string perUserFolder = PerUserSettingsFolder(std::getenv("XDG_CONFIG_HOME"), home);
+    const std::string beside = programFolder + "/" + kSettingsFileName;
+    SettingsPlaceFacts facts;
+    struct stat info {};
+    facts.besideExists = ::lstat(beside.c_str(), &info) == 0;
+    facts.besideWritable = facts.besideExists && ::stat(beside.c_str(), &info) == 0 &&
+                           S_ISREG(info.st_mode) &&
+                           faccessat(AT_FDCWD, beside.c_str(), W_OK, AT_EACCESS) == 0;
+    facts.folderWritable = faccessat(AT_FDCWD, programFolder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+    facts.perUserExists = !perUserFolder.empty() &&
+                          ::lstat((perUserFolder + "/" + kSettingsFileName).c_str(), &info) == 0;
+    return ChooseSettingsLocation(programFolder, perUserFolder, facts);
+}
+
+FileStatus ReadSettingsFile(const std::string& path, Settings& settings) {
+    settings = Settings{};
+    std::vector<std::uint8_t> bytes;
+    const FileStatus status = ReadWholeFile(path, bytes, kMaxTestFileBytes);
+    if (!status) {
+        // No file at all is the first run; anything else there is refused.
+        return status.sysErrno == ENOENT || status.sysErrno == ENOTDIR ? FileStatus{} : status;
+    }
+    settings = ParseSettings(bytes);
+    return {};
+}
+
+FileStatus WriteSettingsFile(const SettingsLocation& location, const Settings& settings) {
+    if (location.writePath.empty()) {
+        return {EACCES, "no folder to keep the settings in"};
+    }
+    if (location.perUser) {
+        // Every missing folder on the way, readable by this user only.
+        const std::string folder = location.writePath.substr(0, location.writePath.rfind('/'));
+        for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+            const std::string part = folder.substr(0, slash);
+            if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+                return {errno};
+            }
+            if (slash == std::string::npos) {
+                break;
+            }
+        }
+    }
+    return WriteFileAtomically(location.writePath, SerializeSettings(settings));
 }
 
 void ApplySettingsToMark(const Settings& settings, ProductMark& mark) {

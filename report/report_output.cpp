@@ -1,13 +1,14 @@
 #include "report/report_output.h"
 
-#include <QFile>
+#include <QBuffer>
 #include <QFontMetrics>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <cstdio>
+#include <string_view>
 
 #include "draw/painter_replay.h"
+#include "record/file_io.h"
 #include "report/report_page.h"
 
 namespace zx840 {
@@ -38,12 +39,15 @@ void DrawReport(QPainter& painter, QPaintDevice& device, const MeasurementRecord
 }
 
 bool WriteReportPdf(const std::string& path, const MeasurementRecord& record,
-                    const ConductionAngles& angles, const ProductMark& mark, std::string* error) {
-    // Written beside the target and renamed over it once complete.
-    const QString target = QString::fromStdString(path);
-    const QString partial = target + QStringLiteral(".part");
+                    const ConductionAngles& angles, const ProductMark& mark, std::string* error,
+                    const Verdict* verdict) {
+    // The whole document is made in memory first; only a complete one goes
+    // to the file, which replaces any earlier report in one step.
+    QByteArray document;
     {
-        QPdfWriter writer(partial);
+        QBuffer buffer(&document);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setPageMargins(QMarginsF(0, 0, 0, 0));
         writer.setResolution(600);
@@ -51,17 +55,19 @@ bool WriteReportPdf(const std::string& path, const MeasurementRecord& record,
         writer.setCreator(QStringLiteral("ZX840 DIGITAL POWER METER"));
         QPainter painter;
         if (!painter.begin(&writer)) {
-            *error = "cannot write " + path;
-            QFile::remove(partial);
+            *error = "cannot write " + path + ": the PDF could not be started";
             return false;
         }
-        DrawReport(painter, writer, record, angles, mark);
-        painter.end();
+        DrawReport(painter, writer, record, angles, mark, verdict);
+        if (!painter.end() || document.isEmpty()) {
+            *error = "cannot write " + path + ": the PDF could not be completed";
+            return false;
+        }
     }
-    if (std::rename(QFile::encodeName(partial).constData(),
-                    QFile::encodeName(target).constData()) != 0) {
-        *error = "cannot write " + path;
-        QFile::remove(partial);
+    const FileStatus status = WriteFileAtomically(
+        path, std::string_view(document.constData(), static_cast<std::size_t>(document.size())));
+    if (!status) {
+        *error = "cannot write " + path + ": " + status.Describe();
         return false;
     }
     return true;

@@ -21,6 +21,7 @@ void DrawReport(QPainter& painter, QPaintDevice& device, const MeasurementRecord
 
 // Writes the report as a one-page A4 PDF. Needs a QGuiApplication.
 bool WriteReportPdf(const std::string& path, const MeasurementRecord& record,
-                    const ConductionAngles& angles, const ProductMark& mark, std::string* error);
+                    const ConductionAngles& angles, const ProductMark& mark, std::string* error,
+                    const Verdict* verdict = nullptr);
 
 }  // namespace zx840

@@ -4,6 +4,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
+#include "report/print_service.h"
 #include "report/report_output.h"
 
 namespace zx840 {
@@ -27,6 +28,17 @@ PrintResult PrintDirect(QPrinter& printer, const QString& printerName, const Rep
     printer.setOutputFormat(QPrinter::NativeFormat);
     printer.setPrintRange(QPrinter::AllPages);
     return PrintReport(printer, data);
+}
+
+QString CouldNotStartPrintJobText(const QString& printerName) {
+    PrinterLookup lookup;
+    lookup.serverAddress = PrintServerAddress();
+    lookup.serverAnswers = PrintServerAnswers(lookup.serverAddress);
+    lookup.defaultPrinter = QPrinterInfo::defaultPrinterName();
+    lookup.printerExists =
+        !printerName.isEmpty() && !QPrinterInfo::printerInfo(printerName).isNull();
+    return QString::fromLatin1(kCouldNotStartPrintJob) + QLatin1Char('\n') +
+           PrintFailureReason(printerName, lookup);
 }
 
 }  // namespace zx840

@@ -35,4 +35,9 @@ PrintResult PrintReport(QPrinter& printer, const ReportData& data);
 // dialog. Failed when there is no such printer.
 PrintResult PrintDirect(QPrinter& printer, const QString& printerName, const ReportData& data);
 
+// What the operator reads when a job on `printerName` (the default printer
+// when empty) could not start: kCouldNotStartPrintJob, then on a line of its
+// own why, naming the queue.
+QString CouldNotStartPrintJobText(const QString& printerName);
+
 }  // namespace zx840

@@ -1,18 +1,37 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the build and the tests need, only those
-# that are missing. Uses sudo when not run as root.
+# Installs the Debian 12 packages that are missing, and only those.
+#   install-deps.sh --run    what building and running the programs need
+#   install-deps.sh --test   that, plus the test, packaging and printing toolchain
+# Uses sudo when not run as root.
 set -euo pipefail
 
-packages=(
+mode=${1:---run}
+
+run_packages=(
   g++ make cmake ninja-build pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libx11-dev fonts-dejavu-core
-  libqt6sql6-sqlite libqt6sql6-psql postgresql postgresql-client
+  libqt6sql6-sqlite libqt6sql6-psql
+)
+test_packages=(
+  libgtest-dev libgmock-dev libbenchmark-dev
+  postgresql postgresql-client
   clang libclang-rt-14-dev
-  cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils fonts-liberation
-  desktop-file-utils shared-mime-info
+  cups-daemon cups-client poppler-utils fonts-liberation
+  desktop-file-utils shared-mime-info appstream
+  dpkg-dev fakeroot file lintian xvfb xauth imagemagick
   locales
 )
+
+case "$mode" in
+  --run) packages=("${run_packages[@]}") ;;
+  --test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "usage: $0 [--run|--test]" >&2; exit 2 ;;
+esac
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  sudo="sudo"
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -20,15 +39,12 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
+
 # The CSV tests run under a locale whose decimal mark is a comma: generate
 # de_DE.UTF-8 when the system lacks it (locale-gen comes with "locales").
 generate_test_locale() {
   if locale -a 2>/dev/null | grep -qiE '^de_DE\.utf-?8$'; then
     return 0
-  fi
-  local sudo=""
-  if [ "$(id -u)" -ne 0 ]; then
-    sudo="sudo"
   fi
   echo "Generating the locale de_DE.UTF-8"
   if grep -qE '^# *de_DE\.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
@@ -39,14 +55,12 @@ generate_test_locale() {
   $sudo locale-gen --keep-existing
 }
 
-[ ${#missing[@]} -eq 0 ] && { generate_test_locale; exit 0; }
-
-echo "Installing: ${missing[*]}"
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then
-  sudo="sudo"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-generate_test_locale
+if [ "$mode" = --test ]; then
+  generate_test_locale
+fi

@@ -17,9 +17,8 @@ export ZX840_COM1="$device"
 echo "Simulated meter on $device (COM1)."
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  echo "No display to show the window on. To run the program in a virtual X server:"
-  echo "    xvfb-run -a make run"
-  echo "(xvfb-run is in the Debian package xvfb). Meanwhile, one acquisition without the window:"
+  echo "No display to show the window on (README.md, \"Running without a display\", shows"
+  echo "how to run it on a virtual X server). One acquisition without the window:"
   "$build/tools/zx840-cli" acquire --port COM1 --baud 9600 --text
   exit 0
 fi

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Takes a picture of the real main window under a virtual X server after one
 # acquisition from the simulated meter: docs/panel.png, or with the theme
-# "dark" docs/panel-dark.png under a dark desktop palette.
-#   scripts/screenshot.sh [BUILD] [OUT] [light|dark]
+# "dark" docs/panel-dark.png under a dark desktop palette, or with "verdict"
+# docs/panel-verdict.png judged by a test plan, the Verdict panel beside it.
+#   scripts/screenshot.sh [BUILD] [OUT] [light|dark|verdict]
 # Needs the packages xvfb, xdotool and imagemagick, and for the dark palette
 # qt6ct, a Qt platform theme with colour schemes (installed when missing).
 set -euo pipefail
@@ -11,7 +12,8 @@ theme=${3:-light}
 case "$theme" in
   light) out=${2:-docs/panel.png} ;;
   dark) out=${2:-docs/panel-dark.png} ;;
-  *) echo "theme must be light or dark, not $theme" >&2; exit 2 ;;
+  verdict) out=${2:-docs/panel-verdict.png} ;;
+  *) echo "theme must be light, dark or verdict, not $theme" >&2; exit 2 ;;
 esac
 packages=(xvfb xauth xdotool imagemagick)
 [ "$theme" = dark ] && packages+=(qt6ct)
@@ -31,7 +33,7 @@ simout=$(mktemp)
 "$build/tools/zx840-meter-sim" --load rectifier --harmonic 3:3 --harmonic 5:1.5 >"$simout" &
 sim=$!
 display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1100x760x24 >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 1400x760x24 >/dev/null 2>&1 &
 xvfb=$!
 app=""
 trap 'kill $app $sim $xvfb 2>/dev/null; rm -rf "$simout" "$home"' EXIT
@@ -48,6 +50,21 @@ style=Fusion
 EOF
   export QT_QPA_PLATFORMTHEME=qt6ct
 fi
+width=1000
+if [ "$theme" = verdict ]; then
+  # A plan for a small power supply: the rectifier's third harmonic fails it.
+  mkdir -p "$home/plans" "$XDG_CONFIG_HOME/Orvalisto"
+  cat >"$home/plans/PSU-12V.zx8plan" <<PLAN
+{"Type": "PSU-12V", "Urms": {"min": 207, "max": 253}, "PF": {"min": 0.6},
+ "IHarmonicPercent": {"3": 60, "5": 40}, "Iec61000_3_2": "A"}
+PLAN
+  cat >"$XDG_CONFIG_HOME/Orvalisto/ZX840 DIGITAL POWER METER.conf" <<CONF
+[Plans]
+Mode=file
+File=$home/plans/PSU-12V.zx8plan
+CONF
+  width=1320
+fi
 "$build/app/zx840" &
 app=$!
 window=""
@@ -55,7 +72,7 @@ for _ in $(seq 50); do
   window=$(xdotool search --name "Untitled - ZX840" 2>/dev/null | head -n 1) && [ -n "$window" ] && break
   sleep 0.2
 done
-xdotool windowsize --sync "$window" 1000 680
+xdotool windowsize --sync "$window" "$width" 680
 xdotool windowfocus --sync "$window"
 xdotool key F3
 sleep 1.5

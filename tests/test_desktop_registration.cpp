@@ -172,6 +172,26 @@ TEST(DesktopRegistrationChild, AnswersTheParentTest) {
     std::cout << kChildAnswer << answer.toStdString() << std::endl;
 }
 
+// The program in PREFIX/bin steps aside from the per-user registration
+// exactly when PREFIX/share/applications holds the installed desktop entry.
+TEST(DesktopInstalled, RecognisedByTheDesktopEntryNextToTheProgram) {
+    QTemporaryDir prefix;
+    ASSERT_TRUE(QDir(prefix.path()).mkpath(QStringLiteral("bin")));
+    const QString program = prefix.filePath(QStringLiteral("bin/zx840"));
+    EXPECT_FALSE(InstalledSystemWide(program));
+    ASSERT_TRUE(QDir(prefix.path()).mkpath(QStringLiteral("share/applications")));
+    QFile other(prefix.filePath(QStringLiteral("share/applications/zx840.desktop")));
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.close();
+    EXPECT_FALSE(InstalledSystemWide(program));
+    QFile entry(prefix.filePath(QStringLiteral("share/applications/com.orvalisto.zx840.desktop")));
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.close();
+    EXPECT_TRUE(InstalledSystemWide(program));
+    // A build folder next to it is not the install prefix.
+    EXPECT_FALSE(InstalledSystemWide(prefix.filePath(QStringLiteral("build/app/zx840"))));
+}
+
 TEST(DesktopExecQuoting, ReservedCharactersPercentAndStringEscapes) {
     // Plain paths stay as they are; "%" is doubled even without quotes.
     EXPECT_EQ(DesktopExecArgument(QStringLiteral("/usr/bin/zx840")), "/usr/bin/zx840");

@@ -200,6 +200,10 @@ TEST_P(StoreTest, CreatesTheSchemaAndMigratesAVersion1Store) {
 TEST_P(StoreTest, EveryFieldRoundTripsBitExactly) {
     auto store = OpenStore(*scratch_);
     ASSERT_TRUE(store);
+    if (scratch_->Url().kind == StoreKind::Sqlite) {
+        RawConnection raw(scratch_->Url());
+        EXPECT_EQ(raw.Value("PRAGMA journal_mode").toString(), "wal");
+    }
     Result plain = OddResult(8);
     plain.verdict.reset();
     plain.source = ResultSource::Import;
@@ -560,6 +564,13 @@ TEST(StorePostgresql, AWrongPasswordIsNamedButNeverShown) {
         << status.message;
     EXPECT_EQ(status.message.find("Wr0ng-S3cret-pw"), std::string::npos) << status.message;
     EXPECT_NE(status.message.find("postgresql://zx840:***@"), std::string::npos) << status.message;
+    // Without a password in the URL, the standard PGPASSWORD gives it.
+    const std::string password = ParseStoreUrl(*server).url->password;
+    url.password.clear();
+    ::setenv("PGPASSWORD", password.c_str(), 1);
+    const bool opened = ResultsStore::Open(url, &status) != nullptr;
+    ::unsetenv("PGPASSWORD");
+    EXPECT_TRUE(opened) << status.message;
 }
 
 TEST(StoreUrlText, ParsesMasksAndRefuses) {

@@ -187,7 +187,7 @@ std::size_t Wrap(std::string& out, const std::vector<std::string>& pieces, std::
 
 bool ReadMarkFile(const std::string& path, ProductMark& mark, std::string* error) {
     std::vector<std::uint8_t> bytes;
-    if (const FileStatus status = ReadWholeFile(path, bytes, std::size_t{1} << 20); !status) {
+    if (const FileStatus status = ReadWholeFile(path, bytes, kMaxTestFileBytes); !status) {
         *error = "cannot read the product information from " + path + ": " +
                  DescribeTestFileReadError(status);
         return false;

@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "analysis/displayed_record.h"
+#include "record/product_identity.h"
 #include "record/record_json.h"
 #include "tools/cli_common.h"
 #include "tools/report_pdf.h"
@@ -105,6 +106,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     const std::string& command = args[0];
     if (command == "--help" || command == "-h" || command == "help") {
         out << CliHelp();
+        return kCliOk;
+    }
+    if (command == "--version" || command == "-V") {
+        out << "zx840-cli " << kVersionText << "\n";
         return kCliOk;
     }
     if (command == "acquire") {

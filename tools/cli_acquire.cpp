@@ -60,7 +60,7 @@ class Run {
     bool Prepare();
     // One exchange and all that follows from it; false ends the run.
     bool Step(bool last);
-    bool SaveFiles(const WorkingRecord& working);
+    bool SaveFiles(const WorkingRecord& working, const Verdict* verdict);
     void KeepResult(const std::optional<Verdict>& verdict);
     bool WriteLog(const LogEntry& entry);
     void Problem(int status) {
@@ -149,7 +149,7 @@ bool Run::WriteLog(const LogEntry& entry) {
     return true;
 }
 
-bool Run::SaveFiles(const WorkingRecord& working) {
+bool Run::SaveFiles(const WorkingRecord& working, const Verdict* verdict) {
     bool saved = true;
     const auto save = [&](const std::string& path) {
         if (const FileStatus status =
@@ -186,8 +186,8 @@ bool Run::SaveFiles(const WorkingRecord& working) {
     if (pdf_) {
         const std::string path =
             (std::filesystem::path(options_.pdfDir) / (*stem + ".pdf")).string();
-        if (std::string error; !pdf_->Write(path, working, mark_, &error)) {
-            err_ << "zx840-cli: cannot write the report " << path << ": " << error << "\n";
+        if (std::string error; !pdf_->Write(path, working, mark_, &error, verdict)) {
+            err_ << "zx840-cli: " << error << "\n";
             saved = false;
         }
     }
@@ -240,10 +240,10 @@ bool Run::Step(bool last) {
         return true;
     }
     ++good_;
-    const bool saved = SaveFiles(working_);
-    entry.working = &working_;
     const std::optional<Verdict> verdict =
         plan_ ? Judge(*plan_, working_) : std::optional<Verdict>();
+    const bool saved = SaveFiles(working_, verdict ? &*verdict : nullptr);
+    entry.working = &working_;
     if (verdict) {
         entry.verdict = &*verdict;
         anyFail_ = anyFail_ || !verdict->pass;
@@ -300,8 +300,8 @@ int Run::Execute() {
         }
     }
     if (options_.continuous || options_.count > 1) {
-        err_ << "zx840-cli: " << std::to_string(done) << " acquisitions, " << std::to_string(good_)
-             << " good, " << std::to_string(failed_) << " failed"
+        err_ << "zx840-cli: " << Counted(done, "acquisition", "acquisitions") << ", "
+             << std::to_string(good_) << " good, " << std::to_string(failed_) << " failed"
              << (interrupted ? ", interrupted" : "") << "\n";
     }
     if (status_ == kCliOk && anyFail_) {

@@ -75,8 +75,8 @@ int CheckCommand(const std::vector<std::string>& args, std::ostream& out, std::o
             err << "zx840-cli: cannot list " << path << ": " << reason << "\n";
             status = kCliFileError;
         });
-    err << "zx840-cli: " << judged << (judged == 1 ? " test judged, " : " tests judged, ")
-        << (judged - failed) << " passed, " << failed << " failed\n";
+    err << "zx840-cli: " << Counted(judged, "test", "tests") << " judged, " << (judged - failed)
+        << " passed, " << failed << " failed\n";
     if (status == kCliOk && failed > 0) {
         status = kCliVerdictFail;
     }

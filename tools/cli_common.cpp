@@ -54,6 +54,7 @@ const char kHelpTail[] =
     "  zx840-cli decode REPLY.bin\n"
     "      Decodes and analyses a meter reply saved to a file; prints the JSON.\n"
     "  zx840-cli --help\n"
+    "  zx840-cli -V|--version\n"
     "\n"
     "Exit status: 0 success, 1 usage error, 2 port cannot be opened,\n"
     "3 request cannot be written, 4 no valid reply, 5 a file cannot be read or written,\n"
@@ -65,6 +66,10 @@ const char kHelpTail[] =
 
 std::string CliHelp() {
     return kHelpHead + AcquireOptionsHelp() + kHelpTail;
+}
+
+std::string Counted(std::size_t count, const char* singular, const char* plural) {
+    return std::to_string(count) + " " + (count == 1 ? singular : plural);
 }
 
 int Usage(std::ostream& err, const std::string& problem) {

@@ -18,6 +18,9 @@ namespace zx840 {
 // The text of --help; the acquire options come from their table.
 std::string CliHelp();
 
+// "1 test", "2 tests": a count and the noun that agrees with it.
+std::string Counted(std::size_t count, const char* singular, const char* plural);
+
 // Says what is wrong, then the usage text; returns kCliUsage.
 int Usage(std::ostream& err, const std::string& problem);
 

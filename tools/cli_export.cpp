@@ -203,9 +203,9 @@ int Batch::Execute() {
             }
         }
     }
-    out_ << "Exported " << std::to_string(exported_) << " of " << std::to_string(seen_)
-         << " test files, " << std::to_string(skipped_) << " skipped"
-         << (failed_ ? ", stopped: an output could not be written" : "")
+    out_ << "Exported " << std::to_string(exported_) << " of "
+         << Counted(seen_, "test file", "test files") << ", " << std::to_string(skipped_)
+         << " skipped" << (failed_ ? ", stopped: an output could not be written" : "")
          << (interrupt.Requested() ? ", interrupted" : "") << "\n";
     if (failed_ || skipped_ > 0) {
         return kCliFileError;

@@ -15,25 +15,6 @@ namespace {
 
 enum class Occupant { None, Same, Other, Error };
 
-// 0, or the errno of the failure.
-int WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return errno;
-        }
-        if (n == 0) {
-            return EIO;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return 0;
-}
-
 }  // namespace
 
 ExportDirectory::ExportDirectory(std::string directory, std::string extension)
@@ -53,13 +34,23 @@ FileStatus ExportDirectory::Write(const std::string& stem, const std::string& pr
     // The first name that is free or holds this source's earlier output.
     std::string path;
     Occupant occupant = Occupant::Other;
-    int probeError = 0;
+    FileStatus probeError;
     const auto taken = [&](const std::string& candidate) {
         path = directory_ + "/" + candidate + extension_;
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        // Without blocking: a FIFO named like the output must not hang.
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
         if (fd < 0) {
-            probeError = errno;
-            occupant = probeError == ENOENT ? Occupant::None : Occupant::Error;
+            probeError = {errno};
+            occupant = probeError.sysErrno == ENOENT ? Occupant::None : Occupant::Error;
+            return false;
+        }
+        struct stat info {};
+        const int statError = fstat(fd, &info) != 0 ? errno : 0;
+        if (statError != 0 || !S_ISREG(info.st_mode)) {
+            // Never replaced, never numbered past: said as it is.
+            ::close(fd);
+            probeError = statError != 0 ? FileStatus{statError} : NotARegularFile(info.st_mode);
+            occupant = Occupant::Error;
             return false;
         }
         probe_.resize(prefix.size());
@@ -73,33 +64,10 @@ FileStatus ExportDirectory::Write(const std::string& stem, const std::string& pr
         return {EEXIST};
     }
     if (occupant == Occupant::Error) {
-        return {probeError};
+        return probeError;
     }
-    // Beside the output, under a name of this process; created with 0666 so
-    // that the umask alone decides the permissions, as for any new file.
-    const std::string temporary =
-        directory_ + "/." + path.substr(directory_.size() + 1) + "." + std::to_string(::getpid());
-    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-    int fd = ::open(temporary.c_str(), flags, 0666);
-    if (fd < 0 && errno == EEXIST) {
-        ::unlink(temporary.c_str());  // left by an earlier run that was killed
-        fd = ::open(temporary.c_str(), flags, 0666);
-    }
-    if (fd < 0) {
-        return {errno};
-    }
-    int failure = WriteAll(fd, content.data(), content.size());
-    if (::close(fd) != 0 && failure == 0) {
-        failure = errno;
-    }
-    if (failure == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) {
-        failure = errno;
-    }
-    if (failure != 0) {
-        ::unlink(temporary.c_str());
-        return {failure};
-    }
-    return {};
+    // Whole or not at all; Sync() puts the batch on the disk at its end.
+    return WriteFileAtomically(path, content, AtomicWriteOptions{.flush = false});
 }
 
 FileStatus ExportDirectory::Sync() {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "record/product_identity.h"
 #include "tools/sim_options.h"
 
 namespace {
@@ -31,6 +32,10 @@ int main(int argc, char** argv) {
     }
     if (command.help) {
         std::cout << zx840::kSimUsage;
+        return 0;
+    }
+    if (command.version) {
+        std::cout << "zx840-meter-sim " << zx840::kVersionText << "\n";
         return 0;
     }
     auto simulator =

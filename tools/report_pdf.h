@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "plan/verdict.h"
 #include "record/measurement_record.h"
 #include "record/product_mark.h"
 
@@ -24,8 +25,9 @@ class ReportPdfWriter {
 
     // Writes the one-page report of `working` to `path`; false with `error`
     // set when it cannot.
+    // With a verdict the report carries its line.
     bool Write(const std::string& path, const WorkingRecord& working, const ProductMark& mark,
-               std::string* error);
+               std::string* error, const Verdict* verdict = nullptr);
 
   private:
     struct Application;

@@ -13,7 +13,7 @@ bool ReportPdfWriter::Available() {
 }
 
 bool ReportPdfWriter::Write(const std::string&, const WorkingRecord&, const ProductMark&,
-                            std::string* error) {
+                            std::string* error, const Verdict*) {
     *error = "this build writes no PDF reports (built without the GUI)";
     return false;
 }

@@ -1,5 +1,7 @@
 // The report writer on Qt: a QGuiApplication of its own when none exists.
+#include <QFile>
 #include <QGuiApplication>
+#include <QTemporaryDir>
 #include <clocale>
 #include <cstdlib>
 
@@ -8,7 +10,37 @@
 
 namespace zx840 {
 
+namespace {
+
+// Qt wants a private runtime folder ($XDG_RUNTIME_DIR) and warns on stderr
+// when the environment names none, as under cron or `env -i`. Then a
+// private folder of our own serves for as long as the application lives.
+class RuntimeFolder {
+  public:
+    RuntimeFolder() {
+        if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+            folder_ = std::make_unique<QTemporaryDir>();
+            if (folder_->isValid()) {
+                qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder_->path()));
+            }
+        }
+    }
+    ~RuntimeFolder() {
+        if (folder_) {
+            qunsetenv("XDG_RUNTIME_DIR");
+        }
+    }
+    RuntimeFolder(const RuntimeFolder&) = delete;
+    RuntimeFolder& operator=(const RuntimeFolder&) = delete;
+
+  private:
+    std::unique_ptr<QTemporaryDir> folder_;
+};
+
+}  // namespace
+
 struct ReportPdfWriter::Application {
+    RuntimeFolder runtime;  // made before the application, removed after it
     // QGuiApplication keeps references to argc and argv for its lifetime.
     int argc = 1;
     char name[16] = "zx840-cli";
@@ -27,7 +59,8 @@ bool ReportPdfWriter::Available() {
 }
 
 bool ReportPdfWriter::Write(const std::string& path, const WorkingRecord& working,
-                            const ProductMark& mark, std::string* error) {
+                            const ProductMark& mark, std::string* error,
+                            const Verdict* verdict) {
     if (QGuiApplication::instance() == nullptr) {
         application_ = std::make_unique<Application>();
         const char* chosen = std::getenv("QT_QPA_PLATFORM");
@@ -38,7 +71,7 @@ bool ReportPdfWriter::Write(const std::string& path, const WorkingRecord& workin
         // tool formats numbers without it, but keep the C functions in "C".
         std::setlocale(LC_NUMERIC, "C");
     }
-    return WriteReportPdf(path, working.Record, working.Angles, mark, error);
+    return WriteReportPdf(path, working.Record, working.Angles, mark, error, verdict);
 }
 
 }  // namespace zx840

@@ -25,7 +25,8 @@ const char kSimUsage[] =
     "  --fault-after N      good replies before the fault starts (default 0)\n"
     "  --fault-count N      faulty answers, then good ones again (default: for ever)\n"
     "  --stall-ms N         length of the stall fault's pause (default 6000)\n"
-    "  --help               this text\n";
+    "  -h, --help           this text\n"
+    "  -V, --version        the version, then end\n";
 
 namespace {
 
@@ -73,6 +74,10 @@ bool ParseSimCommandLine(const std::vector<std::string>& args, SimCommandLine& r
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
             result.help = true;
+            continue;
+        }
+        if (arg == "--version" || arg == "-V") {
+            result.version = true;
             continue;
         }
         if (arg == "--paced") {

@@ -13,6 +13,7 @@ struct SimCommandLine {
     std::string device;  // serve this device instead of a new pseudo-terminal
     std::string link;    // make this symbolic link point at the pseudo-terminal
     bool help = false;
+    bool version = false;
 };
 
 extern const char kSimUsage[];

@@ -267,7 +267,8 @@ QPrinter& CZX840ENView::Printer() {
 void CZX840ENView::OnFilePrint() {
     if (PrintWithDialog(Printer(), Report(), window()) == PrintResult::Failed) {
         QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle),
-                        QString::fromLatin1(kCouldNotStartPrintJob), QMessageBox::Ok, window());
+                        CouldNotStartPrintJobText(Printer().printerName()), QMessageBox::Ok,
+                        window());
         box.exec();
     }
 }
@@ -296,7 +297,7 @@ bool CZX840ENView::OnCommand(int id) {
     } else if (id == kCmdFilePrintDirect) {
         if (!PrintDirect()) {
             QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle),
-                            QString::fromLatin1(kCouldNotStartPrintJob), QMessageBox::Ok, window());
+                            CouldNotStartPrintJobText({}), QMessageBox::Ok, window());
             box.exec();
         }
     } else if (id >= kCmdCom1 && id <= kCmdCom8) {

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Checks the Debian package built by `make deb`: lintian reports no error,
+# its dependencies come from the libraries, and unpacked into a throwaway
+# root (dpkg -x) it holds the programs, manual pages, icons and a desktop
+# entry, MIME package and AppStream metadata that their validators accept.
+set -euo pipefail
+build=${1:-build}
+deb=$(ls -t "$build"/zx840_*.deb 2>/dev/null | head -n 1)
+[ -n "$deb" ] || { echo "no zx840_*.deb in $build (make deb)" >&2; exit 1; }
+root=$(mktemp -d "${TMPDIR:-/tmp}/zx840-deb.XXXXXX")
+trap 'rm -rf "$root"' EXIT
+fail=0
+problem() { echo "$deb: $*" >&2; fail=1; }
+
+# Warnings are shown; errors fail.
+lintian --fail-on error "$deb" >&2 || problem "lintian reports errors"
+
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 libqt6sql6 \
+    libqt6sql6-sqlite; do
+  grep -qE "(^|, )$library( |,|$)" <<<"$depends" || problem "Depends lacks $library: $depends"
+done
+
+dpkg -x "$deb" "$root"
+share=$root/usr/share
+for f in usr/bin/zx840 usr/bin/zx840-cli usr/bin/zx840-meter-sim \
+         usr/share/man/man1/zx840.1.gz usr/share/man/man1/zx840-cli.1.gz \
+         usr/share/man/man1/zx840-meter-sim.1.gz usr/share/doc/zx840/copyright \
+         usr/share/applications/com.orvalisto.zx840.desktop \
+         usr/share/mime/packages/zx840.xml usr/share/metainfo/com.orvalisto.zx840.metainfo.xml \
+         usr/share/icons/hicolor/scalable/apps/zx840.svg usr/share/icons/hicolor/48x48/apps/zx840.png \
+         usr/share/icons/hicolor/32x32/apps/zx840.png \
+         usr/share/icons/hicolor/scalable/mimetypes/application-x-zx840-document.svg \
+         usr/share/icons/hicolor/48x48/mimetypes/application-x-zx840-document.png; do
+  [ -s "$root/$f" ] || problem "missing $f"
+done
+for page in zx840 zx840-cli zx840-meter-sim; do
+  zcat "$share/man/man1/$page.1.gz" | grep -q '^\.TH' || problem "$page.1.gz is no manual page"
+done
+
+desktop-file-validate "$share/applications/com.orvalisto.zx840.desktop" || problem "desktop entry invalid"
+appstreamcli validate --no-net "$share/metainfo/com.orvalisto.zx840.metainfo.xml" ||
+  problem "metainfo invalid"
+# The MIME package builds a database that knows the file type by its name
+# and by the signature at its start.
+errors=$(XDG_DATA_DIRS=$share update-mime-database "$share/mime" 2>&1) ||
+  problem "update-mime-database failed"
+[ -z "$errors" ] || problem "update-mime-database: $errors"
+# Globs are case-insensitive unless marked otherwise, so the database keeps *.zx8.
+grep -qi 'application/x-zx840-document:\*\.zx8$' "$share/mime/globs2" || problem "no *.ZX8 glob"
+grep -qa 'application/x-zx840-document' "$share/mime/magic" &&
+  grep -qaF "$(printf '\007ZX840EN')" "$share/mime/magic" || problem "no magic match on the signature"
+
+# The installed program knows it is installed and prints its version
+# without a display.
+"$root/usr/bin/zx840" --version | grep -qx "zx840 1.05" || problem "zx840 --version"
+"$root/usr/bin/zx840-cli" --version | grep -qx "zx840-cli 1.05" || problem "zx840-cli --version"
+
+[ "$fail" = 0 ] && echo "1 passed, 0 failed: $(basename "$deb") lintian-clean, desktop entry, MIME package and metainfo valid"
+exit "$fail"

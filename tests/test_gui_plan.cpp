@@ -1,0 +1,143 @@
+// A test plan in the window: the Verdict panel appears only while a plan is
+// active, shows FAIL with the failing checks first, the harmonic list marks
+// the failing orders, and without a plan everything is as it always was.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <fstream>
+
+#include "app/main_frame.h"
+#include "app/plan_controller.h"
+#include "app/test_plan_dlg.h"
+#include "app/verdict_panel.h"
+#include "app/zx840_app.h"
+#include "gui_helpers.h"
+#include "meter/sim/meter_simulator.h"
+#include "view/harmonic_list.h"
+#include "view/zx840_view.h"
+
+namespace zx840 {
+namespace {
+
+class PlanTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        SimulatorOptions options;
+        options.load.kind = LoadKind::Rectifier;
+        options.load.loadAmps = 6.0;
+        std::string error;
+        sim_ = MeterSimulator::CreatePty(options, &error);
+        ASSERT_TRUE(sim_) << error;
+        sim_->Start();
+        setenv("ZX840_COM1", sim_->DevicePath().c_str(), 1);
+        ASSERT_TRUE(app_.InitInstance({}));
+        view_ = app_.View();
+        plans_ = app_.Plans();
+        plans_->SetChoice({PlanChoice::Mode::ByType, {}, plans_dir_.path().toStdString()});
+    }
+    void TearDown() override { unsetenv("ZX840_COM1"); }
+
+    void WritePlan(const char* name, const char* json) {
+        std::ofstream(plans_dir_.filePath(QString::fromLatin1(name)).toStdString()) << json;
+    }
+    void SetType(const char* type) {
+        ProductMark mark = view_->Mark();
+        mark.Type = type;
+        view_->OnMarkChanged(mark, MarkChange::AllButTestday);
+    }
+    bool PanelShown() const { return plans_->Panel()->isVisible(); }
+
+    std::unique_ptr<MeterSimulator> sim_;
+    QTemporaryDir settings_;
+    QTemporaryDir plans_dir_;
+    CZX840ENApp app_{settings_.path()};
+    CZX840ENView* view_ = nullptr;
+    PlanController* plans_ = nullptr;
+};
+
+TEST_F(PlanTest, AFailingPlanShowsFailFirstAndNoPlanLeavesAllAsItWas) {
+    // No plan for this type: no panel, no verdict, a report without its line.
+    ASSERT_EQ(view_->OnCommPass(), 1);
+    EXPECT_FALSE(view_->ActivePlan());
+    EXPECT_FALSE(view_->CurrentVerdict());
+    EXPECT_FALSE(PanelShown());
+    EXPECT_EQ(view_->List()->item(1, 2)->foreground().color(), QColor(Qt::black));
+
+    // The plan of the product's type is chosen when the type changes.
+    WritePlan("psu.zx8plan",
+              R"({"Type": "PSU", "Urms": {"min": 200, "max": 260}, "Iec61000_3_2": "A"})");
+    SetType("PSU");
+    ASSERT_TRUE(view_->ActivePlan());
+    EXPECT_EQ(view_->ActivePlan()->name, "psu");
+    ASSERT_TRUE(view_->CurrentVerdict());
+    EXPECT_FALSE(view_->CurrentVerdict()->pass);
+    EXPECT_TRUE(PanelShown());
+    const CVerdictPanel* panel = plans_->Panel();
+    EXPECT_EQ(panel->ResultText(), "FAIL");
+    EXPECT_EQ(panel->PlanText(), "Plan: psu");
+    ASSERT_EQ(panel->CheckRows(), 40);  // Urms, then orders 2 to 40
+    EXPECT_EQ(panel->CheckCell(0, 4), "FAIL");
+    EXPECT_EQ(panel->CheckCell(0, 0), "IEC I3");
+    EXPECT_EQ(panel->CheckCell(panel->CheckRows() - 1, 4), "pass");
+    // Order 3 of the current is marked in the list; the voltage cell is not.
+    EXPECT_EQ(view_->List()->item(1, 2)->foreground().color(), QColor(255, 0, 0));
+    EXPECT_EQ(view_->List()->item(1, 0)->foreground().color(), QColor(255, 0, 0));
+    EXPECT_NE(view_->List()->item(1, 1)->foreground().color(), QColor(255, 0, 0));
+
+    // A new acquisition is judged again.
+    const std::size_t before = sim_->Requests().size();
+    ASSERT_EQ(view_->OnCommPass(), 1);
+    EXPECT_EQ(sim_->Requests().size(), before + 1);
+    EXPECT_EQ(panel->ResultText(), "FAIL");
+
+    // An explicit choice wins over the type; a plan the load meets passes.
+    WritePlan("loose.zx8plan", R"({"Urms": {"min": 200}})");
+    plans_->SetChoice({PlanChoice::Mode::File, plans_dir_.filePath("loose.zx8plan").toStdString(),
+                       plans_dir_.path().toStdString()});
+    EXPECT_EQ(view_->ActivePlan()->name, "loose");
+    EXPECT_EQ(panel->ResultText(), "PASS");
+    EXPECT_EQ(view_->List()->item(1, 2)->foreground().color(), QColor(Qt::black));
+
+    // No plan: the panel goes, nothing is judged.
+    plans_->SetChoice({PlanChoice::Mode::None, {}, plans_dir_.path().toStdString()});
+    EXPECT_FALSE(view_->ActivePlan());
+    EXPECT_FALSE(view_->CurrentVerdict());
+    EXPECT_FALSE(PanelShown());
+}
+
+TEST_F(PlanTest, TheDialogRefusesEntriesThatAreNotValidAndSavesWhatItShows) {
+    CTestPlanDlg dialog(plans_->Choice());
+    dialog.NameEdit()->setText(QStringLiteral("lamp"));
+    dialog.TypeEdit()->setText(QStringLiteral("LAMP-15"));
+    dialog.ClassBox()->setCurrentIndex(4);                         // C25
+    dialog.Readings()->item(6, 1)->setText(QStringLiteral("20"));  // Power min
+    dialog.Readings()->item(6, 2)->setText(QStringLiteral("10"));  // Power max
+    std::string problem;
+    EXPECT_FALSE(dialog.EditedPlan(&problem));
+    EXPECT_EQ(problem, "Power: the minimum is greater than the maximum.");
+    dialog.Readings()->item(6, 2)->setText(QStringLiteral("1,5"));
+    EXPECT_FALSE(dialog.EditedPlan(&problem));
+    EXPECT_EQ(problem, "Power: the maximum is not a number.");
+    dialog.Readings()->item(6, 2)->setText(QStringLiteral("30.5"));
+    dialog.Harmonics()->item(1, 2)->setText(QStringLiteral("-1"));  // I3
+    EXPECT_FALSE(dialog.EditedPlan(&problem));
+    EXPECT_EQ(problem, "I3: a percent of the fundamental cannot be negative.");
+    dialog.Harmonics()->item(1, 2)->setText(QStringLiteral("80"));
+    ASSERT_TRUE(dialog.SaveEdited());
+
+    const PlanRead saved = ReadPlanFile(plans_dir_.filePath("lamp.zx8plan").toStdString());
+    ASSERT_TRUE(saved.plan) << saved.error;
+    EXPECT_EQ(saved.plan->type, "LAMP-15");
+    EXPECT_EQ(saved.plan->iec, IecClass::C25);
+    EXPECT_EQ(saved.plan->Reading(PlanReading::Power), (Limit{20.0, 30.5}));
+    EXPECT_EQ(saved.plan->iHarmonicMaxPercent[3], 80.0);
+    EXPECT_EQ(dialog.UseBox()->currentText(), "lamp");
+}
+
+}  // namespace
+}  // namespace zx840
