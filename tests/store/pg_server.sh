@@ -37,9 +37,10 @@ user=""
 if [ "$(id -u)" -eq 0 ]; then
   user=nobody
 fi
+# From / : the unprivileged user may not enter the caller's folder.
 as_user() {
   if [ -n "$user" ]; then
-    runuser -u "$user" -- "$@"
+    (cd / && runuser -u "$user" -- "$@")
   else
     "$@"
   fi
