@@ -154,6 +154,14 @@ TEST_F(CliStore, AcquisitionsAreStoredWithTheirVerdictsAndListedNewestFirst) {
               std::string::npos)
         << run.out;
     EXPECT_EQ(RunTool({"stats", "--db", db}).status, kCliUsage);
+    // A URL that names no store ends the run before any exchange.
+    const std::size_t requests = sim->Requests().size();
+    run = RunTool({"acquire", "--port", sim->DevicePath(), "--db", "mysql://u:pw@h/d"});
+    EXPECT_EQ(run.status, kCliUsage);
+    EXPECT_NE(run.err.find("--db: a store URL starts with sqlite: or postgresql://"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(sim->Requests().size(), requests);
 }
 
 TEST_F(CliStore, ImportKeepsEachFileOnceAndSkipsDamagedFiles) {
