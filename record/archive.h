@@ -42,6 +42,8 @@ class ArchiveReader {
     std::size_t position_ = 0;
 };
 
+// Appends the code point `cp` (at most U+10FFFF) in UTF-8.
+void AppendUtf8(std::string& out, std::uint32_t cp);
 // Whether `bytes` is well-formed UTF-8 (no overlongs, no surrogates).
 bool IsValidUtf8(std::string_view bytes);
 // `bytes` with each broken or cut-short UTF-8 sequence replaced by U+FFFD.

@@ -15,14 +15,8 @@
 namespace zx840 {
 namespace {
 
-using testing::CliRun;
-using testing::Column;
-using testing::CsvRecords;
-using testing::ParseCsv;
-using testing::ParseFloat;
-using testing::ReadText;
-using testing::RunTool;
-using testing::TempDir;
+// The shared helpers of the command-line tests.
+using namespace testing;
 
 std::unique_ptr<MeterSimulator> StartSimulator(const SimulatorOptions& options) {
     std::string error;

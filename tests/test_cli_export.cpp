@@ -12,14 +12,8 @@
 namespace zx840 {
 namespace {
 
-using testing::CliRun;
-using testing::Column;
-using testing::CsvRecords;
-using testing::ParseCsv;
-using testing::ParseFloat;
-using testing::ReadText;
-using testing::RunTool;
-using testing::TempDir;
+// The shared helpers of the command-line tests.
+using namespace testing;
 
 std::string RealPath(const std::string& path) {
     std::unique_ptr<char, decltype(&std::free)> real(realpath(path.c_str(), nullptr), &std::free);

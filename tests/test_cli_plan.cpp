@@ -12,13 +12,8 @@
 namespace zx840 {
 namespace {
 
-using testing::CliRun;
-using testing::Column;
-using testing::CsvRecords;
-using testing::ParseCsv;
-using testing::ReadText;
-using testing::RunTool;
-using testing::TempDir;
+// The shared helpers of the command-line tests.
+using namespace testing;
 
 std::unique_ptr<MeterSimulator> Simulator(LoadKind kind, double amps) {
     SimulatorOptions options;

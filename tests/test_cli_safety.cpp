@@ -19,13 +19,8 @@
 namespace zx840 {
 namespace {
 
-using testing::CliRun;
-using testing::Column;
-using testing::CsvRecords;
-using testing::ParseCsv;
-using testing::ReadText;
-using testing::RunTool;
-using testing::TempDir;
+// The shared helpers of the command-line tests.
+using namespace testing;
 
 std::unique_ptr<MeterSimulator> StartSimulator() {
     std::string error;

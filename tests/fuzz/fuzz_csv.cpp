@@ -11,15 +11,12 @@
 #include <string_view>
 
 #include "record/archive.h"
+#include "tests/fuzz/fuzz_check.h"
 #include "tools/csv.h"
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) {
-        __builtin_trap();
-    }
-}
+using zx840::fuzz::Check;
 
 }  // namespace
 

@@ -13,16 +13,13 @@
 #include "record/archive.h"
 #include "record/settings_file.h"
 #include "record/test_file.h"
+#include "tests/fuzz/fuzz_check.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using zx840::fuzz::Check;
 
-void Check(bool condition) {
-    if (!condition) {
-        __builtin_trap();
-    }
-}
+using Bytes = std::vector<std::uint8_t>;
 
 void FuzzArchiveReader(std::span<const std::uint8_t> bytes) {
     zx840::ArchiveReader reader(bytes);

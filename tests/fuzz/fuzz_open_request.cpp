@@ -11,14 +11,11 @@
 #include <string_view>
 
 #include "app/open_request.h"
+#include "tests/fuzz/fuzz_check.h"
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) {
-        __builtin_trap();
-    }
-}
+using zx840::fuzz::Check;
 
 }  // namespace
 

@@ -12,14 +12,11 @@
 
 #include "plan/test_plan.h"
 #include "record/json_reader.h"
+#include "tests/fuzz/fuzz_check.h"
 
 namespace {
 
-void Check(bool condition) {
-    if (!condition) {
-        __builtin_trap();
-    }
-}
+using zx840::fuzz::Check;
 
 }  // namespace
 
