@@ -21,7 +21,9 @@ double PercentOrNaN(double part, double fundamental, bool quotientFirst) {
     return quotientFirst ? part / fundamental * 100.0 : part * 100.0 / fundamental;
 }
 
-double ReadingValue(PlanReading reading, const WorkingRecord& working) {
+}  // namespace
+
+double PlanReadingValue(PlanReading reading, const WorkingRecord& working) {
     const MeasurementRecord& r = working.Record;
     switch (reading) {
         case PlanReading::Urms:
@@ -55,6 +57,8 @@ double ReadingValue(PlanReading reading, const WorkingRecord& working) {
     }
     return std::nan("");
 }
+
+namespace {
 
 void HarmonicChecks(const char* channel,
                     const std::array<std::optional<double>, kPlanHighestOrder + 1>& limits,
@@ -168,7 +172,7 @@ std::optional<Verdict> Judge(const TestPlan& plan, const WorkingRecord& working)
         if (const auto& limit = plan.readings[r]) {
             Check check;
             check.item = PlanReadingName(static_cast<PlanReading>(r));
-            check.value = ReadingValue(static_cast<PlanReading>(r), working);
+            check.value = PlanReadingValue(static_cast<PlanReading>(r), working);
             check.min = limit->min;
             check.max = limit->max;
             check.pass = WithinLimit(check.value, check.min, check.max);

@@ -56,6 +56,12 @@ FailingOrders FailingOrdersOf(const Verdict& verdict);
 // not finite fails whatever the limit.
 bool WithinLimit(double value, const std::optional<double>& min, const std::optional<double>& max);
 
+// The value a plan limits for `reading`: the percentages of the
+// fundamental as the panel shows them, but NaN where there is no
+// fundamental, since a check must not pass on a percentage that does not
+// exist.
+double PlanReadingValue(PlanReading reading, const WorkingRecord& working);
+
 // The verdict of `working` against `plan`; nothing for a record without a
 // measurement (DataValid 0).
 std::optional<Verdict> Judge(const TestPlan& plan, const WorkingRecord& working);

@@ -10,9 +10,11 @@ mode=${1:---run}
 run_packages=(
   g++ make cmake ninja-build pkg-config
   qt6-base-dev libx11-dev fonts-dejavu-core
+  libqt6sql6-sqlite libqt6sql6-psql
 )
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
+  postgresql postgresql-client
   clang libclang-rt-14-dev
   cups-daemon cups-client poppler-utils fonts-liberation
   desktop-file-utils shared-mime-info appstream

@@ -28,6 +28,8 @@ struct AcquireOptions {
     std::string saveDir;  // one test file per good acquisition
     std::string pdfDir;   // one report per good acquisition
     std::string plan;     // a test plan that judges each good acquisition
+    std::string db;       // the results store's URL; empty: ZX840_DB, else none
+    std::string station;  // the station stored results name; empty: the default
     ProductMark mark;     // the test day is set at each acquisition
     bool stepNumber = false;
 };

@@ -124,6 +124,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (command == "export") {
         return ExportCommand(args, out, err, context);
     }
+    if (command == "history" || command == "stats" || command == "sync" || command == "import") {
+        return StoreCommand(args, out, err, context);
+    }
     if (command == "show") {
         return Show(args, out, err);
     }

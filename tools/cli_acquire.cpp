@@ -3,6 +3,7 @@
 #include <time.h>
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <system_error>
@@ -14,6 +15,7 @@
 #include "record/mark_number.h"
 #include "record/record_json.h"
 #include "record/test_file.h"
+#include "store/result_keeper.h"
 #include "tools/acquire_options.h"
 #include "tools/acquisition_log.h"
 #include "tools/cli_common.h"
@@ -59,6 +61,7 @@ class Run {
     // One exchange and all that follows from it; false ends the run.
     bool Step(bool last);
     bool SaveFiles(const WorkingRecord& working, const Verdict* verdict);
+    void KeepResult(const std::optional<Verdict>& verdict);
     bool WriteLog(const LogEntry& entry);
     void Problem(int status) {
         if (status_ == kCliOk) {
@@ -74,7 +77,10 @@ class Run {
     std::optional<AcquisitionLog> log_;
     std::optional<ReportPdfWriter> pdf_;
     std::optional<TestPlan> plan_;
-    bool anyFail_ = false;  // a verdict was FAIL
+    std::unique_ptr<ResultKeeper> keeper_;  // when results are stored
+    bool storeWarned_ = false;              // one warning per run
+    bool lossReported_ = false;             // and one error when a result is lost
+    bool anyFail_ = false;                  // a verdict was FAIL
     const HarmonicTable table_;
     WorkingRecord working_;
     std::int64_t good_ = 0;
@@ -84,6 +90,16 @@ class Run {
 
 bool Run::Prepare() {
     device_ = PortMap().Resolve(options_.port);
+    if (const auto storeText = ChosenStoreText(options_.db)) {
+        const StoreUrlParse parsed = ParseStoreUrl(*storeText);
+        if (!parsed.url) {
+            err_ << "zx840-cli: " << (options_.db.empty() ? "ZX840_DB" : "--db") << ": "
+                 << parsed.error << "\n";
+            status_ = kCliUsage;
+            return false;
+        }
+        keeper_ = std::make_unique<ResultKeeper>(*parsed.url, SpoolFolder());
+    }
     if (!options_.plan.empty()) {
         PlanRead read = ReadPlanFile(options_.plan);
         if (!read.plan) {
@@ -178,6 +194,30 @@ bool Run::SaveFiles(const WorkingRecord& working, const Verdict* verdict) {
     return saved;
 }
 
+void Run::KeepResult(const std::optional<Verdict>& verdict) {
+    if (!keeper_) {
+        return;
+    }
+    Result result = NewResult(ResultSource::Acquisition, mark_, working_, verdict);
+    if (!options_.station.empty()) {
+        result.station = options_.station;
+    }
+    const KeepStatus kept = keeper_->Keep(result);
+    if (kept.outcome == KeepOutcome::Lost) {
+        Problem(kCliFileError);  // a result that is nowhere is no success
+        if (!lossReported_) {
+            err_ << "zx840-cli: " << kept.message << "\n";
+            lossReported_ = true;
+            storeWarned_ = true;
+        }
+        return;
+    }
+    if (kept.outcome != KeepOutcome::Stored && !storeWarned_) {
+        err_ << "zx840-cli: warning: " << kept.message << "\n";
+        storeWarned_ = true;
+    }
+}
+
 bool Run::Step(bool last) {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -208,8 +248,10 @@ bool Run::Step(bool last) {
         entry.verdict = &*verdict;
         anyFail_ = anyFail_ || !verdict->pass;
     }
-    // The measurement is logged even when a file could not be written.
+    // The measurement is logged and stored even when a file could not be
+    // written.
     const bool logged = WriteLog(entry);
+    KeepResult(verdict);
     if (!options_.quiet) {
         if (options_.text) {
             PrintText(out_, working_);

@@ -49,5 +49,8 @@ int PortsCommand(const std::vector<std::string>& args, std::ostream& out, std::o
 int CheckCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int ExportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                   const CliContext& context);
+// history, stats, sync and import: the results store.
+int StoreCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                 const CliContext& context);
 
 }  // namespace zx840

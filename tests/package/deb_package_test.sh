@@ -16,7 +16,8 @@ problem() { echo "$deb: $*" >&2; fail=1; }
 lintian --fail-on error "$deb" >&2 || problem "lintian reports errors"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6; do
+for library in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 libqt6sql6 \
+    libqt6sql6-sqlite; do
   grep -qE "(^|, )$library( |,|$)" <<<"$depends" || problem "Depends lacks $library: $depends"
 done
 

@@ -1,0 +1,69 @@
+// One kept test: the measurement with its product information, when and
+// where it was made, and its verdict when a plan judged it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "plan/verdict.h"
+#include "record/measurement_record.h"
+#include "record/product_mark.h"
+
+namespace zx840 {
+
+enum class ResultSource { Acquisition, File, Import };
+// "acquisition", "file", "import": as stored and listed.
+const char* ResultSourceName(ResultSource source);
+std::optional<ResultSource> ResultSourceFromName(std::string_view name);
+
+struct ResultVerdict {
+    bool pass = false;
+    std::string plan;
+    std::vector<std::string> failedChecks;  // the items of the failing checks, in plan order
+    std::string json;                       // the verdict as VerdictJson gives it
+
+    friend bool operator==(const ResultVerdict&, const ResultVerdict&) = default;
+};
+ResultVerdict ResultVerdictOf(const Verdict& verdict);
+
+struct Result {
+    std::string id;           // a UUID, lower case, without braces
+    std::int64_t timeMs = 0;  // milliseconds since 1970-01-01 UTC
+    std::string station;      // the computer that made or imported it
+    std::string programVersion;
+    ResultSource source = ResultSource::Acquisition;
+    ProductMark mark;
+    WorkingRecord working;
+    std::optional<ResultVerdict> verdict;
+
+    friend bool operator==(const Result&, const Result&) = default;
+};
+
+// A result made now on this station with a fresh id.
+Result NewResult(ResultSource source, const ProductMark& mark, const WorkingRecord& working,
+                 const std::optional<Verdict>& verdict);
+
+// The id of an imported file: the same content always gives the same id, so
+// importing a file twice keeps it once.
+std::string ImportedResultId(const std::vector<std::uint8_t>& content);
+
+// This station's name: ZX840_STATION when set, else the host name.
+std::string LocalStation();
+
+// Milliseconds since the epoch as "2026-12-08T22:36:53.123Z", and back
+// (also without fractions, or with an offset such as +01:00; a date alone is
+// its midnight UTC). Nothing for text that is no such time.
+std::string IsoTimeUtc(std::int64_t timeMs);
+std::optional<std::int64_t> ParseIsoTime(const std::string& text);
+
+// Little-endian bytes of the arrays, as the store keeps them.
+std::string FloatBytes(const float* values, std::size_t count);
+std::string IntBytes(const std::int32_t* values, std::size_t count);
+// False when `bytes` does not hold exactly `count` values.
+bool FloatsFromBytes(std::string_view bytes, float* values, std::size_t count);
+bool IntsFromBytes(std::string_view bytes, std::int32_t* values, std::size_t count);
+
+}  // namespace zx840

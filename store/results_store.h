@@ -1,0 +1,104 @@
+// A results store on SQLite or PostgreSQL, through Qt SQL: writing results,
+// each in one transaction and never twice, and finding them again.
+#pragma once
+
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "plan/test_plan.h"
+#include "store/result.h"
+#include "store/store_url.h"
+
+class QSqlQuery;
+
+namespace zx840 {
+
+// Success, or what went wrong in words for the operator (never a password).
+struct StoreStatus {
+    bool ok = true;
+    std::string message;
+    explicit operator bool() const { return ok; }
+    static StoreStatus Failed(std::string text) { return {false, std::move(text)}; }
+};
+
+// Which results a query takes; every filter given must hold.
+struct ResultFilter {
+    std::optional<std::string> type;
+    std::optional<std::int32_t> numberFrom;  // a single number: both ends the same
+    std::optional<std::int32_t> numberTo;
+    std::optional<bool> pass;  // verdict PASS or FAIL; results without a verdict match neither
+    std::optional<std::string> station;
+    std::optional<std::int64_t> sinceMs;  // inclusive
+    std::optional<std::int64_t> untilMs;  // inclusive
+};
+
+// Minimum, mean, maximum and sample standard deviation of one reading over
+// the results that have it.
+struct ReadingStats {
+    std::int64_t count = 0;
+    double min = 0.0;
+    double mean = 0.0;
+    double max = 0.0;
+    std::optional<double> stdDev;  // needs two values
+};
+
+struct ResultStats {
+    std::int64_t count = 0;
+    std::int64_t passed = 0;
+    std::int64_t failed = 0;
+    std::array<ReadingStats, kPlanReadings> readings{};  // by PlanReading
+};
+
+// Process capability of a reading against both ends of a limit:
+// min((max - mean) / 3s, (mean - min) / 3s). Nothing without both ends or
+// without a spread.
+std::optional<double> Cpk(const ReadingStats& stats, const Limit& limit);
+
+class ResultsStore {
+  public:
+    enum class Journal { Wal, Rollback };
+
+    // Opens the store, creating it or bringing an older one up to date.
+    // Nothing, with `status` saying why, when it cannot be used.
+    static std::unique_ptr<ResultsStore> Open(const StoreUrl& url, StoreStatus* status,
+                                              Journal journal = Journal::Wal);
+    ~ResultsStore();
+    ResultsStore(const ResultsStore&) = delete;
+    ResultsStore& operator=(const ResultsStore&) = delete;
+
+    const StoreUrl& Url() const { return url_; }
+
+    // Writes one result in one transaction. A result whose id is already
+    // there is left as it was; `inserted` says which happened.
+    StoreStatus Write(const Result& result, bool* inserted = nullptr);
+    // Writes many results in one transaction: all or none. `inserted` counts
+    // those that were not there yet.
+    StoreStatus WriteAll(std::span<const Result> results, std::int64_t* inserted = nullptr);
+    StoreStatus Remove(const std::vector<std::string>& ids);
+
+    // Results newest first, from the `offset`-th match, at most `limit` of
+    // them (no limit when negative). Without `full` the spectra (but their
+    // fundamentals) and the waveforms are left empty (zeros).
+    StoreStatus Find(const ResultFilter& filter, std::int64_t offset, std::int64_t limit, bool full,
+                     std::vector<Result>& found);
+    StoreStatus Count(const ResultFilter& filter, std::int64_t* count);
+    StoreStatus Stats(const ResultFilter& filter, ResultStats& stats);
+
+  private:
+    ResultsStore(const StoreUrl& url, QString connection);
+    StoreStatus Fail(const std::string& what, const QString& driverText) const;
+    StoreStatus Insert(const Result& result, bool* inserted);
+
+    StoreUrl url_;
+    QString connection_;
+    std::unique_ptr<QSqlQuery> insert_;  // prepared once, used for every write
+    std::unique_ptr<QSqlQuery> insertArrays_;
+};
+
+}  // namespace zx840

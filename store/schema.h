@@ -1,0 +1,29 @@
+// The layout of a results store and the migrations that bring an older
+// store up to date. Each step runs in the transaction that checks the
+// version, so a store is at one version or the next, never in between.
+#pragma once
+
+#include <QSqlDatabase>
+#include <string>
+
+#include "store/store_url.h"
+
+namespace zx840 {
+
+// The version this program writes. Version 1 kept no verdicts; version 2
+// adds the verdict, the plan name, the failed checks and the verdict JSON;
+// version 3 an index that holds everything the statistics of a type read.
+inline constexpr int kStoreSchemaVersion = 3;
+
+struct MigrationResult {
+    bool ok = false;
+    int foundVersion = 0;  // the version the store had (0: a new, empty store)
+    std::string error;     // what went wrong, for the operator
+};
+
+// Brings the store behind `db` to `target` (at most kStoreSchemaVersion).
+// A store of a newer version than this program knows is refused and left
+// as it was.
+MigrationResult MigrateStore(QSqlDatabase& db, StoreKind kind, int target = kStoreSchemaVersion);
+
+}  // namespace zx840

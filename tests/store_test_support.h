@@ -1,0 +1,139 @@
+// Stores for the store tests: a fresh SQLite file, or a fresh database on
+// the PostgreSQL server the test fixture started (its URL in
+// ZX840_TEST_PG_URL, or in the file ZX840_TEST_PG_DIR/url).
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+
+#include "store/store_url.h"
+
+namespace zx840::testing {
+
+// The URL of the test server, or nothing when no server runs.
+inline std::optional<std::string> TestServerUrl() {
+    if (const char* url = std::getenv("ZX840_TEST_PG_URL"); url != nullptr && *url != '\0') {
+        return std::string(url);
+    }
+    if (const char* dir = std::getenv("ZX840_TEST_PG_DIR"); dir != nullptr && *dir != '\0') {
+        std::ifstream file(std::string(dir) + "/url");
+        std::string url;
+        if (std::getline(file, url) && !url.empty()) {
+            return url;
+        }
+    }
+    return std::nullopt;
+}
+
+inline const char* kNoServer =
+    "no PostgreSQL test server: the PostgreSQL server programs are missing (scripts/"
+    "install-deps.sh installs them) or the test runs outside ctest";
+
+// Runs `sql` on the server database of `server` (an admin connection).
+inline bool AdminExec(const StoreUrl& server, const std::string& sql, std::string* error) {
+    const QString name = "admin-" + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QPSQL", name);
+        db.setHostName(QString::fromStdString(server.host));
+        db.setPort(server.port);
+        db.setUserName(QString::fromStdString(server.user));
+        db.setPassword(QString::fromStdString(server.password));
+        db.setDatabaseName(QString::fromStdString(server.database));
+        if (db.open()) {
+            QSqlQuery query(db);
+            ok = query.exec(QString::fromStdString(sql));
+            if (!ok) {
+                *error = query.lastError().text().toStdString();
+            }
+        } else {
+            *error = db.lastError().text().toStdString();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+// A store that exists for one test: SQLite in a temporary folder, or a
+// database of its own on the test server. Removed at the end.
+class ScratchStore {
+  public:
+    // `postgresql` false: SQLite. Check Ok(); Skip() tells why not.
+    explicit ScratchStore(bool postgresql) : postgresql_(postgresql) {
+        const std::string unique =
+            QUuid::createUuid().toString(QUuid::Id128).left(12).toStdString();
+        if (!postgresql) {
+            folder_ = std::filesystem::temp_directory_path() /
+                      ("zx840-store-" + std::to_string(::getpid()) + "-" + unique);
+            std::filesystem::create_directories(folder_);
+            url_ = "sqlite:" + (folder_ / "results.sqlite").string();
+            ok_ = true;
+            return;
+        }
+        const auto serverText = TestServerUrl();
+        if (!serverText) {
+            return;
+        }
+        server_ = *ParseStoreUrl(*serverText).url;
+        database_ = "zx840_test_" + unique;
+        std::string error;
+        if (!AdminExec(server_, "CREATE DATABASE " + database_, &error)) {
+            ADD_FAILURE() << "cannot create a test database: " << error;
+            return;
+        }
+        StoreUrl url = server_;
+        url.database = database_;
+        parsed_ = url;
+        url_ = "postgresql://" + url.user + ":" + url.password + "@" + url.host + ":" +
+               std::to_string(url.port) + "/" + database_;
+        ok_ = true;
+    }
+    ~ScratchStore() {
+        if (!folder_.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove_all(folder_, ignored);
+        }
+        if (!database_.empty()) {
+            std::string error;
+            AdminExec(server_, "DROP DATABASE IF EXISTS " + database_ + " WITH (FORCE)", &error);
+        }
+    }
+    ScratchStore(const ScratchStore&) = delete;
+    ScratchStore& operator=(const ScratchStore&) = delete;
+
+    bool Ok() const { return ok_; }
+    bool Postgresql() const { return postgresql_; }
+    const std::string& Text() const { return url_; }
+    StoreUrl Url() const { return *ParseStoreUrl(url_).url; }
+    // A folder for spools and other files of the test.
+    std::filesystem::path Folder() {
+        if (folder_.empty()) {
+            folder_ = std::filesystem::temp_directory_path() /
+                      ("zx840-store-" + std::to_string(::getpid()) + "-" + database_);
+            std::filesystem::create_directories(folder_);
+        }
+        return folder_;
+    }
+
+  private:
+    bool postgresql_;
+    bool ok_ = false;
+    std::string url_;
+    std::filesystem::path folder_;
+    StoreUrl server_;
+    std::optional<StoreUrl> parsed_;
+    std::string database_;
+};
+
+}  // namespace zx840::testing

@@ -1,0 +1,306 @@
+// zx840-cli and the results store: acquisitions stored with their verdicts,
+// history, stats, import and sync; a PostgreSQL server stopped in the middle
+// of a run, a full disk, two stations writing one server at once.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <fstream>
+#include <regex>
+
+#include "record/file_io.h"
+#include "record/record_json.h"
+#include "record/test_file.h"
+#include "store/result_keeper.h"
+#include "store/results_store.h"
+#include "tests/store_test_support.h"
+#include "tests/test_cli_support.h"
+
+namespace zx840 {
+namespace {
+
+using testing::CliProcess;
+using testing::CliRun;
+using testing::ReadText;
+using testing::RunTool;
+using testing::ScratchStore;
+using testing::TempDir;
+
+std::unique_ptr<MeterSimulator> StartSimulator(bool paced = false) {
+    SimulatorOptions options;
+    options.load.kind = LoadKind::Dimmer;
+    options.paced = paced;
+    std::string error;
+    auto sim = MeterSimulator::CreatePty(options, &error);
+    EXPECT_TRUE(sim) << error;
+    if (sim) {
+        sim->Start();
+    }
+    return sim;
+}
+
+std::int64_t CountIn(const std::string& urlText) {
+    StoreStatus status;
+    auto store = ResultsStore::Open(*ParseStoreUrl(urlText).url, &status);
+    EXPECT_TRUE(store) << status.message;
+    std::int64_t count = -1;
+    if (store) {
+        EXPECT_TRUE(store->Count({}, &count));
+    }
+    return count;
+}
+
+std::size_t Occurrences(const std::string& text, const std::string& what) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// The data folder (spool, default store) of every test is its own.
+class CliStore : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ::setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
+        ::unsetenv("ZX840_DB");
+        ::setenv("ZX840_STATION", "line-3", 1);
+    }
+    void TearDown() override {
+        ::unsetenv("XDG_DATA_HOME");
+        ::unsetenv("ZX840_STATION");
+    }
+    TempDir dir_{"zx840-cli-store"};
+};
+
+TEST_F(CliStore, AcquisitionsAreStoredWithTheirVerdictsAndListedNewestFirst) {
+    auto sim = StartSimulator();
+    ASSERT_TRUE(sim);
+    const std::string db = "sqlite:" + dir_ / "results.sqlite";
+    const std::string plan = dir_ / "dimmer.zx8plan";
+    std::ofstream(plan) << R"({"Type":"D1","Urms":{"min":220,"max":240},"Power":{"max":50}})";
+    CliRun run = RunTool({"acquire", "--port", sim->DevicePath(), "--count", "3", "--quiet", "--db",
+                          db, "--plan", plan, "--type", "D1", "--number", "41", "--step-number"});
+    EXPECT_EQ(run.status, kCliVerdictFail) << run.err;  // Power is far above 50 W
+    EXPECT_EQ(run.err.find("warning"), std::string::npos) << run.err;
+    // ZX840_DB stands in for --db; a result without a plan has no verdict.
+    ::setenv("ZX840_DB", db.c_str(), 1);
+    run = RunTool({"acquire", "--port", sim->DevicePath(), "--quiet", "--type", "D2", "--number",
+                   "7", "--station", "bench-9"});
+    ::unsetenv("ZX840_DB");
+    EXPECT_EQ(run.status, kCliOk) << run.err;
+
+    run = RunTool({"history", "--db", db});
+    ASSERT_EQ(run.status, kCliOk) << run.err;
+    LoadSettings load;
+    load.kind = LoadKind::Dimmer;
+    const WorkingRecord expected = testing::ExpectedWorking(load);
+    const std::string& out = run.out;
+    ASSERT_EQ(out.front(), '[');
+    EXPECT_EQ(Occurrences(out, "\"Id\":"), 4u);
+    // The newest first: the single D2 acquisition, then numbers 43, 42, 41.
+    const std::regex numbers("\"Type\":\"(D\\d)\",\"Number\":(\\d+)");
+    std::vector<std::string> order;
+    for (auto m = std::sregex_iterator(out.begin(), out.end(), numbers);
+         m != std::sregex_iterator(); ++m) {
+        order.push_back((*m)[1].str() + "/" + (*m)[2].str());
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"D2/7", "D1/43", "D1/42", "D1/41"}));
+    // Keys exactly as listed, in this order.
+    const std::regex keys(
+        R"(^\{"Id":"[0-9a-f-]{36}","Time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z","Station":"bench-9","Source":"acquisition","Manufacturer":"","Type":"D2","Number":7,"Temperature":"25","Humidity":"65","Operator":"","Inspector":"","Testday":"[0-9-]{8}","Urms":230,"Irms":[-0-9.e]+,"PF":[-0-9.e]+,"Freq":50,"Power":[-0-9.e]+,"Ucf":[-0-9.e]+,"Icf":[-0-9.e]+,"Uthd":[-0-9.e]+,"Ithd":[-0-9.e]+,"Upeak":[-0-9.e]+,"Ipeak":[-0-9.e]+,"UthdPercent":[-0-9.e]+,"IthdPercent":[-0-9.e]+,"StartAngle":[-0-9.e]+,"PeakAngle":[-0-9.e]+,"EndAngle":[-0-9.e]+,"Verdict":null\},?$)");
+    std::istringstream lines(out);
+    std::string line;
+    std::getline(lines, line);
+    std::getline(lines, line);
+    EXPECT_TRUE(std::regex_match(line, keys)) << line;
+    EXPECT_NE(out.find("\"Station\":\"line-3\""), std::string::npos);
+    EXPECT_NE(out.find("\"Verdict\":{\"Pass\":false,\"Plan\":\"dimmer\""), std::string::npos);
+    EXPECT_NE(out.find("\"Power\":" + JsonFloat(expected.Record.Power)), std::string::npos);
+
+    // Filters: number range, verdict, type, station, limit; --full adds the arrays.
+    run = RunTool({"history", "--db", db, "--number", "42-43", "--verdict", "FAIL"});
+    EXPECT_EQ(Occurrences(run.out, "\"Id\":"), 2u) << run.out;
+    run = RunTool({"history", "--db", db, "--verdict", "PASS"});
+    EXPECT_EQ(run.out, "[\n]\n");
+    run = RunTool({"history", "--db", db, "--type", "D1", "--limit", "1", "--full"});
+    EXPECT_EQ(Occurrences(run.out, "\"Id\":"), 1u);
+    EXPECT_NE(run.out.find("\"Number\":43"), std::string::npos);
+    EXPECT_NE(run.out.find("\"UWave\":[" + std::to_string(expected.Record.UWave[0]) + ","),
+              std::string::npos);
+    run = RunTool({"history", "--db", db, "--station", "bench-9", "--csv"});
+    const auto rows = testing::ParseCsv(run.out);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1][testing::Column(rows[0], "Number")], "7");
+    run = RunTool({"history", "--db", db, "--since", "2999-01-01"});
+    EXPECT_EQ(run.out, "[\n]\n");
+    for (const auto& bad : std::vector<std::vector<std::string>>{{"--number", "5-2"},
+                                                                 {"--verdict", "OK"},
+                                                                 {"--since", "soon"},
+                                                                 {"--limit", "0"},
+                                                                 {"--colour"}}) {
+        std::vector<std::string> args{"history", "--db", db};
+        args.insert(args.end(), bad.begin(), bad.end());
+        EXPECT_EQ(RunTool(args).status, kCliUsage) << bad[0];
+    }
+
+    run = RunTool({"stats", "--db", db, "--type", "D1", "--plan", plan});
+    ASSERT_EQ(run.status, kCliOk) << run.err;
+    EXPECT_NE(run.out.find("{\"Type\":\"D1\",\"Count\":3,\"Passed\":0,\"Failed\":3,"),
+              std::string::npos)
+        << run.out;
+    // Three identical measurements: no spread, so no Cpk to give.
+    EXPECT_NE(run.out.find("\"Urms\":{\"Count\":3,\"Min\":230,\"Mean\":230,\"Max\":230,"
+                           "\"StdDev\":0,\"Cpk\":null}"),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(RunTool({"stats", "--db", db}).status, kCliUsage);
+    // A URL that names no store ends the run before any exchange.
+    const std::size_t requests = sim->Requests().size();
+    run = RunTool({"acquire", "--port", sim->DevicePath(), "--db", "mysql://u:pw@h/d"});
+    EXPECT_EQ(run.status, kCliUsage);
+    EXPECT_NE(run.err.find("--db: a store URL starts with sqlite: or postgresql://"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(sim->Requests().size(), requests);
+}
+
+TEST_F(CliStore, ImportKeepsEachFileOnceAndSkipsDamagedFiles) {
+    const std::string db = "sqlite:" + dir_ / "results.sqlite";
+    std::filesystem::create_directories(dir_ / "tests");
+    ProductMark mark;
+    mark.Type = "IMP";
+    for (int i = 0; i < 5; ++i) {
+        mark.Number = 100 + i;
+        WorkingRecord working;
+        working.Record.Urms = 230.0f + static_cast<float>(i);
+        ASSERT_TRUE(WriteFileAtomically(dir_ / ("tests/t" + std::to_string(i) + ".ZX8"),
+                                        SerializeTest(mark, working.Record)));
+    }
+    std::ofstream(dir_ / "tests/broken.ZX8") << "not a test";
+    CliRun run = RunTool({"import", dir_ / "tests", "--db", db});
+    EXPECT_EQ(run.status, kCliFileError);  // one file skipped
+    EXPECT_NE(run.err.find("skipped " + dir_ / "tests/broken.ZX8" + ": Unexpected file format."),
+              std::string::npos)
+        << run.err;
+    EXPECT_NE(run.out.find("Imported 5 of 6 test files"), std::string::npos) << run.out;
+    std::filesystem::remove(dir_ / "tests/broken.ZX8");
+    // Again, and one file named twice: nothing new.
+    run = RunTool({"import", dir_ / "tests", dir_ / "tests/t1.ZX8", "--db", db});
+    EXPECT_EQ(run.status, kCliOk) << run.err;
+    EXPECT_NE(run.out.find("Imported 0 of 6 test files"), std::string::npos) << run.out;
+    EXPECT_EQ(CountIn(db), 5);
+    run = RunTool({"history", "--db", db, "--number", "103"});
+    EXPECT_NE(run.out.find("\"Source\":\"import\""), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("\"Urms\":233,"), std::string::npos) << run.out;
+}
+
+// The PostgreSQL server stops while a paced run of 50 acquisitions goes on:
+// the run ends well with one warning, and after the server is back a sync
+// leaves exactly 50 results.
+TEST_F(CliStore, AServerStoppedDuringARunLosesNothingAndDoublesNothing) {
+    if (!testing::TestServerUrl()) {
+        GTEST_SKIP() << testing::kNoServer;
+    }
+    const std::string serverDir = dir_ / "server";
+    const std::string script = ZX840_PG_SERVER_SCRIPT;
+    // The server of this test alone, removed however the test ends.
+    struct Removal {
+        std::string command;
+        ~Removal() { std::system(command.c_str()); }
+    } removal{script + " remove " + serverDir};
+    ASSERT_EQ(std::system((script + " start " + serverDir + " > /dev/null").c_str()), 0);
+    const std::string url =
+        ReadText(serverDir + "/url").substr(0, ReadText(serverDir + "/url").find('\n'));
+    auto sim = StartSimulator(true);  // about 1.1 s a reply
+    ASSERT_TRUE(sim);
+    CliProcess cli({"acquire", "--port", sim->DevicePath(), "--count", "50", "--quiet", "--db", url,
+                    "--type", "PG"},
+                   dir_ / "out.txt", dir_ / "err.txt");
+    ASSERT_TRUE(sim->WaitForRequests(8, std::chrono::seconds(60)));
+    ASSERT_EQ(std::system((script + " stop " + serverDir).c_str()), 0);
+    const std::size_t stoppedAt = sim->Requests().size();
+    EXPECT_LT(stoppedAt, 45u);  // the run goes on well after the stop
+    EXPECT_EQ(cli.Wait(std::chrono::seconds(240)), kCliOk) << ReadText(dir_ / "err.txt");
+    const std::string err = ReadText(dir_ / "err.txt");
+    EXPECT_EQ(Occurrences(err, "warning:"), 1u) << err;
+    EXPECT_NE(err.find("spool"), std::string::npos) << err;
+    EXPECT_EQ(err.find("zx840-test-password"), std::string::npos) << err;
+    EXPECT_NE(err.find("50 acquisitions, 50 good, 0 failed"), std::string::npos) << err;
+
+    ASSERT_EQ(std::system((script + " start " + serverDir + " > /dev/null").c_str()), 0);
+    const CliRun sync = RunTool({"sync", "--db", url});
+    EXPECT_EQ(sync.status, kCliOk) << sync.err;
+    EXPECT_NE(sync.out.find(" 0 left in the spool"), std::string::npos) << sync.out;
+    EXPECT_EQ(CountIn(url), 50);
+    // A second sync has nothing more to push.
+    EXPECT_NE(RunTool({"sync", "--db", url}).out.find("Pushed 0 results"), std::string::npos);
+    EXPECT_EQ(CountIn(url), 50);
+}
+
+// zx840-cli with a limit on the size of the files it writes, as a full disk.
+int RunWithFileSizeLimit(const std::vector<std::string>& args, rlim_t bytes,
+                         const std::string& errPath) {
+    testing::CliArgv argv(args);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const rlimit limit{bytes, bytes};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(err, STDERR_FILENO);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, STDOUT_FILENO);
+        ::execv(ZX840_CLI_PATH, argv.Get());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(CliStore, ASqliteStoreOnAFullDiskSendsResultsToTheSpool) {
+    auto sim = StartSimulator();
+    ASSERT_TRUE(sim);
+    const std::string db = "sqlite:" + dir_ / "results.sqlite";
+    const int status = RunWithFileSizeLimit(
+        {"acquire", "--port", sim->DevicePath(), "--count", "20", "--quiet", "--db", db},
+        160 * 1024, dir_ / "err.txt");
+    const std::string err = ReadText(dir_ / "err.txt");
+    EXPECT_EQ(status, kCliOk) << err;
+    EXPECT_EQ(Occurrences(err, "warning:"), 1u) << err;
+    EXPECT_NE(err.find("kept in the spool"), std::string::npos) << err;
+    const std::int64_t stored = CountIn(db);
+    EXPECT_GT(stored, 0);
+    EXPECT_LT(stored, 20);
+    const CliRun sync = RunTool({"sync", "--db", db});
+    EXPECT_EQ(sync.status, kCliOk) << sync.err;
+    EXPECT_NE(sync.out.find("Pushed " + std::to_string(20 - stored) + " results"),
+              std::string::npos)
+        << sync.out;
+    EXPECT_EQ(CountIn(db), 20);
+}
+
+TEST_F(CliStore, TwoStationsWritingOneServerAtOnceLandEveryResult) {
+    ScratchStore scratch(true);
+    if (!scratch.Ok()) {
+        GTEST_SKIP() << testing::kNoServer;
+    }
+    auto simA = StartSimulator();
+    auto simB = StartSimulator();
+    ASSERT_TRUE(simA && simB);
+    CliProcess a({"acquire", "--port", simA->DevicePath(), "--count", "200", "--quiet", "--db",
+                  scratch.Text(), "--station", "A"},
+                 dir_ / "a.out", dir_ / "a.err");
+    CliProcess b({"acquire", "--port", simB->DevicePath(), "--count", "200", "--quiet", "--db",
+                  scratch.Text(), "--station", "B"},
+                 dir_ / "b.out", dir_ / "b.err");
+    EXPECT_EQ(a.Wait(std::chrono::seconds(240)), kCliOk) << ReadText(dir_ / "a.err");
+    EXPECT_EQ(b.Wait(std::chrono::seconds(240)), kCliOk) << ReadText(dir_ / "b.err");
+    EXPECT_EQ(ReadText(dir_ / "a.err").find("warning"), std::string::npos);
+    EXPECT_EQ(ReadText(dir_ / "b.err").find("warning"), std::string::npos);
+    EXPECT_EQ(CountIn(scratch.Text()), 400);
+    const CliRun byStation = RunTool({"history", "--db", scratch.Text(), "--station", "B"});
+    EXPECT_EQ(Occurrences(byStation.out, "\"Id\":"), 200u);
+}
+
+}  // namespace
+}  // namespace zx840

@@ -1,0 +1,517 @@
+// zx840-cli sync, history, stats and import: the results store from the
+// command line.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <ostream>
+
+#include "analysis/displayed_record.h"
+#include "record/derived_values.h"
+#include "record/file_io.h"
+#include "record/record_json.h"
+#include "store/result_keeper.h"
+#include "tools/cli_common.h"
+#include "tools/csv.h"
+#include "tools/interrupt.h"
+#include "tools/progress_bar.h"
+#include "tools/test_inputs.h"
+
+namespace zx840 {
+namespace {
+
+constexpr std::size_t kImportBatch = 500;  // results written in one transaction
+
+// The arguments of a store command: --db and the rest as the command reads them.
+struct StoreArgs {
+    std::string db;
+    std::vector<std::pair<std::string, std::string>> options;  // name, value ("" for a switch)
+    std::vector<std::string> inputs;
+};
+
+std::optional<StoreArgs> ReadStoreArgs(const std::vector<std::string>& args,
+                                       const std::vector<std::string>& withValue,
+                                       const std::vector<std::string>& switches, bool takesInputs,
+                                       std::ostream& err) {
+    StoreArgs read;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool valued =
+            arg == "--db" || std::find(withValue.begin(), withValue.end(), arg) != withValue.end();
+        if (valued) {
+            if (i + 1 >= args.size()) {
+                Usage(err, arg + " needs a value");
+                return std::nullopt;
+            }
+            if (arg == "--db") {
+                read.db = args[++i];
+            } else {
+                read.options.emplace_back(arg, args[++i]);
+            }
+        } else if (std::find(switches.begin(), switches.end(), arg) != switches.end()) {
+            read.options.emplace_back(arg, "");
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            Usage(err, "unknown argument \"" + arg + "\" for " + args[0]);
+            return std::nullopt;
+        } else if (takesInputs) {
+            read.inputs.push_back(arg);
+        } else {
+            Usage(err, args[0] + " takes no file \"" + arg + "\"");
+            return std::nullopt;
+        }
+    }
+    return read;
+}
+
+// The store named by --db, else ZX840_DB, else the per-user default.
+std::optional<StoreUrl> StoreFor(const std::string& db, std::ostream& err) {
+    const std::string text = ChosenStoreText(db).value_or("sqlite:" + DefaultStorePath());
+    const StoreUrlParse parsed = ParseStoreUrl(text);
+    if (!parsed.url) {
+        err << "zx840-cli: " << (db.empty() ? "ZX840_DB" : "--db") << ": " << parsed.error << "\n";
+    }
+    return parsed.url;
+}
+
+std::unique_ptr<ResultsStore> OpenFor(const std::string& db, std::ostream& err) {
+    const auto url = StoreFor(db, err);
+    if (!url) {
+        return nullptr;
+    }
+    StoreStatus status;
+    auto store = ResultsStore::Open(*url, &status);
+    if (!store) {
+        err << "zx840-cli: " << status.message << "\n";
+    }
+    return store;
+}
+
+bool ParseInt(const std::string& text, std::int64_t& value) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc{} && end == text.data() + text.size();
+}
+
+// The filter options shared by history and stats; false after a usage error.
+bool ApplyFilterOption(const std::string& name, const std::string& value, ResultFilter& filter,
+                       std::ostream& err) {
+    if (name == "--type") {
+        filter.type = value;
+    } else if (name == "--station") {
+        filter.station = value;
+    } else if (name == "--number") {
+        const std::size_t dash = value.find('-', 1);
+        std::int64_t from = 0;
+        std::int64_t to = 0;
+        const bool ok = dash == std::string::npos ? ParseInt(value, from) && ParseInt(value, to)
+                                                  : ParseInt(value.substr(0, dash), from) &&
+                                                        ParseInt(value.substr(dash + 1), to);
+        if (!ok || from > to || from < INT32_MIN || to > INT32_MAX) {
+            Usage(err, "--number takes N or N-M, not \"" + value + "\"");
+            return false;
+        }
+        filter.numberFrom = static_cast<std::int32_t>(from);
+        filter.numberTo = static_cast<std::int32_t>(to);
+    } else if (name == "--verdict") {
+        if (value != "PASS" && value != "FAIL") {
+            Usage(err, "--verdict takes PASS or FAIL, not \"" + value + "\"");
+            return false;
+        }
+        filter.pass = value == "PASS";
+    } else if (name == "--since" || name == "--until") {
+        const auto time = ParseIsoTime(value);
+        if (!time) {
+            Usage(err, name + " takes an ISO 8601 time such as 2026-12-08T14:30:00Z, not \"" +
+                           value + "\"");
+            return false;
+        }
+        (name == "--since" ? filter.sinceMs : filter.untilMs) = *time;
+    }
+    return true;
+}
+
+void AppendFloatArray(std::string& out, const char* key, const float* values, std::size_t n) {
+    out += ",\"";
+    out += key;
+    out += "\":[";
+    for (std::size_t i = 0; i < n; ++i) {
+        out += (i ? "," : "") + JsonFloat(values[i]);
+    }
+    out += "]";
+}
+
+void AppendIntArray(std::string& out, const char* key, const std::int32_t* values, std::size_t n) {
+    out += ",\"";
+    out += key;
+    out += "\":[";
+    for (std::size_t i = 0; i < n; ++i) {
+        out += (i ? "," : "") + std::to_string(values[i]);
+    }
+    out += "]";
+}
+
+double Derived(const Result& r, PlanReading reading) {
+    return PlanReadingValue(reading, r.working);
+}
+
+// One result as history lists it.
+std::string HistoryJson(const Result& r, bool full) {
+    const MeasurementRecord& m = r.working.Record;
+    const ConductionAngles& a = r.working.Angles;
+    std::string out = "{\"Id\":" + JsonString(r.id) +
+                      ",\"Time\":" + JsonString(IsoTimeUtc(r.timeMs)) +
+                      ",\"Station\":" + JsonString(r.station) +
+                      ",\"Source\":" + JsonString(ResultSourceName(r.source)) + ",";
+    const std::string mark = ProductMarkJson(r.mark);
+    out += mark.substr(1, mark.size() - 2);
+    const std::pair<const char*, float> readings[] = {
+        {"Urms", m.Urms}, {"Irms", m.Irms}, {"PF", m.PF},     {"Freq", m.Freq}, {"Power", m.Power},
+        {"Ucf", m.Ucf},   {"Icf", m.Icf},   {"Uthd", m.Uthd}, {"Ithd", m.Ithd}};
+    for (const auto& [key, value] : readings) {
+        out += ",\"" + std::string(key) + "\":" + JsonFloat(value);
+    }
+    out += ",\"Upeak\":" + JsonDouble(Upeak(m)) + ",\"Ipeak\":" + JsonDouble(Ipeak(m)) +
+           ",\"UthdPercent\":" + JsonDouble(Derived(r, PlanReading::Uthd)) +
+           ",\"IthdPercent\":" + JsonDouble(Derived(r, PlanReading::Ithd)) +
+           ",\"StartAngle\":" + JsonFloat(a.StartAngle) +
+           ",\"PeakAngle\":" + JsonFloat(a.PeakAngle) + ",\"EndAngle\":" + JsonFloat(a.EndAngle) +
+           ",\"Verdict\":" + (r.verdict ? r.verdict->json : std::string("null"));
+    if (full) {
+        AppendFloatArray(out, "USpec", m.USpec.data(), m.USpec.size());
+        AppendFloatArray(out, "ISpec", m.ISpec.data(), m.ISpec.size());
+        AppendIntArray(out, "UWave", m.UWave.data(), m.UWave.size());
+        AppendIntArray(out, "IWave", m.IWave.data(), m.IWave.size());
+    }
+    return out + "}";
+}
+
+constexpr const char* kCsvHeader[] = {
+    "Id",          "Time",        "Station",   "Source",   "Manufacturer", "Type",
+    "Number",      "Temperature", "Humidity",  "Operator", "Inspector",    "Testday",
+    "Urms",        "Irms",        "PF",        "Freq",     "Power",        "Ucf",
+    "Icf",         "Uthd",        "Ithd",      "Upeak",    "Ipeak",        "UthdPercent",
+    "IthdPercent", "StartAngle",  "PeakAngle", "EndAngle", "Verdict",      "Plan",
+    "FailedChecks"};
+
+void AppendHistoryCsv(std::string& line, const Result& r) {
+    const MeasurementRecord& m = r.working.Record;
+    const ConductionAngles& a = r.working.Angles;
+    CsvRow row(line);
+    row.Text(r.id).Text(IsoTimeUtc(r.timeMs)).Text(r.station).Text(ResultSourceName(r.source));
+    row.Text(r.mark.Manufacturer).Text(r.mark.Type).Int(r.mark.Number).Text(r.mark.Temperature);
+    row.Text(r.mark.Humidity).Text(r.mark.Operator).Text(r.mark.Inspector).Text(r.mark.Testday);
+    row.Float(m.Urms).Float(m.Irms).Float(m.PF).Float(m.Freq).Float(m.Power).Float(m.Ucf);
+    row.Float(m.Icf).Float(m.Uthd).Float(m.Ithd);
+    for (const double value :
+         {Upeak(m), Ipeak(m), Derived(r, PlanReading::Uthd), Derived(r, PlanReading::Ithd)}) {
+        row.Text(ShortestDouble(value));
+    }
+    row.Float(a.StartAngle).Float(a.PeakAngle).Float(a.EndAngle);
+    if (r.verdict) {
+        std::string failed;
+        for (const std::string& item : r.verdict->failedChecks) {
+            failed += (failed.empty() ? "" : " ") + item;
+        }
+        row.Text(r.verdict->pass ? "PASS" : "FAIL").Text(r.verdict->plan).Text(failed);
+    } else {
+        row.Empty(3);
+    }
+    row.End();
+}
+
+int History(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const auto read = ReadStoreArgs(
+        args, {"--type", "--number", "--verdict", "--station", "--since", "--until", "--limit"},
+        {"--full", "--csv"}, false, err);
+    if (!read) {
+        return kCliUsage;
+    }
+    ResultFilter filter;
+    std::int64_t limit = -1;
+    bool full = false;
+    bool csv = false;
+    for (const auto& [name, value] : read->options) {
+        if (name == "--full") {
+            full = true;
+        } else if (name == "--csv") {
+            csv = true;
+        } else if (name == "--limit") {
+            if (!ParseInt(value, limit) || limit < 1) {
+                return Usage(err, "--limit takes a whole number from 1, not \"" + value + "\"");
+            }
+        } else if (!ApplyFilterOption(name, value, filter, err)) {
+            return kCliUsage;
+        }
+    }
+    const auto store = OpenFor(read->db, err);
+    if (!store) {
+        return kCliFileError;
+    }
+    std::vector<Result> found;
+    if (const StoreStatus status = store->Find(filter, 0, limit, full && !csv, found); !status) {
+        err << "zx840-cli: " << status.message << "\n";
+        return kCliFileError;
+    }
+    std::string text;
+    if (csv) {
+        CsvRow header(text);
+        for (const char* name : kCsvHeader) {
+            header.Text(name);
+        }
+        header.End();
+        for (const Result& result : found) {
+            AppendHistoryCsv(text, result);
+        }
+    } else {
+        text = "[";
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            text += (i ? ",\n" : "\n") + HistoryJson(found[i], full);
+        }
+        text += "\n]\n";
+    }
+    out << text;
+    return kCliOk;
+}
+
+int Stats(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const auto read =
+        ReadStoreArgs(args, {"--type", "--since", "--until", "--plan"}, {}, false, err);
+    if (!read) {
+        return kCliUsage;
+    }
+    ResultFilter filter;
+    std::optional<TestPlan> plan;
+    for (const auto& [name, value] : read->options) {
+        if (name == "--plan") {
+            PlanRead planRead = ReadPlanFile(value);
+            if (!planRead.plan) {
+                err << "zx840-cli: " << planRead.error << "\n";
+                return kCliFileError;
+            }
+            plan = std::move(planRead.plan);
+        } else if (!ApplyFilterOption(name, value, filter, err)) {
+            return kCliUsage;
+        }
+    }
+    if (!filter.type) {
+        return Usage(err, "stats needs --type");
+    }
+    const auto store = OpenFor(read->db, err);
+    if (!store) {
+        return kCliFileError;
+    }
+    ResultStats stats;
+    if (const StoreStatus status = store->Stats(filter, stats); !status) {
+        err << "zx840-cli: " << status.message << "\n";
+        return kCliFileError;
+    }
+    std::string text = "{\"Type\":" + JsonString(*filter.type) +
+                       ",\"Count\":" + std::to_string(stats.count) +
+                       ",\"Passed\":" + std::to_string(stats.passed) +
+                       ",\"Failed\":" + std::to_string(stats.failed) + ",\"Readings\":{";
+    for (std::size_t i = 0; i < kPlanReadings; ++i) {
+        const auto reading = static_cast<PlanReading>(i);
+        const ReadingStats& r = stats.readings[i];
+        const std::string name = reading == PlanReading::Uthd   ? "UthdPercent"
+                                 : reading == PlanReading::Ithd ? "IthdPercent"
+                                                                : PlanReadingName(reading);
+        text += (i ? "," : "") + JsonString(name) + ":{\"Count\":" + std::to_string(r.count);
+        if (r.count > 0) {
+            text += ",\"Min\":" + JsonDouble(r.min) + ",\"Mean\":" + JsonDouble(r.mean) +
+                    ",\"Max\":" + JsonDouble(r.max);
+        } else {
+            text += ",\"Min\":null,\"Mean\":null,\"Max\":null";
+        }
+        text += ",\"StdDev\":" + (r.stdDev ? JsonDouble(*r.stdDev) : std::string("null"));
+        if (plan && plan->Reading(reading)) {
+            const auto cpk = Cpk(r, *plan->Reading(reading));
+            text += ",\"Cpk\":" + (cpk ? JsonDouble(*cpk) : std::string("null"));
+        }
+        text += "}";
+    }
+    out << text << "}}\n";
+    return kCliOk;
+}
+
+int Sync(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    const auto read = ReadStoreArgs(args, {}, {}, false, err);
+    if (!read) {
+        return kCliUsage;
+    }
+    const auto url = StoreFor(read->db, err);
+    if (!url) {
+        return kCliUsage;
+    }
+    ResultKeeper keeper(*url, SpoolFolder(), std::chrono::milliseconds(0));
+    const SyncReport report = keeper.Sync();
+    out << "Pushed " << std::to_string(report.pushed) << " results to " << url->Display() << ", "
+        << std::to_string(report.left) << " left in the spool\n";
+    if (!report.status) {
+        err << "zx840-cli: " << report.status.message << "\n";
+        return kCliFileError;
+    }
+    return kCliOk;
+}
+
+// Test files into the store; the id follows each file's content, so a file
+// imported again is kept once.
+class Import {
+  public:
+    Import(ResultsStore& store, std::ostream& err, bool terminal)
+        : store_(store), err_(err), terminal_(terminal) {}
+
+    int Execute(const std::vector<std::string>& inputs, std::ostream& out);
+
+  private:
+    bool One(const std::string& path);
+    bool Flush();
+    void Skip(const std::string& path, const std::string& reason) {
+        if (bar_) {
+            bar_->Clear();
+        }
+        err_ << "zx840-cli: skipped " << path << ": " << reason << "\n";
+        ++skipped_;
+    }
+
+    ResultsStore& store_;
+    std::ostream& err_;
+    bool terminal_;
+    std::optional<ProgressBar> bar_;
+    std::vector<Result> batch_;
+    std::vector<std::uint8_t> bytes_;
+    std::string station_ = LocalStation();
+    std::size_t seen_ = 0;
+    std::int64_t added_ = 0;
+    std::size_t skipped_ = 0;
+    bool failed_ = false;
+};
+
+bool Import::One(const std::string& path) {
+    ++seen_;
+    if (const FileStatus status = ReadWholeFile(path, bytes_, kMaxTestFileBytes); !status) {
+        Skip(path, DescribeTestFileReadError(status));
+        return true;
+    }
+    const auto test = ParseTest(bytes_);
+    if (!test) {
+        Skip(path, kUnexpectedFileFormat);
+        return true;
+    }
+    // As the panel shows an opened test: spectra from the file, angles anew.
+    Result result =
+        NewResult(ResultSource::Import, test->Mark, DisplayedRecord(test->Record), std::nullopt);
+    result.id = ImportedResultId(bytes_);
+    result.station = station_;
+    // When the test was saved is the best knowledge of when it was made.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+        result.timeMs =
+            static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000;
+    }
+    batch_.push_back(std::move(result));
+    return batch_.size() < kImportBatch || Flush();
+}
+
+bool Import::Flush() {
+    std::int64_t added = 0;
+    if (const StoreStatus status = store_.WriteAll(batch_, &added); !status) {
+        if (bar_) {
+            bar_->Clear();
+        }
+        err_ << "zx840-cli: " << status.message << "\n";
+        failed_ = true;
+        return false;
+    }
+    added_ += added;
+    batch_.clear();
+    return true;
+}
+
+int Import::Execute(const std::vector<std::string>& inputs, std::ostream& out) {
+    const auto unreadable = [this](const std::string& path, const std::string& reason) {
+        ++seen_;
+        Skip(path, reason);
+    };
+    if (terminal_) {
+        std::size_t total = 0;
+        ForEachInput(
+            inputs,
+            [&total](const std::string&) {
+                ++total;
+                return true;
+            },
+            [](const std::string&, const std::string&) {});
+        if (total > 1) {
+            bar_.emplace(err_, total);
+        }
+    }
+    const InterruptScope interrupt;
+    ForEachInput(
+        inputs,
+        [this, &interrupt](const std::string& path) {
+            if (interrupt.Requested()) {
+                return false;
+            }
+            const bool goOn = One(path);
+            if (bar_) {
+                bar_->Show(seen_);
+            }
+            return goOn;
+        },
+        unreadable);
+    if (!failed_ && !batch_.empty()) {
+        Flush();
+    }
+    if (bar_) {
+        bar_->Clear();
+    }
+    const std::size_t kept = seen_ - skipped_;
+    out << "Imported " << std::to_string(added_) << " of " << std::to_string(seen_)
+        << " test files into " << store_.Url().Display() << ", "
+        << std::to_string(static_cast<std::int64_t>(kept) - added_) << " already there, "
+        << std::to_string(skipped_) << " skipped"
+        << (failed_ ? ", stopped: the store could not be written" : "")
+        << (interrupt.Requested() ? ", interrupted" : "") << "\n";
+    if (failed_ || skipped_ > 0) {
+        return kCliFileError;
+    }
+    return interrupt.Requested() ? kCliInterrupted : kCliOk;
+}
+
+int ImportFiles(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                const CliContext& context) {
+    const auto read = ReadStoreArgs(args, {}, {}, true, err);
+    if (!read) {
+        return kCliUsage;
+    }
+    if (read->inputs.empty()) {
+        return Usage(err, "import needs test files or directories");
+    }
+    const auto store = OpenFor(read->db, err);
+    if (!store) {
+        return kCliFileError;
+    }
+    Import import(*store, err, context.errIsTerminal);
+    return import.Execute(read->inputs, out);
+}
+
+}  // namespace
+
+int StoreCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                 const CliContext& context) {
+    const std::string& command = args[0];
+    if (command == "history") {
+        return History(args, out, err);
+    }
+    if (command == "stats") {
+        return Stats(args, out, err);
+    }
+    if (command == "sync") {
+        return Sync(args, out, err);
+    }
+    return ImportFiles(args, out, err, context);
+}
+
+}  // namespace zx840
