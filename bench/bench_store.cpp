@@ -201,7 +201,7 @@ void BM_ImportTenThousandFiles(benchmark::State& state) {
                 return;
             }
         }
-        WriteFileAtomically((files / "done").string(), {});
+        WriteFileAtomically((files / "done").string(), std::string_view());
     }
     const std::filesystem::path store = DataFolder() / "import.sqlite";
     for (auto _ : state) {
