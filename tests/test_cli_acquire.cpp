@@ -18,16 +18,6 @@ namespace {
 // The shared helpers of the command-line tests.
 using namespace testing;
 
-std::unique_ptr<MeterSimulator> StartSimulator(const SimulatorOptions& options) {
-    std::string error;
-    auto sim = MeterSimulator::CreatePty(options, &error);
-    EXPECT_TRUE(sim) << error;
-    if (sim) {
-        sim->Start();
-    }
-    return sim;
-}
-
 std::string Field(const CsvRecords& log, std::size_t row, const std::string& name) {
     return log.at(row).at(Column(log[0], name));
 }

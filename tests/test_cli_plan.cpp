@@ -19,13 +19,7 @@ std::unique_ptr<MeterSimulator> Simulator(LoadKind kind, double amps) {
     SimulatorOptions options;
     options.load.kind = kind;
     options.load.loadAmps = amps;
-    std::string error;
-    auto sim = MeterSimulator::CreatePty(options, &error);
-    EXPECT_TRUE(sim) << error;
-    if (sim) {
-        sim->Start();
-    }
-    return sim;
+    return StartSimulator(options);
 }
 
 std::string WritePlan(const TempDir& dir, const std::string& name, const std::string& json) {

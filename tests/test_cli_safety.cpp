@@ -22,16 +22,6 @@ namespace {
 // The shared helpers of the command-line tests.
 using namespace testing;
 
-std::unique_ptr<MeterSimulator> StartSimulator() {
-    std::string error;
-    auto sim = MeterSimulator::CreatePty(SimulatorOptions{}, &error);
-    EXPECT_TRUE(sim) << error;
-    if (sim) {
-        sim->Start();
-    }
-    return sim;
-}
-
 void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()),

@@ -29,13 +29,7 @@ std::unique_ptr<MeterSimulator> StartSimulator(bool paced = false) {
     SimulatorOptions options;
     options.load.kind = LoadKind::Dimmer;
     options.paced = paced;
-    std::string error;
-    auto sim = MeterSimulator::CreatePty(options, &error);
-    EXPECT_TRUE(sim) << error;
-    if (sim) {
-        sim->Start();
-    }
-    return sim;
+    return testing::StartSimulator(options);
 }
 
 std::int64_t CountIn(const std::string& urlText) {

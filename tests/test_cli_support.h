@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <locale>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -170,6 +171,18 @@ class CliArgv {
     std::vector<std::string> all_;
     std::vector<char*> argv_;
 };
+
+// A simulated meter on a pseudo-terminal, answering; nothing (after a
+// test failure) when it cannot start.
+inline std::unique_ptr<MeterSimulator> StartSimulator(const SimulatorOptions& options = {}) {
+    std::string error;
+    auto sim = MeterSimulator::CreatePty(options, &error);
+    EXPECT_TRUE(sim) << error;
+    if (sim) {
+        sim->Start();
+    }
+    return sim;
+}
 
 // The zx840-cli program, started with `args`; stdout and stderr go to files.
 class CliProcess {

@@ -165,14 +165,7 @@ int Batch::Execute() {
     };
     if (terminal_) {
         // The bar needs the total: one pass that only counts.
-        std::size_t total = 0;
-        ForEachInput(
-            options_.inputs,
-            [&total](const std::string&) {
-                ++total;
-                return true;
-            },
-            [](const std::string&, const std::string&) {});
+        const std::size_t total = CountInputs(options_.inputs);
         if (total > 1) {
             bar_.emplace(err_, total);
         }

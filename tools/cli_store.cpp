@@ -435,14 +435,7 @@ int Import::Execute(const std::vector<std::string>& inputs, std::ostream& out) {
         Skip(path, reason);
     };
     if (terminal_) {
-        std::size_t total = 0;
-        ForEachInput(
-            inputs,
-            [&total](const std::string&) {
-                ++total;
-                return true;
-            },
-            [](const std::string&, const std::string&) {});
+        const std::size_t total = CountInputs(inputs);
         if (total > 1) {
             bar_.emplace(err_, total);
         }

@@ -48,4 +48,18 @@ void ForEachInput(const std::vector<std::string>& inputs, Visit visit, Unreadabl
     }
 }
 
+// How many test files the inputs name, counted as ForEachInput would visit
+// them (for a progress bar, which needs the total first).
+inline std::size_t CountInputs(const std::vector<std::string>& inputs) {
+    std::size_t total = 0;
+    ForEachInput(
+        inputs,
+        [&total](const std::string&) {
+            ++total;
+            return true;
+        },
+        [](const std::string&, const std::string&) {});
+    return total;
+}
+
 }  // namespace zx840
