@@ -5,6 +5,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QUuid>
+#include <algorithm>
 #include <bit>
 #include <cstdlib>
 #include <cstring>
@@ -81,10 +82,10 @@ ResultVerdict ResultVerdictOf(const Verdict& verdict) {
 }
 
 Result NewResult(ResultSource source, const ProductMark& mark, const WorkingRecord& working,
-                 const std::optional<Verdict>& verdict) {
+                 const std::optional<Verdict>& verdict, std::int64_t notBeforeMs) {
     Result result;
     result.id = UuidText(QUuid::createUuid());
-    result.timeMs = QDateTime::currentMSecsSinceEpoch();
+    result.timeMs = std::max<std::int64_t>(QDateTime::currentMSecsSinceEpoch(), notBeforeMs);
     result.station = LocalStation();
     result.programVersion = kVersionText;
     result.source = source;

@@ -42,9 +42,11 @@ struct Result {
     friend bool operator==(const Result&, const Result&) = default;
 };
 
-// A result made now on this station with a fresh id.
+// A result made now on this station with a fresh id. Its time is at least
+// `notBeforeMs`: a caller that passes one more than its previous result's
+// time keeps results made within one millisecond in the order they were made.
 Result NewResult(ResultSource source, const ProductMark& mark, const WorkingRecord& working,
-                 const std::optional<Verdict>& verdict);
+                 const std::optional<Verdict>& verdict, std::int64_t notBeforeMs = 0);
 
 // The id of an imported file: the same content always gives the same id, so
 // importing a file twice keeps it once.

@@ -14,7 +14,7 @@
 #include "record/archive.h"
 #include "tests/test_cli_support.h"
 #include "tools/acquisition_log.h"
-#include "tools/csv.h"
+#include "record/csv.h"
 #include "tools/record_csv.h"
 
 namespace zx840 {

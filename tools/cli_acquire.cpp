@@ -78,6 +78,7 @@ class Run {
     std::optional<ReportPdfWriter> pdf_;
     std::optional<TestPlan> plan_;
     std::unique_ptr<ResultKeeper> keeper_;  // when results are stored
+    std::int64_t lastResultMs_ = 0;         // the time of the last result kept
     bool storeWarned_ = false;              // one warning per run
     bool lossReported_ = false;             // and one error when a result is lost
     bool anyFail_ = false;                  // a verdict was FAIL
@@ -198,7 +199,9 @@ void Run::KeepResult(const std::optional<Verdict>& verdict) {
     if (!keeper_) {
         return;
     }
-    Result result = NewResult(ResultSource::Acquisition, mark_, working_, verdict);
+    Result result =
+        NewResult(ResultSource::Acquisition, mark_, working_, verdict, lastResultMs_ + 1);
+    lastResultMs_ = result.timeMs;
     if (!options_.station.empty()) {
         result.station = options_.station;
     }

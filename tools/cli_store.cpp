@@ -14,8 +14,8 @@
 #include "record/file_io.h"
 #include "record/record_json.h"
 #include "store/result_keeper.h"
+#include "store/result_text.h"
 #include "tools/cli_common.h"
-#include "tools/csv.h"
 #include "tools/interrupt.h"
 #include "tools/progress_bar.h"
 #include "tools/test_inputs.h"
@@ -102,18 +102,14 @@ bool ApplyFilterOption(const std::string& name, const std::string& value, Result
     } else if (name == "--station") {
         filter.station = value;
     } else if (name == "--number") {
-        const std::size_t dash = value.find('-', 1);
-        std::int64_t from = 0;
-        std::int64_t to = 0;
-        const bool ok = dash == std::string::npos ? ParseInt(value, from) && ParseInt(value, to)
-                                                  : ParseInt(value.substr(0, dash), from) &&
-                                                        ParseInt(value.substr(dash + 1), to);
-        if (!ok || from > to || from < INT32_MIN || to > INT32_MAX) {
+        std::int32_t from = 0;
+        std::int32_t to = 0;
+        if (!ParseNumberRange(value, from, to)) {
             Usage(err, "--number takes N or N-M, not \"" + value + "\"");
             return false;
         }
-        filter.numberFrom = static_cast<std::int32_t>(from);
-        filter.numberTo = static_cast<std::int32_t>(to);
+        filter.numberFrom = from;
+        filter.numberTo = to;
     } else if (name == "--verdict") {
         if (value != "PASS" && value != "FAIL") {
             Usage(err, "--verdict takes PASS or FAIL, not \"" + value + "\"");
@@ -130,95 +126,6 @@ bool ApplyFilterOption(const std::string& name, const std::string& value, Result
         (name == "--since" ? filter.sinceMs : filter.untilMs) = *time;
     }
     return true;
-}
-
-void AppendFloatArray(std::string& out, const char* key, const float* values, std::size_t n) {
-    out += ",\"";
-    out += key;
-    out += "\":[";
-    for (std::size_t i = 0; i < n; ++i) {
-        out += (i ? "," : "") + JsonFloat(values[i]);
-    }
-    out += "]";
-}
-
-void AppendIntArray(std::string& out, const char* key, const std::int32_t* values, std::size_t n) {
-    out += ",\"";
-    out += key;
-    out += "\":[";
-    for (std::size_t i = 0; i < n; ++i) {
-        out += (i ? "," : "") + std::to_string(values[i]);
-    }
-    out += "]";
-}
-
-double Derived(const Result& r, PlanReading reading) {
-    return PlanReadingValue(reading, r.working);
-}
-
-// One result as history lists it.
-std::string HistoryJson(const Result& r, bool full) {
-    const MeasurementRecord& m = r.working.Record;
-    const ConductionAngles& a = r.working.Angles;
-    std::string out = "{\"Id\":" + JsonString(r.id) +
-                      ",\"Time\":" + JsonString(IsoTimeUtc(r.timeMs)) +
-                      ",\"Station\":" + JsonString(r.station) +
-                      ",\"Source\":" + JsonString(ResultSourceName(r.source)) + ",";
-    const std::string mark = ProductMarkJson(r.mark);
-    out += mark.substr(1, mark.size() - 2);
-    const std::pair<const char*, float> readings[] = {
-        {"Urms", m.Urms}, {"Irms", m.Irms}, {"PF", m.PF},     {"Freq", m.Freq}, {"Power", m.Power},
-        {"Ucf", m.Ucf},   {"Icf", m.Icf},   {"Uthd", m.Uthd}, {"Ithd", m.Ithd}};
-    for (const auto& [key, value] : readings) {
-        out += ",\"" + std::string(key) + "\":" + JsonFloat(value);
-    }
-    out += ",\"Upeak\":" + JsonDouble(Upeak(m)) + ",\"Ipeak\":" + JsonDouble(Ipeak(m)) +
-           ",\"UthdPercent\":" + JsonDouble(Derived(r, PlanReading::Uthd)) +
-           ",\"IthdPercent\":" + JsonDouble(Derived(r, PlanReading::Ithd)) +
-           ",\"StartAngle\":" + JsonFloat(a.StartAngle) +
-           ",\"PeakAngle\":" + JsonFloat(a.PeakAngle) + ",\"EndAngle\":" + JsonFloat(a.EndAngle) +
-           ",\"Verdict\":" + (r.verdict ? r.verdict->json : std::string("null"));
-    if (full) {
-        AppendFloatArray(out, "USpec", m.USpec.data(), m.USpec.size());
-        AppendFloatArray(out, "ISpec", m.ISpec.data(), m.ISpec.size());
-        AppendIntArray(out, "UWave", m.UWave.data(), m.UWave.size());
-        AppendIntArray(out, "IWave", m.IWave.data(), m.IWave.size());
-    }
-    return out + "}";
-}
-
-constexpr const char* kCsvHeader[] = {
-    "Id",          "Time",        "Station",   "Source",   "Manufacturer", "Type",
-    "Number",      "Temperature", "Humidity",  "Operator", "Inspector",    "Testday",
-    "Urms",        "Irms",        "PF",        "Freq",     "Power",        "Ucf",
-    "Icf",         "Uthd",        "Ithd",      "Upeak",    "Ipeak",        "UthdPercent",
-    "IthdPercent", "StartAngle",  "PeakAngle", "EndAngle", "Verdict",      "Plan",
-    "FailedChecks"};
-
-void AppendHistoryCsv(std::string& line, const Result& r) {
-    const MeasurementRecord& m = r.working.Record;
-    const ConductionAngles& a = r.working.Angles;
-    CsvRow row(line);
-    row.Text(r.id).Text(IsoTimeUtc(r.timeMs)).Text(r.station).Text(ResultSourceName(r.source));
-    row.Text(r.mark.Manufacturer).Text(r.mark.Type).Int(r.mark.Number).Text(r.mark.Temperature);
-    row.Text(r.mark.Humidity).Text(r.mark.Operator).Text(r.mark.Inspector).Text(r.mark.Testday);
-    row.Float(m.Urms).Float(m.Irms).Float(m.PF).Float(m.Freq).Float(m.Power).Float(m.Ucf);
-    row.Float(m.Icf).Float(m.Uthd).Float(m.Ithd);
-    for (const double value :
-         {Upeak(m), Ipeak(m), Derived(r, PlanReading::Uthd), Derived(r, PlanReading::Ithd)}) {
-        row.Text(ShortestDouble(value));
-    }
-    row.Float(a.StartAngle).Float(a.PeakAngle).Float(a.EndAngle);
-    if (r.verdict) {
-        std::string failed;
-        for (const std::string& item : r.verdict->failedChecks) {
-            failed += (failed.empty() ? "" : " ") + item;
-        }
-        row.Text(r.verdict->pass ? "PASS" : "FAIL").Text(r.verdict->plan).Text(failed);
-    } else {
-        row.Empty(3);
-    }
-    row.End();
 }
 
 int History(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -256,18 +163,14 @@ int History(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
     std::string text;
     if (csv) {
-        CsvRow header(text);
-        for (const char* name : kCsvHeader) {
-            header.Text(name);
-        }
-        header.End();
+        AppendResultCsvHeader(text);
         for (const Result& result : found) {
-            AppendHistoryCsv(text, result);
+            AppendResultCsv(text, result);
         }
     } else {
         text = "[";
         for (std::size_t i = 0; i < found.size(); ++i) {
-            text += (i ? ",\n" : "\n") + HistoryJson(found[i], full);
+            text += (i ? ",\n" : "\n") + ResultJson(found[i], full);
         }
         text += "\n]\n";
     }

@@ -6,7 +6,7 @@
 
 #include "record/measurement_record.h"
 #include "record/product_mark.h"
-#include "tools/csv.h"
+#include "record/csv.h"
 
 namespace zx840 {
 

@@ -12,7 +12,7 @@
 
 #include "record/archive.h"
 #include "tests/fuzz/fuzz_check.h"
-#include "tools/csv.h"
+#include "record/csv.h"
 
 namespace {
 

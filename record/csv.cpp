@@ -1,4 +1,4 @@
-#include "tools/csv.h"
+#include "record/csv.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,0 +1,27 @@
+// A kept result as the history lists it: one JSON object, or one CSV row
+// under the history's header. The command-line tool and the History window
+// both write these, so an export looks the same from either.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "store/result.h"
+
+namespace zx840 {
+
+// {"Id", "Time", "Station", "Source", the eight product fields, the readings,
+// "Upeak", "Ipeak", "UthdPercent", "IthdPercent", the angles, "Verdict"};
+// `full` adds "USpec", "ISpec", "UWave" and "IWave".
+std::string ResultJson(const Result& result, bool full);
+
+// The header line and one result's line, each ended with CRLF, appended.
+void AppendResultCsvHeader(std::string& csv);
+void AppendResultCsv(std::string& csv, const Result& result);
+
+// "N" or "N-M" (N <= M, both 32-bit, N may be negative): the product
+// numbers a history filter takes. False for anything else.
+bool ParseNumberRange(std::string_view text, std::int32_t& from, std::int32_t& to);
+
+}  // namespace zx840
