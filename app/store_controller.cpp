@@ -151,7 +151,6 @@ void StoreController::OnReport(const KeepReport& report) {
         case KeepReport::Kind::Failed:
             break;  // the warning of the spool stands
     }
-    emit reported();
 }
 
 void StoreController::OpenHistory() {

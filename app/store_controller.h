@@ -48,10 +48,6 @@ class StoreController : public QObject, public CommandTarget {
     bool OnCommand(int id) override;
     bool HandlesCommand(int id) const override;
 
-  signals:
-    // What became of a result: kept in the store, or the warning changed.
-    void reported();
-
   private:
     void Activate();
     void KeepMeasurement();

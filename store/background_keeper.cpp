@@ -66,8 +66,8 @@ void BackgroundKeeper::Keep(Result result) {
         report.message = status.message;
         Report(std::move(report));
         if (heldBefore && status.outcome == KeepOutcome::Stored) {
-            // Keep pushed the spool first: say how much is left, if anything.
-            SyncNow(true);
+            // Keep pushed the spool first: say so, and how much is left.
+            SyncNow(false);
         }
     });
 }
