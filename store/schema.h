@@ -13,7 +13,7 @@ namespace zx840 {
 // The version this program writes. Version 1 kept no verdicts; version 2
 // adds the verdict, the plan name, the failed checks and the verdict JSON;
 // version 3 an index that holds everything the statistics of a type read.
-inline constexpr int kStoreSchemaVersion = 3;
+inline constexpr int kStoreSchemaVersion = 4;
 
 struct MigrationResult {
     bool ok = false;
