@@ -123,6 +123,10 @@ TEST(CliConventions, VersionSwitchesAndCountsThatAgreeWithTheirNouns) {
     const CliRun exported = RunTool({"export", dir / "t.ZX8", "--csv", dir / "csv"});
     EXPECT_EQ(exported.status, kCliOk) << exported.err;
     EXPECT_EQ(exported.out, "Exported 1 of 1 test file, 0 skipped\n");
+    const std::string db = dir / "results.sqlite";
+    const CliRun imported = RunTool({"import", dir / "t.ZX8", "--db=sqlite:" + db});
+    EXPECT_EQ(imported.status, kCliOk) << imported.err;
+    EXPECT_EQ(imported.out.rfind("Imported 1 of 1 test file into ", 0), 0u) << imported.out;
 }
 
 // Under cron or `env -i` nothing names a runtime folder; the PDF report is

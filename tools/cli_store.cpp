@@ -253,8 +253,9 @@ int Sync(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     }
     ResultKeeper keeper(*url, SpoolFolder(), std::chrono::milliseconds(0));
     const SyncReport report = keeper.Sync();
-    out << "Pushed " << std::to_string(report.pushed) << " results to " << url->Display() << ", "
-        << std::to_string(report.left) << " left in the spool\n";
+    out << "Pushed " << Counted(static_cast<std::size_t>(report.pushed), "result", "results")
+        << " to " << url->Display() << ", " << std::to_string(report.left)
+        << " left in the spool\n";
     if (!report.status) {
         err << "zx840-cli: " << report.status.message << "\n";
         return kCliFileError;
@@ -368,8 +369,8 @@ int Import::Execute(const std::vector<std::string>& inputs, std::ostream& out) {
         bar_->Clear();
     }
     const std::size_t kept = seen_ - skipped_;
-    out << "Imported " << std::to_string(added_) << " of " << std::to_string(seen_)
-        << " test files into " << store_.Url().Display() << ", "
+    out << "Imported " << std::to_string(added_) << " of "
+        << Counted(seen_, "test file", "test files") << " into " << store_.Url().Display() << ", "
         << std::to_string(static_cast<std::int64_t>(kept) - added_) << " already there, "
         << std::to_string(skipped_) << " skipped"
         << (failed_ ? ", stopped: the store could not be written" : "")
