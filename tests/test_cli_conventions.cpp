@@ -204,6 +204,7 @@ TEST(ArgumentParser, ValuesSwitchesPositionalsAndTheirMistakes) {
     // Help wins over what else is wrong, but not when it is a value.
     EXPECT_EQ(parse({"--colour", "-h"}).first, ArgumentParser::Outcome::Help);
     EXPECT_EQ(parse({"--help", "--type"}).first, ArgumentParser::Outcome::Help);
+    EXPECT_EQ(parse({"--quiet=no", "--help"}).first, ArgumentParser::Outcome::Help);
     std::tie(outcome, parser) = parse({"--type", "--help"});
     EXPECT_EQ(outcome, ArgumentParser::Outcome::Parsed);
     EXPECT_EQ(parser->Options(), (Options{{"--type", "--help"}}));

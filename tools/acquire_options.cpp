@@ -295,6 +295,9 @@ std::optional<AcquireOptions> ParseAcquireOptions(const std::vector<std::string>
     std::vector<std::pair<const AcquireOption*, std::string>> later;  // in the order given
     for (const auto& [name, value] : parser.Options()) {
         const AcquireOption* option = FindAcquireOption(name);
+        if (option == nullptr) {
+            continue;  // only the table's options are declared
+        }
         if (option->stage == OptionStage::AfterMark) {
             later.emplace_back(option, value);
         } else if (!option->apply(state, value, &problem)) {

@@ -78,9 +78,12 @@ ArgumentParser::Outcome ArgumentParser::Parse(const std::vector<std::string>& ar
         if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
             const std::string name = arg.substr(0, equals);
             if (impl_->switches.count(name) > 0) {
-                problem_ = name;
-                problem_ += " takes no value";
-                return Outcome::Mistake;
+                if (problem_.empty()) {
+                    problem_ = name;
+                    problem_ += " takes no value";
+                }
+                given.push_back(name);  // so that --help=x still counts as help
+                continue;
             }
             if (impl_->values.count(name) > 0 && equals + 1 == arg.size()) {
                 given.push_back(name);
@@ -101,7 +104,7 @@ ArgumentParser::Outcome ArgumentParser::Parse(const std::vector<std::string>& ar
         // The one mistake CLI11 finds itself: an option without its value.
         const std::string what = error.what();
         for (const auto& [name, option] : impl_->values) {
-            if (what.rfind(name + ":", 0) == 0) {
+            if (problem_.empty() && what.rfind(name + ":", 0) == 0) {
                 problem_ = name;
                 problem_ += " needs a value";
             }

@@ -34,6 +34,7 @@ class ArgumentParser {
         Help,     // -h or --help was given: the caller prints its help
         Mistake,  // Problem() says what is wrong
     };
+    // Reads `args` (without the program or command name); once per parser.
     Outcome Parse(const std::vector<std::string>& args);
 
     // After Parse: the options in the order given, by their long name, with
