@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDialog>
 #include <QEvent>
 #include <QFileDialog>
@@ -18,10 +19,12 @@
 #include "app/main_frame.h"
 #include "app/plan_controller.h"
 #include "app/port_devices_dlg.h"
+#include "app/store_controller.h"
 #include "app/zx840_doc.h"
 #include "commands/command_ids.h"
 #include "meter/acquisition.h"
 #include "meter/serial_devices.h"
+#include "record/file_names.h"
 #include "record/settings_file.h"
 #include "record/test_file.h"
 #include "report/report_printing.h"
@@ -87,9 +90,13 @@ bool CZX840ENApp::InitFromCommandLine(const CommandLine& line) {
     doc_->ReportSettingsProblem();  // a settings file that was there but refused
     doc_->SetTitleListener([this](const QString& title) { frame_->SetDocumentTitle(title); });
     plans_ = new PlanController(frame_.get(), view_, quiet);
-    router_.SetTargets({view_, doc_.get(), frame_.get(), plans_, this});
-    QObject::connect(view_, &CZX840ENView::exchangeFinished, frame_.get(),
-                     [this] { RunPendingOpens(); });
+    store_ = new StoreController(frame_.get(), view_,
+                                 [this](const Result& result) { ShowKeptResult(result); });
+    router_.SetTargets({view_, doc_.get(), frame_.get(), plans_, store_, this});
+    QObject::connect(view_, &CZX840ENView::exchangeFinished, frame_.get(), [this] {
+        ShowPendingResult();
+        RunPendingOpens();
+    });
     frame_->SetDropHandler([this](const QStringList& paths) {
         for (const QString& path : paths) {
             RequestOpen(path);
@@ -220,6 +227,33 @@ bool CZX840ENApp::OpenDocumentFile(const QString& path) {
     view_->OnInitialUpdate();
     qCInfo(lcFiles) << "opened" << path;
     return true;
+}
+
+void CZX840ENApp::ShowKeptResult(const Result& result) {
+    if (ending_) {
+        return;
+    }
+    pendingResult_ = std::make_unique<Result>(result);
+    ShowPendingResult();
+}
+
+void CZX840ENApp::ShowPendingResult() {
+    if (!pendingResult_ || view_->ExchangeInProgress()) {
+        return;  // shown when the exchange is over
+    }
+    const std::unique_ptr<Result> result = std::move(pendingResult_);
+    const QString when = QDateTime::fromMSecsSinceEpoch(result->timeMs)
+                             .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    const QString title = QStringLiteral("%1 %2 (%3)")
+                              .arg(QString::fromStdString(result->mark.Type))
+                              .arg(result->mark.Number)
+                              .arg(when);
+    doc_->ShowKeptTest(TestFileContents{result->mark, result->working.Record}, title,
+                       QString::fromStdString(ProductFileStem(result->mark)) + QLatin1Char('.') +
+                           QString::fromLatin1(kTestFileExtension));
+    view_->OnInitialUpdate();
+    frame_->raise();
+    frame_->activateWindow();
 }
 
 void CZX840ENApp::RequestOpen(const QString& path) {

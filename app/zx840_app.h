@@ -17,6 +17,8 @@ class CMainFrame;
 class CZX840ENDoc;
 class CZX840ENView;
 class PlanController;
+class StoreController;
+struct Result;
 
 class CZX840ENApp : public CommandTarget {
   public:
@@ -38,6 +40,7 @@ class CZX840ENApp : public CommandTarget {
     CZX840ENDoc* Document() const { return doc_.get(); }
     CZX840ENView* View() const { return view_; }
     PlanController* Plans() const { return plans_; }
+    StoreController* Store() const { return store_; }
     CommandRouter& Router() { return router_; }
 
     bool OnCommand(int id) override;
@@ -56,6 +59,10 @@ class CZX840ENApp : public CommandTarget {
     static constexpr int kMaxPendingOpens = 64;
     static constexpr int kMaxListedOpenFailures = 10;
 
+    // Puts a kept result on the panel as an opened test file would be: at
+    // once, or after the exchange in progress.
+    void ShowKeptResult(const Result& result);
+
     // Ends the program as Exit does, for a request of the system (a signal):
     // open dialogs are cancelled, as are any that come up meanwhile, pending
     // open requests are dropped, and the window closes once the exchange in
@@ -73,6 +80,7 @@ class CZX840ENApp : public CommandTarget {
     void OnFileOpen();
     void OnPortDevices();
     void RunPendingOpens();
+    void ShowPendingResult();
     void ReportOpenFailures();
 
     QString settingsDirectory_;
@@ -90,6 +98,8 @@ class CZX840ENApp : public CommandTarget {
     std::unique_ptr<CMainFrame> frame_;
     CZX840ENView* view_ = nullptr;              // owned by the frame
     PlanController* plans_ = nullptr;           // owned by the frame
+    StoreController* store_ = nullptr;          // owned by the frame
+    std::unique_ptr<Result> pendingResult_;     // waits for the exchange to end
     std::unique_ptr<QObject> dialogCanceller_;  // an event filter while ending
 };
 

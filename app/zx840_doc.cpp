@@ -76,11 +76,26 @@ void CZX840ENDoc::WriteSettings() {
 
 void CZX840ENDoc::OnNewDocument() {
     path_.clear();
+    suggestedName_.clear();
     title_ = QStringLiteral("Untitled");
     state_.NewTest(TodayTestday());
 }
 
+void CZX840ENDoc::ShowKeptTest(const TestFileContents& test, const QString& title,
+                               const QString& fileName) {
+    state_.Mark = test.Mark;
+    state_.Record = test.Record;
+    state_.DataValid = 1;
+    path_.clear();
+    suggestedName_ = fileName;
+    title_ = title;
+    if (titleListener_) {
+        titleListener_(title_);
+    }
+}
+
 void CZX840ENDoc::SetPath(const QString& path) {
+    suggestedName_.clear();
     path_ = QFileInfo(path).absoluteFilePath();
     title_ = QFileInfo(path).fileName();
     if (titleListener_) {
@@ -156,6 +171,8 @@ void CZX840ENDoc::OnFileSaveAs() {
     dialog.setDefaultSuffix(QString::fromLatin1(kTestFileExtension));
     if (!path_.isEmpty()) {
         dialog.selectFile(path_);
+    } else if (!suggestedName_.isEmpty()) {
+        dialog.selectFile(suggestedName_);
     } else {
         dialog.selectFile(QStringLiteral("ZX840.ZX8"));
     }

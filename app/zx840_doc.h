@@ -68,6 +68,10 @@ class CZX840ENDoc : public CommandTarget {
     // Loads a test file into the document, all of it or, after any failure
     // (which it reports), nothing. The caller then updates the view.
     bool OnOpenDocument(const QString& path);
+    // Puts a kept result into the document as an opened file would be, with
+    // no file behind it: `title` names it, and Save As offers `fileName`.
+    // The caller then updates the view.
+    void ShowKeptTest(const TestFileContents& test, const QString& title, const QString& fileName);
     // Takes the view's test and writes it to `path`; reports a failure,
     // after which any earlier file at `path` is as it was.
     bool OnSaveDocument(const QString& path);
@@ -98,6 +102,7 @@ class CZX840ENDoc : public CommandTarget {
     bool quiet_ = false;
     QString title_ = QStringLiteral("Untitled");
     QString path_;
+    QString suggestedName_;  // for Save As while there is no file
     std::function<void(const QString&)> titleListener_;
     std::function<void(const QString&)> failureSink_;
 };

@@ -32,6 +32,10 @@ constexpr CommandSpec kCommands[] = {
     {kCmdProductMark, "Product Mark", "Input or look over the information of product.", nullptr},
     {kCmdTestPlan, "Test Plan", "Choose or edit the test plan that judges each measurement.",
      nullptr},
+    {kCmdResultsStore, "Results Store",
+     "Choose where every measurement is kept, or stop keeping them.", nullptr},
+    {kCmdHistory, "History", "Find, open and export the measurements kept in the results store.",
+     nullptr},
     {kCmdAppAbout, "About", "Display the Information About ZX840", nullptr},
 };
 
@@ -67,6 +71,9 @@ constexpr MenuSpec kMenuBar[] = {
     {MenuEntry::Popup, "&Product"},
     {MenuEntry::Item, "Product &Mark...\tCtrl+M", kCmdProductMark},
     {MenuEntry::Item, "&Test Plan...", kCmdTestPlan},
+    {MenuEntry::Separator},
+    {MenuEntry::Item, "&Results Store...", kCmdResultsStore},
+    {MenuEntry::Item, "&History...", kCmdHistory},
     {MenuEntry::EndPopup},
     {MenuEntry::Popup, "&Help"},
     {MenuEntry::Item, "&About ZX840...", kCmdAppAbout},

@@ -193,6 +193,9 @@ struct Where {
             parts << QString::fromUtf8(condition);
             values.push_back(std::move(value));
         };
+        if (f.id) {
+            add("results.id = ?", Text(*f.id));
+        }
         if (f.type) {
             add("product_type = ?", Text(*f.type));
         }

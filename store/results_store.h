@@ -29,6 +29,7 @@ struct StoreStatus {
 
 // Which results a query takes; every filter given must hold.
 struct ResultFilter {
+    std::optional<std::string> id;  // one result
     std::optional<std::string> type;
     std::optional<std::int32_t> numberFrom;  // a single number: both ends the same
     std::optional<std::int32_t> numberTo;

@@ -91,6 +91,9 @@ TEST_F(ShellTest, MenusShortcutsAndToolbarAreTheProgramsOwn) {
         "&Product >",
         "  Product &Mark...\tCtrl+M",
         "  &Test Plan...",
+        "  -",
+        "  &Results Store...",
+        "  &History...",
         "&Help >",
         "  &About ZX840...",
     };

@@ -19,7 +19,7 @@
 #include "tools/acquire_options.h"
 #include "tools/acquisition_log.h"
 #include "tools/cli_common.h"
-#include "tools/file_names.h"
+#include "record/file_names.h"
 #include "tools/interrupt.h"
 #include "tools/report_pdf.h"
 

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "tools/file_names.h"
+#include "record/file_names.h"
 
 namespace zx840 {
 namespace {

@@ -224,6 +224,9 @@ int CZX840ENView::OnCommPass() {
         ok = 1;
     }
     exchanging_ = false;
+    if (ok == 1) {
+        emit measured();
+    }
     if (tickDeferred_) {
         tickDeferred_ = false;
         timer_.start(1, this);

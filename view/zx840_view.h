@@ -113,6 +113,8 @@ class CZX840ENView : public QScrollArea, public CommandTarget {
     HarmonicList* List() const { return list_; }
 
   signals:
+    // An acquisition succeeded: the panel shows its measurement and verdict.
+    void measured();
     void exchangeFinished();
     // The verdict or the plan changed.
     void verdictChanged();

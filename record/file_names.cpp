@@ -1,4 +1,4 @@
-#include "tools/file_names.h"
+#include "record/file_names.h"
 
 #include <string_view>
 

@@ -1,0 +1,210 @@
+#include "app/store_controller.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QSettings>
+#include <QStatusBar>
+#include <cstdio>
+
+#include "app/history_window.h"
+#include "commands/command_ids.h"
+#include "record/product_identity.h"
+#include "view/zx840_view.h"
+
+namespace zx840 {
+
+namespace {
+
+const QString kKeepKey = QStringLiteral("Store/Keep");
+const QString kUrlKey = QStringLiteral("Store/Url");
+
+StoreChoice LoadChoice() {
+    QSettings settings;
+    StoreChoice choice;
+    choice.keep = settings.value(kKeepKey, true).toBool();
+    choice.url = settings.value(kUrlKey).toString().toStdString();
+    // A URL is saved without its password; one that holds a password (by a
+    // hand-edited settings file) gives it to this run only.
+    if (const StoreUrlParse parse = ParseStoreUrl(choice.url);
+        parse.url && !parse.url->password.empty()) {
+        choice.password = parse.url->password;
+        choice.url = parse.url->Identity();
+    }
+    return choice;
+}
+
+void SaveChoice(const StoreChoice& choice) {
+    QSettings settings;
+    if (choice.keep) {
+        settings.remove(kKeepKey);
+    } else {
+        settings.setValue(kKeepKey, false);
+    }
+    if (choice.url.empty()) {
+        settings.remove(kUrlKey);
+    } else {
+        settings.setValue(kUrlKey, QString::fromStdString(choice.url));
+    }
+}
+
+}  // namespace
+
+StoreController::StoreController(QMainWindow* frame, CZX840ENView* view,
+                                 std::function<void(const Result&)> open)
+    : QObject(frame), frame_(frame), view_(view), open_(std::move(open)), choice_(LoadChoice()) {
+    warning_ = new QLabel;
+    warning_->hide();
+    frame_->statusBar()->addWidget(warning_);
+    keeper_ = std::make_unique<BackgroundKeeper>(
+        this, [this](const KeepReport& report) { OnReport(report); });
+    connect(view_, &CZX840ENView::measured, this, &StoreController::KeepMeasurement);
+    Activate();
+}
+
+StoreController::~StoreController() {
+    // Every result handed over is kept before the program goes.
+    keeper_.reset();
+}
+
+void StoreController::Activate() {
+    active_.reset();
+    if (choice_.keep) {
+        std::string error;
+        active_ = ChosenStore(choice_, nullptr, &error);
+        if (!active_) {
+            ShowWarning(QStringLiteral("Measurements are not kept: the results store is not valid"),
+                        QString::fromStdString(error), true);
+        }
+    }
+    keeper_->SetStore(active_, SpoolFolder());
+}
+
+void StoreController::SetChoice(const StoreChoice& choice) {
+    choice_ = choice;
+    SaveChoice(choice_);
+    ShowWarning({}, {}, false);
+    lossSaid_ = false;
+    Activate();
+}
+
+void StoreController::KeepMeasurement() {
+    if (!active_) {
+        return;
+    }
+    Result result = NewResult(ResultSource::Acquisition, view_->Mark(), view_->Working(),
+                              view_->CurrentVerdict(), lastResultMs_ + 1);
+    lastResultMs_ = result.timeMs;
+    keeper_->Keep(std::move(result));
+}
+
+void StoreController::Flush() {
+    keeper_->Flush();
+    QCoreApplication::sendPostedEvents(this);  // the reports, too
+}
+
+QString StoreController::Warning() const {
+    return warning_->text();
+}
+
+void StoreController::ShowWarning(const QString& text, const QString& details, bool severe) {
+    if (text.isEmpty()) {
+        warning_->clear();
+        warning_->setToolTip({});
+        warning_->hide();
+        return;
+    }
+    if (text == warning_->text()) {
+        return;  // said already
+    }
+    std::fprintf(stderr, "zx840: %s: %s\n", qPrintable(text), qPrintable(details));
+    warning_->setText(text);
+    warning_->setToolTip(details);
+    warning_->setStyleSheet(severe ? QStringLiteral("color: #c00000; font-weight: bold")
+                                   : QStringLiteral("color: #a05000; font-weight: bold"));
+    warning_->show();
+}
+
+void StoreController::OnReport(const KeepReport& report) {
+    switch (report.kind) {
+        case KeepReport::Kind::Kept:
+            if (report.outcome == KeepOutcome::Spooled) {
+                ShowWarning(QStringLiteral("The results store does not answer: measurements are "
+                                           "kept in the local spool until it does"),
+                            QString::fromStdString(report.message), false);
+            } else if (report.outcome == KeepOutcome::Lost) {
+                lossSaid_ = true;
+                ShowWarning(QStringLiteral("Measurements cannot be kept: neither the results "
+                                           "store nor the local spool can be written"),
+                            QString::fromStdString(report.message), true);
+            } else if (lossSaid_) {
+                lossSaid_ = false;  // the store took this one
+                ShowWarning({}, {}, false);
+            }
+            break;
+        case KeepReport::Kind::Synced:
+            if (report.left == 0 && !lossSaid_) {
+                ShowWarning({}, {}, false);
+            }
+            break;
+        case KeepReport::Kind::Failed:
+            break;  // the warning of the spool stands
+    }
+}
+
+void StoreController::OpenHistory() {
+    if (history_) {
+        history_->Refresh();
+        history_->show();
+        history_->raise();
+        history_->activateWindow();
+        return;
+    }
+    std::string error;
+    const std::optional<StoreUrl> url = ChosenStore(choice_, nullptr, &error);
+    StoreStatus status;
+    std::unique_ptr<ResultsStore> store;
+    if (url) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        store = ResultsStore::Open(*url, &status);
+        QApplication::restoreOverrideCursor();
+    } else {
+        status = StoreStatus::Failed(error);
+    }
+    if (!store) {
+        QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle),
+                        QStringLiteral("The history cannot be shown:\n%1")
+                            .arg(QString::fromStdString(status.message)),
+                        QMessageBox::Ok, frame_);
+        box.exec();
+        return;
+    }
+    history_ = new CHistoryWindow(std::move(store), open_, frame_);
+    history_->setAttribute(Qt::WA_DeleteOnClose);
+    history_->show();
+}
+
+bool StoreController::HandlesCommand(int id) const {
+    return id == kCmdResultsStore || id == kCmdHistory;
+}
+
+bool StoreController::OnCommand(int id) {
+    if (id == kCmdHistory) {
+        OpenHistory();
+        return true;
+    }
+    if (id != kCmdResultsStore) {
+        return false;
+    }
+    CResultsStoreDlg dialog(choice_, frame_);
+    if (dialog.exec() == QDialog::Accepted && !(dialog.Choice() == choice_)) {
+        SetChoice(dialog.Choice());
+        if (history_) {
+            history_->close();  // it shows the store that was
+        }
+    }
+    return true;
+}
+
+}  // namespace zx840

@@ -1,0 +1,69 @@
+// Keeps every measurement of the panel in the results store (on by
+// default, in the per-user SQLite file unless ZX840_DB or the Results Store
+// dialog names another), warns once in the status bar when results go to
+// the local spool or are lost, and opens the History window.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/history_window.h"
+#include "app/results_store_dlg.h"
+#include "commands/command_router.h"
+#include "store/background_keeper.h"
+
+class QLabel;
+class QMainWindow;
+
+namespace zx840 {
+
+class CZX840ENView;
+
+class StoreController : public QObject, public CommandTarget {
+    Q_OBJECT
+  public:
+    // `open` puts a kept result on the panel.
+    StoreController(QMainWindow* frame, CZX840ENView* view,
+                    std::function<void(const Result&)> open);
+    ~StoreController() override;
+
+    const StoreChoice& Choice() const { return choice_; }
+    // Takes a new choice (saved without its password) for the results that
+    // follow.
+    void SetChoice(const StoreChoice& choice);
+    // The store results go to now; nothing while they are not kept.
+    const std::optional<StoreUrl>& ActiveStore() const { return active_; }
+    // The warning of the status bar; empty while all is well.
+    QString Warning() const;
+    CHistoryWindow* History() const { return history_; }
+    // Returns once every result handed over so far is kept and reported.
+    void Flush();
+    void OpenHistory();
+
+    bool OnCommand(int id) override;
+    bool HandlesCommand(int id) const override;
+
+  private:
+    void Activate();
+    void KeepMeasurement();
+    void OnReport(const KeepReport& report);
+    void ShowWarning(const QString& text, const QString& details, bool severe);
+
+    QMainWindow* frame_;
+    CZX840ENView* view_;
+    std::function<void(const Result&)> open_;
+    StoreChoice choice_;
+    std::optional<StoreUrl> active_;
+    std::unique_ptr<BackgroundKeeper> keeper_;
+    std::int64_t lastResultMs_ = 0;  // keeps results of one millisecond in order
+    QLabel* warning_;                // in the status bar, owned by it
+    bool lossSaid_ = false;          // a lost result is said once until results are kept again
+    QPointer<CHistoryWindow> history_;
+};
+
+}  // namespace zx840
