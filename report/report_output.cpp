@@ -38,14 +38,12 @@ void DrawReport(QPainter& painter, QPaintDevice& device, const MeasurementRecord
            {heading, {0, 0}, true});
 }
 
-bool WriteReportPdf(const std::string& path, const MeasurementRecord& record,
-                    const ConductionAngles& angles, const ProductMark& mark, std::string* error,
-                    const Verdict* verdict) {
-    // The whole document is made in memory first; only a complete one goes
-    // to the file, which replaces any earlier report in one step.
-    QByteArray document;
+bool MakeReportPdf(std::string& document, const MeasurementRecord& record,
+                   const ConductionAngles& angles, const ProductMark& mark, std::string* error,
+                   const Verdict* verdict) {
+    QByteArray bytes;
     {
-        QBuffer buffer(&document);
+        QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
         QPdfWriter writer(&buffer);
         writer.setPageSize(QPageSize(QPageSize::A4));
@@ -55,18 +53,31 @@ bool WriteReportPdf(const std::string& path, const MeasurementRecord& record,
         writer.setCreator(QStringLiteral("ZX840 DIGITAL POWER METER"));
         QPainter painter;
         if (!painter.begin(&writer)) {
-            *error = "cannot write " + path + ": the PDF could not be started";
+            *error = "the PDF could not be started";
             return false;
         }
         DrawReport(painter, writer, record, angles, mark, verdict);
-        if (!painter.end() || document.isEmpty()) {
-            *error = "cannot write " + path + ": the PDF could not be completed";
+        if (!painter.end() || bytes.isEmpty()) {
+            *error = "the PDF could not be completed";
             return false;
         }
     }
-    const FileStatus status = WriteFileAtomically(
-        path, std::string_view(document.constData(), static_cast<std::size_t>(document.size())));
-    if (!status) {
+    document.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return true;
+}
+
+bool WriteReportPdf(const std::string& path, const MeasurementRecord& record,
+                    const ConductionAngles& angles, const ProductMark& mark, std::string* error,
+                    const Verdict* verdict) {
+    // The whole document is made in memory first; only a complete one goes
+    // to the file, which replaces any earlier report in one step.
+    std::string document;
+    std::string problem;
+    if (!MakeReportPdf(document, record, angles, mark, &problem, verdict)) {
+        *error = "cannot write " + path + ": " + problem;
+        return false;
+    }
+    if (const FileStatus status = WriteFileAtomically(path, document); !status) {
         *error = "cannot write " + path + ": " + status.Describe();
         return false;
     }

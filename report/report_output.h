@@ -19,6 +19,12 @@ void DrawReport(QPainter& painter, QPaintDevice& device, const MeasurementRecord
                 const ConductionAngles& angles, const ProductMark& mark,
                 const Verdict* verdict = nullptr);
 
+// The report as a one-page A4 PDF document in memory, into `document`.
+// Needs a QGuiApplication. False with `error` set when it cannot be made.
+bool MakeReportPdf(std::string& document, const MeasurementRecord& record,
+                   const ConductionAngles& angles, const ProductMark& mark, std::string* error,
+                   const Verdict* verdict = nullptr);
+
 // Writes the report as a one-page A4 PDF. Needs a QGuiApplication.
 bool WriteReportPdf(const std::string& path, const MeasurementRecord& record,
                     const ConductionAngles& angles, const ProductMark& mark, std::string* error,

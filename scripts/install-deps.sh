@@ -8,7 +8,7 @@ set -euo pipefail
 mode=${1:---run}
 
 run_packages=(
-  g++ make cmake ninja-build pkg-config
+  g++ make cmake ninja-build pkg-config libcli11-dev
   qt6-base-dev libx11-dev fonts-dejavu-core
   libqt6sql6-sqlite libqt6sql6-psql
 )

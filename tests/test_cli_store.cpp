@@ -14,6 +14,7 @@
 #include "store/results_store.h"
 #include "tests/store_test_support.h"
 #include "tests/test_cli_support.h"
+#include "tools/cli_common.h"
 
 namespace zx840 {
 namespace {
@@ -267,7 +268,8 @@ TEST_F(CliStore, ASqliteStoreOnAFullDiskSendsResultsToTheSpool) {
     EXPECT_LT(stored, 20);
     const CliRun sync = RunTool({"sync", "--db", db});
     EXPECT_EQ(sync.status, kCliOk) << sync.err;
-    EXPECT_NE(sync.out.find("Pushed " + std::to_string(20 - stored) + " results"),
+    EXPECT_NE(sync.out.find("Pushed " +
+                            Counted(static_cast<std::size_t>(20 - stored), "result", "results")),
               std::string::npos)
         << sync.out;
     EXPECT_EQ(CountIn(db), 20);

@@ -12,6 +12,7 @@
 #include "record/mark_number.h"
 #include "record/settings_file.h"
 #include "record/test_file.h"
+#include "tools/argument_parser.h"
 #include "tools/cli.h"
 #include "tools/cli_common.h"
 
@@ -102,8 +103,10 @@ constexpr AcquireOption kOptions[] = {
     {"--text", "", "the readings as text instead of JSON", AsRead,
      SetSwitch<&AcquireOptions::text>},
     {"--quiet", "", "print nothing per acquisition", AsRead, SetSwitch<&AcquireOptions::quiet>},
-    {"--log", "FILE.csv", "append one row per acquisition, good or failed", AsRead,
-     SetPath<&AcquireOptions::log>},
+    {"--log", "FILE.csv",
+     "append one row per acquisition, good or failed; with - the log goes to standard output "
+     "(after its header) in place of the JSON",
+     AsRead, SetPath<&AcquireOptions::log>},
     {"--save", "TEST.ZX8", "write each good acquisition to this test file", AsRead,
      SetPath<&AcquireOptions::save>},
     {"--save-dir", "DIR", "one test file per good acquisition, TYPE_NUMBER.ZX8", AsRead,
@@ -268,36 +271,54 @@ std::string AcquireOptionsHelp() {
 }
 
 std::optional<AcquireOptions> ParseAcquireOptions(const std::vector<std::string>& args,
-                                                  std::ostream& err, int* status) {
+                                                  std::ostream& out, std::ostream& err,
+                                                  int* status) {
+    ArgumentParser parser;
+    for (const AcquireOption& option : kOptions) {
+        if (option.TakesValue()) {
+            parser.Value(option.name);
+        } else {
+            parser.Switch(option.name);
+        }
+    }
+    if (const auto done = ReadArguments(parser, args, out, err)) {
+        *status = *done;
+        return std::nullopt;
+    }
     AcquireParseState state;
     *status = kCliUsage;
     const auto usage = [&](const std::string& problem) {
-        Usage(err, problem);
+        Usage(err, "acquire", problem);
         return std::nullopt;
     };
     std::string problem;
     std::vector<std::pair<const AcquireOption*, std::string>> later;  // in the order given
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const AcquireOption* option = FindAcquireOption(arg);
+    for (const auto& [name, value] : parser.Options()) {
+        const AcquireOption* option = FindAcquireOption(name);
         if (option == nullptr) {
-            return usage("unknown argument \"" + arg + "\"");
-        }
-        std::string value;
-        if (option->TakesValue()) {
-            if (i + 1 >= args.size()) {
-                return usage(arg + " needs a value");
-            }
-            value = args[++i];
+            continue;  // only the table's options are declared
         }
         if (option->stage == OptionStage::AfterMark) {
-            later.emplace_back(option, std::move(value));
+            later.emplace_back(option, value);
         } else if (!option->apply(state, value, &problem)) {
             return usage(problem);
         }
     }
     if (state.counted && state.options.continuous) {
         return usage("--count and --continuous exclude each other");
+    }
+    // "-" is standard output; only the log can go there.
+    for (const auto& [name, path] : {std::pair{"--save", &state.options.save},
+                                     {"--save-dir", &state.options.saveDir},
+                                     {"--pdf-dir", &state.options.pdfDir}}) {
+        if (IsStandardOutput(*path)) {
+            std::string text = name;
+            text += " cannot write to standard output; name a file (./- for one named -)";
+            return usage(text);
+        }
+    }
+    if (IsStandardOutput(state.options.log) && state.options.text) {
+        return usage("--log - and --text would both write to standard output");
     }
     if (!state.markFile.empty()) {
         std::string error;

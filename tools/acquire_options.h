@@ -23,7 +23,7 @@ struct AcquireOptions {
     bool stopOnError = false;
     bool text = false;
     bool quiet = false;
-    std::string log;      // CSV file, one row per acquisition
+    std::string log;      // CSV file, one row per acquisition; "-": standard output
     std::string save;     // one test file, rewritten by each good acquisition
     std::string saveDir;  // one test file per good acquisition
     std::string pdfDir;   // one report per good acquisition
@@ -67,11 +67,13 @@ const AcquireOption* FindAcquireOption(std::string_view name);
 // columns, the paragraphs from column 24.
 std::string AcquireOptionsHelp();
 
-// Reads the arguments after "acquire". The product information comes from
-// --mark first, then from the single fields, whatever their order. On a
-// mistake it says so on `err` and gives the exit status instead.
+// Reads the arguments of "acquire" (args[0]). The product information comes
+// from --mark first, then from the single fields, whatever their order. On
+// a mistake it says so on `err`, with --help it prints the help on `out`,
+// and gives the exit status instead.
 std::optional<AcquireOptions> ParseAcquireOptions(const std::vector<std::string>& args,
-                                                  std::ostream& err, int* status);
+                                                  std::ostream& out, std::ostream& err,
+                                                  int* status);
 
 // Product information from a file: a test file (recognised by its
 // signature, and then it must be whole) gives its product information; any

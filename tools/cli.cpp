@@ -33,11 +33,31 @@ std::optional<OpenedTest> OpenTest(const std::string& path, std::ostream& err) {
     return OpenedTest{DisplayedRecord(test->Record), test->Mark};
 }
 
-int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    if (args.size() != 2) {
-        return Usage(err, "show takes one test file");
+// The one file a command reads: nothing when the arguments are not that
+// file alone (help printed or the mistake said, `status` set).
+std::optional<std::string> OneFile(const std::vector<std::string>& args, ArgumentParser& parser,
+                                   const std::string& problem, std::ostream& out, std::ostream& err,
+                                   int* status) {
+    parser.TakePositionals();
+    if (const auto done = ReadArguments(parser, args, out, err)) {
+        *status = *done;
+        return std::nullopt;
     }
-    const auto test = OpenTest(args[1], err);
+    if (parser.Positionals().size() != 1) {
+        *status = Usage(err, args[0], problem);
+        return std::nullopt;
+    }
+    return parser.Positionals().front();
+}
+
+int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    ArgumentParser parser;
+    int status = kCliOk;
+    const auto path = OneFile(args, parser, "show takes one test file", out, err, &status);
+    if (!path) {
+        return status;
+    }
+    const auto test = OpenTest(*path, err);
     if (!test) {
         return kCliFileError;
     }
@@ -47,21 +67,45 @@ int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
 }
 
 // The printed report of a test file as a PDF, without any printer.
-int Report(const std::vector<std::string>& args, std::ostream& err) {
-    if (args.size() != 4 || args[2] != "--pdf") {
-        return Usage(err, "report takes a test file, --pdf and the PDF to write");
+int Report(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    ArgumentParser parser;
+    parser.Value("--pdf");
+    int status = kCliOk;
+    const auto path = OneFile(args, parser, "report takes a test file, --pdf and the PDF to write",
+                              out, err, &status);
+    if (!path) {
+        return status;
+    }
+    std::string pdf;
+    for (const auto& [name, value] : parser.Options()) {
+        pdf = value;  // the last --pdf given
+    }
+    if (pdf.empty()) {
+        return Usage(err, args[0], "report takes a test file, --pdf and the PDF to write");
     }
     if (!ReportPdfWriter::Available()) {
         err << "zx840-cli: this build has no PDF support\n";
         return kCliFileError;
     }
-    const auto test = OpenTest(args[1], err);
+    const auto test = OpenTest(*path, err);
     if (!test) {
         return kCliFileError;
     }
     ReportPdfWriter writer;
     std::string error;
-    if (!writer.Write(args[3], test->working, test->mark, &error)) {
+    if (IsStandardOutput(pdf)) {
+        std::string document;
+        if (!writer.Make(document, test->working, test->mark, &error)) {
+            err << "zx840-cli: cannot make the report: " << error << "\n";
+            return kCliFileError;
+        }
+        if (!out.write(document.data(), static_cast<std::streamsize>(document.size())).flush()) {
+            err << "zx840-cli: cannot write the report to standard output\n";
+            return kCliFileError;
+        }
+        return kCliOk;
+    }
+    if (!writer.Write(pdf, test->working, test->mark, &error)) {
         err << "zx840-cli: " << error << "\n";
         return kCliFileError;
     }
@@ -69,12 +113,15 @@ int Report(const std::vector<std::string>& args, std::ostream& err) {
 }
 
 int Decode(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    if (args.size() != 2) {
-        return Usage(err, "decode takes one file");
+    ArgumentParser parser;
+    int status = kCliOk;
+    const auto path = OneFile(args, parser, "decode takes one file", out, err, &status);
+    if (!path) {
+        return status;
     }
-    std::ifstream file(args[1], std::ios::binary);
+    std::ifstream file(*path, std::ios::binary);
     if (!file) {
-        err << "zx840-cli: cannot open " << args[1] << ": " << std::strerror(errno) << "\n";
+        err << "zx840-cli: cannot open " << *path << ": " << std::strerror(errno) << "\n";
         return kCliFileError;
     }
     // Like the read on the line: up to one reply's worth into a cleared buffer.
@@ -82,12 +129,12 @@ int Decode(const std::vector<std::string>& args, std::ostream& out, std::ostream
     file.read(reinterpret_cast<char*>(exchange.reply.data()), exchange.reply.size());
     exchange.received = static_cast<std::size_t>(file.gcount());
     if (file.bad()) {
-        err << "zx840-cli: cannot read " << args[1] << "\n";
+        err << "zx840-cli: cannot read " << *path << "\n";
         return kCliFileError;
     }
     if (!IsReplyAccepted(exchange.reply, exchange.received)) {
         exchange.failure = AcquireFailure::BadReply;
-        return ReportFailure(err, exchange, args[1], args[1]);
+        return ReportFailure(err, exchange, *path, *path);
     }
     const HarmonicTable table;
     WorkingRecord working;
@@ -101,14 +148,29 @@ int Decode(const std::vector<std::string>& args, std::ostream& out, std::ostream
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            const CliContext& context) {
     if (args.empty()) {
-        return Usage(err, "no command given");
+        return Usage(err, "", "no command given");
     }
     const std::string& command = args[0];
-    if (command == "--help" || command == "-h" || command == "help") {
+    if (command == "help") {
         out << CliHelp();
         return kCliOk;
     }
-    if (command == "--version" || command == "-V") {
+    if (command.size() > 1 && command[0] == '-') {
+        // Options before any command: only help and version.
+        ArgumentParser parser;
+        parser.Switch("-V,--version");
+        switch (parser.Parse(args)) {
+            case ArgumentParser::Outcome::Help:
+                out << CliHelp();
+                return kCliOk;
+            case ArgumentParser::Outcome::Mistake:
+                return Usage(err, "", parser.Problem());
+            case ArgumentParser::Outcome::Parsed:
+                break;
+        }
+        if (!parser.Given("--version")) {
+            return Usage(err, "", "no command given");
+        }
         out << "zx840-cli " << kVersionText << "\n";
         return kCliOk;
     }
@@ -131,12 +193,15 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return Show(args, out, err);
     }
     if (command == "report") {
-        return Report(args, err);
+        return Report(args, out, err);
     }
     if (command == "decode") {
         return Decode(args, out, err);
     }
-    return Usage(err, "unknown command \"" + command + "\"");
+    std::string problem = "unknown command \"";
+    problem += command;
+    problem += '"';
+    return Usage(err, "", problem);
 }
 
 }  // namespace zx840

@@ -62,7 +62,7 @@ class Run {
     bool Step(bool last);
     bool SaveFiles(const WorkingRecord& working, const Verdict* verdict);
     void KeepResult(const std::optional<Verdict>& verdict);
-    bool WriteLog(const LogEntry& entry);
+    bool WriteLog(const std::string& row);
     void Problem(int status) {
         if (status_ == kCliOk) {
             status_ = status;
@@ -75,6 +75,7 @@ class Run {
     std::ostream& err_;
     std::string device_;
     std::optional<AcquisitionLog> log_;
+    bool logToOut_ = false;  // --log -: the log is the standard output
     std::optional<ReportPdfWriter> pdf_;
     std::optional<TestPlan> plan_;
     std::unique_ptr<ResultKeeper> keeper_;  // when results are stored
@@ -125,6 +126,11 @@ bool Run::Prepare() {
             return false;
         }
     }
+    if (IsStandardOutput(options_.log)) {
+        // The log is the output: its header, then one row per acquisition.
+        logToOut_ = true;
+        return WriteLog(LogHeaderRow(plan_.has_value()));
+    }
     if (!options_.log.empty()) {
         std::string error;
         log_ = AcquisitionLog::Open(options_.log, &error, plan_.has_value());
@@ -137,11 +143,20 @@ bool Run::Prepare() {
     return true;
 }
 
-bool Run::WriteLog(const LogEntry& entry) {
+bool Run::WriteLog(const std::string& row) {
+    if (logToOut_) {
+        // Each row as soon as it is known, for a reader at the other end of a pipe.
+        if (!out_.write(row.data(), static_cast<std::streamsize>(row.size())).flush()) {
+            err_ << "zx840-cli: cannot write the log to standard output\n";
+            Problem(kCliFileError);
+            return false;
+        }
+        return true;
+    }
     if (!log_) {
         return true;
     }
-    if (const FileStatus status = log_->Append(LogRow(entry)); !status) {
+    if (const FileStatus status = log_->Append(row); !status) {
         err_ << "zx840-cli: cannot write the log " << options_.log << ": " << status.Describe()
              << "\n";
         Problem(kCliFileError);
@@ -234,7 +249,7 @@ bool Run::Step(bool last) {
         ++failed_;
         Problem(ReportFailure(err_, result.exchange, options_.port, device_));
         entry.detail = FailureDetail(result.exchange, options_.port, device_);
-        if (!WriteLog(entry) || options_.stopOnError) {
+        if (!WriteLog(LogRow(entry)) || options_.stopOnError) {
             return false;
         }
         if (!last) {
@@ -253,9 +268,9 @@ bool Run::Step(bool last) {
     }
     // The measurement is logged and stored even when a file could not be
     // written.
-    const bool logged = WriteLog(entry);
+    const bool logged = WriteLog(LogRow(entry));
     KeepResult(verdict);
-    if (!options_.quiet) {
+    if (!options_.quiet && !logToOut_) {
         if (options_.text) {
             PrintText(out_, working_);
             if (verdict) {
@@ -317,7 +332,7 @@ int Run::Execute() {
 
 int AcquireCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     int status = kCliOk;
-    const std::optional<AcquireOptions> options = ParseAcquireOptions(args, err, &status);
+    const std::optional<AcquireOptions> options = ParseAcquireOptions(args, out, err, &status);
     if (!options) {
         return status;
     }

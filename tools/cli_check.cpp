@@ -8,35 +8,35 @@
 #include "plan/test_plan.h"
 #include "plan/verdict.h"
 #include "record/record_json.h"
+#include "tools/argument_parser.h"
 #include "tools/cli_common.h"
 #include "tools/test_inputs.h"
 
 namespace zx840 {
 
 int CheckCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    std::vector<std::string> inputs;
+    ArgumentParser parser;
+    parser.Value("--plan");
+    parser.Switch("--text");
+    parser.TakePositionals();
+    if (const auto done = ReadArguments(parser, args, out, err)) {
+        return *done;
+    }
+    const std::vector<std::string>& inputs = parser.Positionals();
     std::string planPath;
     bool text = false;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--plan") {
-            if (i + 1 == args.size()) {
-                return Usage(err, "--plan needs a value");
-            }
-            planPath = args[++i];
-        } else if (arg == "--text") {
+    for (const auto& [name, value] : parser.Options()) {
+        if (name == "--plan") {
+            planPath = value;
+        } else if (name == "--text") {
             text = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return Usage(err, "check does not know the option \"" + arg + "\"");
-        } else {
-            inputs.push_back(arg);
         }
     }
     if (inputs.empty()) {
-        return Usage(err, "check takes one or more test files or directories");
+        return Usage(err, "check", "check takes one or more test files or directories");
     }
     if (planPath.empty()) {
-        return Usage(err, "check needs --plan FILE");
+        return Usage(err, "check", "check needs --plan FILE");
     }
     PlanRead read = ReadPlanFile(planPath);
     if (!read.plan) {

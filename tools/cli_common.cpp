@@ -17,48 +17,75 @@ namespace zx840 {
 
 namespace {
 
-const char kHelpHead[] =
-    "Usage:\n"
-    "  zx840-cli acquire [OPTIONS]\n"
-    "      Exchanges with the meter; prints the working record as JSON, one line\n"
-    "      per acquisition, or with --text the readings as lines of text.\n";
+// One command in the help: its usage line for a mistake, and its block of
+// the help, the synopsis from column 2 and the text from column 6.
+struct CommandHelpEntry {
+    std::string_view name;
+    std::string_view usage;
+    std::string_view help;
+};
+
+constexpr CommandHelpEntry kCommands[] = {
+    {"acquire", "zx840-cli acquire [OPTIONS]",
+     "  zx840-cli acquire [OPTIONS]\n"
+     "      Exchanges with the meter; prints the working record as JSON, one line\n"
+     "      per acquisition, or with --text the readings as lines of text.\n"},
+    {"export", "zx840-cli export TEST.ZX8|DIR... [--csv DIR|-] [--json DIR|-]",
+     "  zx840-cli export TEST.ZX8|DIR... [--csv DIR|-] [--json DIR|-]\n"
+     "      Writes each test file (each *.ZX8 file of a directory given) as one CSV\n"
+     "      or JSON file named after it: readings, harmonic table, samples. A damaged\n"
+     "      file is reported and skipped. With - instead of a directory all tests go\n"
+     "      to standard output as one stream: CSV under one header, or one line of\n"
+     "      JSON per test; the summary then goes to standard error.\n"},
+    {"ports", "zx840-cli ports",
+     "  zx840-cli ports\n"
+     "      Lists the serial devices, their stable names, the COM name that opens\n"
+     "      each, and whether this user may open them.\n"},
+    {"check", "zx840-cli check TEST.ZX8|DIR... --plan PLAN.zx8plan [--text]",
+     "  zx840-cli check TEST.ZX8|DIR... --plan PLAN.zx8plan [--text]\n"
+     "      Judges saved tests against a test plan, without a meter: one JSON line\n"
+     "      per test (its file, product information and verdict), or with --text\n"
+     "      the verdict and the failing checks.\n"},
+    {"history", "zx840-cli history [OPTIONS]",
+     "  zx840-cli history [--db URL] [--type T] [--number N|N-M] [--verdict PASS|FAIL]\n"
+     "                    [--station S] [--since ISO8601] [--until ISO8601] [--limit K]\n"
+     "                    [--full] [--csv]\n"
+     "      Lists stored results, newest first, as a JSON array (with --full also the\n"
+     "      spectra and waveforms) or as CSV.\n"},
+    {"stats", "zx840-cli stats --type T [OPTIONS]",
+     "  zx840-cli stats [--db URL] --type T [--since ISO8601] [--until ISO8601]\n"
+     "                  [--plan PLAN.zx8plan]\n"
+     "      Count, passed and failed results, and per reading min, mean, max and\n"
+     "      standard deviation; with a plan giving both limits of a reading, its Cpk.\n"},
+    {"import", "zx840-cli import TEST.ZX8|DIR... [--db URL]",
+     "  zx840-cli import TEST.ZX8|DIR... [--db URL]\n"
+     "      Stores test files; a damaged file is reported and skipped, a file\n"
+     "      imported again is kept once.\n"},
+    {"sync", "zx840-cli sync [--db URL]",
+     "  zx840-cli sync [--db URL]\n"
+     "      Pushes the results waiting in the local spool into the store.\n"
+     "      The store: --db, else the environment variable ZX840_DB, else the file\n"
+     "      results.sqlite in $XDG_DATA_HOME/Orvalisto (~/.local/share/Orvalisto).\n"},
+    {"show", "zx840-cli show TEST.ZX8",
+     "  zx840-cli show TEST.ZX8\n"
+     "      Prints a test file as JSON, with its product information.\n"},
+    {"report", "zx840-cli report TEST.ZX8 --pdf OUT.pdf|-",
+     "  zx840-cli report TEST.ZX8 --pdf OUT.pdf|-\n"
+     "      Writes the printed one-page report of a test file as a PDF (with -, to\n"
+     "      standard output).\n"},
+    {"decode", "zx840-cli decode REPLY.bin",
+     "  zx840-cli decode REPLY.bin\n"
+     "      Decodes and analyses a meter reply saved to a file; prints the JSON.\n"},
+};
 
 const char kHelpTail[] =
-    "  zx840-cli export TEST.ZX8|DIR... [--csv DIR] [--json DIR]\n"
-    "      Writes each test file (each *.ZX8 file of a directory given) as one CSV\n"
-    "      or JSON file named after it: readings, harmonic table, samples. A damaged\n"
-    "      file is reported and skipped.\n"
-    "  zx840-cli ports\n"
-    "      Lists the serial devices, their stable names, the COM name that opens\n"
-    "      each, and whether this user may open them.\n"
-    "  zx840-cli check TEST.ZX8|DIR... --plan PLAN.zx8plan [--text]\n"
-    "      Judges saved tests against a test plan, without a meter: one JSON line\n"
-    "      per test (its file, product information and verdict), or with --text\n"
-    "      the verdict and the failing checks.\n"
-    "  zx840-cli history [--db URL] [--type T] [--number N|N-M] [--verdict PASS|FAIL]\n"
-    "                    [--station S] [--since ISO8601] [--until ISO8601] [--limit K]\n"
-    "                    [--full] [--csv]\n"
-    "      Lists stored results, newest first, as a JSON array (with --full also the\n"
-    "      spectra and waveforms) or as CSV.\n"
-    "  zx840-cli stats [--db URL] --type T [--since ISO8601] [--until ISO8601]\n"
-    "                  [--plan PLAN.zx8plan]\n"
-    "      Count, passed and failed results, and per reading min, mean, max and\n"
-    "      standard deviation; with a plan giving both limits of a reading, its Cpk.\n"
-    "  zx840-cli import TEST.ZX8|DIR... [--db URL]\n"
-    "      Stores test files; a damaged file is reported and skipped, a file\n"
-    "      imported again is kept once.\n"
-    "  zx840-cli sync [--db URL]\n"
-    "      Pushes the results waiting in the local spool into the store.\n"
-    "      The store: --db, else the environment variable ZX840_DB, else the file\n"
-    "      results.sqlite in $XDG_DATA_HOME/Orvalisto (~/.local/share/Orvalisto).\n"
-    "  zx840-cli show TEST.ZX8\n"
-    "      Prints a test file as JSON, with its product information.\n"
-    "  zx840-cli report TEST.ZX8 --pdf OUT.pdf\n"
-    "      Writes the printed one-page report of a test file as a PDF.\n"
-    "  zx840-cli decode REPLY.bin\n"
-    "      Decodes and analyses a meter reply saved to a file; prints the JSON.\n"
-    "  zx840-cli --help\n"
+    "  zx840-cli -h|--help, zx840-cli COMMAND -h|--help\n"
     "  zx840-cli -V|--version\n"
+    "\n"
+    "An option takes its value as --opt VALUE or --opt=VALUE; -- ends the options,\n"
+    "so that a file named like an option can follow it.\n";
+
+const char kExitStatus[] =
     "\n"
     "Exit status: 0 success, 1 usage error, 2 port cannot be opened,\n"
     "3 request cannot be written, 4 no valid reply, 5 a file cannot be read or written,\n"
@@ -66,19 +93,86 @@ const char kHelpTail[] =
     "verdict against the test plan is FAIL. A run gives the first of these it met\n"
     "(7 only when nothing else went wrong).\n";
 
+const CommandHelpEntry* FindCommand(std::string_view name) {
+    for (const CommandHelpEntry& entry : kCommands) {
+        if (entry.name == name) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+// A command's block of the help; acquire's with its options.
+std::string CommandBlock(const CommandHelpEntry& entry) {
+    std::string block(entry.help);
+    if (entry.name == "acquire") {
+        block += AcquireOptionsHelp();
+    }
+    return block;
+}
+
 }  // namespace
 
 std::string CliHelp() {
-    return kHelpHead + AcquireOptionsHelp() + kHelpTail;
+    std::string help = "Usage:\n";
+    for (const CommandHelpEntry& entry : kCommands) {
+        help += CommandBlock(entry);
+    }
+    help += kHelpTail;
+    help += kExitStatus;
+    return help;
+}
+
+std::string CommandHelp(std::string_view command) {
+    const CommandHelpEntry* entry = FindCommand(command);
+    if (entry == nullptr) {
+        return CliHelp();
+    }
+    std::string help = "Usage:\n";
+    help += CommandBlock(*entry);
+    help += kExitStatus;
+    return help;
 }
 
 std::string Counted(std::size_t count, const char* singular, const char* plural) {
-    return std::to_string(count) + " " + (count == 1 ? singular : plural);
+    std::string text = std::to_string(count);
+    text += ' ';
+    text += count == 1 ? singular : plural;
+    return text;
 }
 
-int Usage(std::ostream& err, const std::string& problem) {
-    err << "zx840-cli: " << problem << "\n" << CliHelp();
+int Usage(std::ostream& err, std::string_view command, const std::string& problem) {
+    const CommandHelpEntry* entry = FindCommand(command);
+    std::string text = "zx840-cli: ";
+    text += problem;
+    text += "\nUsage: ";
+    text += entry != nullptr ? entry->usage : std::string_view("zx840-cli COMMAND [OPTIONS]");
+    text += "\nTry 'zx840-cli ";
+    if (entry != nullptr) {
+        text += entry->name;
+        text += ' ';
+    }
+    text += "--help' for more information.\n";
+    err << text;
     return kCliUsage;
+}
+
+std::optional<int> ReadArguments(ArgumentParser& parser, const std::vector<std::string>& args,
+                                 std::ostream& out, std::ostream& err) {
+    switch (parser.Parse({args.begin() + 1, args.end()})) {
+        case ArgumentParser::Outcome::Parsed:
+            return std::nullopt;
+        case ArgumentParser::Outcome::Help:
+            out << CommandHelp(args[0]);
+            return kCliOk;
+        case ArgumentParser::Outcome::Mistake:
+            break;
+    }
+    return Usage(err, args[0], parser.Problem());
+}
+
+bool IsStandardOutput(const std::string& path) {
+    return path == "-";
 }
 
 int FailureStatus(AcquireFailure failure) {

@@ -6,23 +6,38 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "meter/acquisition.h"
 #include "plan/verdict.h"
 #include "record/test_file.h"
+#include "tools/argument_parser.h"
 #include "tools/cli.h"
 
 namespace zx840 {
 
 // The text of --help; the acquire options come from their table.
 std::string CliHelp();
+// The help of one command (`zx840-cli acquire --help`).
+std::string CommandHelp(std::string_view command);
 
 // "1 test", "2 tests": a count and the noun that agrees with it.
 std::string Counted(std::size_t count, const char* singular, const char* plural);
 
-// Says what is wrong, then the usage text; returns kCliUsage.
-int Usage(std::ostream& err, const std::string& problem);
+// Says what is wrong, then the command's usage line and where its help is
+// (not the whole help, which would bury the message); returns kCliUsage.
+// An empty command: the program's usage.
+int Usage(std::ostream& err, std::string_view command, const std::string& problem);
+
+// Reads the arguments of a command (args[0] is its name) with `parser`.
+// Nothing when the command goes on; else the exit status, after printing
+// the command's help (-h, --help) or saying what is wrong.
+std::optional<int> ReadArguments(ArgumentParser& parser, const std::vector<std::string>& args,
+                                 std::ostream& out, std::ostream& err);
+
+// "-" as a file to write: standard output.
+bool IsStandardOutput(const std::string& path);
 
 // The exit status of a failed exchange.
 int FailureStatus(AcquireFailure failure);

@@ -8,12 +8,14 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <string_view>
 #include <system_error>
 
 #include "analysis/displayed_record.h"
 #include "record/file_io.h"
 #include "record/record_json.h"
 #include "record/test_file.h"
+#include "tools/argument_parser.h"
 #include "tools/cli_common.h"
 #include "tools/export_output.h"
 #include "tools/interrupt.h"
@@ -28,35 +30,51 @@ struct ExportOptions {
     std::vector<std::string> inputs;  // test files and directories
     std::optional<ExportDirectory> csv;
     std::optional<ExportDirectory> json;
+    // "-" in place of a directory: every test into one stream on standard
+    // output, CSV under a single header or one line of JSON per test.
+    bool csvToOut = false;
+    bool jsonToOut = false;
 };
 
 std::optional<ExportOptions> ParseExportOptions(const std::vector<std::string>& args,
-                                                std::ostream& err) {
+                                                std::ostream& out, std::ostream& err, int* status) {
+    ArgumentParser parser;
+    parser.Value("--csv");
+    parser.Value("--json");
+    parser.TakePositionals();
+    if (const auto done = ReadArguments(parser, args, out, err)) {
+        *status = *done;
+        return std::nullopt;
+    }
+    *status = kCliUsage;
     ExportOptions options;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--csv" || arg == "--json") {
-            if (i + 1 >= args.size()) {
-                Usage(err, arg + " needs a directory");
-                return std::nullopt;
-            }
-            auto& target = arg == "--csv" ? options.csv : options.json;
-            target.emplace(args[++i], arg == "--csv" ? ".csv" : ".json");
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            Usage(err, "unknown argument \"" + arg + "\"");
+    for (const auto& [name, value] : parser.Options()) {
+        const bool csv = name == "--csv";
+        if (value.empty()) {
+            Usage(err, "export", name + " needs a directory");
             return std::nullopt;
-        } else {
-            options.inputs.push_back(arg);
+        }
+        (csv ? options.csvToOut : options.jsonToOut) = IsStandardOutput(value);
+        auto& target = csv ? options.csv : options.json;
+        target.reset();
+        if (!IsStandardOutput(value)) {
+            target.emplace(value, csv ? ".csv" : ".json");
         }
     }
+    options.inputs = parser.Positionals();
     if (options.inputs.empty()) {
-        Usage(err, "export needs test files or directories");
+        Usage(err, "export", "export needs test files or directories");
         return std::nullopt;
     }
-    if (!options.csv && !options.json) {
-        Usage(err, "export needs --csv DIR or --json DIR");
+    if (!options.csv && !options.json && !options.csvToOut && !options.jsonToOut) {
+        Usage(err, "export", "export needs --csv DIR or --json DIR");
         return std::nullopt;
     }
+    if (options.csvToOut && options.jsonToOut) {
+        Usage(err, "export", "--csv - and --json - would both write to standard output");
+        return std::nullopt;
+    }
+    *status = kCliOk;
     return options;
 }
 
@@ -77,6 +95,7 @@ class Batch {
     // False ends the batch.
     bool ExportOne(const std::string& path);
     bool WriteOutput(ExportDirectory& directory, const std::string& stem);
+    bool WriteStream(std::string_view text);
     void Skip(const std::string& path, const std::string& reason) {
         if (bar_) {
             bar_->Clear();
@@ -93,7 +112,8 @@ class Batch {
     std::size_t seen_ = 0;
     std::size_t exported_ = 0;
     std::size_t skipped_ = 0;
-    bool failed_ = false;  // an output could not be written
+    bool failed_ = false;         // an output could not be written
+    bool headerWritten_ = false;  // the CSV stream has its header
     // Reused from one test to the next, so a batch allocates as much for the
     // ten-thousandth test as for the first.
     std::string content_;
@@ -113,6 +133,18 @@ bool Batch::WriteOutput(ExportDirectory& directory, const std::string& stem) {
     return true;
 }
 
+bool Batch::WriteStream(std::string_view text) {
+    if (!out_.write(text.data(), static_cast<std::streamsize>(text.size()))) {
+        if (bar_) {
+            bar_->Clear();
+        }
+        err_ << "zx840-cli: cannot write to standard output\n";
+        failed_ = true;
+        return false;
+    }
+    return true;
+}
+
 bool Batch::ExportOne(const std::string& path) {
     ++seen_;
     const TestFileRead read = ReadTestFile(path);
@@ -126,22 +158,31 @@ bool Batch::ExportOne(const std::string& path) {
     const WorkingRecord working = DisplayedRecord(test->Record);
     const std::string source = SourceName(path);
     const std::string stem = std::filesystem::path(path).stem().string();
-    if (options_.csv) {
+    if (options_.csv || options_.csvToOut) {
         content_.clear();
         AppendTestCsv(content_, source, test->Mark, working);
-        prefix_.clear();
-        AppendTestCsvPrefix(prefix_, source);
-        if (!WriteOutput(*options_.csv, stem)) {
-            return false;
+        if (options_.csvToOut) {
+            // One header for the whole stream: each later test without its own.
+            const std::size_t body = headerWritten_ ? content_.find("\r\n") + 2 : 0;
+            if (!WriteStream(std::string_view(content_).substr(body))) {
+                return false;
+            }
+            headerWritten_ = true;
+        } else {
+            prefix_.clear();
+            AppendTestCsvPrefix(prefix_, source);
+            if (!WriteOutput(*options_.csv, stem)) {
+                return false;
+            }
         }
     }
-    if (options_.json) {
+    if (options_.json || options_.jsonToOut) {
         // The record's keys as `show` prints them, after the source.
         prefix_ = "{\"Source\":" + JsonString(source) + ",";
         content_ = prefix_;
         content_ += WorkingRecordJson(working, true).substr(1);
         content_ += ",\"ProductMark\":" + ProductMarkJson(test->Mark) + "}\n";
-        if (!WriteOutput(*options_.json, stem)) {
+        if (options_.jsonToOut ? !WriteStream(content_) : !WriteOutput(*options_.json, stem)) {
             return false;
         }
     }
@@ -196,10 +237,16 @@ int Batch::Execute() {
             }
         }
     }
-    out_ << "Exported " << std::to_string(exported_) << " of "
-         << Counted(seen_, "test file", "test files") << ", " << std::to_string(skipped_)
-         << " skipped" << (failed_ ? ", stopped: an output could not be written" : "")
-         << (interrupt.Requested() ? ", interrupted" : "") << "\n";
+    if ((options_.csvToOut || options_.jsonToOut) && !failed_ && !out_.flush()) {
+        err_ << "zx840-cli: cannot write to standard output\n";
+        failed_ = true;
+    }
+    // The summary stays off a standard output that carries the export.
+    std::ostream& summary = options_.csvToOut || options_.jsonToOut ? err_ : out_;
+    summary << "Exported " << std::to_string(exported_) << " of "
+            << Counted(seen_, "test file", "test files") << ", " << std::to_string(skipped_)
+            << " skipped" << (failed_ ? ", stopped: an output could not be written" : "")
+            << (interrupt.Requested() ? ", interrupted" : "") << "\n";
     if (failed_ || skipped_ > 0) {
         return kCliFileError;
     }
@@ -210,9 +257,10 @@ int Batch::Execute() {
 
 int ExportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                   const CliContext& context) {
-    std::optional<ExportOptions> options = ParseExportOptions(args, err);
+    int status = kCliOk;
+    std::optional<ExportOptions> options = ParseExportOptions(args, out, err, &status);
     if (!options) {
-        return kCliUsage;
+        return status;
     }
     Batch batch(*options, out, err, context.errIsTerminal);
     return batch.Execute();

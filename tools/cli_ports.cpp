@@ -8,13 +8,15 @@
 
 #include "meter/port_map.h"
 #include "meter/serial_devices.h"
+#include "tools/argument_parser.h"
 #include "tools/cli_common.h"
 
 namespace zx840 {
 
 int PortsCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    if (args.size() != 1) {
-        return Usage(err, "ports takes no arguments");
+    ArgumentParser parser;
+    if (const auto done = ReadArguments(parser, args, out, err)) {
+        return *done;
     }
     const std::vector<SerialDeviceInfo> devices = DescribeSerialDevices();
     const PortMap ports;

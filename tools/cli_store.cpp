@@ -2,7 +2,6 @@
 // command line.
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <memory>
@@ -15,6 +14,7 @@
 #include "record/record_json.h"
 #include "store/result_keeper.h"
 #include "store/result_text.h"
+#include "tools/argument_parser.h"
 #include "tools/cli_common.h"
 #include "tools/interrupt.h"
 #include "tools/progress_bar.h"
@@ -32,37 +32,36 @@ struct StoreArgs {
     std::vector<std::string> inputs;
 };
 
+// Nothing when the command ends here: `status` then holds its exit status,
+// after the help or the mistake was printed.
 std::optional<StoreArgs> ReadStoreArgs(const std::vector<std::string>& args,
                                        const std::vector<std::string>& withValue,
                                        const std::vector<std::string>& switches, bool takesInputs,
-                                       std::ostream& err) {
+                                       std::ostream& out, std::ostream& err, int* status) {
+    ArgumentParser parser;
+    parser.Value("--db");
+    for (const std::string& name : withValue) {
+        parser.Value(name);
+    }
+    for (const std::string& name : switches) {
+        parser.Switch(name);
+    }
+    if (takesInputs) {
+        parser.TakePositionals();
+    }
+    if (const auto done = ReadArguments(parser, args, out, err)) {
+        *status = *done;
+        return std::nullopt;
+    }
     StoreArgs read;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool valued =
-            arg == "--db" || std::find(withValue.begin(), withValue.end(), arg) != withValue.end();
-        if (valued) {
-            if (i + 1 >= args.size()) {
-                Usage(err, arg + " needs a value");
-                return std::nullopt;
-            }
-            if (arg == "--db") {
-                read.db = args[++i];
-            } else {
-                read.options.emplace_back(arg, args[++i]);
-            }
-        } else if (std::find(switches.begin(), switches.end(), arg) != switches.end()) {
-            read.options.emplace_back(arg, "");
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            Usage(err, "unknown argument \"" + arg + "\" for " + args[0]);
-            return std::nullopt;
-        } else if (takesInputs) {
-            read.inputs.push_back(arg);
+    for (const auto& [name, value] : parser.Options()) {
+        if (name == "--db") {
+            read.db = value;
         } else {
-            Usage(err, args[0] + " takes no file \"" + arg + "\"");
-            return std::nullopt;
+            read.options.emplace_back(name, value);
         }
     }
+    read.inputs = parser.Positionals();
     return read;
 }
 
@@ -95,8 +94,8 @@ bool ParseInt(const std::string& text, std::int64_t& value) {
 }
 
 // The filter options shared by history and stats; false after a usage error.
-bool ApplyFilterOption(const std::string& name, const std::string& value, ResultFilter& filter,
-                       std::ostream& err) {
+bool ApplyFilterOption(const std::string& command, const std::string& name,
+                       const std::string& value, ResultFilter& filter, std::ostream& err) {
     if (name == "--type") {
         filter.type = value;
     } else if (name == "--station") {
@@ -105,22 +104,23 @@ bool ApplyFilterOption(const std::string& name, const std::string& value, Result
         std::int32_t from = 0;
         std::int32_t to = 0;
         if (!ParseNumberRange(value, from, to)) {
-            Usage(err, "--number takes N or N-M, not \"" + value + "\"");
+            Usage(err, command, "--number takes N or N-M, not \"" + value + "\"");
             return false;
         }
         filter.numberFrom = from;
         filter.numberTo = to;
     } else if (name == "--verdict") {
         if (value != "PASS" && value != "FAIL") {
-            Usage(err, "--verdict takes PASS or FAIL, not \"" + value + "\"");
+            Usage(err, command, "--verdict takes PASS or FAIL, not \"" + value + "\"");
             return false;
         }
         filter.pass = value == "PASS";
     } else if (name == "--since" || name == "--until") {
         const auto time = ParseIsoTime(value);
         if (!time) {
-            Usage(err, name + " takes an ISO 8601 time such as 2026-12-08T14:30:00Z, not \"" +
-                           value + "\"");
+            Usage(err, command,
+                  name + " takes an ISO 8601 time such as 2026-12-08T14:30:00Z, not \"" + value +
+                      "\"");
             return false;
         }
         (name == "--since" ? filter.sinceMs : filter.untilMs) = *time;
@@ -129,11 +129,12 @@ bool ApplyFilterOption(const std::string& name, const std::string& value, Result
 }
 
 int History(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    int readStatus = kCliOk;
     const auto read = ReadStoreArgs(
         args, {"--type", "--number", "--verdict", "--station", "--since", "--until", "--limit"},
-        {"--full", "--csv"}, false, err);
+        {"--full", "--csv"}, false, out, err, &readStatus);
     if (!read) {
-        return kCliUsage;
+        return readStatus;
     }
     ResultFilter filter;
     std::int64_t limit = -1;
@@ -146,9 +147,10 @@ int History(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             csv = true;
         } else if (name == "--limit") {
             if (!ParseInt(value, limit) || limit < 1) {
-                return Usage(err, "--limit takes a whole number from 1, not \"" + value + "\"");
+                return Usage(err, "history",
+                             "--limit takes a whole number from 1, not \"" + value + "\"");
             }
-        } else if (!ApplyFilterOption(name, value, filter, err)) {
+        } else if (!ApplyFilterOption(args[0], name, value, filter, err)) {
             return kCliUsage;
         }
     }
@@ -179,10 +181,11 @@ int History(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 }
 
 int Stats(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const auto read =
-        ReadStoreArgs(args, {"--type", "--since", "--until", "--plan"}, {}, false, err);
+    int readStatus = kCliOk;
+    const auto read = ReadStoreArgs(args, {"--type", "--since", "--until", "--plan"}, {}, false,
+                                    out, err, &readStatus);
     if (!read) {
-        return kCliUsage;
+        return readStatus;
     }
     ResultFilter filter;
     std::optional<TestPlan> plan;
@@ -194,12 +197,12 @@ int Stats(const std::vector<std::string>& args, std::ostream& out, std::ostream&
                 return kCliFileError;
             }
             plan = std::move(planRead.plan);
-        } else if (!ApplyFilterOption(name, value, filter, err)) {
+        } else if (!ApplyFilterOption(args[0], name, value, filter, err)) {
             return kCliUsage;
         }
     }
     if (!filter.type) {
-        return Usage(err, "stats needs --type");
+        return Usage(err, "stats", "stats needs --type");
     }
     const auto store = OpenFor(read->db, err);
     if (!store) {
@@ -239,9 +242,10 @@ int Stats(const std::vector<std::string>& args, std::ostream& out, std::ostream&
 }
 
 int Sync(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    const auto read = ReadStoreArgs(args, {}, {}, false, err);
+    int readStatus = kCliOk;
+    const auto read = ReadStoreArgs(args, {}, {}, false, out, err, &readStatus);
     if (!read) {
-        return kCliUsage;
+        return readStatus;
     }
     const auto url = StoreFor(read->db, err);
     if (!url) {
@@ -249,8 +253,9 @@ int Sync(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     }
     ResultKeeper keeper(*url, SpoolFolder(), std::chrono::milliseconds(0));
     const SyncReport report = keeper.Sync();
-    out << "Pushed " << std::to_string(report.pushed) << " results to " << url->Display() << ", "
-        << std::to_string(report.left) << " left in the spool\n";
+    out << "Pushed " << Counted(static_cast<std::size_t>(report.pushed), "result", "results")
+        << " to " << url->Display() << ", " << std::to_string(report.left)
+        << " left in the spool\n";
     if (!report.status) {
         err << "zx840-cli: " << report.status.message << "\n";
         return kCliFileError;
@@ -364,8 +369,8 @@ int Import::Execute(const std::vector<std::string>& inputs, std::ostream& out) {
         bar_->Clear();
     }
     const std::size_t kept = seen_ - skipped_;
-    out << "Imported " << std::to_string(added_) << " of " << std::to_string(seen_)
-        << " test files into " << store_.Url().Display() << ", "
+    out << "Imported " << std::to_string(added_) << " of "
+        << Counted(seen_, "test file", "test files") << " into " << store_.Url().Display() << ", "
         << std::to_string(static_cast<std::int64_t>(kept) - added_) << " already there, "
         << std::to_string(skipped_) << " skipped"
         << (failed_ ? ", stopped: the store could not be written" : "")
@@ -378,12 +383,13 @@ int Import::Execute(const std::vector<std::string>& inputs, std::ostream& out) {
 
 int ImportFiles(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                 const CliContext& context) {
-    const auto read = ReadStoreArgs(args, {}, {}, true, err);
+    int readStatus = kCliOk;
+    const auto read = ReadStoreArgs(args, {}, {}, true, out, err, &readStatus);
     if (!read) {
-        return kCliUsage;
+        return readStatus;
     }
     if (read->inputs.empty()) {
-        return Usage(err, "import needs test files or directories");
+        return Usage(err, "import", "import needs test files or directories");
     }
     const auto store = OpenFor(read->db, err);
     if (!store) {

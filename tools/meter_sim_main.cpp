@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
     std::string error;
     if (!zx840::ParseSimCommandLine(std::vector<std::string>(argv + 1, argv + argc), command,
                                     error)) {
-        std::cerr << "zx840-meter-sim: " << error << "\n" << zx840::kSimUsage;
+        std::cerr << zx840::SimUsage(error);
         return 1;
     }
     if (command.help) {

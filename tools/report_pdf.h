@@ -29,7 +29,13 @@ class ReportPdfWriter {
     bool Write(const std::string& path, const WorkingRecord& working, const ProductMark& mark,
                std::string* error, const Verdict* verdict = nullptr);
 
+    // The same report as a PDF document in memory, into `document`.
+    bool Make(std::string& document, const WorkingRecord& working, const ProductMark& mark,
+              std::string* error, const Verdict* verdict = nullptr);
+
   private:
+    void StartApplication();
+
     struct Application;
     std::unique_ptr<Application> application_;
 };

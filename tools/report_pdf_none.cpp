@@ -18,4 +18,12 @@ bool ReportPdfWriter::Write(const std::string&, const WorkingRecord&, const Prod
     return false;
 }
 
+bool ReportPdfWriter::Make(std::string&, const WorkingRecord&, const ProductMark&,
+                           std::string* error, const Verdict*) {
+    *error = "this build writes no PDF reports (built without the GUI)";
+    return false;
+}
+
+void ReportPdfWriter::StartApplication() {}
+
 }  // namespace zx840

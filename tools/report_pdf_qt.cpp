@@ -58,9 +58,7 @@ bool ReportPdfWriter::Available() {
     return true;
 }
 
-bool ReportPdfWriter::Write(const std::string& path, const WorkingRecord& working,
-                            const ProductMark& mark, std::string* error,
-                            const Verdict* verdict) {
+void ReportPdfWriter::StartApplication() {
     if (QGuiApplication::instance() == nullptr) {
         application_ = std::make_unique<Application>();
         const char* chosen = std::getenv("QT_QPA_PLATFORM");
@@ -71,7 +69,18 @@ bool ReportPdfWriter::Write(const std::string& path, const WorkingRecord& workin
         // tool formats numbers without it, but keep the C functions in "C".
         std::setlocale(LC_NUMERIC, "C");
     }
+}
+
+bool ReportPdfWriter::Write(const std::string& path, const WorkingRecord& working,
+                            const ProductMark& mark, std::string* error, const Verdict* verdict) {
+    StartApplication();
     return WriteReportPdf(path, working.Record, working.Angles, mark, error, verdict);
+}
+
+bool ReportPdfWriter::Make(std::string& document, const WorkingRecord& working,
+                           const ProductMark& mark, std::string* error, const Verdict* verdict) {
+    StartApplication();
+    return MakeReportPdf(document, working.Record, working.Angles, mark, error, verdict);
 }
 
 }  // namespace zx840

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <optional>
 
+#include "tools/argument_parser.h"
+
 namespace zx840 {
 
 const char kSimUsage[] =
@@ -26,7 +28,8 @@ const char kSimUsage[] =
     "  --fault-count N      faulty answers, then good ones again (default: for ever)\n"
     "  --stall-ms N         length of the stall fault's pause (default 6000)\n"
     "  -h, --help           this text\n"
-    "  -V, --version        the version, then end\n";
+    "  -V, --version        the version, then end\n"
+    "An option takes its value as --opt VALUE or --opt=VALUE.\n";
 
 namespace {
 
@@ -69,14 +72,27 @@ bool ParseHarmonic(const std::string& text, VoltageHarmonic& harmonic) {
 
 bool ParseSimCommandLine(const std::vector<std::string>& args, SimCommandLine& result,
                          std::string& error) {
-    SimulatorOptions& o = result.options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--help" || arg == "-h") {
+    ArgumentParser parser;
+    parser.Switch("-V,--version");
+    parser.Switch("--paced");
+    for (const char* name :
+         {"--device", "--link", "--device-baud", "--load", "--mains-rms", "--frequency", "--amps",
+          "--firing", "--harmonic", "--fault", "--fault-after", "--fault-count", "--stall-ms"}) {
+        parser.Value(name);
+    }
+    switch (parser.Parse(args)) {
+        case ArgumentParser::Outcome::Help:
             result.help = true;
-            continue;
-        }
-        if (arg == "--version" || arg == "-V") {
+            return true;
+        case ArgumentParser::Outcome::Mistake:
+            error = parser.Problem();
+            return false;
+        case ArgumentParser::Outcome::Parsed:
+            break;
+    }
+    SimulatorOptions& o = result.options;
+    for (const auto& [arg, value] : parser.Options()) {
+        if (arg == "--version") {
             result.version = true;
             continue;
         }
@@ -84,11 +100,6 @@ bool ParseSimCommandLine(const std::vector<std::string>& args, SimCommandLine& r
             o.paced = true;
             continue;
         }
-        if (i + 1 >= args.size()) {
-            error = arg.rfind("--", 0) == 0 ? arg + " needs a value" : "unknown argument " + arg;
-            return false;
-        }
-        const std::string& value = args[++i];
         const auto number = ParseDouble(value);
         const auto integer = ParseInt(value);
         bool ok = true;
@@ -136,9 +147,6 @@ bool ParseSimCommandLine(const std::vector<std::string>& args, SimCommandLine& r
         } else if (arg == "--stall-ms") {
             ok = integer && *integer >= 0;
             o.stall = std::chrono::milliseconds(integer.value_or(0));
-        } else {
-            error = "unknown argument " + arg;
-            return false;
         }
         if (!ok) {
             error = "bad value for " + arg + ": \"" + value + "\"";
@@ -146,6 +154,15 @@ bool ParseSimCommandLine(const std::vector<std::string>& args, SimCommandLine& r
         }
     }
     return true;
+}
+
+std::string SimUsage(const std::string& problem) {
+    std::string text = "zx840-meter-sim: ";
+    text += problem;
+    text +=
+        "\nUsage: zx840-meter-sim [OPTIONS]\n"
+        "Try 'zx840-meter-sim --help' for more information.\n";
+    return text;
 }
 
 }  // namespace zx840

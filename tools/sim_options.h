@@ -19,8 +19,12 @@ struct SimCommandLine {
 extern const char kSimUsage[];
 
 // Parses `args` (without the program name). On a mistake returns false and
-// says why in `error`.
+// says why in `error`. With -h or --help only `help` is set.
 bool ParseSimCommandLine(const std::vector<std::string>& args, SimCommandLine& result,
                          std::string& error);
+
+// What standard error shows for a mistake: the problem, the usage line and
+// where the help is, not the whole help.
+std::string SimUsage(const std::string& problem);
 
 }  // namespace zx840
