@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include <QFile>
@@ -15,6 +16,7 @@
 #include "app/instance_link.h"
 #include "app/zx840_app.h"
 #include "record/product_identity.h"
+#include "report/runtime_folder.h"
 
 namespace {
 
@@ -52,25 +54,28 @@ bool PrintedInformation(int argc, char** argv) {
     return false;
 }
 
+// What the command line asks for, read from the raw arguments before the
+// application object exists (the toolkit's own options create none of the
+// actions that matter here).
+zx840::CommandLine::Action RawAction(int argc, char** argv) {
+    QStringList raw;
+    for (int i = 1; i < argc; ++i) {
+        raw << QString::fromLocal8Bit(argv[i]);
+    }
+    return zx840::ParseCommandLine(raw, [](const QString& path) { return QFileInfo::exists(path); })
+        .action;
+}
+
 // Printing, dde and unregistering need no display: without one, the
-// program draws offscreen instead of failing to start. Decided before the
-// application object exists, from the raw arguments (the toolkit's own
-// options create none of these actions).
-void ChoosePlatform(int argc, char** argv) {
+// program draws offscreen instead of failing to start.
+void ChoosePlatform(zx840::CommandLine::Action action) {
     for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
         const char* value = std::getenv(variable);
         if (value != nullptr && *value != '\0') {
             return;
         }
     }
-    QStringList raw;
-    for (int i = 1; i < argc; ++i) {
-        raw << QString::fromLocal8Bit(argv[i]);
-    }
     using Action = zx840::CommandLine::Action;
-    const Action action = zx840::ParseCommandLine(raw, [](const QString& path) {
-                              return QFileInfo::exists(path);
-                          }).action;
     if (action != Action::NewTest && action != Action::Open) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
@@ -133,7 +138,15 @@ int main(int argc, char** argv) {
     if (PrintedInformation(argc, argv)) {
         return 0;
     }
-    ChoosePlatform(argc, argv);
+    const zx840::CommandLine::Action action = RawAction(argc, argv);
+    ChoosePlatform(action);
+    // Printing from a script or cron, where nothing names a runtime folder:
+    // one of its own, so the toolkit has nothing to warn about.
+    std::optional<zx840::RuntimeFolder> runtime;
+    if (action == zx840::CommandLine::Action::Print ||
+        action == zx840::CommandLine::Action::PrintTo) {
+        runtime.emplace();
+    }
     QApplication application(argc, argv);
     const QStringList arguments = QApplication::arguments().mid(1);
     const zx840::CommandLine line = zx840::ParseCommandLine(

@@ -1,43 +1,13 @@
 // The report writer on Qt: a QGuiApplication of its own when none exists.
-#include <QFile>
 #include <QGuiApplication>
-#include <QTemporaryDir>
 #include <clocale>
 #include <cstdlib>
 
 #include "report/report_output.h"
+#include "report/runtime_folder.h"
 #include "tools/report_pdf.h"
 
 namespace zx840 {
-
-namespace {
-
-// Qt wants a private runtime folder ($XDG_RUNTIME_DIR) and warns on stderr
-// when the environment names none, as under cron or `env -i`. Then a
-// private folder of our own serves for as long as the application lives.
-class RuntimeFolder {
-  public:
-    RuntimeFolder() {
-        if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-            folder_ = std::make_unique<QTemporaryDir>();
-            if (folder_->isValid()) {
-                qputenv("XDG_RUNTIME_DIR", QFile::encodeName(folder_->path()));
-            }
-        }
-    }
-    ~RuntimeFolder() {
-        if (folder_) {
-            qunsetenv("XDG_RUNTIME_DIR");
-        }
-    }
-    RuntimeFolder(const RuntimeFolder&) = delete;
-    RuntimeFolder& operator=(const RuntimeFolder&) = delete;
-
-  private:
-    std::unique_ptr<QTemporaryDir> folder_;
-};
-
-}  // namespace
 
 struct ReportPdfWriter::Application {
     RuntimeFolder runtime;  // made before the application, removed after it

@@ -46,6 +46,13 @@ expect_failure() {
 # No server at all.
 CUPS_SERVER=$work/no-such.sock expect_failure "a print service that is not running" \
   "The print service (CUPS) is not running: nothing answers at $work/no-such.sock" -p "$work/t.ZX8"
+# Under cron nothing names a runtime folder: the reason is still the one
+# line on stderr, with no warning of the toolkit's beside it.
+status=0
+err=$(unset XDG_RUNTIME_DIR; CUPS_SERVER=$work/no-such.sock headless -p "$work/t.ZX8" 2>&1) || status=$?
+{ [ "$status" -eq 2 ] && [ "$(grep -c . <<<"$err")" = 1 ] &&
+    grep -qF "Could not start print job." <<<"$err"; } ||
+  { echo "printing without a runtime folder said more than why (status $status): $err" >&2; fail=1; }
 
 private_cups_start "$work/cups"
 # A server without any printer, so without a default one.
