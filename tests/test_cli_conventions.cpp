@@ -410,6 +410,11 @@ TEST(CliConventions, DashSendsTheLogAndTheExportToStandardOutputAlone) {
     const std::string header = run.out.substr(0, run.out.find("\r\n") + 2);
     EXPECT_EQ(run.out.find(header, 1), std::string::npos) << "a second header";
     EXPECT_EQ(run.err, "Exported 2 of 2 test files, 0 skipped\n");
+    // Nothing to export: still the header, so a reader knows the columns.
+    std::ofstream(dir / "broken.ZX8") << "not a test";
+    run = RunTool({"export", "broken.ZX8", "--csv", "-"});
+    EXPECT_EQ(run.out, header);
+    EXPECT_NE(run.status, kCliOk);
     // JSON as one line per test.
     run = RunTool({"export", "a.ZX8", "b.ZX8", "--json=-"});
     ASSERT_EQ(run.status, kCliOk) << run.err;

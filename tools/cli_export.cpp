@@ -237,6 +237,12 @@ int Batch::Execute() {
             }
         }
     }
+    if (options_.csvToOut && !headerWritten_ && !failed_) {
+        // Nothing exported: the stream still names its columns.
+        prefix_.clear();
+        AppendTestCsvPrefix(prefix_, {});
+        WriteStream(std::string_view(prefix_).substr(0, prefix_.find("\r\n") + 2));
+    }
     if ((options_.csvToOut || options_.jsonToOut) && !failed_ && !out_.flush()) {
         err_ << "zx840-cli: cannot write to standard output\n";
         failed_ = true;
