@@ -22,8 +22,8 @@ enum CommandId : int {
     kCmdBaud9600 = 32786,
     kCmdContinuousStart = 32792,
     kCmdContinuousStop = 32793,
-    kCmdPortDevices = 32800,  // the port map dialog, after the COM items
-    kCmdTestPlan = 32801,     // the Test Plan dialog, after Product Mark
+    kCmdPortDevices = 32800,   // the port map dialog, after the COM items
+    kCmdTestPlan = 32801,      // the Test Plan dialog, after Product Mark
     kCmdResultsStore = 32802,  // where results are kept
     kCmdHistory = 32803,       // the History window of the kept results
 };

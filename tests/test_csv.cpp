@@ -12,9 +12,9 @@
 #include <locale>
 
 #include "record/archive.h"
+#include "record/csv.h"
 #include "tests/test_cli_support.h"
 #include "tools/acquisition_log.h"
-#include "record/csv.h"
 #include "tools/record_csv.h"
 
 namespace zx840 {

@@ -137,7 +137,8 @@ TEST_F(StoreWindowTest, HistoryFindsOpensAndExportsTheKeptMeasurements) {
     QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cellRect.center());
     EXPECT_EQ(view_->Mark().Number, 42);
     EXPECT_EQ(view_->Working().Record, kept[1].working.Record);
-    EXPECT_TRUE(app_.Document()->Title().startsWith("PSU 42 (")) << app_.Document()->Title().toStdString();
+    EXPECT_TRUE(app_.Document()->Title().startsWith("PSU 42 ("))
+        << app_.Document()->Title().toStdString();
     // A measurement opened from the history is not kept again.
     store_->Flush();
     EXPECT_EQ(Kept(url).size(), 4u);

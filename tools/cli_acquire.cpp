@@ -12,6 +12,7 @@
 #include "plan/test_plan.h"
 #include "plan/verdict.h"
 #include "record/file_io.h"
+#include "record/file_names.h"
 #include "record/mark_number.h"
 #include "record/record_json.h"
 #include "record/test_file.h"
@@ -19,7 +20,6 @@
 #include "tools/acquire_options.h"
 #include "tools/acquisition_log.h"
 #include "tools/cli_common.h"
-#include "record/file_names.h"
 #include "tools/interrupt.h"
 #include "tools/report_pdf.h"
 

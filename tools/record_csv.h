@@ -4,9 +4,9 @@
 
 #include <string>
 
+#include "record/csv.h"
 #include "record/measurement_record.h"
 #include "record/product_mark.h"
-#include "record/csv.h"
 
 namespace zx840 {
 

@@ -11,8 +11,8 @@
 #include <string_view>
 
 #include "record/archive.h"
-#include "tests/fuzz/fuzz_check.h"
 #include "record/csv.h"
+#include "tests/fuzz/fuzz_check.h"
 
 namespace {
 
