@@ -1,6 +1,6 @@
 // The History window's table over a store of 1,000,000 results: opening
-// it (the count and the first screen of rows), and jumping to the middle
-// and to the end as a dragged scroll bar does.
+// it (the count and the first screen of rows), and jumping anywhere in the
+// list, or in the list of one type, as a dragged scroll bar does.
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -61,6 +61,28 @@ void BM_HistoryJumpInAMillion(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_HistoryJumpInAMillion)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same within one product type: 100,000 of the million.
+void BM_HistoryJumpInOneType(benchmark::State& state) {
+    const auto model = OpenModel(state);
+    if (!model) {
+        return;
+    }
+    ResultFilter filter;
+    filter.type = "T3";
+    model->SetFilter(filter);
+    const int rows = model->rowCount();
+    if (rows != bench::kBigStore / bench::kTypes) {
+        state.SkipWithError("the type does not hold 100,000 results");
+        return;
+    }
+    std::mt19937 random(6);
+    std::uniform_int_distribution<int> row(0, rows - kScreenRows);
+    for (auto _ : state) {
+        PaintScreen(*model, row(random));
+    }
+}
+BENCHMARK(BM_HistoryJumpInOneType)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace zx840

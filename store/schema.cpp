@@ -54,10 +54,12 @@ const std::vector<std::vector<const char*>> kSteps = {
         " end_angle, uthd_percent, ithd_percent)",
     },
     // 3 -> 4: the list in time order read from one index alone, so a page
-    // deep in a long list is found by counting index entries, not results.
+    // deep in a long list is found by counting index entries, not results;
+    // the same for the list of one product type.
     {
         "CREATE INDEX results_time_id ON results (time_ms, id)",
         "DROP INDEX results_time",
+        "CREATE INDEX results_type_time_id ON results (product_type, time_ms, id)",
     },
 };
 
