@@ -15,7 +15,9 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <string>
@@ -93,6 +95,19 @@ CHistoryWindow::CHistoryWindow(std::unique_ptr<ResultsStore> store,
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
     layout->addLayout(buttons);
 
+    newResults_ = new QTimer(this);
+    newResults_->setSingleShot(true);
+    newResults_->setInterval(1000);
+    connect(newResults_, &QTimer::timeout, this, [this] {
+        if (table_->verticalScrollBar()->value() == 0 &&
+            !table_->selectionModel()->hasSelection()) {
+            Refresh();
+        } else {
+            ShowCount();
+            count_->setText(count_->text() +
+                            QStringLiteral(" - newer results were kept: Find shows them"));
+        }
+    });
     // A store that fails while the table paints is reported after the paint.
     connect(model_, &HistoryModel::problemMet, this, &CHistoryWindow::Warn, Qt::QueuedConnection);
     ShowCount();
@@ -193,6 +208,12 @@ void CHistoryWindow::Refresh() {
     // The rows shown stay selected by position: newer results come on top.
     model_->Refresh();
     ShowCount();
+}
+
+void CHistoryWindow::NoteNewResults() {
+    if (!newResults_->isActive()) {
+        newResults_->start();
+    }
 }
 
 void CHistoryWindow::ShowCount() {

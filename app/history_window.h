@@ -19,6 +19,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableView;
+class QTimer;
 
 namespace zx840 {
 
@@ -39,6 +40,10 @@ class CHistoryWindow : public QWidget {
     bool Find();
     // Reads again, for results kept since.
     void Refresh();
+    // Results were kept since the list was read: a list at its top with
+    // nothing selected takes them in (at most once a second); otherwise the
+    // operator is told, and nothing moves under the mouse.
+    void NoteNewResults();
     // Puts the result of `row` on the panel.
     void OpenRow(int row);
     // The selected rows, ascending.
@@ -82,6 +87,7 @@ class CHistoryWindow : public QWidget {
     QDateEdit* from_;
     QDateEdit* to_;
     QLabel* count_;
+    QTimer* newResults_;  // gathers the news of one second
 };
 
 }  // namespace zx840

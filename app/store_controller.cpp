@@ -138,14 +138,22 @@ void StoreController::OnReport(const KeepReport& report) {
                 ShowWarning(QStringLiteral("Measurements cannot be kept: neither the results "
                                            "store nor the local spool can be written"),
                             QString::fromStdString(report.message), true);
-            } else if (lossSaid_) {
-                lossSaid_ = false;  // the store took this one
-                ShowWarning({}, {}, false);
+            } else {
+                if (lossSaid_) {
+                    lossSaid_ = false;  // the store took this one
+                    ShowWarning({}, {}, false);
+                }
+                if (history_) {
+                    history_->NoteNewResults();
+                }
             }
             break;
         case KeepReport::Kind::Synced:
             if (report.left == 0 && !lossSaid_) {
                 ShowWarning({}, {}, false);
+            }
+            if (report.pushed > 0 && history_) {
+                history_->NoteNewResults();
             }
             break;
         case KeepReport::Kind::Failed:

@@ -125,8 +125,21 @@ TEST_F(StoreWindowTest, HistoryFindsOpensAndExportsTheKeptMeasurements) {
     EXPECT_TRUE(refused.text.contains("5-2")) << refused.text.toStdString();
     EXPECT_EQ(model->rowCount(), 1);  // the last list stays
 
-    // A double-click puts the result on the panel as an opened file would.
+    // A list at its top with nothing selected takes new results in; one
+    // the operator works in stays put and says so.
+    history->NumberEdit()->clear();
+    ASSERT_TRUE(history->Find());
     Measure(99);
+    ASSERT_TRUE(WaitUntil([&] { return model->rowCount() == 4; }));
+    EXPECT_EQ(cell(0, HistoryModel::Number), "99");
+    history->Table()->selectRow(2);
+    Measure(100);
+    ASSERT_TRUE(WaitUntil([&] { return history->CountLabel()->text().contains("newer"); }));
+    EXPECT_EQ(model->rowCount(), 4);
+    EXPECT_EQ(history->CountLabel()->text(),
+              "4 results - newer results were kept: Find shows them");
+
+    // A double-click puts the result on the panel as an opened file would.
     history->NumberEdit()->setText("42");
     ASSERT_TRUE(history->Find());
     QTableView* table = history->Table();
@@ -141,7 +154,7 @@ TEST_F(StoreWindowTest, HistoryFindsOpensAndExportsTheKeptMeasurements) {
         << app_.Document()->Title().toStdString();
     // A measurement opened from the history is not kept again.
     store_->Flush();
-    EXPECT_EQ(Kept(url).size(), 4u);
+    EXPECT_EQ(Kept(url).size(), 5u);
 
     // The selected rows go to one CSV file and to test files of their own.
     history->NumberEdit()->setText("41-42");
