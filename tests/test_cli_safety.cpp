@@ -120,26 +120,6 @@ TEST(AcquireLog, InvalidUtf8FromTheCommandLineBecomesReplacementCharacters) {
     EXPECT_EQ(saved->Mark.Operator, "Bob\xef\xbf\xbd\xef\xbf\xbd");
 }
 
-// Runs zx840-cli in a child under a file-size limit of `limit` bytes;
-// returns its exit status, or -1 when a signal ended it.
-int RunUnderSizeLimit(const std::vector<std::string>& args, rlim_t limit) {
-    testing::CliArgv argv(args);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const rlimit size{limit, limit};
-        const int devnull = ::open("/dev/null", O_WRONLY);
-        ::dup2(devnull, STDOUT_FILENO);
-        ::dup2(devnull, STDERR_FILENO);
-        if (::setrlimit(RLIMIT_FSIZE, &size) == 0) {
-            ::execv(ZX840_CLI_PATH, argv.Get());
-        }
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 // A row that does not fit under the limit is not written at all: the run
 // ends with status 5 (not killed by SIGXFSZ) and the log holds whole rows.
 TEST(AcquireLog, AFileSizeLimitLeavesWholeRowsOnly) {
@@ -152,9 +132,9 @@ TEST(AcquireLog, AFileSizeLimitLeavesWholeRowsOnly) {
     const auto size = std::filesystem::file_size(log);
     const auto row = size - LogHeaderRow().size();
     // Room for one more row and half of the next.
-    const int status = RunUnderSizeLimit(
+    const int status = testing::RunCliWithFileSizeLimit(
         {"acquire", "--port", sim->DevicePath(), "--quiet", "--count", "3", "--log", log},
-        size + row + row / 2);
+        size + row + row / 2, dir / "err.txt");
     EXPECT_EQ(status, kCliFileError);
     const std::string text = ReadText(log);
     EXPECT_EQ(text.size(), size + row);

@@ -232,31 +232,11 @@ TEST_F(CliStore, AServerStoppedDuringARunLosesNothingAndDoublesNothing) {
     EXPECT_EQ(CountIn(url), 50);
 }
 
-// zx840-cli with a limit on the size of the files it writes, as a full disk.
-int RunWithFileSizeLimit(const std::vector<std::string>& args, rlim_t bytes,
-                         const std::string& errPath) {
-    testing::CliArgv argv(args);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const rlimit limit{bytes, bytes};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ::dup2(err, STDERR_FILENO);
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, STDOUT_FILENO);
-        ::execv(ZX840_CLI_PATH, argv.Get());
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST_F(CliStore, ASqliteStoreOnAFullDiskSendsResultsToTheSpool) {
     auto sim = StartSimulator();
     ASSERT_TRUE(sim);
     const std::string db = "sqlite:" + dir_ / "results.sqlite";
-    const int status = RunWithFileSizeLimit(
+    const int status = testing::RunCliWithFileSizeLimit(
         {"acquire", "--port", sim->DevicePath(), "--count", "20", "--quiet", "--db", db},
         160 * 1024, dir_ / "err.txt");
     const std::string err = ReadText(dir_ / "err.txt");

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -171,6 +172,33 @@ class CliArgv {
     std::vector<std::string> all_;
     std::vector<char*> argv_;
 };
+
+// zx840-cli as a program of its own under a limit of `bytes` on the size of
+// the files it writes, as on a full disk; standard output is dropped and
+// standard error goes to `errPath`. The child execs at once after the
+// fork, so it needs nothing of this process's other threads (a simulated
+// meter) that may have held a lock at the fork. Its exit status, or -1 when
+// a signal ended it.
+inline int RunCliWithFileSizeLimit(const std::vector<std::string>& args, rlim_t bytes,
+                                   const std::string& errPath) {
+    CliArgv argv(args);
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const rlimit limit{bytes, bytes};
+        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int null = ::open("/dev/null", O_WRONLY);
+        if (err < 0 || null < 0 || ::dup2(err, STDERR_FILENO) < 0 ||
+            ::dup2(null, STDOUT_FILENO) < 0 || ::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+            ::_exit(126);
+        }
+        ::execv(ZX840_CLI_PATH, argv.Get());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 // A simulated meter on a pseudo-terminal, answering; nothing (after a
 // test failure) when it cannot start.

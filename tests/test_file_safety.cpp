@@ -21,6 +21,7 @@
 #include "record/file_io.h"
 #include "record/settings_file.h"
 #include "record/test_file.h"
+#include "test_cli_support.h"
 #include "tools/cli.h"
 #include "tools/export_output.h"
 #include "tools/report_pdf.h"
@@ -278,10 +279,14 @@ TEST_F(FileSafetyTest, FailedPdfWritesSayWhyAndKeepTheOldReport) {
     ASSERT_TRUE(sim) << error;
     sim->Start();
     const fs::path reports = dir_ / "reports";
-    EXPECT_EQ(ToolInChild({"acquire", "--port", sim->DevicePath(), "--count", "1", "--quiet",
-                           "--pdf-dir", reports.string()},
-                          "File too large", 4000),
-              0);
+    const fs::path err = dir_ / "err.txt";
+    EXPECT_EQ(testing::RunCliWithFileSizeLimit({"acquire", "--port", sim->DevicePath(), "--count",
+                                                "1", "--quiet", "--pdf-dir", reports.string()},
+                                               4000, err.string()),
+              kCliFileError);
+    std::ifstream errFile(err);
+    const std::string said(std::istreambuf_iterator<char>(errFile), {});
+    EXPECT_NE(said.find("File too large"), std::string::npos) << said;
     EXPECT_EQ(Entries(reports), std::vector<std::string>{});
 }
 
