@@ -101,7 +101,7 @@ TEST_F(StoreWindowTest, HistoryFindsOpensAndExportsTheKeptMeasurements) {
     store_->OpenHistory();
     CHistoryWindow* history = store_->History();
     ASSERT_NE(history, nullptr);
-    ASSERT_TRUE(WaitUntil([&] { return history->isVisible(); }));
+    ASSERT_TRUE(WaitUntil([&] { return history->isVisible(); }, 30000));
     HistoryModel* model = history->Model();
     ASSERT_EQ(model->rowCount(), 3);
     EXPECT_EQ(history->CountLabel()->text(), "3 results");
@@ -130,11 +130,11 @@ TEST_F(StoreWindowTest, HistoryFindsOpensAndExportsTheKeptMeasurements) {
     history->NumberEdit()->clear();
     ASSERT_TRUE(history->Find());
     Measure(99);
-    ASSERT_TRUE(WaitUntil([&] { return model->rowCount() == 4; }));
+    ASSERT_TRUE(WaitUntil([&] { return model->rowCount() == 4; }, 30000));
     EXPECT_EQ(cell(0, HistoryModel::Number), "99");
     history->Table()->selectRow(2);
     Measure(100);
-    ASSERT_TRUE(WaitUntil([&] { return history->CountLabel()->text().contains("newer"); }));
+    ASSERT_TRUE(WaitUntil([&] { return history->CountLabel()->text().contains("newer"); }, 30000));
     EXPECT_EQ(model->rowCount(), 4);
     EXPECT_EQ(history->CountLabel()->text(),
               "4 results - newer results were kept: Find shows them");
@@ -143,7 +143,7 @@ TEST_F(StoreWindowTest, HistoryFindsOpensAndExportsTheKeptMeasurements) {
     history->NumberEdit()->setText("42");
     ASSERT_TRUE(history->Find());
     QTableView* table = history->Table();
-    ASSERT_TRUE(WaitUntil([&] { return table->viewport()->isVisible(); }));
+    ASSERT_TRUE(WaitUntil([&] { return table->viewport()->isVisible(); }, 30000));
     const QRect cellRect = table->visualRect(model->index(0, HistoryModel::Number));
     ASSERT_TRUE(cellRect.isValid());
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cellRect.center());
