@@ -11,7 +11,9 @@
 namespace zx840 {
 namespace {
 
-void AppendFloatArray(std::string& out, const char* key, const float* values, std::size_t n) {
+// ,"KEY":[v,v,...] with each value as `text` writes it.
+template <typename T, typename Text>
+void AppendArray(std::string& out, const char* key, const T* values, std::size_t n, Text text) {
     out += ",\"";
     out += key;
     out += "\":[";
@@ -19,20 +21,7 @@ void AppendFloatArray(std::string& out, const char* key, const float* values, st
         if (i) {
             out += ',';
         }
-        out += JsonFloat(values[i]);
-    }
-    out += "]";
-}
-
-void AppendIntArray(std::string& out, const char* key, const std::int32_t* values, std::size_t n) {
-    out += ",\"";
-    out += key;
-    out += "\":[";
-    for (std::size_t i = 0; i < n; ++i) {
-        if (i) {
-            out += ',';
-        }
-        out += std::to_string(values[i]);
+        out += text(values[i]);
     }
     out += "]";
 }
@@ -65,10 +54,12 @@ std::string ResultJson(const Result& r, bool full) {
            ",\"PeakAngle\":" + JsonFloat(a.PeakAngle) + ",\"EndAngle\":" + JsonFloat(a.EndAngle) +
            ",\"Verdict\":" + (r.verdict ? r.verdict->json : std::string("null"));
     if (full) {
-        AppendFloatArray(out, "USpec", m.USpec.data(), m.USpec.size());
-        AppendFloatArray(out, "ISpec", m.ISpec.data(), m.ISpec.size());
-        AppendIntArray(out, "UWave", m.UWave.data(), m.UWave.size());
-        AppendIntArray(out, "IWave", m.IWave.data(), m.IWave.size());
+        const auto asFloat = [](float value) { return JsonFloat(value); };
+        const auto asInt = [](std::int32_t value) { return std::to_string(value); };
+        AppendArray(out, "USpec", m.USpec.data(), m.USpec.size(), asFloat);
+        AppendArray(out, "ISpec", m.ISpec.data(), m.ISpec.size(), asFloat);
+        AppendArray(out, "UWave", m.UWave.data(), m.UWave.size(), asInt);
+        AppendArray(out, "IWave", m.IWave.data(), m.IWave.size(), asInt);
     }
     return out + "}";
 }

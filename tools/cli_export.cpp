@@ -204,30 +204,11 @@ int Batch::Execute() {
         ++seen_;  // counted like a file that cannot be read
         Skip(path, reason);
     };
-    if (terminal_) {
-        // The bar needs the total: one pass that only counts.
-        const std::size_t total = CountInputs(options_.inputs);
-        if (total > 1) {
-            bar_.emplace(err_, total);
-        }
-    }
     const InterruptScope interrupt;
-    ForEachInput(
-        options_.inputs,
-        [this, &interrupt](const std::string& path) {
-            if (interrupt.Requested()) {
-                return false;
-            }
-            const bool goOn = ExportOne(path);
-            if (bar_) {
-                bar_->Show(seen_);
-            }
-            return goOn;
-        },
-        unreadable);
-    if (bar_) {
-        bar_->Clear();
-    }
+    ForEachInputShown(
+        options_.inputs, terminal_, err_, bar_, interrupt,
+        [this](const std::string& path) { return ExportOne(path); }, unreadable,
+        [this] { return seen_; });
     for (auto* directory : {&options_.csv, &options_.json}) {
         if (*directory) {
             if (const FileStatus status = (*directory)->Sync(); !status) {

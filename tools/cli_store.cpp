@@ -342,31 +342,13 @@ int Import::Execute(const std::vector<std::string>& inputs, std::ostream& out) {
         ++seen_;
         Skip(path, reason);
     };
-    if (terminal_) {
-        const std::size_t total = CountInputs(inputs);
-        if (total > 1) {
-            bar_.emplace(err_, total);
-        }
-    }
     const InterruptScope interrupt;
-    ForEachInput(
-        inputs,
-        [this, &interrupt](const std::string& path) {
-            if (interrupt.Requested()) {
-                return false;
-            }
-            const bool goOn = One(path);
-            if (bar_) {
-                bar_->Show(seen_);
-            }
-            return goOn;
-        },
-        unreadable);
+    ForEachInputShown(
+        inputs, terminal_, err_, bar_, interrupt,
+        [this](const std::string& path) { return One(path); }, unreadable,
+        [this] { return seen_; });
     if (!failed_ && !batch_.empty()) {
         Flush();
-    }
-    if (bar_) {
-        bar_->Clear();
     }
     const std::size_t kept = seen_ - skipped_;
     out << "Imported " << std::to_string(added_) << " of "

@@ -5,11 +5,15 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "record/test_file.h"
+#include "tools/interrupt.h"
+#include "tools/progress_bar.h"
 
 namespace zx840 {
 
@@ -60,6 +64,39 @@ inline std::size_t CountInputs(const std::vector<std::string>& inputs) {
         },
         [](const std::string&, const std::string&) {});
     return total;
+}
+
+// The loop of a batch command: ForEachInput until `visit` says stop or an
+// interrupt was requested. On a terminal with more than one file to do, the
+// bar (made here, in `bar`, so that messages can take it off the line)
+// shows `done()` after each file, and is taken off at the end.
+template <typename Visit, typename Unreadable, typename Done>
+void ForEachInputShown(const std::vector<std::string>& inputs, bool terminal, std::ostream& err,
+                       std::optional<ProgressBar>& bar, const InterruptScope& interrupt,
+                       Visit visit, Unreadable unreadable, Done done) {
+    if (terminal) {
+        // The bar needs the total: one pass that only counts.
+        const std::size_t total = CountInputs(inputs);
+        if (total > 1) {
+            bar.emplace(err, total);
+        }
+    }
+    ForEachInput(
+        inputs,
+        [&](const std::string& path) {
+            if (interrupt.Requested()) {
+                return false;
+            }
+            const bool goOn = visit(path);
+            if (bar) {
+                bar->Show(done());
+            }
+            return goOn;
+        },
+        unreadable);
+    if (bar) {
+        bar->Clear();
+    }
 }
 
 }  // namespace zx840
