@@ -34,31 +34,8 @@ using testing::TempDir;
 // its exit status, or -1 when it did not end by itself.
 int RunProgram(const std::string& program, const std::vector<std::string>& args,
                const std::string& outPath, const std::string& errPath) {
-    std::vector<std::string> all{program};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& arg : all) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    const int failure = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (failure != 0) {
-        ADD_FAILURE() << "cannot start " << program << ": " << std::strerror(failure);
-        return -1;
-    }
-    int status = 0;
-    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) {
-        return -1;
-    }
-    return WEXITSTATUS(status);
+    testing::CliProcess process(args, outPath, errPath, program);
+    return process.Wait(std::chrono::minutes(2));
 }
 
 // The working directory of this process, changed for one test, so that

@@ -157,7 +157,9 @@ inline WorkingRecord ExpectedWorking(const LoadSettings& load) {
 // live as long as this object.
 class CliArgv {
   public:
-    explicit CliArgv(const std::vector<std::string>& args) : all_{ZX840_CLI_PATH} {
+    explicit CliArgv(const std::vector<std::string>& args,
+                     const std::string& program = ZX840_CLI_PATH)
+        : all_{program} {
         all_.insert(all_.end(), args.begin(), args.end());
         for (std::string& arg : all_) {
             argv_.push_back(arg.data());
@@ -212,12 +214,14 @@ inline std::unique_ptr<MeterSimulator> StartSimulator(const SimulatorOptions& op
     return sim;
 }
 
-// The zx840-cli program, started with `args`; stdout and stderr go to files.
+// The zx840-cli program (or `program`), started with `args`; stdout and
+// stderr go to files.
 class CliProcess {
   public:
     CliProcess(const std::vector<std::string>& args, const std::string& outPath,
-               const std::string& errPath) {
-        CliArgv argv(args);
+               const std::string& errPath, const std::string& program = ZX840_CLI_PATH)
+        : program_(program) {
+        CliArgv argv(args, program);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(),
@@ -225,10 +229,10 @@ class CliProcess {
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int failure =
-            posix_spawn(&pid_, ZX840_CLI_PATH, &actions, nullptr, argv.Get(), environ);
+            posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.Get(), environ);
         posix_spawn_file_actions_destroy(&actions);
         if (failure != 0) {
-            ADD_FAILURE() << "cannot start " << ZX840_CLI_PATH << ": " << std::strerror(failure);
+            ADD_FAILURE() << "cannot start " << program << ": " << std::strerror(failure);
             pid_ = -1;
         }
     }
@@ -255,7 +259,7 @@ class CliProcess {
                 return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
             }
             if (std::chrono::steady_clock::now() > deadline) {
-                ADD_FAILURE() << "zx840-cli did not end in time";
+                ADD_FAILURE() << program_ << " did not end in time";
                 return -1;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -264,6 +268,7 @@ class CliProcess {
     }
 
   private:
+    std::string program_;
     pid_t pid_ = -1;
 };
 

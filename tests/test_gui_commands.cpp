@@ -13,6 +13,7 @@
 #include "app/zx840_doc.h"
 #include "commands/command_ids.h"
 #include "gui_helpers.h"
+#include "gui_meter.h"
 #include "meter/sim/meter_simulator.h"
 #include "record/mark_number.h"
 #include "view/zx840_view.h"
@@ -22,19 +23,11 @@ namespace {
 
 using testing::AnswerMessageBoxes;
 
-std::unique_ptr<MeterSimulator> StartSimulator(const char* variable) {
-    std::string error;
-    auto sim = MeterSimulator::CreatePty(SimulatorOptions{}, &error);
-    EXPECT_TRUE(sim) << error;
-    sim->Start();
-    setenv(variable, sim->DevicePath().c_str(), 1);
-    return sim;
-}
-
 class CommandsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        sim_ = StartSimulator("ZX840_COM1");
+        sim_ = testing::StartMeterFor("ZX840_COM1");
+        ASSERT_TRUE(sim_);
         ASSERT_TRUE(app_.InitInstance({}));
         frame_ = app_.Frame();
         view_ = app_.View();
@@ -110,7 +103,7 @@ TEST_F(CommandsTest, PortAndSpeedMarksFollowEverySelection) {
 }
 
 TEST_F(CommandsTest, NextExchangeUsesTheChosenPortAndSpeed) {
-    auto other = StartSimulator("ZX840_COM3");
+    auto other = testing::StartMeterFor("ZX840_COM3");
     frame_->Action(kCmdCom1 + 2)->trigger();
     frame_->Action(kCmdBaud2400)->trigger();
     QTest::keyClick(frame_, Qt::Key_F3);

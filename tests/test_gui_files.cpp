@@ -14,6 +14,7 @@
 #include "app/zx840_doc.h"
 #include "commands/command_ids.h"
 #include "gui_helpers.h"
+#include "gui_meter.h"
 #include "meter/sim/meter_simulator.h"
 #include "record/file_io.h"
 #include "record/settings_file.h"
@@ -57,11 +58,8 @@ class FilesTest : public ::testing::Test {
     void SetUp() override {
         SimulatorOptions options;
         options.load.kind = LoadKind::Dimmer;
-        std::string error;
-        sim_ = MeterSimulator::CreatePty(options, &error);
-        ASSERT_TRUE(sim_) << error;
-        sim_->Start();
-        setenv("ZX840_COM1", sim_->DevicePath().c_str(), 1);
+        sim_ = testing::StartMeterFor("ZX840_COM1", options);
+        ASSERT_TRUE(sim_);
         Start();
     }
     void TearDown() override {

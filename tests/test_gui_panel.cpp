@@ -13,6 +13,7 @@
 #include "app/mark_dlg.h"
 #include "app/zx840_app.h"
 #include "gui_helpers.h"
+#include "gui_meter.h"
 #include "meter/sim/meter_simulator.h"
 #include "view/harmonic_list.h"
 #include "view/panel_layout.h"
@@ -36,11 +37,8 @@ class PanelTest : public ::testing::Test {
         options.load.kind = LoadKind::Rectifier;
         options.load.voltageHarmonics = {{3, 4.0, 0.0}, {5, 2.0, 30.0}};
         options_ = options;
-        std::string error;
-        sim_ = MeterSimulator::CreatePty(options_, &error);
-        ASSERT_TRUE(sim_) << error;
-        sim_->Start();
-        setenv("ZX840_COM1", sim_->DevicePath().c_str(), 1);
+        sim_ = testing::StartMeterFor("ZX840_COM1", options_);
+        ASSERT_TRUE(sim_);
         ASSERT_TRUE(app_.InitInstance({}));
         view_ = app_.View();
         app_.Frame()->show();
@@ -155,12 +153,9 @@ TEST_F(PanelTest, FailuresShowTheirMessageAndLeaveThePanel) {
 
 TEST_F(PanelTest, WindowRepaintsDuringAnExchangeAndClosesOnlyAfterIt) {
     sim_.reset();
-    std::string error;
     options_.paced = true;  // about 1.1 s on the wire at 9600 baud
-    sim_ = MeterSimulator::CreatePty(options_, &error);
-    ASSERT_TRUE(sim_) << error;
-    sim_->Start();
-    setenv("ZX840_COM1", sim_->DevicePath().c_str(), 1);
+    sim_ = testing::StartMeterFor("ZX840_COM1", options_);
+    ASSERT_TRUE(sim_);
 
     bool ranDuringExchange = false;
     bool stillOpenAfterClose = false;

@@ -17,6 +17,7 @@
 #include "app/verdict_panel.h"
 #include "app/zx840_app.h"
 #include "gui_helpers.h"
+#include "gui_meter.h"
 #include "meter/sim/meter_simulator.h"
 #include "view/harmonic_list.h"
 #include "view/zx840_view.h"
@@ -30,11 +31,8 @@ class PlanTest : public ::testing::Test {
         SimulatorOptions options;
         options.load.kind = LoadKind::Rectifier;
         options.load.loadAmps = 6.0;
-        std::string error;
-        sim_ = MeterSimulator::CreatePty(options, &error);
-        ASSERT_TRUE(sim_) << error;
-        sim_->Start();
-        setenv("ZX840_COM1", sim_->DevicePath().c_str(), 1);
+        sim_ = testing::StartMeterFor("ZX840_COM1", options);
+        ASSERT_TRUE(sim_);
         ASSERT_TRUE(app_.InitInstance({}));
         view_ = app_.View();
         plans_ = app_.Plans();

@@ -22,6 +22,7 @@
 #include "app/zx840_app.h"
 #include "app/zx840_doc.h"
 #include "gui_helpers.h"
+#include "gui_meter.h"
 #include "meter/sim/meter_simulator.h"
 #include "record/test_file.h"
 #include "store/results_store.h"
@@ -39,11 +40,8 @@ class StoreWindowTest : public ::testing::Test {
     void SetUp() override {
         SimulatorOptions options;
         options.load.kind = LoadKind::Dimmer;
-        std::string error;
-        sim_ = MeterSimulator::CreatePty(options, &error);
-        ASSERT_TRUE(sim_) << error;
-        sim_->Start();
-        setenv("ZX840_COM1", sim_->DevicePath().c_str(), 1);
+        sim_ = testing::StartMeterFor("ZX840_COM1", options);
+        ASSERT_TRUE(sim_);
         ASSERT_TRUE(app_.InitInstance({}));
         view_ = app_.View();
         store_ = app_.Store();
