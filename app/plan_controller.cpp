@@ -2,7 +2,9 @@
 
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QLabel>
 #include <QSettings>
+#include <QStatusBar>
 #include <cstdio>
 
 #include "app/verdict_panel.h"
@@ -47,11 +49,19 @@ void SaveChoice(const PlanChoice& choice) {
 
 }  // namespace
 
+QString RefusalText(const std::string& problem) {
+    return QStringLiteral("Plan refused: %1").arg(QString::fromStdString(problem));
+}
+
 PlanController::PlanController(QMainWindow* frame, CZX840ENView* view, bool quiet)
     : QObject(frame), frame_(frame), view_(view), quiet_(quiet), choice_(LoadChoice()) {
     panel_ = new CVerdictPanel(frame);
     frame->addDockWidget(Qt::RightDockWidgetArea, panel_);
     panel_->hide();
+    refusal_ = new QLabel;
+    refusal_->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold"));
+    refusal_->hide();
+    frame->statusBar()->addWidget(refusal_);
     connect(view_, &CZX840ENView::verdictChanged, this, &PlanController::ShowVerdict);
     connect(view_, &CZX840ENView::testShown, this, &PlanController::Update);
 }
@@ -68,8 +78,11 @@ void PlanController::Update() {
         }
     }
     lastProblem_ = problem;
-    if (plan != view_->ActivePlan()) {
-        view_->SetTestPlan(std::move(plan));
+    refusal_->setText(problem.empty() ? QString() : RefusalText(problem));
+    refusal_->setToolTip(QString::fromStdString(problem));
+    refusal_->setVisible(!problem.empty());
+    if (plan != view_->ActivePlan() || problem != view_->PlanRefusal()) {
+        view_->SetTestPlan(std::move(plan), problem);
     }
 }
 
@@ -81,6 +94,10 @@ void PlanController::SetChoice(const PlanChoice& choice) {
 }
 
 void PlanController::ShowVerdict() {
+    if (!view_->PlanRefusal().empty()) {
+        panel_->ShowRefusal(RefusalText(view_->PlanRefusal()));
+        return;
+    }
     const auto& plan = view_->ActivePlan();
     panel_->Show(plan ? plan->name : std::string(), view_->CurrentVerdict());
 }

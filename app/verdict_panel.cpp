@@ -100,6 +100,20 @@ void CVerdictPanel::Show(const std::string& planName, const std::optional<Verdic
     show();
 }
 
+void CVerdictPanel::ShowRefusal(const QString& text) {
+    result_->setText(QStringLiteral("-"));
+    QPalette palette = result_->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Base));
+    palette.setColor(QPalette::WindowText, kFailColor);
+    result_->setPalette(palette);
+    plan_->setText(text);
+    note_->setText(QStringLiteral("Measurements are kept without a verdict until the plan can be "
+                                  "read."));
+    note_->show();
+    checks_->setRowCount(0);
+    show();
+}
+
 QString CVerdictPanel::ResultText() const {
     return result_->text();
 }

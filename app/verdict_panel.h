@@ -24,6 +24,8 @@ class CVerdictPanel : public QDockWidget {
     // plan is active (the panel then hides). A plan without a verdict (no
     // measurement yet) shows the plan's name and no result.
     void Show(const std::string& planName, const std::optional<Verdict>& verdict);
+    // A plan was chosen but refused: no result, and `text` says why.
+    void ShowRefusal(const QString& text);
 
     // For tests: what the panel shows.
     QString ResultText() const;

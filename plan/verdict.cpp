@@ -1,6 +1,7 @@
 #include "plan/verdict.h"
 
 #include <cmath>
+#include <cstdio>
 #include <string_view>
 
 #include "plan/iec61000_3_2.h"
@@ -60,20 +61,94 @@ double PlanReadingValue(PlanReading reading, const WorkingRecord& working) {
 
 namespace {
 
-void HarmonicChecks(const char* channel,
+// The values of the record a reading's check is made from.
+void FailReadingOnOutOfRange(Check& check, PlanReading reading, const MeasurementRecord& r) {
+    using enum RecordQuantity;
+    switch (reading) {
+        case PlanReading::Urms:
+            return FailOnOutOfRange(check, r, {{Urms}});
+        case PlanReading::Irms:
+            return FailOnOutOfRange(check, r, {{Irms}});
+        case PlanReading::Upeak:
+            return FailOnOutOfRange(check, r, {{Urms}, {Ucf}});
+        case PlanReading::Ipeak:
+            return FailOnOutOfRange(check, r, {{Irms}, {Icf}});
+        case PlanReading::Ucf:
+            return FailOnOutOfRange(check, r, {{Ucf}});
+        case PlanReading::Icf:
+            return FailOnOutOfRange(check, r, {{Icf}});
+        case PlanReading::Power:
+            return FailOnOutOfRange(check, r, {{Power}});
+        case PlanReading::PF:
+            return FailOnOutOfRange(check, r, {{PF}});
+        case PlanReading::Freq:
+            return FailOnOutOfRange(check, r, {{Freq}});
+        case PlanReading::StartAngle:
+        case PlanReading::PeakAngle:
+        case PlanReading::EndAngle:
+            return;  // from the samples, which have no range to leave
+        case PlanReading::Uthd:
+            return FailOnOutOfRange(check, r, {{Uthd}, {USpec, 1}});
+        case PlanReading::Ithd:
+            return FailOnOutOfRange(check, r, {{Ithd}, {ISpec, 1}});
+    }
+}
+
+// The note of a percent of the fundamental that does not exist.
+void NoteMissingFundamental(Check& check, bool current, float fundamental) {
+    if (fundamental == 0.0f && check.note.empty()) {
+        check.note = current ? kNoCurrentNote : kNoVoltageNote;
+    }
+}
+
+void HarmonicChecks(bool current,
                     const std::array<std::optional<double>, kPlanHighestOrder + 1>& limits,
-                    const std::array<float, kHarmonicOrders>& spectrum, std::vector<Check>& out) {
+                    const MeasurementRecord& record, std::vector<Check>& out) {
+    const auto& spectrum = current ? record.ISpec : record.USpec;
+    const RecordQuantity quantity = current ? RecordQuantity::ISpec : RecordQuantity::USpec;
     for (int n = 2; n <= kPlanHighestOrder; ++n) {
         if (const auto& max = limits[static_cast<std::size_t>(n)]) {
             Check check;
-            check.item = channel + std::to_string(n);
+            char item[8];
+            std::snprintf(item, sizeof item, "%c%d", current ? 'I' : 'U', n);
+            check.item = item;
             check.value =
                 PercentOrNaN(spectrum[static_cast<std::size_t>(n - 1)], spectrum[0], false);
             check.max = *max;
             check.pass = WithinLimit(check.value, std::nullopt, check.max);
+            FailOnOutOfRange(check, record, {{quantity, n}, {quantity, 1}});
+            NoteMissingFundamental(check, current, spectrum[0]);
             out.push_back(std::move(check));
         }
     }
+}
+
+bool HasNoCurrent(const MeasurementRecord& record) {
+    if (record.ISpec[0] == 0.0f) {
+        return true;
+    }
+    for (const std::int32_t sample : record.IWave) {
+        if (sample != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A plan whose Irms maximum is a standby current and which the measurement
+// meets wants no current. A limit above that, as any plan of a working
+// unit sets, is met by an unplugged unit too, and must not let it pass.
+bool MeetsStandbyLimit(const TestPlan& plan, const std::vector<Check>& checks) {
+    const auto& limit = plan.Reading(PlanReading::Irms);
+    if (!limit || !limit->max || *limit->max > kStandbyCurrentMax) {
+        return false;
+    }
+    for (const Check& check : checks) {
+        if (check.item == PlanReadingName(PlanReading::Irms)) {
+            return check.pass;
+        }
+    }
+    return false;
 }
 
 std::string JsonBound(const std::optional<double>& bound) {
@@ -87,6 +162,18 @@ bool WithinLimit(double value, const std::optional<double>& min, const std::opti
         return false;
     }
     return (!min || value >= *min) && (!max || value <= *max);
+}
+
+void FailOnOutOfRange(Check& check, const MeasurementRecord& record,
+                      std::initializer_list<QuantityRef> inputs) {
+    for (const QuantityRef& input : inputs) {
+        if (std::string why = OutOfRange(record, input); !why.empty()) {
+            check.pass = false;
+            check.note = "out of range: ";
+            check.note += why;
+            return;
+        }
+    }
 }
 
 int Verdict::FailedCount() const {
@@ -168,23 +255,38 @@ std::optional<Verdict> Judge(const TestPlan& plan, const WorkingRecord& working)
     }
     Verdict verdict;
     verdict.plan = plan.name;
+    const MeasurementRecord& record = working.Record;
     for (std::size_t r = 0; r < kPlanReadings; ++r) {
         if (const auto& limit = plan.readings[r]) {
+            const auto reading = static_cast<PlanReading>(r);
             Check check;
-            check.item = PlanReadingName(static_cast<PlanReading>(r));
-            check.value = PlanReadingValue(static_cast<PlanReading>(r), working);
+            check.item = PlanReadingName(reading);
+            check.value = PlanReadingValue(reading, working);
             check.min = limit->min;
             check.max = limit->max;
             check.pass = WithinLimit(check.value, check.min, check.max);
+            FailReadingOnOutOfRange(check, reading, record);
+            if (reading == PlanReading::Uthd || reading == PlanReading::Ithd) {
+                const bool current = reading == PlanReading::Ithd;
+                NoteMissingFundamental(check, current, current ? record.ISpec[0] : record.USpec[0]);
+            }
             verdict.checks.push_back(std::move(check));
         }
     }
-    HarmonicChecks("U", plan.uHarmonicMaxPercent, working.Record.USpec, verdict.checks);
-    HarmonicChecks("I", plan.iHarmonicMaxPercent, working.Record.ISpec, verdict.checks);
+    HarmonicChecks(false, plan.uHarmonicMaxPercent, record, verdict.checks);
+    HarmonicChecks(true, plan.iHarmonicMaxPercent, record, verdict.checks);
     if (plan.iec) {
-        AppendIecChecks(*plan.iec, working.Record, verdict.checks);
+        AppendIecChecks(*plan.iec, record, verdict.checks);
         verdict.preCompliance = std::string("IEC 61000-3-2 Class ") + IecClassName(*plan.iec) +
                                 " pre-compliance indication (one period)";
+    }
+    if (HasNoCurrent(record) && MeetsStandbyLimit(plan, verdict.checks)) {
+        for (Check& check : verdict.checks) {
+            if (check.note == kNoCurrentNote) {
+                check.pass = true;
+                check.note = kStandbyNote;
+            }
+        }
     }
     verdict.pass = verdict.FailedCount() == 0;
     return verdict;

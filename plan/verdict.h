@@ -3,12 +3,14 @@
 #pragma once
 
 #include <array>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "plan/test_plan.h"
 #include "record/measurement_record.h"
+#include "record/reading_range.h"
 
 namespace zx840 {
 
@@ -55,6 +57,23 @@ FailingOrders FailingOrdersOf(const Verdict& verdict);
 // Passes when `value` is a finite number inside the limit; a value that is
 // not finite fails whatever the limit.
 bool WithinLimit(double value, const std::optional<double>& min, const std::optional<double>& max);
+
+// Fails `check` when a value of the record it was made from lies outside
+// its physical range, with the reason as its note.
+void FailOnOutOfRange(Check& check, const MeasurementRecord& record,
+                      std::initializer_list<QuantityRef> inputs);
+
+// The note of a check that cannot be made on a measurement without
+// current (all samples zero, or no fundamental). Such a check fails, unless
+// the plan tests standby: it sets an Irms maximum of at most
+// kStandbyCurrentMax (the tens of milliamperes a unit draws asleep, far
+// below what any working unit draws) and the measurement meets it.
+inline constexpr double kStandbyCurrentMax = 0.05;  // amperes
+inline constexpr char kNoCurrentNote[] = "not evaluated: the measurement has no current";
+inline constexpr char kStandbyNote[] =
+    "not evaluated: no current, within the plan's standby current limit";
+// The note of a voltage check without a voltage fundamental.
+inline constexpr char kNoVoltageNote[] = "not evaluated: the voltage has no fundamental";
 
 // The value a plan limits for `reading`: the percentages of the
 // fundamental as the panel shows them, but NaN where there is no

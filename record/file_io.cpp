@@ -10,6 +10,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <cstdio>
+#include <iostream>
 #include <memory>
 
 namespace zx840 {
@@ -360,6 +362,34 @@ FileStatus WriteFileAtomically(const std::string& path, std::string_view bytes,
                                AtomicWriteOptions options) {
     return WriteAtomically(path, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
                            options);
+}
+
+void OpenClosedStandardDescriptors() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            // open() takes the lowest free descriptor: this very one.
+            const int opened = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+            if (opened != fd && opened >= 0) {
+                close(opened);
+            }
+        }
+    }
+}
+
+FileStatus CloseStandardOutput() {
+    errno = 0;
+    std::cout.flush();
+    int error = !std::cout ? (errno != 0 ? errno : EIO) : 0;
+    if (std::fflush(stdout) != 0 && error == 0) {
+        error = errno != 0 ? errno : EIO;
+    }
+    if (std::ferror(stdout) != 0 && error == 0) {
+        error = EIO;
+    }
+    if (std::fclose(stdout) != 0 && error == 0) {
+        error = errno != 0 ? errno : EIO;
+    }
+    return {error};
 }
 
 }  // namespace zx840

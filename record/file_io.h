@@ -57,4 +57,13 @@ FileStatus WriteFileAtomically(const std::string& path, std::span<const std::uin
 FileStatus WriteFileAtomically(const std::string& path, std::string_view bytes,
                                AtomicWriteOptions options = {});
 
+// Opens /dev/null on each of the descriptors 0, 1 and 2 that is closed, so
+// that no file the program opens later takes the place of standard output
+// or error (and receives what is printed there). Call first thing in main.
+void OpenClosedStandardDescriptors();
+
+// Flushes and closes standard output. Its status: why it could not be
+// written (a full disk, a closed pipe), or success.
+FileStatus CloseStandardOutput();
+
 }  // namespace zx840

@@ -38,6 +38,9 @@ struct Result {
     ProductMark mark;
     WorkingRecord working;
     std::optional<ResultVerdict> verdict;
+    // Why a result has no verdict although a plan was to judge it ("Plan
+    // refused: ..."); empty otherwise.
+    std::string unjudged;
 
     friend bool operator==(const Result&, const Result&) = default;
 };

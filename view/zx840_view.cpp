@@ -28,6 +28,8 @@ constexpr int kFormHeightDlu = 280;
 
 // The face of the readouts: the light grey of a classic dialog.
 constexpr QColor kReadoutFace(240, 240, 240);
+// The face of a readout made from a value no measurement can hold.
+constexpr QColor kOutOfRangeFace(255, 200, 80);
 
 QString ShownText(const char* templateText) {
     // "&&" in a template text shows as one "&".
@@ -178,6 +180,14 @@ void CZX840ENView::RefreshDisplay() {
     for (const Readout& readout : Readouts(working_)) {
         auto* box = static_cast<QLabel*>(Control(readout.id));
         box->setText(QString::fromStdString(readout.text));
+        QPalette palette = box->palette();
+        palette.setColor(QPalette::Window,
+                         readout.outOfRange.empty() ? kReadoutFace : kOutOfRangeFace);
+        box->setPalette(palette);
+        box->setToolTip(readout.outOfRange.empty()
+                            ? QString()
+                            : QStringLiteral("Out of range: %1")
+                                  .arg(QString::fromStdString(readout.outOfRange)));
         box->repaint();
     }
     DrawPlots();
@@ -235,8 +245,9 @@ int CZX840ENView::OnCommPass() {
     return ok;
 }
 
-void CZX840ENView::SetTestPlan(std::optional<TestPlan> plan) {
+void CZX840ENView::SetTestPlan(std::optional<TestPlan> plan, std::string refusal) {
     plan_ = std::move(plan);
+    planRefusal_ = plan_ ? std::string() : std::move(refusal);
     Rejudge();
     FillHarmonicList();
     if (working_.DataValid == 1) {

@@ -76,8 +76,11 @@ class CZX840ENView : public QScrollArea, public CommandTarget {
     // The test plan that judges what the panel shows, or none. Setting it
     // judges the current measurement at once; every acquisition and every
     // opened test is judged again.
-    void SetTestPlan(std::optional<TestPlan> plan);
+    // `refusal` says why no plan judges although one was chosen (the plan
+    // file cannot be read): measurements are then kept as not judged.
+    void SetTestPlan(std::optional<TestPlan> plan, std::string refusal = {});
     const std::optional<TestPlan>& ActivePlan() const { return plan_; }
+    const std::string& PlanRefusal() const { return planRefusal_; }
     // The verdict of the measurement shown: none without a plan or without
     // a measurement.
     const std::optional<Verdict>& CurrentVerdict() const { return verdict_; }
@@ -138,6 +141,7 @@ class CZX840ENView : public QScrollArea, public CommandTarget {
 
     const TestDocument& document_;
     std::optional<TestPlan> plan_;
+    std::string planRefusal_;
     std::optional<Verdict> verdict_;
     std::function<void(const std::string&)> portListener_;
     std::function<void(std::int32_t)> baudListener_;
