@@ -1,8 +1,8 @@
 #include "app/plan_controller.h"
 
+#include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
-#include <QLabel>
 #include <QSettings>
 #include <QStatusBar>
 #include <cstdio>

@@ -107,8 +107,9 @@ void CVerdictPanel::ShowRefusal(const QString& text) {
     palette.setColor(QPalette::WindowText, kFailColor);
     result_->setPalette(palette);
     plan_->setText(text);
-    note_->setText(QStringLiteral("Measurements are kept without a verdict until the plan can be "
-                                  "read."));
+    note_->setText(
+        QStringLiteral("Measurements are kept without a verdict until the plan can be "
+                       "read."));
     note_->show();
     checks_->setRowCount(0);
     show();

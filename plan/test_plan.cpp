@@ -245,8 +245,7 @@ std::vector<std::string> ListPlanFiles(const std::string& folder) {
         std::error_code ignored;
         // Folders, FIFOs and devices named like plans are no plans (a FIFO
         // would not even open without a writer).
-        if (path.extension() == std::string(".") + kPlanExtension &&
-            it->is_regular_file(ignored)) {
+        if (path.extension() == std::string(".") + kPlanExtension && it->is_regular_file(ignored)) {
             paths.push_back(path.string());
         }
     }

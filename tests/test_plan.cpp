@@ -219,7 +219,8 @@ TEST(Verdict, ValuesOutOfRangeAndMissingCurrentNeverPass) {
     const WorkingRecord good = Load(LoadKind::Rectifier, 0.5);
     TestPlan plan;
     plan.name = "wide";
-    const auto limit = [&plan](PlanReading r, std::optional<double> min, std::optional<double> max) {
+    const auto limit = [&plan](PlanReading r, std::optional<double> min,
+                               std::optional<double> max) {
         plan.readings[static_cast<std::size_t>(r)] = Limit{min, max};
     };
     limit(PlanReading::Irms, std::nullopt, 1e6);
@@ -240,27 +241,47 @@ TEST(Verdict, ValuesOutOfRangeAndMissingCurrentNeverPass) {
         const char* note;                  // of the first of them
     };
     const Case cases[] = {
-        {"negative Irms", [](MeasurementRecord& r) { r.Irms = -r.Irms; },
-         {"Irms", "Ipeak", "IEC I3", "IEC I39"}, "out of range: Irms -"},
-        {"negative fundamental", [](MeasurementRecord& r) { r.ISpec[0] = -r.ISpec[0]; },
-         {"Ithd", "I3"}, "out of range: I1 of the spectrum -"},
-        {"negative I3", [](MeasurementRecord& r) { r.ISpec[2] = -r.ISpec[2]; }, {"I3", "IEC I3"},
+        {"negative Irms",
+         [](MeasurementRecord& r) { r.Irms = -r.Irms; },
+         {"Irms", "Ipeak", "IEC I3", "IEC I39"},
+         "out of range: Irms -"},
+        {"negative fundamental",
+         [](MeasurementRecord& r) { r.ISpec[0] = -r.ISpec[0]; },
+         {"Ithd", "I3"},
+         "out of range: I1 of the spectrum -"},
+        {"negative I3",
+         [](MeasurementRecord& r) { r.ISpec[2] = -r.ISpec[2]; },
+         {"I3", "IEC I3"},
          "out of range: I3 of the spectrum -"},
-        {"negative distortion", [](MeasurementRecord& r) { r.Ithd = -r.Ithd; }, {"Ithd"},
+        {"negative distortion",
+         [](MeasurementRecord& r) { r.Ithd = -r.Ithd; },
+         {"Ithd"},
          "out of range: Ithd -"},
-        {"crest factor below 1", [](MeasurementRecord& r) { r.Icf = 0.5f; }, {"Icf", "Ipeak"},
+        {"crest factor below 1",
+         [](MeasurementRecord& r) { r.Icf = 0.5f; },
+         {"Icf", "Ipeak"},
          "out of range: Icf 0.5 is below 1"},
-        {"power factor beyond 1", [](MeasurementRecord& r) { r.PF = 1.2f; }, {"PF"},
+        {"power factor beyond 1",
+         [](MeasurementRecord& r) { r.PF = 1.2f; },
+         {"PF"},
          "out of range: PF 1.2 lies beyond -1 to 1"},
-        {"no frequency", [](MeasurementRecord& r) { r.Freq = 0.0f; }, {"Freq"},
+        {"no frequency",
+         [](MeasurementRecord& r) { r.Freq = 0.0f; },
+         {"Freq"},
          "out of range: Freq 0 is not above 0"},
-        {"negative power", [](MeasurementRecord& r) { r.Power = -r.Power; }, {"Power"},
+        {"negative power",
+         [](MeasurementRecord& r) { r.Power = -r.Power; },
+         {"Power"},
          "out of range: Power -"},
-        {"power not a number", [](MeasurementRecord& r) { r.Power = std::nanf(""); },
-         {"Power"}, "out of range: Power is not a number"},
+        {"power not a number",
+         [](MeasurementRecord& r) { r.Power = std::nanf(""); },
+         {"Power"},
+         "out of range: Power is not a number"},
         {"no current", [](MeasurementRecord& r) { r.IWave.fill(0); }, {"IEC"}, kNoCurrentNote},
-        {"no current fundamental", [](MeasurementRecord& r) { r.ISpec[0] = 0.0f; },
-         {"Ithd", "I3"}, kNoCurrentNote},
+        {"no current fundamental",
+         [](MeasurementRecord& r) { r.ISpec[0] = 0.0f; },
+         {"Ithd", "I3"},
+         kNoCurrentNote},
     };
     for (const Case& c : cases) {
         WorkingRecord bad = good;

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "draw/number_format.h"
-#include "record/reading_range.h"
 #include "record/measurement_record.h"
+#include "record/reading_range.h"
 
 namespace zx840 {
 
