@@ -94,19 +94,51 @@ void PlanController::SetChoice(const PlanChoice& choice) {
 }
 
 void PlanController::ShowVerdict() {
+    const auto& verdict = view_->CurrentVerdict();
+    const auto& plan = view_->ActivePlan();
+    switch (view_->Source()) {
+        case CZX840ENView::VerdictSource::Kept:
+            if (verdict) {
+                panel_->Show(verdict->plan, verdict, kKeptVerdictNote);
+            } else if (!view_->KeptUnjudged().empty()) {
+                panel_->ShowRefusal(QStringLiteral("Kept without a verdict: %1")
+                                        .arg(QString::fromStdString(view_->KeptUnjudged())));
+            } else if (plan) {
+                panel_->Show(plan->name, std::nullopt, kKeptWithoutVerdictNote);
+            } else {
+                panel_->Show({}, std::nullopt);
+            }
+            return;
+        case CZX840ENView::VerdictSource::JudgedAgain:
+            panel_->Show(plan ? plan->name : std::string(), verdict, kJudgedAgainNote);
+            return;
+        case CZX840ENView::VerdictSource::Judged:
+            break;
+    }
     if (!view_->PlanRefusal().empty()) {
         panel_->ShowRefusal(RefusalText(view_->PlanRefusal()));
         return;
     }
-    const auto& plan = view_->ActivePlan();
-    panel_->Show(plan ? plan->name : std::string(), view_->CurrentVerdict());
+    panel_->Show(plan ? plan->name : std::string(), verdict);
 }
 
 bool PlanController::HandlesCommand(int id) const {
-    return id == kCmdTestPlan;
+    return id == kCmdTestPlan || id == kCmdJudgeAgain;
+}
+
+bool PlanController::OnUpdateCommand(int id, CommandState& state) {
+    if (id != kCmdJudgeAgain) {
+        return false;
+    }
+    state.enabled = view_->ActivePlan().has_value() && view_->Working().DataValid == 1;
+    return true;
 }
 
 bool PlanController::OnCommand(int id) {
+    if (id == kCmdJudgeAgain) {
+        view_->JudgeAgain();
+        return true;
+    }
     if (id != kCmdTestPlan) {
         return false;
     }

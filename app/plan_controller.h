@@ -36,6 +36,7 @@ class PlanController : public QObject, public CommandTarget {
     CVerdictPanel* Panel() const { return panel_; }
 
     bool OnCommand(int id) override;
+    bool OnUpdateCommand(int id, CommandState& state) override;
     bool HandlesCommand(int id) const override;
 
   private:

@@ -58,7 +58,8 @@ CVerdictPanel::CVerdictPanel(QWidget* parent)
     hide();
 }
 
-void CVerdictPanel::Show(const std::string& planName, const std::optional<Verdict>& verdict) {
+void CVerdictPanel::Show(const std::string& planName, const std::optional<Verdict>& verdict,
+                         const QString& origin) {
     if (planName.empty()) {
         hide();
         return;
@@ -77,6 +78,10 @@ void CVerdictPanel::Show(const std::string& planName, const std::optional<Verdic
         note_->setText(QStringLiteral("No measurement yet."));
     }
     result_->setPalette(palette);
+    if (!origin.isEmpty()) {
+        note_->setText(note_->text().isEmpty() || !verdict ? origin
+                                                           : origin + "\n" + note_->text());
+    }
     note_->setVisible(!note_->text().isEmpty());
 
     const std::vector<Check> ordered = verdict ? verdict->FailingFirst() : std::vector<Check>{};
@@ -117,6 +122,10 @@ void CVerdictPanel::ShowRefusal(const QString& text) {
 
 QString CVerdictPanel::ResultText() const {
     return result_->text();
+}
+
+QString CVerdictPanel::NoteText() const {
+    return note_->text();
 }
 
 QString CVerdictPanel::PlanText() const {

@@ -6,6 +6,7 @@
 
 #include "plan/iec61000_3_2.h"
 #include "record/derived_values.h"
+#include "record/json_reader.h"
 #include "record/record_json.h"
 
 namespace zx840 {
@@ -185,11 +186,12 @@ int Verdict::FailedCount() const {
 }
 
 std::string Verdict::Line() const {
+    std::string line = rejudged ? "Verdict (judged again): " : "Verdict: ";
     if (pass) {
-        return "Verdict: PASS";
+        return line + "PASS";
     }
     const int failed = FailedCount();
-    return "Verdict: FAIL (" + std::to_string(failed) + (failed == 1 ? " check" : " checks") +
+    return line + "FAIL (" + std::to_string(failed) + (failed == 1 ? " check" : " checks") +
            " failed)";
 }
 
@@ -312,6 +314,54 @@ std::string VerdictJson(const Verdict& verdict) {
     }
     json += "}";
     return json;
+}
+
+std::optional<Verdict> ParseVerdictJson(std::string_view json) {
+    const std::optional<JsonValue> root = ParseJson(json, nullptr);
+    if (!root || root->kind != JsonValue::Kind::Object) {
+        return std::nullopt;
+    }
+    const auto boolean = [](const JsonValue& object, const char* key) -> std::optional<bool> {
+        const JsonValue* value = object.Find(key);
+        return value != nullptr && value->kind == JsonValue::Kind::Bool
+                   ? std::optional<bool>(value->boolean)
+                   : std::nullopt;
+    };
+    const auto number = [](const JsonValue& object, const char* key) -> std::optional<double> {
+        const JsonValue* value = object.Find(key);
+        return value != nullptr && value->kind == JsonValue::Kind::Number
+                   ? std::optional<double>(value->number)
+                   : std::nullopt;
+    };
+    const auto text = [](const JsonValue& object, const char* key) {
+        const JsonValue* value = object.Find(key);
+        return value != nullptr && value->kind == JsonValue::Kind::String ? value->text
+                                                                          : std::string();
+    };
+    const JsonValue* checks = root->Find("Checks");
+    const std::optional<bool> pass = boolean(*root, "Pass");
+    if (!pass || checks == nullptr || checks->kind != JsonValue::Kind::Array) {
+        return std::nullopt;
+    }
+    Verdict verdict;
+    verdict.pass = *pass;
+    verdict.plan = text(*root, "Plan");
+    verdict.preCompliance = text(*root, "PreCompliance");
+    for (const JsonValue& item : checks->items) {
+        const std::optional<bool> checkPass = boolean(item, "Pass");
+        if (item.kind != JsonValue::Kind::Object || !checkPass) {
+            return std::nullopt;
+        }
+        Check check;
+        check.item = text(item, "Item");
+        check.value = number(item, "Value").value_or(std::nan(""));
+        check.min = number(item, "Min");
+        check.max = number(item, "Max");
+        check.pass = *checkPass;
+        check.note = text(item, "Note");
+        verdict.checks.push_back(std::move(check));
+    }
+    return verdict;
 }
 
 }  // namespace zx840

@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "plan/test_plan.h"
@@ -32,9 +33,13 @@ struct Verdict {
     // The pre-compliance label when the plan has an emission class, e.g.
     // "IEC 61000-3-2 Class A pre-compliance indication (one period)".
     std::string preCompliance;
+    // Judged again, on request, against today's plan: not the verdict a
+    // kept result was given, and said so wherever it shows.
+    bool rejudged = false;
 
     int FailedCount() const;
-    // "Verdict: PASS" or "Verdict: FAIL (2 checks failed)".
+    // "Verdict: PASS" or "Verdict: FAIL (2 checks failed)"; "Verdict (judged
+    // again): ..." when rejudged.
     std::string Line() const;
     // The checks with the failing ones first, each group in plan order.
     std::vector<Check> FailingFirst() const;
@@ -89,5 +94,9 @@ std::optional<Verdict> Judge(const TestPlan& plan, const WorkingRecord& working)
 //  "Pass":true}, ...]}; a missing bound and a value that is not finite are
 // null, a note is added as "Note" where there is one.
 std::string VerdictJson(const Verdict& verdict);
+
+// A verdict from the JSON VerdictJson wrote (as a kept result holds it);
+// nothing when the text is no such verdict.
+std::optional<Verdict> ParseVerdictJson(std::string_view json);
 
 }  // namespace zx840

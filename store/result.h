@@ -28,6 +28,9 @@ struct ResultVerdict {
     friend bool operator==(const ResultVerdict&, const ResultVerdict&) = default;
 };
 ResultVerdict ResultVerdictOf(const Verdict& verdict);
+// The verdict a result was given, whole (from its JSON), or as much as its
+// columns hold when the JSON cannot be read.
+Verdict VerdictOf(const ResultVerdict& kept);
 
 struct Result {
     std::string id;           // a UUID, lower case, without braces

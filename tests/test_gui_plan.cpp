@@ -11,6 +11,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <filesystem>
 #include <fstream>
 
 #include "app/main_frame.h"
@@ -19,6 +20,7 @@
 #include "app/test_plan_dlg.h"
 #include "app/verdict_panel.h"
 #include "app/zx840_app.h"
+#include "commands/command_ids.h"
 #include "gui_helpers.h"
 #include "gui_meter.h"
 #include "meter/sim/meter_simulator.h"
@@ -157,6 +159,53 @@ TEST_F(PlanTest, ARefusedPlanIsShownAndItsMeasurementsAreKeptAsNotJudged) {
     EXPECT_TRUE(view_->CurrentVerdict());
     EXPECT_FALSE(refusalShown());
     EXPECT_EQ(plans_->Panel()->PlanText(), "Plan: psu");
+}
+
+// A kept result shows the verdict it was given, under that plan's name,
+// whatever today's plan says or whether there is one; judging it again is a
+// command of its own, and says so.
+TEST_F(PlanTest, AKeptResultShowsItsOwnVerdictUntilJudgedAgain) {
+    WritePlan("psu.zx8plan", R"({"Type": "PSU", "Power": {"max": 66}})");
+    SetType("PSU");
+    ASSERT_EQ(view_->OnCommPass(), 1);
+    ASSERT_FALSE(view_->CurrentVerdict()->pass);
+    app_.Store()->Flush();
+    StoreStatus status;
+    StoreUrl url;
+    url.path = DefaultStorePath();
+    std::vector<Result> kept;
+    {
+        const auto store = ResultsStore::Open(url, &status);
+        ASSERT_TRUE(store) << status.message;
+        ASSERT_TRUE(store->Find({}, 0, 1, true, kept));
+    }
+    ASSERT_EQ(kept.size(), 1u);
+
+    // The plan is loosened; the kept FAIL stays a FAIL.
+    WritePlan("psu.zx8plan", R"({"Type": "PSU", "Power": {"max": 100000}})");
+    app_.ShowKeptResult(kept[0]);
+    ASSERT_TRUE(view_->CurrentVerdict());
+    EXPECT_FALSE(view_->CurrentVerdict()->pass);
+    EXPECT_EQ(view_->CurrentVerdict()->Line(), "Verdict: FAIL (1 check failed)");
+    EXPECT_EQ(plans_->Panel()->ResultText(), "FAIL");
+    EXPECT_EQ(plans_->Panel()->PlanText(), "Plan: psu");
+    EXPECT_TRUE(plans_->Panel()->NoteText().startsWith(kKeptVerdictNote));
+    EXPECT_EQ(app_.Router().State(kCmdJudgeAgain).enabled, true);
+
+    app_.Router().Dispatch(kCmdJudgeAgain);
+    ASSERT_TRUE(view_->CurrentVerdict());
+    EXPECT_EQ(view_->CurrentVerdict()->Line(), "Verdict (judged again): PASS");
+    EXPECT_EQ(plans_->Panel()->ResultText(), "PASS");
+    EXPECT_TRUE(plans_->Panel()->NoteText().startsWith(kJudgedAgainNote));
+
+    // No plan at all today: the kept verdict still shows.
+    std::filesystem::remove(plans_dir_.filePath("psu.zx8plan").toStdString());
+    plans_->Update();
+    app_.ShowKeptResult(kept[0]);
+    EXPECT_FALSE(view_->ActivePlan());
+    EXPECT_TRUE(PanelShown());
+    EXPECT_EQ(plans_->Panel()->ResultText(), "FAIL");
+    EXPECT_FALSE(app_.Router().State(kCmdJudgeAgain).enabled);
 }
 
 TEST_F(PlanTest, TheDialogRefusesEntriesThatAreNotValidAndSavesWhatItShows) {

@@ -149,6 +149,7 @@ void CZX840ENView::OnInitialUpdate() {
     portName_ = document_.ComPort;
     baudRate_ = document_.BaudRate;
     working_ = DisplayedRecord(document_.Record, document_.DataValid);
+    source_ = VerdictSource::Judged;
     Rejudge();
     FillHarmonicList();
     if (working_.DataValid == 1) {
@@ -228,6 +229,7 @@ int CZX840ENView::OnCommPass() {
         ShowFailure(exchange.failure);
     } else {
         ApplyReply(exchange.reply, table_, working_);
+        source_ = VerdictSource::Judged;
         Rejudge();
         FillHarmonicList();
         RefreshDisplay();
@@ -256,8 +258,34 @@ void CZX840ENView::SetTestPlan(std::optional<TestPlan> plan, std::string refusal
 }
 
 void CZX840ENView::Rejudge() {
-    verdict_ = plan_ ? Judge(*plan_, working_) : std::nullopt;
+    if (source_ != VerdictSource::Kept) {
+        verdict_ = plan_ ? Judge(*plan_, working_) : std::nullopt;
+        if (verdict_ && source_ == VerdictSource::JudgedAgain) {
+            verdict_->rejudged = true;
+        }
+    }
     emit verdictChanged();
+}
+
+void CZX840ENView::ShowKeptVerdict(std::optional<Verdict> verdict, std::string unjudged) {
+    source_ = VerdictSource::Kept;
+    verdict_ = std::move(verdict);
+    keptUnjudged_ = std::move(unjudged);
+    FillHarmonicList();
+    if (working_.DataValid == 1) {
+        RefreshDisplay();
+    }
+    emit verdictChanged();
+}
+
+void CZX840ENView::JudgeAgain() {
+    if (!plan_ || working_.DataValid != 1) {
+        return;
+    }
+    source_ = VerdictSource::JudgedAgain;
+    Rejudge();
+    FillHarmonicList();
+    RefreshDisplay();
 }
 
 ReportData CZX840ENView::Report() const {

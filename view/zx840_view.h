@@ -85,6 +85,19 @@ class CZX840ENView : public QScrollArea, public CommandTarget {
     // a measurement.
     const std::optional<Verdict>& CurrentVerdict() const { return verdict_; }
 
+    // Where the verdict shown comes from: judged now by the active plan, the
+    // one a kept result was given (never judged again by itself, whatever
+    // today's plan says), or judged again on request.
+    enum class VerdictSource { Judged, Kept, JudgedAgain };
+    VerdictSource Source() const { return source_; }
+    // A kept result was put on the panel: shows its verdict, or none, with
+    // `unjudged` saying why it has none.
+    void ShowKeptVerdict(std::optional<Verdict> verdict, std::string unjudged);
+    const std::string& KeptUnjudged() const { return keptUnjudged_; }
+    // Judges the measurement shown against the active plan again, on
+    // request; the verdict says it was judged again.
+    void JudgeAgain();
+
     const WorkingRecord& Working() const { return working_; }
     const ProductMark& Mark() const { return mark_; }
     ProductMark& Mark() { return mark_; }
@@ -143,6 +156,8 @@ class CZX840ENView : public QScrollArea, public CommandTarget {
     std::optional<TestPlan> plan_;
     std::string planRefusal_;
     std::optional<Verdict> verdict_;
+    VerdictSource source_ = VerdictSource::Judged;
+    std::string keptUnjudged_;
     std::function<void(const std::string&)> portListener_;
     std::function<void(std::int32_t)> baudListener_;
     QWidget* panel_;
