@@ -263,7 +263,9 @@ FileStatus WriteAtomically(const std::string& requested, const std::uint8_t* dat
     if (folder.fd < 0) {
         return Failure(errno);
     }
-    const mode_t mode = replaces ? existing.st_mode & 07777 : NewFileMode();
+    const mode_t mode = options.mode ? static_cast<mode_t>(*options.mode)
+                        : replaces   ? existing.st_mode & 07777
+                                     : NewFileMode();
     const HoldFileSizeSignal hold;
     int failure = 0;
     for (const bool unnamed : {true, false}) {

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -37,6 +38,9 @@ struct AtomicWriteOptions {
     // fsync() the file and its folder before returning. A batch that syncs
     // the whole file system once at its end may leave this off.
     bool flush = true;
+    // The permissions of the file written, whatever the replaced file had
+    // (0600 for files that hold one user's data); none: as described below.
+    std::optional<unsigned> mode;
 };
 
 // Writes `bytes` to a temporary file in the target's folder and renames it
