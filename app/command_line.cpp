@@ -94,6 +94,11 @@ CommandLine ParseCommandLine(const QStringList& arguments,
             line.action = CommandLine::Action::Open;
         }
     }
+    if ((line.action == CommandLine::Action::Print || printTo) && line.file.isEmpty()) {
+        line.mistake = printTo ? QStringLiteral("-pt needs a test file to print: zx840 -pt "
+                                                "FILE.ZX8 PRINTER [DRIVER PORT]")
+                               : QStringLiteral("-p needs a test file to print: zx840 -p FILE.ZX8");
+    }
     if (printTo) {
         line.printer = plain.value(1);
         line.driver = plain.value(2);

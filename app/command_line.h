@@ -26,6 +26,9 @@ struct CommandLine {
     // How the window first appears: -iconic or --minimized, --maximized.
     enum class Show { Normal, Minimized, Maximized };
     Show show = Show::Normal;
+    // What makes the line unusable ("-p" without a file to print); empty
+    // when nothing does. The program says it and ends with status 1.
+    QString mistake;
 };
 
 // Reads `arguments` (without the program name). A switch begins with "-"

@@ -154,6 +154,10 @@ int main(int argc, char** argv) {
     const QStringList arguments = QApplication::arguments().mid(1);
     const zx840::CommandLine line = zx840::ParseCommandLine(
         arguments, [](const QString& path) { return QFileInfo::exists(path); });
+    if (!line.mistake.isEmpty()) {
+        std::fprintf(stderr, "zx840: %s\n", qPrintable(line.mistake));
+        return 1;
+    }
     const bool interactive = line.action == zx840::CommandLine::Action::NewTest ||
                              line.action == zx840::CommandLine::Action::Open;
 

@@ -26,6 +26,10 @@ TEST(CommandLineParsing, SwitchesFilesAndPathsThatLookLikeSwitches) {
         EXPECT_EQ(line.action, Action::Print) << print;
         EXPECT_EQ(line.file, QStringLiteral("t.ZX8"));
     }
+    // Nothing to print is a mistake, said as such.
+    EXPECT_EQ(Parse({"-p"}).mistake, "-p needs a test file to print: zx840 -p FILE.ZX8");
+    EXPECT_TRUE(Parse({"-pt"}).mistake.startsWith("-pt needs a test file"));
+    EXPECT_TRUE(Parse({"-p", "t.ZX8"}).mistake.isEmpty());
     // "/p" that is an existing path is a file, not the switch.
     line = Parse({"/p"}, {"/p"});
     EXPECT_EQ(line.action, Action::Open);

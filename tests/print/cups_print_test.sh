@@ -63,6 +63,12 @@ expect_failure "an unknown printer" 'Printer "No Such Printer" was not found.' \
 status=0; err=$(headless -p "$work/missing.ZX8" 2>&1) || status=$?
 { [ "$status" -ne 0 ] && grep -qF "Cannot open" <<<"$err"; } ||
   { echo "a missing file was not reported (status $status): $err" >&2; fail=1; }
+# No file at all is a mistake on the command line, not a print service fault.
+for switch in -p -pt; do
+  status=0; err=$(headless "$switch" 2>&1) || status=$?
+  { [ "$status" -eq 1 ] && grep -qF "needs a test file to print" <<<"$err"; } ||
+    { echo "zx840 $switch without a file was not a usage error (status $status): $err" >&2; fail=1; }
+done
 
 # Print on the queue as the default printer, without a display and a dialog.
 lpadmin -d "$queue"
