@@ -154,7 +154,8 @@ void AppendClassChecks(IecClass iecClass, const MeasurementRecord& record, doubl
         }
         case IecClass::C: {
             if (!(power > 25.0)) {
-                checks.push_back(NoLimit("IEC Class C", power, "Class C sets limits above 25 W"));
+                checks.push_back(
+                    NoLimit("IEC Class C", power, "Class C: no limit at or below 25 W"));
                 return;
             }
             for (int n = 2; n <= kIecHighestOrder; ++n) {
@@ -167,8 +168,7 @@ void AppendClassChecks(IecClass iecClass, const MeasurementRecord& record, doubl
         }
         case IecClass::C25: {
             if (power > 25.0 || !std::isfinite(power)) {
-                checks.push_back(
-                    NoLimit("IEC Class C25", power, "Class C25 sets limits up to 25 W only"));
+                checks.push_back(NoLimit("IEC Class C25", power, "Class C25: no limit above 25 W"));
                 return;
             }
             checks.push_back(harmonic(3, 0.86 * fundamental));
@@ -178,8 +178,9 @@ void AppendClassChecks(IecClass iecClass, const MeasurementRecord& record, doubl
         }
         case IecClass::D: {
             if (!(power > 75.0 && power <= 600.0)) {
-                checks.push_back(
-                    NoLimit("IEC Class D", power, "Class D sets limits from 75 W to 600 W only"));
+                checks.push_back(NoLimit("IEC Class D", power,
+                                         power > 600.0 ? "Class D: no limit above 600 W"
+                                                       : "Class D: no limit at or below 75 W"));
                 return;
             }
             for (int n = 3; n <= kIecHighestOrder; n += 2) {

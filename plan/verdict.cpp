@@ -185,14 +185,66 @@ int Verdict::FailedCount() const {
     return failed;
 }
 
+std::vector<std::string> Verdict::LimitNotes() const {
+    std::vector<std::string> notes;
+    for (const Check& check : checks) {
+        if (check.pass && !check.min && !check.max && !check.note.empty()) {
+            notes.push_back(check.note);
+        }
+    }
+    return notes;
+}
+
+namespace {
+
+std::string LineStart(bool rejudged, bool pass) {
+    return std::string(rejudged ? "Verdict (judged again): " : "Verdict: ") +
+           (pass ? "PASS" : "FAIL");
+}
+
+std::string WithNotes(std::string line, const std::vector<std::string>& notes) {
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        line += i == 0 ? " (" : "; ";
+        line += notes[i];
+    }
+    return notes.empty() ? line : line + ")";
+}
+
+}  // namespace
+
 std::string Verdict::Line() const {
-    std::string line = rejudged ? "Verdict (judged again): " : "Verdict: ";
     if (pass) {
-        return line + "PASS";
+        return WithNotes(LineStart(rejudged, true), LimitNotes());
     }
     const int failed = FailedCount();
-    return line + "FAIL (" + std::to_string(failed) + (failed == 1 ? " check" : " checks") +
-           " failed)";
+    return LineStart(rejudged, false) + " (" + std::to_string(failed) +
+           (failed == 1 ? " check" : " checks") + " failed)";
+}
+
+std::string Verdict::ShortLine(std::size_t room) const {
+    static constexpr char kCut[] = "\u2026";  // one character on the page
+    std::string line = LineStart(rejudged, pass);
+    if (pass) {
+        const std::string noted = WithNotes(line, LimitNotes());
+        return noted.size() <= room ? noted : line;
+    }
+    std::string names;
+    for (const Check& check : checks) {
+        if (!check.pass) {
+            names += names.empty() ? ": " : ", ";
+            names += check.item;
+        }
+    }
+    if (line.size() + names.size() <= room) {
+        return line + names;
+    }
+    // Whole names only, then the mark that more failed.
+    std::size_t end = names.size();
+    while (end > 0 && line.size() + end + 3 > room) {
+        end = names.rfind(", ", end - 1);
+        end = end == std::string::npos ? 0 : end;
+    }
+    return end == 0 ? line + ": " + kCut : line + names.substr(0, end) + ", " + kCut;
 }
 
 std::vector<Check> Verdict::FailingFirst() const {

@@ -38,9 +38,16 @@ struct Verdict {
     bool rejudged = false;
 
     int FailedCount() const;
+    // What passed without a limit and why, e.g. "Class D: no limit at or
+    // below 75 W": a PASS that judged less than the plan names.
+    std::vector<std::string> LimitNotes() const;
     // "Verdict: PASS" or "Verdict: FAIL (2 checks failed)"; "Verdict (judged
-    // again): ..." when rejudged.
+    // again): ..." when rejudged; a PASS with its limit notes in brackets.
     std::string Line() const;
+    // The line for a page, at most `room` characters: a FAIL names its
+    // failing checks ("Verdict: FAIL: IEC I3, PF"), cut with "..." where
+    // they do not fit.
+    std::string ShortLine(std::size_t room) const;
     // The checks with the failing ones first, each group in plan order.
     std::vector<Check> FailingFirst() const;
     // Whether the check of `item` failed.

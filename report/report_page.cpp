@@ -186,7 +186,11 @@ class PageBuilder {
     // the plan's name in the right column.
     void VerdictLine(const Verdict& verdict) {
         ops_.emplace_back(fonts_.heading);
-        Text(g_.X0 + 2 * g_.C, Row(16), verdict.Line());
+        // Up to the plan's name in the right column, in the heading font
+        // of C per character, one character apart.
+        const Wide x = g_.X0 + 2 * g_.C;
+        const Wide room = std::max<Wide>(0, (RightColumn() - x) / std::max<Wide>(1, g_.C) - 1);
+        Text(x, Row(16), verdict.ShortLine(static_cast<std::size_t>(room)));
         ops_.emplace_back(fonts_.body);
         ProductText(RightColumn(), Row(16), "Plan : ", verdict.plan);
     }

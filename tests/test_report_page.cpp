@@ -553,9 +553,8 @@ TEST(ReportPage, VerdictLineOnlyWithAPlan) {
     DrawList expected(plain.begin(), plain.begin() + static_cast<std::ptrdiff_t>(after));
     // Row 16: Y0 + 16 L = 550 + 1648; the first plot title starts at
     // T0 - 3 L / 2 = 2353, below the line's 103 units.
-    expected.insert(expected.end(),
-                    {kHeadingFont, Left(510, 2198, "Verdict: FAIL (2 checks failed)"), kBodyFont,
-                     Left(2620, 2198, "Plan : psu")});
+    expected.insert(expected.end(), {kHeadingFont, Left(510, 2198, "Verdict: FAIL: Power, U5"),
+                                     kBodyFont, Left(2620, 2198, "Plan : psu")});
     expected.insert(expected.end(), plain.begin() + static_cast<std::ptrdiff_t>(after),
                     plain.end());
     EXPECT_EQ(Describe(judged), Describe(expected));
@@ -567,6 +566,26 @@ TEST(ReportPage, VerdictLineOnlyWithAPlan) {
     const DrawList passed =
         ReportPage(r, ConductionAngles{}, ProductMark{}, kW, kH, kMetrics, &verdict);
     EXPECT_EQ(TextAt(passed, after + 1), "Verdict: PASS");
+
+    // Failing checks that do not fit before the plan's name: whole names,
+    // then the mark that there are more.
+    verdict.pass = false;
+    verdict.checks.clear();
+    for (int n = 2; n <= 40; ++n) {
+        verdict.checks.push_back(
+            Check{"IEC I" + std::to_string(n), 1.0, std::nullopt, 0.5, false, ""});
+    }
+    const std::string cut = TextAt(
+        ReportPage(r, ConductionAngles{}, ProductMark{}, kW, kH, kMetrics, &verdict), after + 1);
+    EXPECT_EQ(cut.rfind("Verdict: FAIL: IEC I2, IEC I3, ", 0), 0u) << cut;
+    EXPECT_EQ(cut.substr(cut.size() - 5), ", \u2026") << cut;
+    // A class that sets no limit at this power says so.
+    Verdict small;
+    small.plan = "lamp";
+    small.checks = {Check{"IEC Class D", 40.0, std::nullopt, std::nullopt, true,
+                          "Class D: no limit at or below 75 W"}};
+    EXPECT_EQ(small.Line(), "Verdict: PASS (Class D: no limit at or below 75 W)");
+    EXPECT_EQ(small.ShortLine(10), "Verdict: PASS");
 }
 
 }  // namespace
