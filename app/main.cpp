@@ -15,6 +15,7 @@
 #include "app/exit_signals.h"
 #include "app/instance_link.h"
 #include "app/zx840_app.h"
+#include "record/file_io.h"
 #include "record/product_identity.h"
 #include "report/runtime_folder.h"
 
@@ -135,6 +136,8 @@ int Unregister(bool embedding) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A closed standard output or error would be taken by the next file opened.
+    zx840::OpenClosedStandardDescriptors();
     if (PrintedInformation(argc, argv)) {
         return 0;
     }

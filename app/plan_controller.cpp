@@ -1,8 +1,10 @@
 #include "app/plan_controller.h"
 
+#include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QSettings>
+#include <QStatusBar>
 #include <cstdio>
 
 #include "app/verdict_panel.h"
@@ -47,11 +49,19 @@ void SaveChoice(const PlanChoice& choice) {
 
 }  // namespace
 
+QString RefusalText(const std::string& problem) {
+    return QStringLiteral("Plan refused: %1").arg(QString::fromStdString(problem));
+}
+
 PlanController::PlanController(QMainWindow* frame, CZX840ENView* view, bool quiet)
     : QObject(frame), frame_(frame), view_(view), quiet_(quiet), choice_(LoadChoice()) {
     panel_ = new CVerdictPanel(frame);
     frame->addDockWidget(Qt::RightDockWidgetArea, panel_);
     panel_->hide();
+    refusal_ = new QLabel;
+    refusal_->setStyleSheet(QStringLiteral("color: #c00000; font-weight: bold"));
+    refusal_->hide();
+    frame->statusBar()->addWidget(refusal_);
     connect(view_, &CZX840ENView::verdictChanged, this, &PlanController::ShowVerdict);
     connect(view_, &CZX840ENView::testShown, this, &PlanController::Update);
 }
@@ -68,8 +78,11 @@ void PlanController::Update() {
         }
     }
     lastProblem_ = problem;
-    if (plan != view_->ActivePlan()) {
-        view_->SetTestPlan(std::move(plan));
+    refusal_->setText(problem.empty() ? QString() : RefusalText(problem));
+    refusal_->setToolTip(QString::fromStdString(problem));
+    refusal_->setVisible(!problem.empty());
+    if (plan != view_->ActivePlan() || problem != view_->PlanRefusal()) {
+        view_->SetTestPlan(std::move(plan), problem);
     }
 }
 
@@ -81,15 +94,51 @@ void PlanController::SetChoice(const PlanChoice& choice) {
 }
 
 void PlanController::ShowVerdict() {
+    const auto& verdict = view_->CurrentVerdict();
     const auto& plan = view_->ActivePlan();
-    panel_->Show(plan ? plan->name : std::string(), view_->CurrentVerdict());
+    switch (view_->Source()) {
+        case CZX840ENView::VerdictSource::Kept:
+            if (verdict) {
+                panel_->Show(verdict->plan, verdict, kKeptVerdictNote);
+            } else if (!view_->KeptUnjudged().empty()) {
+                panel_->ShowRefusal(QStringLiteral("Kept without a verdict: %1")
+                                        .arg(QString::fromStdString(view_->KeptUnjudged())));
+            } else if (plan) {
+                panel_->Show(plan->name, std::nullopt, kKeptWithoutVerdictNote);
+            } else {
+                panel_->Show({}, std::nullopt);
+            }
+            return;
+        case CZX840ENView::VerdictSource::JudgedAgain:
+            panel_->Show(plan ? plan->name : std::string(), verdict, kJudgedAgainNote);
+            return;
+        case CZX840ENView::VerdictSource::Judged:
+            break;
+    }
+    if (!view_->PlanRefusal().empty()) {
+        panel_->ShowRefusal(RefusalText(view_->PlanRefusal()));
+        return;
+    }
+    panel_->Show(plan ? plan->name : std::string(), verdict);
 }
 
 bool PlanController::HandlesCommand(int id) const {
-    return id == kCmdTestPlan;
+    return id == kCmdTestPlan || id == kCmdJudgeAgain;
+}
+
+bool PlanController::OnUpdateCommand(int id, CommandState& state) {
+    if (id != kCmdJudgeAgain) {
+        return false;
+    }
+    state.enabled = view_->ActivePlan().has_value() && view_->Working().DataValid == 1;
+    return true;
 }
 
 bool PlanController::OnCommand(int id) {
+    if (id == kCmdJudgeAgain) {
+        view_->JudgeAgain();
+        return true;
+    }
     if (id != kCmdTestPlan) {
         return false;
     }

@@ -10,12 +10,16 @@
 #include "app/test_plan_dlg.h"
 #include "commands/command_router.h"
 
+class QLabel;
 class QMainWindow;
 
 namespace zx840 {
 
 class CVerdictPanel;
 class CZX840ENView;
+
+// "Plan refused: REASON", in the status bar and the Verdict panel.
+QString RefusalText(const std::string& problem);
 
 class PlanController : public QObject, public CommandTarget {
     Q_OBJECT
@@ -32,6 +36,7 @@ class PlanController : public QObject, public CommandTarget {
     CVerdictPanel* Panel() const { return panel_; }
 
     bool OnCommand(int id) override;
+    bool OnUpdateCommand(int id, CommandState& state) override;
     bool HandlesCommand(int id) const override;
 
   private:
@@ -42,6 +47,7 @@ class PlanController : public QObject, public CommandTarget {
     bool quiet_;
     PlanChoice choice_;
     CVerdictPanel* panel_;     // owned by the frame
+    QLabel* refusal_;          // in the status bar while a plan is refused, owned by it
     std::string lastProblem_;  // said once, not at every update
 };
 

@@ -95,6 +95,9 @@ void StoreController::KeepMeasurement() {
     }
     Result result = NewResult(ResultSource::Acquisition, view_->Mark(), view_->Working(),
                               view_->CurrentVerdict(), lastResultMs_ + 1);
+    if (!result.verdict && !view_->PlanRefusal().empty()) {
+        result.unjudged = "Plan refused: " + view_->PlanRefusal();
+    }
     lastResultMs_ = result.timeMs;
     keeper_->Keep(std::move(result));
 }

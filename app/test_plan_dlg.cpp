@@ -65,9 +65,20 @@ std::optional<TestPlan> ActivePlanFor(const PlanChoice& choice, const std::strin
         case PlanChoice::Mode::None:
             return std::nullopt;
         case PlanChoice::Mode::ByType: {
-            const std::vector<TestPlan> plans = ReadPlanFolder(choice.folder, nullptr);
-            const TestPlan* plan = PlanForType(plans, type);
-            return plan != nullptr ? std::optional<TestPlan>(*plan) : std::nullopt;
+            std::vector<std::string> refused;
+            const std::vector<TestPlan> plans = ReadPlanFolder(choice.folder, &refused);
+            if (const TestPlan* plan = PlanForType(plans, type)) {
+                return *plan;
+            }
+            // A plan file that cannot be read may be this type's plan: no
+            // verdict is then no PASS, and the operator must know.
+            if (!type.empty() && !refused.empty() && error != nullptr) {
+                *error = refused.front();
+                for (std::size_t i = 1; i < refused.size(); ++i) {
+                    *error += "; " + refused[i];
+                }
+            }
+            return std::nullopt;
         }
         case PlanChoice::Mode::File: {
             PlanRead read = ReadPlanFile(choice.file);
@@ -156,15 +167,7 @@ void CTestPlanDlg::FillUseBox(const std::string& select) {
     use_->clear();
     use_->addItem(QStringLiteral("No test plan"));
     use_->addItem(QStringLiteral("The plan of the product's type"));
-    files_.clear();
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(choice_.folder, ec), end; !ec && it != end;
-         it.increment(ec)) {
-        if (it->path().extension() == std::string(".") + kPlanExtension) {
-            files_.push_back(it->path().string());
-        }
-    }
-    std::sort(files_.begin(), files_.end());
+    files_ = ListPlanFiles(choice_.folder);
     if (!select.empty() && std::find(files_.begin(), files_.end(), select) == files_.end()) {
         files_.push_back(select);  // a chosen plan kept elsewhere
     }

@@ -29,7 +29,8 @@ struct PlanChoice {
 };
 
 // The plan a choice makes active for a product type; `error` says why a
-// chosen file could not be used.
+// chosen file could not be used, or, by type, why a plan file of the folder
+// that may be the type's plan was refused (when no readable one matches).
 std::optional<TestPlan> ActivePlanFor(const PlanChoice& choice, const std::string& type,
                                       std::string* error);
 

@@ -58,7 +58,8 @@ CVerdictPanel::CVerdictPanel(QWidget* parent)
     hide();
 }
 
-void CVerdictPanel::Show(const std::string& planName, const std::optional<Verdict>& verdict) {
+void CVerdictPanel::Show(const std::string& planName, const std::optional<Verdict>& verdict,
+                         const QString& origin) {
     if (planName.empty()) {
         hide();
         return;
@@ -77,6 +78,10 @@ void CVerdictPanel::Show(const std::string& planName, const std::optional<Verdic
         note_->setText(QStringLiteral("No measurement yet."));
     }
     result_->setPalette(palette);
+    if (!origin.isEmpty()) {
+        note_->setText(note_->text().isEmpty() || !verdict ? origin
+                                                           : origin + "\n" + note_->text());
+    }
     note_->setVisible(!note_->text().isEmpty());
 
     const std::vector<Check> ordered = verdict ? verdict->FailingFirst() : std::vector<Check>{};
@@ -100,8 +105,27 @@ void CVerdictPanel::Show(const std::string& planName, const std::optional<Verdic
     show();
 }
 
+void CVerdictPanel::ShowRefusal(const QString& text) {
+    result_->setText(QStringLiteral("-"));
+    QPalette palette = result_->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Base));
+    palette.setColor(QPalette::WindowText, kFailColor);
+    result_->setPalette(palette);
+    plan_->setText(text);
+    note_->setText(
+        QStringLiteral("Measurements are kept without a verdict until the plan can be "
+                       "read."));
+    note_->show();
+    checks_->setRowCount(0);
+    show();
+}
+
 QString CVerdictPanel::ResultText() const {
     return result_->text();
+}
+
+QString CVerdictPanel::NoteText() const {
+    return note_->text();
 }
 
 QString CVerdictPanel::PlanText() const {

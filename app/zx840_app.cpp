@@ -252,6 +252,10 @@ void CZX840ENApp::ShowPendingResult() {
                        QString::fromStdString(ProductFileStem(result->mark)) + QLatin1Char('.') +
                            QString::fromLatin1(kTestFileExtension));
     view_->OnInitialUpdate();
+    // The verdict it was given, not one of today's plan.
+    view_->ShowKeptVerdict(
+        result->verdict ? std::optional<Verdict>(VerdictOf(*result->verdict)) : std::nullopt,
+        result->unjudged);
     frame_->raise();
     frame_->activateWindow();
 }

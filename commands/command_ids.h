@@ -26,6 +26,7 @@ enum CommandId : int {
     kCmdTestPlan = 32801,      // the Test Plan dialog, after Product Mark
     kCmdResultsStore = 32802,  // where results are kept
     kCmdHistory = 32803,       // the History window of the kept results
+    kCmdJudgeAgain = 32804,    // the measurement shown, judged again by today's plan
 };
 
 }  // namespace zx840

@@ -32,6 +32,10 @@ constexpr CommandSpec kCommands[] = {
     {kCmdProductMark, "Product Mark", "Input or look over the information of product.", nullptr},
     {kCmdTestPlan, "Test Plan", "Choose or edit the test plan that judges each measurement.",
      nullptr},
+    {kCmdJudgeAgain, "Judge Again",
+     "Judge the measurement shown again against today's test plan; a kept verdict stays as it "
+     "was.",
+     nullptr},
     {kCmdResultsStore, "Results Store",
      "Choose where every measurement is kept, or stop keeping them.", nullptr},
     {kCmdHistory, "History", "Find, open and export the measurements kept in the results store.",
@@ -71,6 +75,7 @@ constexpr MenuSpec kMenuBar[] = {
     {MenuEntry::Popup, "&Product"},
     {MenuEntry::Item, "Product &Mark...\tCtrl+M", kCmdProductMark},
     {MenuEntry::Item, "&Test Plan...", kCmdTestPlan},
+    {MenuEntry::Item, "&Judge Again", kCmdJudgeAgain},
     {MenuEntry::Separator},
     {MenuEntry::Item, "&Results Store...", kCmdResultsStore},
     {MenuEntry::Item, "&History...", kCmdHistory},

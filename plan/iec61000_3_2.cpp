@@ -80,6 +80,7 @@ Check HarmonicCheck(const MeasurementRecord& record, double perCount, int order,
     check.value = Amperes(record, perCount, order);
     check.max = maxAmperes;
     check.pass = WithinLimit(check.value, std::nullopt, check.max);
+    FailOnOutOfRange(check, record, {{RecordQuantity::Irms}, {RecordQuantity::ISpec, order}});
     return check;
 }
 
@@ -115,6 +116,79 @@ void AngleChecks(const MeasurementRecord& record, std::vector<Check>& checks) {
     add("IEC StartAngle", a.start, std::nullopt, 60.0);
     add("IEC PeakAngle", a.peak, std::nullopt, 65.0);
     add("IEC EndAngle", a.end, 90.0, std::nullopt);
+}
+
+// The values of the record every check of a class depends on besides its
+// own harmonic: the power that selects and scales the limits, the power
+// factor and the fundamental they are taken from.
+void FailOnClassInputs(IecClass iecClass, const MeasurementRecord& record, Check& check) {
+    using enum RecordQuantity;
+    switch (iecClass) {
+        case IecClass::A:
+        case IecClass::B:
+            return;
+        case IecClass::C:
+            return FailOnOutOfRange(check, record, {{Power}, {PF}, {ISpec, 1}});
+        case IecClass::C25:
+            return FailOnOutOfRange(check, record, {{Power}, {ISpec, 1}});
+        case IecClass::D:
+            return FailOnOutOfRange(check, record, {{Power}});
+    }
+}
+
+void AppendClassChecks(IecClass iecClass, const MeasurementRecord& record, double perCount,
+                       std::vector<Check>& checks) {
+    const double power = record.Power;
+    const double fundamental = Amperes(record, perCount, 1);
+    const auto harmonic = [&](int order, double maxAmperes) {
+        return HarmonicCheck(record, perCount, order, maxAmperes);
+    };
+    switch (iecClass) {
+        case IecClass::A:
+        case IecClass::B: {
+            const double factor = iecClass == IecClass::B ? 1.5 : 1.0;
+            for (int n = 2; n <= kIecHighestOrder; ++n) {
+                checks.push_back(harmonic(n, factor * ClassALimit(n)));
+            }
+            return;
+        }
+        case IecClass::C: {
+            if (!(power > 25.0)) {
+                checks.push_back(NoLimit("IEC Class C", power, "Class C sets limits above 25 W"));
+                return;
+            }
+            for (int n = 2; n <= kIecHighestOrder; ++n) {
+                const double percent = ClassCPercent(n, record.PF);
+                if (percent != 0.0 || n == 3) {
+                    checks.push_back(harmonic(n, percent / 100.0 * fundamental));
+                }
+            }
+            return;
+        }
+        case IecClass::C25: {
+            if (power > 25.0 || !std::isfinite(power)) {
+                checks.push_back(
+                    NoLimit("IEC Class C25", power, "Class C25 sets limits up to 25 W only"));
+                return;
+            }
+            checks.push_back(harmonic(3, 0.86 * fundamental));
+            checks.push_back(harmonic(5, 0.61 * fundamental));
+            AngleChecks(record, checks);
+            return;
+        }
+        case IecClass::D: {
+            if (!(power > 75.0 && power <= 600.0)) {
+                checks.push_back(
+                    NoLimit("IEC Class D", power, "Class D sets limits from 75 W to 600 W only"));
+                return;
+            }
+            for (int n = 3; n <= kIecHighestOrder; n += 2) {
+                const double perWatt = ClassDMilliampsPerWatt(n) / 1000.0 * power;
+                checks.push_back(harmonic(n, std::min(perWatt, ClassALimit(n))));
+            }
+            return;
+        }
+    }
 }
 
 }  // namespace
@@ -203,59 +277,17 @@ void AppendIecChecks(IecClass iecClass, const MeasurementRecord& record,
                      std::vector<Check>& checks) {
     const std::optional<double> perCount = AmperesPerCount(record);
     if (!perCount) {
-        checks.push_back(NoLimit("IEC", 0.0, "skipped: the current samples are all zero"));
+        // An unplugged unit emits nothing and must not pass for it.
+        Check check;
+        check.item = "IEC";
+        check.note = kNoCurrentNote;
+        checks.push_back(std::move(check));
         return;
     }
-    const double power = record.Power;
-    const double fundamental = Amperes(record, *perCount, 1);
-    const auto harmonic = [&](int order, double maxAmperes) {
-        return HarmonicCheck(record, *perCount, order, maxAmperes);
-    };
-    switch (iecClass) {
-        case IecClass::A:
-        case IecClass::B: {
-            const double factor = iecClass == IecClass::B ? 1.5 : 1.0;
-            for (int n = 2; n <= kIecHighestOrder; ++n) {
-                checks.push_back(harmonic(n, factor * ClassALimit(n)));
-            }
-            return;
-        }
-        case IecClass::C: {
-            if (!(power > 25.0)) {
-                checks.push_back(NoLimit("IEC Class C", power, "Class C sets limits above 25 W"));
-                return;
-            }
-            for (int n = 2; n <= kIecHighestOrder; ++n) {
-                const double percent = ClassCPercent(n, record.PF);
-                if (percent != 0.0 || n == 3) {
-                    checks.push_back(harmonic(n, percent / 100.0 * fundamental));
-                }
-            }
-            return;
-        }
-        case IecClass::C25: {
-            if (power > 25.0 || !std::isfinite(power)) {
-                checks.push_back(
-                    NoLimit("IEC Class C25", power, "Class C25 sets limits up to 25 W only"));
-                return;
-            }
-            checks.push_back(harmonic(3, 0.86 * fundamental));
-            checks.push_back(harmonic(5, 0.61 * fundamental));
-            AngleChecks(record, checks);
-            return;
-        }
-        case IecClass::D: {
-            if (!(power > 75.0 && power <= 600.0)) {
-                checks.push_back(
-                    NoLimit("IEC Class D", power, "Class D sets limits from 75 W to 600 W only"));
-                return;
-            }
-            for (int n = 3; n <= kIecHighestOrder; n += 2) {
-                const double perWatt = ClassDMilliampsPerWatt(n) / 1000.0 * power;
-                checks.push_back(harmonic(n, std::min(perWatt, ClassALimit(n))));
-            }
-            return;
-        }
+    const std::size_t first = checks.size();
+    AppendClassChecks(iecClass, record, *perCount, checks);
+    for (std::size_t i = first; i < checks.size(); ++i) {
+        FailOnClassInputs(iecClass, record, checks[i]);
     }
 }
 

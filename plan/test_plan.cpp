@@ -56,7 +56,9 @@ class PlanParser {
 
   private:
     bool Refuse(const std::string& key, const std::string& problem) {
-        error_ = fileName_ + ": key \"" + key + "\": " + problem;
+        // Quoted and escaped: a key may hold control characters, which must
+        // not reach a terminal raw.
+        error_ = fileName_ + ": key " + JsonString(key) + ": " + problem;
         return false;
     }
 
@@ -93,8 +95,8 @@ class PlanParser {
                     return true;
                 }
             }
-            return Refuse(key, "unknown class \"" + value.text +
-                                   "\" (one of \"A\", \"B\", \"C\", \"C25\", \"D\")");
+            return Refuse(key, "unknown class " + JsonString(value.text) +
+                                   " (one of \"A\", \"B\", \"C\", \"C25\", \"D\")");
         }
         return Refuse(key, "not a key of a plan file");
     }
@@ -234,19 +236,26 @@ std::string PlanToJson(const TestPlan& plan) {
     return json;
 }
 
-std::vector<TestPlan> ReadPlanFolder(const std::string& folder, std::vector<std::string>* errors) {
+std::vector<std::string> ListPlanFiles(const std::string& folder) {
     std::vector<std::string> paths;
     std::error_code ec;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
          it.increment(ec)) {
         const std::filesystem::path& path = it->path();
-        if (path.extension() == std::string(".") + kPlanExtension) {
+        std::error_code ignored;
+        // Folders, FIFOs and devices named like plans are no plans (a FIFO
+        // would not even open without a writer).
+        if (path.extension() == std::string(".") + kPlanExtension && it->is_regular_file(ignored)) {
             paths.push_back(path.string());
         }
     }
     std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+std::vector<TestPlan> ReadPlanFolder(const std::string& folder, std::vector<std::string>* errors) {
     std::vector<TestPlan> plans;
-    for (const std::string& path : paths) {
+    for (const std::string& path : ListPlanFiles(folder)) {
         PlanRead read = ReadPlanFile(path);
         if (read.plan) {
             plans.push_back(std::move(*read.plan));

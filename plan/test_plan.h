@@ -84,6 +84,10 @@ PlanRead ReadPlanFile(const std::string& path);
 // the order of the keys above. Reads back as the same plan.
 std::string PlanToJson(const TestPlan& plan);
 
+// The plan files of a folder: regular files (or links to them) named
+// "*.zx8plan", in the order of their names.
+std::vector<std::string> ListPlanFiles(const std::string& folder);
+
 // The plans of a folder ("*.zx8plan", in the order of their file names);
 // files that cannot be read are listed in `errors` and left out.
 std::vector<TestPlan> ReadPlanFolder(const std::string& folder, std::vector<std::string>* errors);

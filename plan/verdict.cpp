@@ -1,10 +1,12 @@
 #include "plan/verdict.h"
 
 #include <cmath>
+#include <cstdio>
 #include <string_view>
 
 #include "plan/iec61000_3_2.h"
 #include "record/derived_values.h"
+#include "record/json_reader.h"
 #include "record/record_json.h"
 
 namespace zx840 {
@@ -60,20 +62,94 @@ double PlanReadingValue(PlanReading reading, const WorkingRecord& working) {
 
 namespace {
 
-void HarmonicChecks(const char* channel,
+// The values of the record a reading's check is made from.
+void FailReadingOnOutOfRange(Check& check, PlanReading reading, const MeasurementRecord& r) {
+    using enum RecordQuantity;
+    switch (reading) {
+        case PlanReading::Urms:
+            return FailOnOutOfRange(check, r, {{Urms}});
+        case PlanReading::Irms:
+            return FailOnOutOfRange(check, r, {{Irms}});
+        case PlanReading::Upeak:
+            return FailOnOutOfRange(check, r, {{Urms}, {Ucf}});
+        case PlanReading::Ipeak:
+            return FailOnOutOfRange(check, r, {{Irms}, {Icf}});
+        case PlanReading::Ucf:
+            return FailOnOutOfRange(check, r, {{Ucf}});
+        case PlanReading::Icf:
+            return FailOnOutOfRange(check, r, {{Icf}});
+        case PlanReading::Power:
+            return FailOnOutOfRange(check, r, {{Power}});
+        case PlanReading::PF:
+            return FailOnOutOfRange(check, r, {{PF}});
+        case PlanReading::Freq:
+            return FailOnOutOfRange(check, r, {{Freq}});
+        case PlanReading::StartAngle:
+        case PlanReading::PeakAngle:
+        case PlanReading::EndAngle:
+            return;  // from the samples, which have no range to leave
+        case PlanReading::Uthd:
+            return FailOnOutOfRange(check, r, {{Uthd}, {USpec, 1}});
+        case PlanReading::Ithd:
+            return FailOnOutOfRange(check, r, {{Ithd}, {ISpec, 1}});
+    }
+}
+
+// The note of a percent of the fundamental that does not exist.
+void NoteMissingFundamental(Check& check, bool current, float fundamental) {
+    if (fundamental == 0.0f && check.note.empty()) {
+        check.note = current ? kNoCurrentNote : kNoVoltageNote;
+    }
+}
+
+void HarmonicChecks(bool current,
                     const std::array<std::optional<double>, kPlanHighestOrder + 1>& limits,
-                    const std::array<float, kHarmonicOrders>& spectrum, std::vector<Check>& out) {
+                    const MeasurementRecord& record, std::vector<Check>& out) {
+    const auto& spectrum = current ? record.ISpec : record.USpec;
+    const RecordQuantity quantity = current ? RecordQuantity::ISpec : RecordQuantity::USpec;
     for (int n = 2; n <= kPlanHighestOrder; ++n) {
         if (const auto& max = limits[static_cast<std::size_t>(n)]) {
             Check check;
-            check.item = channel + std::to_string(n);
+            char item[8];
+            std::snprintf(item, sizeof item, "%c%d", current ? 'I' : 'U', n);
+            check.item = item;
             check.value =
                 PercentOrNaN(spectrum[static_cast<std::size_t>(n - 1)], spectrum[0], false);
             check.max = *max;
             check.pass = WithinLimit(check.value, std::nullopt, check.max);
+            FailOnOutOfRange(check, record, {{quantity, n}, {quantity, 1}});
+            NoteMissingFundamental(check, current, spectrum[0]);
             out.push_back(std::move(check));
         }
     }
+}
+
+bool HasNoCurrent(const MeasurementRecord& record) {
+    if (record.ISpec[0] == 0.0f) {
+        return true;
+    }
+    for (const std::int32_t sample : record.IWave) {
+        if (sample != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A plan whose Irms maximum is a standby current and which the measurement
+// meets wants no current. A limit above that, as any plan of a working
+// unit sets, is met by an unplugged unit too, and must not let it pass.
+bool MeetsStandbyLimit(const TestPlan& plan, const std::vector<Check>& checks) {
+    const auto& limit = plan.Reading(PlanReading::Irms);
+    if (!limit || !limit->max || *limit->max > kStandbyCurrentMax) {
+        return false;
+    }
+    for (const Check& check : checks) {
+        if (check.item == PlanReadingName(PlanReading::Irms)) {
+            return check.pass;
+        }
+    }
+    return false;
 }
 
 std::string JsonBound(const std::optional<double>& bound) {
@@ -89,6 +165,18 @@ bool WithinLimit(double value, const std::optional<double>& min, const std::opti
     return (!min || value >= *min) && (!max || value <= *max);
 }
 
+void FailOnOutOfRange(Check& check, const MeasurementRecord& record,
+                      std::initializer_list<QuantityRef> inputs) {
+    for (const QuantityRef& input : inputs) {
+        if (std::string why = OutOfRange(record, input); !why.empty()) {
+            check.pass = false;
+            check.note = "out of range: ";
+            check.note += why;
+            return;
+        }
+    }
+}
+
 int Verdict::FailedCount() const {
     int failed = 0;
     for (const Check& check : checks) {
@@ -98,11 +186,12 @@ int Verdict::FailedCount() const {
 }
 
 std::string Verdict::Line() const {
+    std::string line = rejudged ? "Verdict (judged again): " : "Verdict: ";
     if (pass) {
-        return "Verdict: PASS";
+        return line + "PASS";
     }
     const int failed = FailedCount();
-    return "Verdict: FAIL (" + std::to_string(failed) + (failed == 1 ? " check" : " checks") +
+    return line + "FAIL (" + std::to_string(failed) + (failed == 1 ? " check" : " checks") +
            " failed)";
 }
 
@@ -168,23 +257,38 @@ std::optional<Verdict> Judge(const TestPlan& plan, const WorkingRecord& working)
     }
     Verdict verdict;
     verdict.plan = plan.name;
+    const MeasurementRecord& record = working.Record;
     for (std::size_t r = 0; r < kPlanReadings; ++r) {
         if (const auto& limit = plan.readings[r]) {
+            const auto reading = static_cast<PlanReading>(r);
             Check check;
-            check.item = PlanReadingName(static_cast<PlanReading>(r));
-            check.value = PlanReadingValue(static_cast<PlanReading>(r), working);
+            check.item = PlanReadingName(reading);
+            check.value = PlanReadingValue(reading, working);
             check.min = limit->min;
             check.max = limit->max;
             check.pass = WithinLimit(check.value, check.min, check.max);
+            FailReadingOnOutOfRange(check, reading, record);
+            if (reading == PlanReading::Uthd || reading == PlanReading::Ithd) {
+                const bool current = reading == PlanReading::Ithd;
+                NoteMissingFundamental(check, current, current ? record.ISpec[0] : record.USpec[0]);
+            }
             verdict.checks.push_back(std::move(check));
         }
     }
-    HarmonicChecks("U", plan.uHarmonicMaxPercent, working.Record.USpec, verdict.checks);
-    HarmonicChecks("I", plan.iHarmonicMaxPercent, working.Record.ISpec, verdict.checks);
+    HarmonicChecks(false, plan.uHarmonicMaxPercent, record, verdict.checks);
+    HarmonicChecks(true, plan.iHarmonicMaxPercent, record, verdict.checks);
     if (plan.iec) {
-        AppendIecChecks(*plan.iec, working.Record, verdict.checks);
+        AppendIecChecks(*plan.iec, record, verdict.checks);
         verdict.preCompliance = std::string("IEC 61000-3-2 Class ") + IecClassName(*plan.iec) +
                                 " pre-compliance indication (one period)";
+    }
+    if (HasNoCurrent(record) && MeetsStandbyLimit(plan, verdict.checks)) {
+        for (Check& check : verdict.checks) {
+            if (check.note == kNoCurrentNote) {
+                check.pass = true;
+                check.note = kStandbyNote;
+            }
+        }
     }
     verdict.pass = verdict.FailedCount() == 0;
     return verdict;
@@ -210,6 +314,54 @@ std::string VerdictJson(const Verdict& verdict) {
     }
     json += "}";
     return json;
+}
+
+std::optional<Verdict> ParseVerdictJson(std::string_view json) {
+    const std::optional<JsonValue> root = ParseJson(json, nullptr);
+    if (!root || root->kind != JsonValue::Kind::Object) {
+        return std::nullopt;
+    }
+    const auto boolean = [](const JsonValue& object, const char* key) -> std::optional<bool> {
+        const JsonValue* value = object.Find(key);
+        return value != nullptr && value->kind == JsonValue::Kind::Bool
+                   ? std::optional<bool>(value->boolean)
+                   : std::nullopt;
+    };
+    const auto number = [](const JsonValue& object, const char* key) -> std::optional<double> {
+        const JsonValue* value = object.Find(key);
+        return value != nullptr && value->kind == JsonValue::Kind::Number
+                   ? std::optional<double>(value->number)
+                   : std::nullopt;
+    };
+    const auto text = [](const JsonValue& object, const char* key) {
+        const JsonValue* value = object.Find(key);
+        return value != nullptr && value->kind == JsonValue::Kind::String ? value->text
+                                                                          : std::string();
+    };
+    const JsonValue* checks = root->Find("Checks");
+    const std::optional<bool> pass = boolean(*root, "Pass");
+    if (!pass || checks == nullptr || checks->kind != JsonValue::Kind::Array) {
+        return std::nullopt;
+    }
+    Verdict verdict;
+    verdict.pass = *pass;
+    verdict.plan = text(*root, "Plan");
+    verdict.preCompliance = text(*root, "PreCompliance");
+    for (const JsonValue& item : checks->items) {
+        const std::optional<bool> checkPass = boolean(item, "Pass");
+        if (item.kind != JsonValue::Kind::Object || !checkPass) {
+            return std::nullopt;
+        }
+        Check check;
+        check.item = text(item, "Item");
+        check.value = number(item, "Value").value_or(std::nan(""));
+        check.min = number(item, "Min");
+        check.max = number(item, "Max");
+        check.pass = *checkPass;
+        check.note = text(item, "Note");
+        verdict.checks.push_back(std::move(check));
+    }
+    return verdict;
 }
 
 }  // namespace zx840

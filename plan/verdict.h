@@ -3,12 +3,15 @@
 #pragma once
 
 #include <array>
+#include <initializer_list>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "plan/test_plan.h"
 #include "record/measurement_record.h"
+#include "record/reading_range.h"
 
 namespace zx840 {
 
@@ -30,9 +33,13 @@ struct Verdict {
     // The pre-compliance label when the plan has an emission class, e.g.
     // "IEC 61000-3-2 Class A pre-compliance indication (one period)".
     std::string preCompliance;
+    // Judged again, on request, against today's plan: not the verdict a
+    // kept result was given, and said so wherever it shows.
+    bool rejudged = false;
 
     int FailedCount() const;
-    // "Verdict: PASS" or "Verdict: FAIL (2 checks failed)".
+    // "Verdict: PASS" or "Verdict: FAIL (2 checks failed)"; "Verdict (judged
+    // again): ..." when rejudged.
     std::string Line() const;
     // The checks with the failing ones first, each group in plan order.
     std::vector<Check> FailingFirst() const;
@@ -56,6 +63,23 @@ FailingOrders FailingOrdersOf(const Verdict& verdict);
 // not finite fails whatever the limit.
 bool WithinLimit(double value, const std::optional<double>& min, const std::optional<double>& max);
 
+// Fails `check` when a value of the record it was made from lies outside
+// its physical range, with the reason as its note.
+void FailOnOutOfRange(Check& check, const MeasurementRecord& record,
+                      std::initializer_list<QuantityRef> inputs);
+
+// The note of a check that cannot be made on a measurement without
+// current (all samples zero, or no fundamental). Such a check fails, unless
+// the plan tests standby: it sets an Irms maximum of at most
+// kStandbyCurrentMax (the tens of milliamperes a unit draws asleep, far
+// below what any working unit draws) and the measurement meets it.
+inline constexpr double kStandbyCurrentMax = 0.05;  // amperes
+inline constexpr char kNoCurrentNote[] = "not evaluated: the measurement has no current";
+inline constexpr char kStandbyNote[] =
+    "not evaluated: no current, within the plan's standby current limit";
+// The note of a voltage check without a voltage fundamental.
+inline constexpr char kNoVoltageNote[] = "not evaluated: the voltage has no fundamental";
+
 // The value a plan limits for `reading`: the percentages of the
 // fundamental as the panel shows them, but NaN where there is no
 // fundamental, since a check must not pass on a percentage that does not
@@ -70,5 +94,9 @@ std::optional<Verdict> Judge(const TestPlan& plan, const WorkingRecord& working)
 //  "Pass":true}, ...]}; a missing bound and a value that is not finite are
 // null, a note is added as "Note" where there is one.
 std::string VerdictJson(const Verdict& verdict);
+
+// A verdict from the JSON VerdictJson wrote (as a kept result holds it);
+// nothing when the text is no such verdict.
+std::optional<Verdict> ParseVerdictJson(std::string_view json);
 
 }  // namespace zx840

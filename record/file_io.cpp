@@ -8,8 +8,10 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <memory>
 
 namespace zx840 {
@@ -261,7 +263,9 @@ FileStatus WriteAtomically(const std::string& requested, const std::uint8_t* dat
     if (folder.fd < 0) {
         return Failure(errno);
     }
-    const mode_t mode = replaces ? existing.st_mode & 07777 : NewFileMode();
+    const mode_t mode = options.mode ? static_cast<mode_t>(*options.mode)
+                        : replaces   ? existing.st_mode & 07777
+                                     : NewFileMode();
     const HoldFileSizeSignal hold;
     int failure = 0;
     for (const bool unnamed : {true, false}) {
@@ -360,6 +364,34 @@ FileStatus WriteFileAtomically(const std::string& path, std::string_view bytes,
                                AtomicWriteOptions options) {
     return WriteAtomically(path, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
                            options);
+}
+
+void OpenClosedStandardDescriptors() {
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            // open() takes the lowest free descriptor: this very one.
+            const int opened = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+            if (opened != fd && opened >= 0) {
+                close(opened);
+            }
+        }
+    }
+}
+
+FileStatus CloseStandardOutput() {
+    errno = 0;
+    std::cout.flush();
+    int error = !std::cout ? (errno != 0 ? errno : EIO) : 0;
+    if (std::fflush(stdout) != 0 && error == 0) {
+        error = errno != 0 ? errno : EIO;
+    }
+    if (std::ferror(stdout) != 0 && error == 0) {
+        error = EIO;
+    }
+    if (std::fclose(stdout) != 0 && error == 0) {
+        error = errno != 0 ? errno : EIO;
+    }
+    return {error};
 }
 
 }  // namespace zx840

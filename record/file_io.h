@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -37,6 +38,9 @@ struct AtomicWriteOptions {
     // fsync() the file and its folder before returning. A batch that syncs
     // the whole file system once at its end may leave this off.
     bool flush = true;
+    // The permissions of the file written, whatever the replaced file had
+    // (0600 for files that hold one user's data); none: as described below.
+    std::optional<unsigned> mode;
 };
 
 // Writes `bytes` to a temporary file in the target's folder and renames it
@@ -56,5 +60,14 @@ FileStatus WriteFileAtomically(const std::string& path, std::span<const std::uin
                                AtomicWriteOptions options = {});
 FileStatus WriteFileAtomically(const std::string& path, std::string_view bytes,
                                AtomicWriteOptions options = {});
+
+// Opens /dev/null on each of the descriptors 0, 1 and 2 that is closed, so
+// that no file the program opens later takes the place of standard output
+// or error (and receives what is printed there). Call first thing in main.
+void OpenClosedStandardDescriptors();
+
+// Flushes and closes standard output. Its status: why it could not be
+// written (a full disk, a closed pipe), or success.
+FileStatus CloseStandardOutput();
 
 }  // namespace zx840

@@ -3,6 +3,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <vector>
+
+#include "record/reading_range.h"
 
 namespace zx840 {
 namespace {
@@ -125,6 +128,18 @@ std::string WorkingRecordJson(const WorkingRecord& working, bool open) {
     out += JsonFloat(working.Angles.EndAngle);
     key("DataValid");
     out += std::to_string(working.DataValid);
+    // A measurement with values no measurement can hold says which.
+    if (working.DataValid == 1) {
+        const std::vector<std::string> outOfRange = OutOfRangeValues(r);
+        if (!outOfRange.empty()) {
+            key("OutOfRange");
+            for (std::size_t i = 0; i < outOfRange.size(); ++i) {
+                out += i == 0 ? '[' : ',';
+                out += JsonString(outOfRange[i]);
+            }
+            out += ']';
+        }
+    }
     if (!open) {
         out += '}';
     }

@@ -21,7 +21,9 @@ std::string JsonDouble(double value);
 std::string JsonString(const std::string& text);
 
 // Keys in this order: Urms, Irms, PF, Freq, Power, Ucf, Icf, Uthd, Ithd,
-// USpec, ISpec, UWave, IWave, StartAngle, PeakAngle, EndAngle, DataValid.
+// USpec, ISpec, UWave, IWave, StartAngle, PeakAngle, EndAngle, DataValid,
+// and OutOfRange (the reasons, as OutOfRangeValues gives them) only for a
+// measurement that holds values out of their physical range.
 // Without the closing brace when `open` is true, so a caller can add keys.
 std::string WorkingRecordJson(const WorkingRecord& working, bool open = false);
 

@@ -62,13 +62,30 @@ SettingsLocation ChooseSettingsLocation(const std::string& programFolder,
                                         const std::string& perUserFolder,
                                         const SettingsPlaceFacts& facts) {
     const std::string beside = programFolder + "/" + kSettingsFileName;
-    if (facts.folderWritable || facts.besideWritable || perUserFolder.empty()) {
-        const bool writable = facts.folderWritable || facts.besideWritable;
+    if (perUserFolder.empty() ||
+        (!facts.installed && (facts.folderWritable || facts.besideWritable))) {
+        const bool writable = !facts.installed && (facts.folderWritable || facts.besideWritable);
         return {beside, writable ? beside : std::string(), false};
     }
     const std::string perUser = perUserFolder + "/" + kSettingsFileName;
     const bool fromBeside = !facts.perUserExists && facts.besideExists;
     return {fromBeside ? beside : perUser, perUser, true};
+}
+
+bool IsSystemProgramFolder(const std::string& folder, const std::string& installPrefix) {
+    const auto under = [&folder](std::string prefix) {
+        while (prefix.size() > 1 && prefix.back() == '/') {
+            prefix.pop_back();
+        }
+        return !prefix.empty() && prefix != "/" &&
+               (folder == prefix || folder.rfind(prefix + "/", 0) == 0);
+    };
+    for (const char* prefix : {"/usr", "/opt", "/bin", "/sbin", "/snap"}) {
+        if (under(prefix)) {
+            return true;
+        }
+    }
+    return under(installPrefix);
 }
 
 std::string PerUserSettingsFolder(const char* xdgConfigHome, const char* home) {
@@ -111,6 +128,8 @@ SettingsLocation LocateSettingsFile(const std::string& programFolder) {
     facts.folderWritable = faccessat(AT_FDCWD, programFolder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
     facts.perUserExists = !perUserFolder.empty() &&
                           ::lstat((perUserFolder + "/" + kSettingsFileName).c_str(), &info) == 0;
+    facts.installed = IsSystemProgramFolder(programFolder, ZX840_INSTALL_PREFIX) ||
+                      ::stat(programFolder.c_str(), &info) != 0 || info.st_uid != ::geteuid();
     return ChooseSettingsLocation(programFolder, perUserFolder, facts);
 }
 
@@ -143,7 +162,15 @@ FileStatus WriteSettingsFile(const SettingsLocation& location, const Settings& s
             }
         }
     }
-    return WriteFileAtomically(location.writePath, SerializeSettings(settings));
+    AtomicWriteOptions options;
+    if (location.perUser) {
+        // This user's own: the folder made before (by the per-user
+        // registry area) may be open to others; the file never is.
+        const std::string folder = location.writePath.substr(0, location.writePath.rfind('/'));
+        ::chmod(folder.c_str(), 0700);
+        options.mode = 0600;
+    }
+    return WriteFileAtomically(location.writePath, SerializeSettings(settings), options);
 }
 
 void ApplySettingsToMark(const Settings& settings, ProductMark& mark) {

@@ -52,7 +52,17 @@ struct SettingsPlaceFacts {
     bool besideWritable = false;  // ... and it is a regular file this user may write
     bool folderWritable = false;  // the program's folder takes new files of this user
     bool perUserExists = false;   // the per-user file is there
+    // The program is installed: its folder lies under a system prefix
+    // (/usr, /opt, the prefix it was built for) or belongs to another user.
+    // Its settings are then per user, root's included: a file beside an
+    // installed program would outlive its removal and seed every other
+    // user's first start.
+    bool installed = false;
 };
+
+// Whether a program in `folder` counts as installed by its place alone:
+// under /usr, /opt, /bin, /sbin, /snap or `installPrefix` (empty: none).
+bool IsSystemProgramFolder(const std::string& folder, const std::string& installPrefix);
 
 struct SettingsLocation {
     std::string readPath;   // the file read at start
@@ -60,10 +70,10 @@ struct SettingsLocation {
     bool perUser = false;   // writePath is the per-user file (its folders may need making)
 };
 
-// Where the settings file lies. Beside the program when its folder is
-// writable or the file there is (a portable copy, or one made to run from a
-// folder of its own); otherwise in the per-user folder, as for a program
-// installed in a system folder. The start reads the file that the exit
+// Where the settings file lies. Beside the program when it is not installed
+// and its folder is writable or the file there is (a portable copy, a build
+// folder, one made to run from a folder of its own); otherwise in the
+// per-user folder. The start reads the file that the exit
 // writes; a per-user file that does not exist yet starts from the file
 // beside the program, when there is one. `perUserFolder` may be empty (no
 // home): then nothing is written.

@@ -7,6 +7,7 @@
 #include <QUuid>
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -136,6 +137,22 @@ ResultVerdict ResultVerdictOf(const Verdict& verdict) {
     }
     kept.json = VerdictJson(verdict);
     return kept;
+}
+
+Verdict VerdictOf(const ResultVerdict& kept) {
+    if (std::optional<Verdict> whole = ParseVerdictJson(kept.json)) {
+        return *std::move(whole);
+    }
+    Verdict verdict;
+    verdict.pass = kept.pass;
+    verdict.plan = kept.plan;
+    for (const std::string& item : kept.failedChecks) {
+        Check check;
+        check.item = item;
+        check.value = std::nan("");
+        verdict.checks.push_back(std::move(check));
+    }
+    return verdict;
 }
 
 Result NewResult(ResultSource source, const ProductMark& mark, const WorkingRecord& working,

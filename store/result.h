@@ -28,6 +28,9 @@ struct ResultVerdict {
     friend bool operator==(const ResultVerdict&, const ResultVerdict&) = default;
 };
 ResultVerdict ResultVerdictOf(const Verdict& verdict);
+// The verdict a result was given, whole (from its JSON), or as much as its
+// columns hold when the JSON cannot be read.
+Verdict VerdictOf(const ResultVerdict& kept);
 
 struct Result {
     std::string id;           // a UUID, lower case, without braces
@@ -38,6 +41,9 @@ struct Result {
     ProductMark mark;
     WorkingRecord working;
     std::optional<ResultVerdict> verdict;
+    // Why a result has no verdict although a plan was to judge it ("Plan
+    // refused: ..."); empty otherwise.
+    std::string unjudged;
 
     friend bool operator==(const Result&, const Result&) = default;
 };

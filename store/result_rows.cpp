@@ -6,6 +6,8 @@
 #include <cmath>
 #include <string_view>
 
+#include "record/json_reader.h"
+#include "record/record_json.h"
 #include "store/results_store.h"
 
 namespace zx840 {
@@ -92,9 +94,13 @@ void BindResult(QSqlQuery& query, const Result& r) {
         query.addBindValue(Text(r.verdict->json));
     } else {
         query.addBindValue(QVariant(QMetaType::fromType<int>()));
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < 2; ++i) {
             query.addBindValue(QVariant(QMetaType::fromType<QString>()));
         }
+        // No verdict: why, when a plan was to judge it.
+        query.addBindValue(r.unjudged.empty()
+                               ? QVariant(QMetaType::fromType<QString>())
+                               : QVariant(Text("{\"Unjudged\":" + JsonString(r.unjudged) + "}")));
     }
 }
 
@@ -144,7 +150,14 @@ bool ReadResult(const QSqlQuery& q, bool full, Result& r) {
     m.USpec[0] = kept[12];
     m.ISpec[0] = kept[13];
     r.verdict.reset();
-    if (!q.value(15).isNull()) {
+    r.unjudged.clear();
+    if (q.value(15).isNull() && !q.value(18).isNull()) {
+        if (const auto json = ParseJson(StdText(q.value(18)), nullptr)) {
+            if (const JsonValue* why = json->Find("Unjudged")) {
+                r.unjudged = why->text;
+            }
+        }
+    } else if (!q.value(15).isNull()) {
         ResultVerdict verdict;
         verdict.pass = q.value(15).toInt() == 1;
         verdict.plan = StdText(q.value(16));

@@ -53,6 +53,9 @@ std::string ResultJson(const Result& r, bool full) {
            ",\"StartAngle\":" + JsonFloat(a.StartAngle) +
            ",\"PeakAngle\":" + JsonFloat(a.PeakAngle) + ",\"EndAngle\":" + JsonFloat(a.EndAngle) +
            ",\"Verdict\":" + (r.verdict ? r.verdict->json : std::string("null"));
+    if (!r.unjudged.empty()) {
+        out += ",\"Unjudged\":" + JsonString(r.unjudged);
+    }
     if (full) {
         const auto asFloat = [](float value) { return JsonFloat(value); };
         const auto asInt = [](std::int32_t value) { return std::to_string(value); };
@@ -107,6 +110,8 @@ void AppendResultCsv(std::string& line, const Result& r) {
             failed += item;
         }
         row.Text(r.verdict->pass ? "PASS" : "FAIL").Text(r.verdict->plan).Text(failed);
+    } else if (!r.unjudged.empty()) {
+        row.Text("UNJUDGED").Empty(2);
     } else {
         row.Empty(3);
     }

@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "meter/sim/meter_simulator.h"
+#include "record/file_io.h"
+#include "record/test_file.h"
 #include "tests/test_cli_support.h"
 
 namespace zx840 {
@@ -120,6 +122,29 @@ TEST(CliPlan, SavedTestsAreJudgedWithoutAMeter) {
 
     EXPECT_EQ(RunTool({"check", tests}).status, kCliUsage);
     EXPECT_EQ(RunTool({"check", "--plan", plan}).status, kCliUsage);
+
+    // Nothing judged is no pass.
+    std::filesystem::create_directory(dir / "empty");
+    const CliRun none = RunTool({"check", dir / "empty", "--plan", plan});
+    EXPECT_EQ(none.status, kCliFileError);
+    EXPECT_NE(none.err.find("no test file found"), std::string::npos) << none.err;
+
+    // The good unit with the sign bit of its current flipped (the reply has
+    // no checksum): its emission checks are made from a negative current and
+    // fail, and its JSON says why.
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(ReadWholeFile(tests + "/R_1.ZX8", bytes));
+    auto flipped = ParseTest(bytes);
+    ASSERT_TRUE(flipped);
+    flipped->Record.Irms = -flipped->Record.Irms;
+    ASSERT_TRUE(
+        WriteFileAtomically(dir / "flipped.ZX8", SerializeTest(flipped->Mark, flipped->Record)));
+    const CliRun negative = RunTool({"check", dir / "flipped.ZX8", "--plan", plan, "--text"});
+    EXPECT_EQ(negative.status, kCliVerdictFail) << negative.out;
+    EXPECT_NE(negative.out.find("FAIL IEC I3 = -"), std::string::npos) << negative.out;
+    EXPECT_NE(negative.out.find("(out of range: Irms -"), std::string::npos);
+    const CliRun shown = RunTool({"show", dir / "flipped.ZX8"});
+    EXPECT_NE(shown.out.find("\"OutOfRange\":[\"Irms -"), std::string::npos) << shown.out;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // zx840-cli against hostile input: product files that are not product
-// files, names built from odd product data, bytes that are not UTF-8, and a
-// log that meets the file-size limit.
+// files, names built from odd product data, bytes that are not UTF-8, a
+// log that meets the file-size limit, empty option values, and standard
+// output closed or full.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -15,6 +16,7 @@
 #include "record/test_file.h"
 #include "tests/test_cli_support.h"
 #include "tools/acquisition_log.h"
+#include "tools/cli.h"
 
 namespace zx840 {
 namespace {
@@ -142,6 +144,65 @@ TEST(AcquireLog, AFileSizeLimitLeavesWholeRowsOnly) {
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[2].size(), rows[0].size());
     EXPECT_EQ(rows[2][Column(rows[0], "Result")], "OK");
+}
+
+// An empty value never turns a feature off without a word, and what could
+// not be written (standard output full, or closed at the start) is never
+// reported as done.
+TEST(CliSafety, EmptyValuesAreMistakesAndUnwritableOutputIsNoSuccess) {
+    auto sim = StartSimulator();
+    ASSERT_TRUE(sim);
+    const TempDir dir("zx840-outputs");
+    const std::string test = dir / "a.ZX8";
+    const std::string store = "sqlite:" + (dir / "results.sqlite");
+    const std::string plan = dir / "p.zx8plan";
+    std::ofstream(plan) << R"({"Urms": {"min": 1}})";
+    ASSERT_EQ(RunTool({"acquire", "--port", sim->DevicePath(), "--quiet", "--save", test, "--db",
+                       store, "--type", "PSU"})
+                  .status,
+              kCliOk);
+
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"acquire", "--port", sim->DevicePath(), "--plan", ""},
+             {"acquire", "--port", sim->DevicePath(), "--plan="},
+             {"acquire", "--port", sim->DevicePath(), "--db="},
+             {"acquire", "--port", sim->DevicePath(), "--log", ""},
+             {"acquire", "--port", "", "--quiet"},
+             {"check", "--plan", "", test},
+             {"export", test, "--csv="},
+             {"history", "--db", ""},
+             {"report", test, "--pdf", ""}}) {
+        const CliRun run = RunTool(args);
+        EXPECT_EQ(run.status, kCliUsage) << args[0] << " " << args[args.size() - 1];
+        EXPECT_NE(run.err.find("needs a value: an empty one names nothing"), std::string::npos)
+            << run.err;
+    }
+
+    // Standard output closed: the log opens on another descriptor and holds
+    // its rows alone, not the JSON.
+    const std::string log = dir / "line.csv";
+    CliProcess closed({"acquire", "--port", sim->DevicePath(), "--log", log}, "", dir / "err");
+    EXPECT_EQ(closed.Wait(std::chrono::minutes(2)), kCliOk) << ReadText(dir / "err");
+    const CsvRecords rows = ParseCsv(ReadText(log));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1][Column(rows[0], "Result")], "OK");
+
+    // Standard output full: exit status 5 and the reason, whatever the command.
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"--help"},
+                                               {"check", "--plan", plan, test},
+                                               {"show", test},
+                                               {"history", "--db", store},
+                                               {"history", "--db", store, "--csv"},
+                                               {"stats", "--db", store, "--type", "PSU"},
+                                               {"sync", "--db", store},
+                                               {"import", "--db", store, test},
+                                               {"ports"}}) {
+        CliProcess full(args, "/dev/full", dir / "err");
+        EXPECT_EQ(full.Wait(std::chrono::minutes(2)), kCliFileError) << args[0];
+        EXPECT_NE(ReadText(dir / "err").find("cannot write to standard output"), std::string::npos)
+            << args[0] << ": " << ReadText(dir / "err");
+    }
 }
 
 }  // namespace

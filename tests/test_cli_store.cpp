@@ -212,6 +212,43 @@ TEST_F(CliStore, AcquisitionsAreStoredWithTheirVerdictsAndListedNewestFirst) {
     EXPECT_EQ(sim->Requests().size(), requests);
 }
 
+// Standard output that counts the results in the store whenever a row of
+// the log (after its header) reaches it.
+class CountsAtEachRow : public std::streambuf {
+  public:
+    explicit CountsAtEachRow(std::string url) : url_(std::move(url)) {}
+    std::vector<std::int64_t> counts;
+
+  protected:
+    int overflow(int c) override {
+        if (c != traits_type::eof() && c == '\n' && lines_++ > 0) {
+            counts.push_back(CountIn(url_));
+        }
+        return c;
+    }
+
+  private:
+    std::string url_;
+    int lines_ = 0;
+};
+
+// A log row or a test file says a unit was measured: by the time it is
+// written, the result is kept, so a run killed after it loses nothing.
+TEST_F(CliStore, EachResultIsKeptBeforeItsLogRow) {
+    auto sim = StartSimulator();
+    ASSERT_TRUE(sim);
+    const std::string db = "sqlite:" + dir_ / "results.sqlite";
+    CountsAtEachRow rows(db);
+    std::ostream out(&rows);
+    std::ostringstream err;
+    EXPECT_EQ(
+        RunCli({"acquire", "--port", sim->DevicePath(), "--count", "3", "--log", "-", "--db", db},
+               out, err),
+        kCliOk)
+        << err.str();
+    EXPECT_EQ(rows.counts, (std::vector<std::int64_t>{1, 2, 3}));
+}
+
 TEST_F(CliStore, ImportKeepsEachFileOnceAndSkipsDamagedFiles) {
     const std::string db = "sqlite:" + dir_ / "results.sqlite";
     std::filesystem::create_directories(dir_ / "tests");

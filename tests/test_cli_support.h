@@ -215,7 +215,7 @@ inline std::unique_ptr<MeterSimulator> StartSimulator(const SimulatorOptions& op
 }
 
 // The zx840-cli program (or `program`), started with `args`; stdout and
-// stderr go to files.
+// stderr go to files (an empty `outPath`: it starts with stdout closed).
 class CliProcess {
   public:
     CliProcess(const std::vector<std::string>& args, const std::string& outPath,
@@ -224,8 +224,12 @@ class CliProcess {
         CliArgv argv(args, program);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (outPath.empty()) {
+            posix_spawn_file_actions_addclose(&actions, STDOUT_FILENO);
+        } else {
+            posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outPath.c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        }
         posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errPath.c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int failure =

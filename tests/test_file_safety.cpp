@@ -141,7 +141,7 @@ TEST_F(FileSafetyTest, OnlyWritableRegularFilesAreReplacedAndLongNamesWork) {
     // A link to a regular file: the file it names takes the new bytes.
     fs::create_symlink(longName, dir_ / "to-long.ZX8");
     EXPECT_TRUE(WriteFileAtomically((dir_ / "to-long.ZX8").string(), "abc",
-                                    AtomicWriteOptions{.flush = false}));
+                                    AtomicWriteOptions{.flush = false, .mode = {}}));
     EXPECT_EQ(Read(longName), (Bytes{'a', 'b', 'c'}));
     EXPECT_TRUE(fs::is_symlink(dir_ / "to-long.ZX8"));
 }
@@ -158,8 +158,8 @@ TEST_F(FileSafetyTest, FileSizeLimitFailsCleanlyEvenWithTheSignalAtItsDefault) {
             if (setrlimit(RLIMIT_FSIZE, &small) != 0) {
                 return 3;
             }
-            const FileStatus full = WriteFileAtomically(target.string(), Bytes(5000, 1),
-                                                        AtomicWriteOptions{.flush = flush});
+            const FileStatus full = WriteFileAtomically(
+                target.string(), Bytes(5000, 1), AtomicWriteOptions{.flush = flush, .mode = {}});
             return full.sysErrno == EFBIG ? 0 : 1;
         });
         EXPECT_EQ(status, 0) << "flush " << flush;
@@ -312,6 +312,10 @@ TEST(SettingsLocation, BesideTheProgramWhenItCanBeWrittenThereElsePerUser) {
         {F{true, false, false, false}, beside, perUser},
         {F{true, false, false, true}, perUser, perUser},
         {F{false, false, false, true}, perUser, perUser},
+        // Installed (a system folder, or another user's): per user, even
+        // where this user (root) could write beside the program.
+        {F{false, false, true, false, true}, perUser, perUser},
+        {F{true, true, true, false, true}, beside, perUser},
     };
     for (const Case& c : cases) {
         const SettingsLocation location = ChooseSettingsLocation(program, user, c.facts);
@@ -330,6 +334,15 @@ TEST(SettingsLocation, BesideTheProgramWhenItCanBeWrittenThereElsePerUser) {
     EXPECT_EQ(PerUserSettingsFolder("", "/home/op"), "/home/op/.config/Orvalisto");
     EXPECT_EQ(PerUserSettingsFolder("relative", "/home/op"), "/home/op/.config/Orvalisto");
     EXPECT_EQ(PerUserSettingsFolder(nullptr, nullptr), "");
+
+    for (const char* folder :
+         {"/usr/bin", "/usr/local/bin", "/opt/zx840/bin", "/bin", "/srv/zx/bin"}) {
+        EXPECT_TRUE(IsSystemProgramFolder(folder, "/srv/zx")) << folder;
+    }
+    for (const char* folder : {"/home/op/zx840/build/app", "/usrx/bin", "/srv/zxy/bin", "/"}) {
+        EXPECT_FALSE(IsSystemProgramFolder(folder, "/srv/zx")) << folder;
+    }
+    EXPECT_FALSE(IsSystemProgramFolder("/srv/bin", "/"));
 }
 
 TEST_F(FileSafetyTest, InstalledProgramKeepsItsSettingsPerUserAcrossRuns) {
@@ -386,6 +399,26 @@ TEST_F(FileSafetyTest, InstalledProgramKeepsItsSettingsPerUserAcrossRuns) {
               }),
               0);
     EXPECT_EQ(Read(program / "ZX840EN.ini"), SerializeSettings(Settings{}));
+
+    // Root running a program of another's folder writes nothing beside it,
+    // and its own folder, made open by someone before, is closed to others.
+    fs::remove(program / "ZX840EN.ini");
+    const fs::path rootConfig = dir_ / "root-config";
+    fs::create_directories(rootConfig / "Orvalisto");
+    fs::permissions(rootConfig / "Orvalisto", fs::perms::owner_all | fs::perms::group_read |
+                                                  fs::perms::group_exec | fs::perms::others_read |
+                                                  fs::perms::others_exec);
+    ASSERT_EQ(setenv("XDG_CONFIG_HOME", rootConfig.c_str(), 1), 0);
+    const SettingsLocation asRoot = LocateSettingsFile(program.string());
+    unsetenv("XDG_CONFIG_HOME");
+    EXPECT_TRUE(asRoot.perUser);
+    ASSERT_TRUE(WriteSettingsFile(asRoot, Settings{}));
+    EXPECT_EQ(Entries(program), std::vector<std::string>{});
+    struct stat info {};
+    ASSERT_EQ(stat((rootConfig / "Orvalisto").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+    ASSERT_EQ(stat((rootConfig / "Orvalisto" / "ZX840EN.ini").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
 }
 
 TEST_F(FileSafetyTest, RefusedSettingsFileGivesTheDefaultsAndItsReason) {

@@ -5,20 +5,26 @@
 #include <stdlib.h>
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <filesystem>
 #include <fstream>
 
 #include "app/main_frame.h"
 #include "app/plan_controller.h"
+#include "app/store_controller.h"
 #include "app/test_plan_dlg.h"
 #include "app/verdict_panel.h"
 #include "app/zx840_app.h"
+#include "commands/command_ids.h"
 #include "gui_helpers.h"
 #include "gui_meter.h"
 #include "meter/sim/meter_simulator.h"
+#include "store/results_store.h"
 #include "view/harmonic_list.h"
 #include "view/zx840_view.h"
 
@@ -106,6 +112,100 @@ TEST_F(PlanTest, AFailingPlanShowsFailFirstAndNoPlanLeavesAllAsItWas) {
     EXPECT_FALSE(view_->ActivePlan());
     EXPECT_FALSE(view_->CurrentVerdict());
     EXPECT_FALSE(PanelShown());
+}
+
+// A plan that breaks while in use (an edit left a trailing comma) is no
+// reason to stop judging silently: the refusal is shown, and what is
+// measured meanwhile is kept marked as not judged.
+TEST_F(PlanTest, ARefusedPlanIsShownAndItsMeasurementsAreKeptAsNotJudged) {
+    WritePlan("psu.zx8plan", R"({"Type": "PSU", "Urms": {"min": 200}})");
+    SetType("PSU");
+    ASSERT_TRUE(view_->ActivePlan());
+    WritePlan("psu.zx8plan", R"({"Type": "PSU", "Urms": {"min": 200},})");
+    const testing::SeenMessage box = testing::AnswerMessageBoxes([&] { SetType("PSU"); });
+    EXPECT_TRUE(box.shown);
+    EXPECT_FALSE(view_->ActivePlan());
+    EXPECT_FALSE(view_->CurrentVerdict());
+    const auto refusalShown = [this] {
+        for (const QLabel* label : app_.Frame()->statusBar()->findChildren<QLabel*>()) {
+            if (label->isVisible() && label->text().startsWith("Plan refused: ")) {
+                return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(refusalShown());
+    EXPECT_TRUE(PanelShown());
+    EXPECT_TRUE(plans_->Panel()->PlanText().startsWith("Plan refused: "))
+        << plans_->Panel()->PlanText().toStdString();
+    EXPECT_NE(plans_->Panel()->PlanText().indexOf("psu.zx8plan"), -1);
+
+    ASSERT_EQ(view_->OnCommPass(), 1);
+    app_.Store()->Flush();
+    StoreStatus status;
+    StoreUrl url;
+    url.path = DefaultStorePath();
+    const auto store = ResultsStore::Open(url, &status);
+    ASSERT_TRUE(store) << status.message;
+    std::vector<Result> kept;
+    ASSERT_TRUE(store->Find({}, 0, 1, false, kept));
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_FALSE(kept[0].verdict);
+    EXPECT_EQ(kept[0].unjudged.rfind("Plan refused: ", 0), 0u) << kept[0].unjudged;
+
+    // Mended: judged again, the refusal gone.
+    WritePlan("psu.zx8plan", R"({"Type": "PSU", "Urms": {"min": 200}})");
+    SetType("PSU");
+    EXPECT_TRUE(view_->CurrentVerdict());
+    EXPECT_FALSE(refusalShown());
+    EXPECT_EQ(plans_->Panel()->PlanText(), "Plan: psu");
+}
+
+// A kept result shows the verdict it was given, under that plan's name,
+// whatever today's plan says or whether there is one; judging it again is a
+// command of its own, and says so.
+TEST_F(PlanTest, AKeptResultShowsItsOwnVerdictUntilJudgedAgain) {
+    WritePlan("psu.zx8plan", R"({"Type": "PSU", "Power": {"max": 66}})");
+    SetType("PSU");
+    ASSERT_EQ(view_->OnCommPass(), 1);
+    ASSERT_FALSE(view_->CurrentVerdict()->pass);
+    app_.Store()->Flush();
+    StoreStatus status;
+    StoreUrl url;
+    url.path = DefaultStorePath();
+    std::vector<Result> kept;
+    {
+        const auto store = ResultsStore::Open(url, &status);
+        ASSERT_TRUE(store) << status.message;
+        ASSERT_TRUE(store->Find({}, 0, 1, true, kept));
+    }
+    ASSERT_EQ(kept.size(), 1u);
+
+    // The plan is loosened; the kept FAIL stays a FAIL.
+    WritePlan("psu.zx8plan", R"({"Type": "PSU", "Power": {"max": 100000}})");
+    app_.ShowKeptResult(kept[0]);
+    ASSERT_TRUE(view_->CurrentVerdict());
+    EXPECT_FALSE(view_->CurrentVerdict()->pass);
+    EXPECT_EQ(view_->CurrentVerdict()->Line(), "Verdict: FAIL (1 check failed)");
+    EXPECT_EQ(plans_->Panel()->ResultText(), "FAIL");
+    EXPECT_EQ(plans_->Panel()->PlanText(), "Plan: psu");
+    EXPECT_TRUE(plans_->Panel()->NoteText().startsWith(kKeptVerdictNote));
+    EXPECT_EQ(app_.Router().State(kCmdJudgeAgain).enabled, true);
+
+    app_.Router().Dispatch(kCmdJudgeAgain);
+    ASSERT_TRUE(view_->CurrentVerdict());
+    EXPECT_EQ(view_->CurrentVerdict()->Line(), "Verdict (judged again): PASS");
+    EXPECT_EQ(plans_->Panel()->ResultText(), "PASS");
+    EXPECT_TRUE(plans_->Panel()->NoteText().startsWith(kJudgedAgainNote));
+
+    // No plan at all today: the kept verdict still shows.
+    std::filesystem::remove(plans_dir_.filePath("psu.zx8plan").toStdString());
+    plans_->Update();
+    app_.ShowKeptResult(kept[0]);
+    EXPECT_FALSE(view_->ActivePlan());
+    EXPECT_TRUE(PanelShown());
+    EXPECT_EQ(plans_->Panel()->ResultText(), "FAIL");
+    EXPECT_FALSE(app_.Router().State(kCmdJudgeAgain).enabled);
 }
 
 TEST_F(PlanTest, TheDialogRefusesEntriesThatAreNotValidAndSavesWhatItShows) {

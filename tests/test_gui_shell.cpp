@@ -91,6 +91,7 @@ TEST_F(ShellTest, MenusShortcutsAndToolbarAreTheProgramsOwn) {
         "&Product >",
         "  Product &Mark...\tCtrl+M",
         "  &Test Plan...",
+        "  &Judge Again",
         "  -",
         "  &Results Store...",
         "  &History...",

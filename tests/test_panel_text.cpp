@@ -22,18 +22,18 @@ TEST(PanelText, ReadoutsInOrderWithTheirFormats) {
     r.Freq = 50.0f;
     w.Angles = {12.65625f, 0.0f, 180.0f};
     const std::array<Readout, 12> expected = {{
-        {kValueUrms, "230.0"},
-        {kValueIrms, "0.500"},
-        {kValueUpeak, "325.2"},
-        {kValueIpeak, "1.000"},
-        {kValueUcf, " 1.41"},
-        {kValueIcf, " 2.00"},
-        {kValuePower, "1234.50"},
-        {kValuePF, "0.950"},
-        {kValueFreq, "50.00"},
-        {kValueStartAngle, "12.7 Deg"},
-        {kValuePeakAngle, "0.0 Deg"},
-        {kValueEndAngle, "180.0 Deg"},
+        {kValueUrms, "230.0", {}},
+        {kValueIrms, "0.500", {}},
+        {kValueUpeak, "325.2", {}},
+        {kValueIpeak, "1.000", {}},
+        {kValueUcf, " 1.41", {}},
+        {kValueIcf, " 2.00", {}},
+        {kValuePower, "1234.50", {}},
+        {kValuePF, "0.950", {}},
+        {kValueFreq, "50.00", {}},
+        {kValueStartAngle, "12.7 Deg", {}},
+        {kValuePeakAngle, "0.0 Deg", {}},
+        {kValueEndAngle, "180.0 Deg", {}},
     }};
     const auto readouts = Readouts(w);
     for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -48,6 +48,18 @@ TEST(PanelText, ReadoutsInOrderWithTheirFormats) {
     r.Urms = 267.5f;
     r.Ucf = 1.3f;
     EXPECT_EQ(Readouts(w)[2].text, "347.7");
+
+    // A sign bit flipped on the line: the readouts made from it are flagged.
+    r.Irms = -2.543f;
+    r.Freq = 0.0f;
+    const auto flagged = Readouts(w);
+    for (std::size_t i = 0; i < flagged.size(); ++i) {
+        const int id = flagged[i].id;
+        const std::string want = id == kValueIrms || id == kValueIpeak ? "Irms -2.543 is negative"
+                                 : id == kValueFreq                    ? "Freq 0 is not above 0"
+                                                                       : "";
+        EXPECT_EQ(flagged[i].outOfRange, want) << i;
+    }
 }
 
 TEST(PanelText, FormatFixedMatchesPrintf) {

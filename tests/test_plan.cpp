@@ -2,6 +2,7 @@
 // emission classes on loads that pass and fail by a clear margin, and the
 // plan chosen by type.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <filesystem>
@@ -122,6 +123,13 @@ TEST(PlanFile, RefusalsNameTheFileTheKeyAndTheProblem) {
               file +
                   "key \"Iec61000_3_2\": unknown class \"E\" (one of \"A\", \"B\", \"C\", "
                   "\"C25\", \"D\")");
+    // Control characters reach the terminal escaped.
+    EXPECT_EQ(Refusal("{\"Urms\\u001b[2J\": {\"max\": 3}}"),
+              file + "key \"Urms\\u001b[2J\": not a key of a plan file");
+    EXPECT_EQ(Refusal(R"({"Iec61000_3_2": "A\r"})"),
+              file +
+                  "key \"Iec61000_3_2\": unknown class \"A\\r\" (one of \"A\", \"B\", \"C\", "
+                  "\"C25\", \"D\")");
     EXPECT_EQ(Refusal("[1]"), file + "a plan file holds one JSON object, not an array");
     EXPECT_EQ(Refusal("{\"Urms\": {\"max\": 3}"),
               file + "not a valid plan file: line 1, column 20: expected ',' or '}'");
@@ -204,6 +212,114 @@ TEST(Verdict, EveryLimitKindHoldsAtItsBoundsAndFailsJustOutside) {
     EXPECT_FALSE(Judge(plan, w).has_value());
 }
 
+// One flipped sign bit, a damaged test file or an unplugged unit: whatever
+// the limits, a check made from a value no measurement can hold, or that
+// cannot be made at all, fails and says why.
+TEST(Verdict, ValuesOutOfRangeAndMissingCurrentNeverPass) {
+    const WorkingRecord good = Load(LoadKind::Rectifier, 0.5);
+    TestPlan plan;
+    plan.name = "wide";
+    const auto limit = [&plan](PlanReading r, std::optional<double> min,
+                               std::optional<double> max) {
+        plan.readings[static_cast<std::size_t>(r)] = Limit{min, max};
+    };
+    limit(PlanReading::Irms, std::nullopt, 1e6);
+    limit(PlanReading::Ipeak, std::nullopt, 1e6);
+    limit(PlanReading::Icf, std::nullopt, 1e6);
+    limit(PlanReading::Power, std::nullopt, 1e6);
+    limit(PlanReading::PF, -1e6, 1e6);
+    limit(PlanReading::Freq, std::nullopt, 1e6);
+    limit(PlanReading::Ithd, std::nullopt, 1e6);
+    plan.iHarmonicMaxPercent[3] = 1e6;
+    plan.iec = IecClass::A;
+    ASSERT_TRUE(Judge(plan, good)->pass) << VerdictJson(*Judge(plan, good));
+
+    struct Case {
+        const char* what;
+        void (*damage)(MeasurementRecord&);
+        std::vector<std::string> failing;  // among others
+        const char* note;                  // of the first of them
+    };
+    const Case cases[] = {
+        {"negative Irms",
+         [](MeasurementRecord& r) { r.Irms = -r.Irms; },
+         {"Irms", "Ipeak", "IEC I3", "IEC I39"},
+         "out of range: Irms -"},
+        {"negative fundamental",
+         [](MeasurementRecord& r) { r.ISpec[0] = -r.ISpec[0]; },
+         {"Ithd", "I3"},
+         "out of range: I1 of the spectrum -"},
+        {"negative I3",
+         [](MeasurementRecord& r) { r.ISpec[2] = -r.ISpec[2]; },
+         {"I3", "IEC I3"},
+         "out of range: I3 of the spectrum -"},
+        {"negative distortion",
+         [](MeasurementRecord& r) { r.Ithd = -r.Ithd; },
+         {"Ithd"},
+         "out of range: Ithd -"},
+        {"crest factor below 1",
+         [](MeasurementRecord& r) { r.Icf = 0.5f; },
+         {"Icf", "Ipeak"},
+         "out of range: Icf 0.5 is below 1"},
+        {"power factor beyond 1",
+         [](MeasurementRecord& r) { r.PF = 1.2f; },
+         {"PF"},
+         "out of range: PF 1.2 lies beyond -1 to 1"},
+        {"no frequency",
+         [](MeasurementRecord& r) { r.Freq = 0.0f; },
+         {"Freq"},
+         "out of range: Freq 0 is not above 0"},
+        {"negative power",
+         [](MeasurementRecord& r) { r.Power = -r.Power; },
+         {"Power"},
+         "out of range: Power -"},
+        {"power not a number",
+         [](MeasurementRecord& r) { r.Power = std::nanf(""); },
+         {"Power"},
+         "out of range: Power is not a number"},
+        {"no current", [](MeasurementRecord& r) { r.IWave.fill(0); }, {"IEC"}, kNoCurrentNote},
+        {"no current fundamental",
+         [](MeasurementRecord& r) { r.ISpec[0] = 0.0f; },
+         {"Ithd", "I3"},
+         kNoCurrentNote},
+    };
+    for (const Case& c : cases) {
+        WorkingRecord bad = good;
+        c.damage(bad.Record);
+        const Verdict verdict = *Judge(plan, bad);
+        EXPECT_FALSE(verdict.pass) << c.what;
+        for (const std::string& item : c.failing) {
+            EXPECT_TRUE(verdict.Failed(item)) << c.what << ": " << item;
+        }
+        const Check* first = Find(verdict, c.failing.front());
+        ASSERT_NE(first, nullptr) << c.what;
+        EXPECT_EQ(first->note.rfind(c.note, 0), 0u) << c.what << ": " << first->note;
+    }
+
+    // The power that selects a class's limits is one of its inputs.
+    WorkingRecord reversed = good;
+    reversed.Record.Power = -reversed.Record.Power;
+    TestPlan classD;
+    classD.iec = IecClass::D;
+    EXPECT_TRUE(Judge(classD, reversed)->Failed("IEC Class D"));
+
+    // A standby test limits the current on purpose: no current meets it, and
+    // what cannot be judged without current is no failure then.
+    WorkingRecord unplugged = good;
+    unplugged.Record.IWave.fill(0);
+    unplugged.Record.ISpec.fill(0.0f);
+    unplugged.Record.Irms = 0.0f;
+    unplugged.Record.Icf = 0.0f;
+    unplugged.Record.Ithd = 0.0f;
+    EXPECT_FALSE(Judge(plan, unplugged)->pass);
+    limit(PlanReading::Irms, std::nullopt, 0.01);
+    const Verdict standby = *Judge(plan, unplugged);
+    EXPECT_TRUE(standby.pass) << VerdictJson(standby);
+    EXPECT_EQ(Find(standby, "IEC")->note, kStandbyNote);
+    unplugged.Record.Irms = 0.02f;  // the standby limit itself is not met
+    EXPECT_FALSE(Judge(plan, unplugged)->pass);
+}
+
 Verdict JudgeClass(IecClass iecClass, const WorkingRecord& working) {
     TestPlan plan;
     plan.iec = iecClass;
@@ -241,12 +357,13 @@ TEST(Iec61000_3_2, ClassesPassAndFailByAClearMargin) {
     ASSERT_EQ(small.checks.size(), 1u);
     EXPECT_EQ(small.checks[0].note, "Class D sets limits from 75 W to 600 W only");
 
-    // All-zero current samples: nothing to judge, said so.
+    // All-zero current samples: nothing can be judged, and an unplugged
+    // unit must not pass for it.
     WorkingRecord silent = resistive;
     silent.Record.IWave.fill(0);
     const Verdict skipped = JudgeClass(IecClass::A, silent);
-    EXPECT_TRUE(skipped.pass);
-    EXPECT_EQ(skipped.checks.at(0).note, "skipped: the current samples are all zero");
+    EXPECT_FALSE(skipped.pass);
+    EXPECT_EQ(skipped.checks.at(0).note, kNoCurrentNote);
 }
 
 TEST(Iec61000_3_2, LowPowerLightingWaveform) {
@@ -299,6 +416,13 @@ TEST(PlanFolder, ThePlanOfTheProductTypeIsFound) {
     write("b-psu.zx8plan", R"({"Type": "PSU-12V", "Power": {"max": 60}})");
     write("c-broken.zx8plan", R"({"Type": "PSU-12V", "Power": {"max": }})");
     write("notes.txt", "not a plan");
+    // Named like plans, but neither can be read as one: not listed.
+    std::filesystem::create_directory(dir / "folder.zx8plan");
+    ASSERT_EQ(::mkfifo((dir / "fifo.zx8plan").c_str(), 0600), 0);
+    EXPECT_EQ(ListPlanFiles(dir.string()),
+              (std::vector<std::string>{(dir / "a-lamp.zx8plan").string(),
+                                        (dir / "b-psu.zx8plan").string(),
+                                        (dir / "c-broken.zx8plan").string()}));
     std::vector<std::string> errors;
     const std::vector<TestPlan> plans = ReadPlanFolder(dir.string(), &errors);
     ASSERT_EQ(plans.size(), 2u);

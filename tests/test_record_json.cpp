@@ -42,6 +42,8 @@ TEST(RecordJson, StringsAreEscaped) {
 TEST(RecordJson, HoldsEveryFieldUnderItsOwnNameInOrder) {
     WorkingRecord working;
     working.Record.Urms = 230.0f;
+    working.Record.Ucf = 1.41f;
+    working.Record.Freq = 50.0f;
     working.Record.USpec[49] = 0.5f;
     working.Record.IWave[0] = -49152;
     working.Angles.EndAngle = 357.1875f;

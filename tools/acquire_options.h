@@ -45,6 +45,11 @@ struct AcquireParseState {
 // the order given (the product information, which overrides that file).
 enum class OptionStage { AsRead, AfterMark };
 
+// Whether an empty value means something: an empty text of the product
+// information does, an empty file, store, plan or port name never does
+// (it would turn the feature off without a word).
+enum class EmptyValue { Allowed, Refused };
+
 struct AcquireOption {
     std::string_view name;   // with its dashes: "--port"
     std::string_view value;  // the value as the help names it ("NAME"); empty for a switch
@@ -55,6 +60,7 @@ struct AcquireOption {
     // Applies the value ("" for a switch). False with `problem` set on a
     // usage error.
     bool (*apply)(AcquireParseState& state, const std::string& value, std::string* problem);
+    EmptyValue empty = EmptyValue::Allowed;
 
     bool TakesValue() const { return !value.empty(); }
 };

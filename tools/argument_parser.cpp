@@ -41,6 +41,11 @@ void ArgumentParser::Value(std::string_view name) {
     impl_->values.emplace(LongName(name), option);
 }
 
+void ArgumentParser::Path(std::string_view name) {
+    Value(name);
+    paths_.push_back(LongName(name));
+}
+
 void ArgumentParser::Switch(std::string_view names) {
     CLI::Option* option = impl_->app.add_flag(std::string(names));
     option->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
@@ -146,6 +151,13 @@ ArgumentParser::Outcome ArgumentParser::Parse(const std::vector<std::string>& ar
             value = option->results()[index];
         }
         options_.emplace_back("--" + option->get_lnames().front(), std::move(value));
+    }
+    for (const auto& [name, value] : options_) {
+        if (value.empty() && std::find(paths_.begin(), paths_.end(), name) != paths_.end()) {
+            problem_ = name + " needs a value: an empty one names nothing";
+            options_.clear();
+            return Outcome::Mistake;
+        }
     }
     positionals_ = impl_->positionals;
     return Outcome::Parsed;

@@ -23,6 +23,10 @@ class ArgumentParser {
     // An option that takes one value: "--port". It may be given more than
     // once; each value is kept, in order.
     void Value(std::string_view name);
+    // An option whose value names a file, a folder, a store, a plan or a
+    // port: as Value, but an empty value is a mistake ("--plan ''" with an
+    // unset variable must not silently judge nothing).
+    void Path(std::string_view name);
     // An option without a value: "--quiet", or with a short form: "-V,--version".
     void Switch(std::string_view names);
     // Arguments that are not options (and every argument after "--") are
@@ -49,6 +53,7 @@ class ArgumentParser {
     std::unique_ptr<Impl> impl_;
     std::vector<std::pair<std::string, std::string>> options_;
     std::vector<std::string> positionals_;
+    std::vector<std::string> paths_;  // the options that refuse an empty value
     std::string problem_;
 };
 

@@ -69,7 +69,7 @@ int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
 // The printed report of a test file as a PDF, without any printer.
 int Report(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     ArgumentParser parser;
-    parser.Value("--pdf");
+    parser.Path("--pdf");
     int status = kCliOk;
     const auto path = OneFile(args, parser, "report takes a test file, --pdf and the PDF to write",
                               out, err, &status);

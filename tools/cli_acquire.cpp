@@ -260,16 +260,17 @@ bool Run::Step(bool last) {
     ++good_;
     const std::optional<Verdict> verdict =
         plan_ ? Judge(*plan_, working_) : std::optional<Verdict>();
+    // Kept durably first (store or spool): a log row or a test file says the
+    // unit was measured, and a run killed after them must not have lost it.
+    KeepResult(verdict);
     const bool saved = SaveFiles(working_, verdict ? &*verdict : nullptr);
     entry.working = &working_;
     if (verdict) {
         entry.verdict = &*verdict;
         anyFail_ = anyFail_ || !verdict->pass;
     }
-    // The measurement is logged and stored even when a file could not be
-    // written.
+    // The measurement is logged even when a file could not be written.
     const bool logged = WriteLog(LogRow(entry));
-    KeepResult(verdict);
     if (!options_.quiet && !logToOut_) {
         if (options_.text) {
             PrintText(out_, working_);

@@ -16,7 +16,7 @@ namespace zx840 {
 
 int CheckCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     ArgumentParser parser;
-    parser.Value("--plan");
+    parser.Path("--plan");
     parser.Switch("--text");
     parser.TakePositionals();
     if (const auto done = ReadArguments(parser, args, out, err)) {
@@ -77,6 +77,11 @@ int CheckCommand(const std::vector<std::string>& args, std::ostream& out, std::o
         });
     err << "zx840-cli: " << Counted(judged, "test", "tests") << " judged, " << (judged - failed)
         << " passed, " << failed << " failed\n";
+    if (status == kCliOk && judged == 0) {
+        // Nothing judged is no pass: an empty folder or a wrong one.
+        err << "zx840-cli: no test file found in what was named\n";
+        status = kCliFileError;
+    }
     if (status == kCliOk && failed > 0) {
         status = kCliVerdictFail;
     }

@@ -39,8 +39,8 @@ struct ExportOptions {
 std::optional<ExportOptions> ParseExportOptions(const std::vector<std::string>& args,
                                                 std::ostream& out, std::ostream& err, int* status) {
     ArgumentParser parser;
-    parser.Value("--csv");
-    parser.Value("--json");
+    parser.Path("--csv");
+    parser.Path("--json");
     parser.TakePositionals();
     if (const auto done = ReadArguments(parser, args, out, err)) {
         *status = *done;

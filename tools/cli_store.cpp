@@ -39,7 +39,7 @@ std::optional<StoreArgs> ReadStoreArgs(const std::vector<std::string>& args,
                                        const std::vector<std::string>& switches, bool takesInputs,
                                        std::ostream& out, std::ostream& err, int* status) {
     ArgumentParser parser;
-    parser.Value("--db");
+    parser.Path("--db");
     for (const std::string& name : withValue) {
         parser.Value(name);
     }

@@ -67,7 +67,7 @@ FileStatus ExportDirectory::Write(const std::string& stem, const std::string& pr
         return probeError;
     }
     // Whole or not at all; Sync() puts the batch on the disk at its end.
-    return WriteFileAtomically(path, content, AtomicWriteOptions{.flush = false});
+    return WriteFileAtomically(path, content, AtomicWriteOptions{.flush = false, .mode = std::nullopt});
 }
 
 FileStatus ExportDirectory::Sync() {

@@ -1,5 +1,7 @@
 #include "view/panel_text.h"
 
+#include <initializer_list>
+
 #include "record/derived_values.h"
 #include "view/panel_layout.h"
 
@@ -9,19 +11,29 @@ std::array<Readout, 12> Readouts(const WorkingRecord& working) {
     const MeasurementRecord& r = working.Record;
     const double upeak = Upeak(r);
     const double ipeak = Ipeak(r);
+    const auto range = [&r](std::initializer_list<RecordQuantity> inputs) {
+        std::string why;
+        for (const RecordQuantity input : inputs) {
+            if (why.empty()) {
+                why = OutOfRange(r, {input});
+            }
+        }
+        return why;
+    };
+    using enum RecordQuantity;
     return {{
-        {kValueUrms, FormatFixed(r.Urms, 1, 5)},
-        {kValueIrms, FormatFixed(r.Irms, 3, 5)},
-        {kValueUpeak, FormatFixed(upeak, 1, 5)},
-        {kValueIpeak, FormatFixed(ipeak, 3, 5)},
-        {kValueUcf, FormatFixed(r.Ucf, 2, 5)},
-        {kValueIcf, FormatFixed(r.Icf, 2, 5)},
-        {kValuePower, FormatFixed(r.Power, 2, 5)},
-        {kValuePF, FormatFixed(r.PF, 3, 5)},
-        {kValueFreq, FormatFixed(r.Freq, 2, 5)},
-        {kValueStartAngle, FormatFixed(working.Angles.StartAngle, 1, 3) + " Deg"},
-        {kValuePeakAngle, FormatFixed(working.Angles.PeakAngle, 1, 3) + " Deg"},
-        {kValueEndAngle, FormatFixed(working.Angles.EndAngle, 1, 3) + " Deg"},
+        {kValueUrms, FormatFixed(r.Urms, 1, 5), range({Urms})},
+        {kValueIrms, FormatFixed(r.Irms, 3, 5), range({Irms})},
+        {kValueUpeak, FormatFixed(upeak, 1, 5), range({Urms, Ucf})},
+        {kValueIpeak, FormatFixed(ipeak, 3, 5), range({Irms, Icf})},
+        {kValueUcf, FormatFixed(r.Ucf, 2, 5), range({Ucf})},
+        {kValueIcf, FormatFixed(r.Icf, 2, 5), range({Icf})},
+        {kValuePower, FormatFixed(r.Power, 2, 5), range({Power})},
+        {kValuePF, FormatFixed(r.PF, 3, 5), range({PF})},
+        {kValueFreq, FormatFixed(r.Freq, 2, 5), range({Freq})},
+        {kValueStartAngle, FormatFixed(working.Angles.StartAngle, 1, 3) + " Deg", {}},
+        {kValuePeakAngle, FormatFixed(working.Angles.PeakAngle, 1, 3) + " Deg", {}},
+        {kValueEndAngle, FormatFixed(working.Angles.EndAngle, 1, 3) + " Deg", {}},
     }};
 }
 

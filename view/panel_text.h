@@ -6,12 +6,16 @@
 
 #include "draw/number_format.h"
 #include "record/measurement_record.h"
+#include "record/reading_range.h"
 
 namespace zx840 {
 
 struct Readout {
     int id;            // the value box
     std::string text;  // as shown
+    // Why a value it is made from lies outside its physical range (the
+    // box is flagged); empty when none does.
+    std::string outOfRange;
 };
 
 // In the order they are set: Urms, Irms, Upeak, Ipeak, Ucf, Icf, Power, PF,

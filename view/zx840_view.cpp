@@ -28,6 +28,8 @@ constexpr int kFormHeightDlu = 280;
 
 // The face of the readouts: the light grey of a classic dialog.
 constexpr QColor kReadoutFace(240, 240, 240);
+// The face of a readout made from a value no measurement can hold.
+constexpr QColor kOutOfRangeFace(255, 200, 80);
 
 QString ShownText(const char* templateText) {
     // "&&" in a template text shows as one "&".
@@ -147,6 +149,7 @@ void CZX840ENView::OnInitialUpdate() {
     portName_ = document_.ComPort;
     baudRate_ = document_.BaudRate;
     working_ = DisplayedRecord(document_.Record, document_.DataValid);
+    source_ = VerdictSource::Judged;
     Rejudge();
     FillHarmonicList();
     if (working_.DataValid == 1) {
@@ -178,6 +181,14 @@ void CZX840ENView::RefreshDisplay() {
     for (const Readout& readout : Readouts(working_)) {
         auto* box = static_cast<QLabel*>(Control(readout.id));
         box->setText(QString::fromStdString(readout.text));
+        QPalette palette = box->palette();
+        palette.setColor(QPalette::Window,
+                         readout.outOfRange.empty() ? kReadoutFace : kOutOfRangeFace);
+        box->setPalette(palette);
+        box->setToolTip(readout.outOfRange.empty()
+                            ? QString()
+                            : QStringLiteral("Out of range: %1")
+                                  .arg(QString::fromStdString(readout.outOfRange)));
         box->repaint();
     }
     DrawPlots();
@@ -218,6 +229,7 @@ int CZX840ENView::OnCommPass() {
         ShowFailure(exchange.failure);
     } else {
         ApplyReply(exchange.reply, table_, working_);
+        source_ = VerdictSource::Judged;
         Rejudge();
         FillHarmonicList();
         RefreshDisplay();
@@ -235,8 +247,9 @@ int CZX840ENView::OnCommPass() {
     return ok;
 }
 
-void CZX840ENView::SetTestPlan(std::optional<TestPlan> plan) {
+void CZX840ENView::SetTestPlan(std::optional<TestPlan> plan, std::string refusal) {
     plan_ = std::move(plan);
+    planRefusal_ = plan_ ? std::string() : std::move(refusal);
     Rejudge();
     FillHarmonicList();
     if (working_.DataValid == 1) {
@@ -245,8 +258,34 @@ void CZX840ENView::SetTestPlan(std::optional<TestPlan> plan) {
 }
 
 void CZX840ENView::Rejudge() {
-    verdict_ = plan_ ? Judge(*plan_, working_) : std::nullopt;
+    if (source_ != VerdictSource::Kept) {
+        verdict_ = plan_ ? Judge(*plan_, working_) : std::nullopt;
+        if (verdict_ && source_ == VerdictSource::JudgedAgain) {
+            verdict_->rejudged = true;
+        }
+    }
     emit verdictChanged();
+}
+
+void CZX840ENView::ShowKeptVerdict(std::optional<Verdict> verdict, std::string unjudged) {
+    source_ = VerdictSource::Kept;
+    verdict_ = std::move(verdict);
+    keptUnjudged_ = std::move(unjudged);
+    FillHarmonicList();
+    if (working_.DataValid == 1) {
+        RefreshDisplay();
+    }
+    emit verdictChanged();
+}
+
+void CZX840ENView::JudgeAgain() {
+    if (!plan_ || working_.DataValid != 1) {
+        return;
+    }
+    source_ = VerdictSource::JudgedAgain;
+    Rejudge();
+    FillHarmonicList();
+    RefreshDisplay();
 }
 
 ReportData CZX840ENView::Report() const {

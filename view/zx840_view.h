@@ -76,11 +76,27 @@ class CZX840ENView : public QScrollArea, public CommandTarget {
     // The test plan that judges what the panel shows, or none. Setting it
     // judges the current measurement at once; every acquisition and every
     // opened test is judged again.
-    void SetTestPlan(std::optional<TestPlan> plan);
+    // `refusal` says why no plan judges although one was chosen (the plan
+    // file cannot be read): measurements are then kept as not judged.
+    void SetTestPlan(std::optional<TestPlan> plan, std::string refusal = {});
     const std::optional<TestPlan>& ActivePlan() const { return plan_; }
+    const std::string& PlanRefusal() const { return planRefusal_; }
     // The verdict of the measurement shown: none without a plan or without
     // a measurement.
     const std::optional<Verdict>& CurrentVerdict() const { return verdict_; }
+
+    // Where the verdict shown comes from: judged now by the active plan, the
+    // one a kept result was given (never judged again by itself, whatever
+    // today's plan says), or judged again on request.
+    enum class VerdictSource { Judged, Kept, JudgedAgain };
+    VerdictSource Source() const { return source_; }
+    // A kept result was put on the panel: shows its verdict, or none, with
+    // `unjudged` saying why it has none.
+    void ShowKeptVerdict(std::optional<Verdict> verdict, std::string unjudged);
+    const std::string& KeptUnjudged() const { return keptUnjudged_; }
+    // Judges the measurement shown against the active plan again, on
+    // request; the verdict says it was judged again.
+    void JudgeAgain();
 
     const WorkingRecord& Working() const { return working_; }
     const ProductMark& Mark() const { return mark_; }
@@ -138,7 +154,10 @@ class CZX840ENView : public QScrollArea, public CommandTarget {
 
     const TestDocument& document_;
     std::optional<TestPlan> plan_;
+    std::string planRefusal_;
     std::optional<Verdict> verdict_;
+    VerdictSource source_ = VerdictSource::Judged;
+    std::string keptUnjudged_;
     std::function<void(const std::string&)> portListener_;
     std::function<void(std::int32_t)> baudListener_;
     QWidget* panel_;
