@@ -170,7 +170,7 @@ TEST(StoreUrlText, IdentityNamesSpoolsAsEarlierVersionsDid) {
     }
 }
 
-TEST(IsoTime, ReadsOnlyWellFormedTimesOfRealDays) {
+TEST(StoreTimes, ReadsOnlyWellFormedTimesOfRealDays) {
     const std::vector<std::pair<std::string, std::int64_t>> good = {
         {"2026-12-08T10:00:00Z", 1796724000000},
         {"2026-12-08T11:00:00+01:00", 1796724000000},
