@@ -228,8 +228,9 @@ SyncReport ResultKeeper::Sync() {
             }
         }
         if (report.status && !damaged.empty()) {
-            report.status = quarantine_.Take(*spool, damaged);
-            report.quarantined += static_cast<std::int64_t>(damaged.size());
+            if (report.status = quarantine_.Take(*spool, damaged); report.status) {
+                report.quarantined += static_cast<std::int64_t>(damaged.size());
+            }
         }
         if (!report.status || (batch.empty() && damaged.empty())) {
             spoolMayHold_ = !report.status.ok;
