@@ -134,7 +134,8 @@ std::optional<StoreChoice> CResultsStoreDlg::Entries() {
         entries.password = parse.url->password;
         password_->setText(QString::fromStdString(entries.password));
     }
-    entries.url = parse.url->Identity();
+    // Written back as read: pressing Test again reads the same URL.
+    entries.url = WriteStoreUrlWithoutPassword(*parse.url);
     url_->setText(QString::fromStdString(entries.url));
     return entries;
 }

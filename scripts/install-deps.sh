@@ -10,7 +10,7 @@ mode=${1:---run}
 run_packages=(
   g++ make cmake ninja-build pkg-config libcli11-dev
   qt6-base-dev libx11-dev fonts-dejavu-core
-  libqt6sql6-sqlite libqt6sql6-psql
+  libqt6sql6-sqlite libqt6sql6-psql libpq-dev
 )
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev

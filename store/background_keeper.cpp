@@ -65,7 +65,8 @@ void BackgroundKeeper::Keep(Result result) {
         report.outcome = status.outcome;
         report.message = status.message;
         Report(std::move(report));
-        if (heldBefore && status.outcome == KeepOutcome::Stored) {
+        if (heldBefore &&
+            (status.outcome == KeepOutcome::Stored || status.outcome == KeepOutcome::Noted)) {
             // Keep pushed the spool first: say so, and how much is left.
             SyncNow(false);
         }
@@ -91,7 +92,8 @@ void BackgroundKeeper::SyncNow(bool quietWhenEmpty) {
     const SyncReport sync = keeper_->Sync();
     KeepReport report;
     report.pushed = sync.pushed;
-    report.left = sync.left;
+    report.left = sync.left.value_or(-1);
+    report.quarantine = sync.quarantine;
     if (!sync.status) {
         report.kind = KeepReport::Kind::Failed;
         report.message = sync.status.message;

@@ -61,9 +61,11 @@ std::string ImportedResultId(const std::vector<std::uint8_t>& content);
 // This station's name: ZX840_STATION when set, else the host name.
 std::string LocalStation();
 
-// Milliseconds since the epoch as "2026-12-08T22:36:53.123Z", and back
-// (also without fractions, or with an offset such as +01:00; a date alone is
-// its midnight UTC). Nothing for text that is no such time.
+// Milliseconds since the epoch as "2026-12-08T22:36:53.123Z", and back.
+// ParseIsoTime reads a date (its midnight UTC) or a date and a time,
+// YYYY-MM-DDTHH:MM[:SS[.FRACTION]], with Z, an offset +HH:MM or -HH:MM (up
+// to 14 hours) or no zone (UTC), of a real calendar day of the years 1 to
+// 9999. Nothing for any other text: no field is read past a wrong character.
 std::string IsoTimeUtc(std::int64_t timeMs);
 std::optional<std::int64_t> ParseIsoTime(const std::string& text);
 

@@ -3,248 +3,28 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 #include <QUuid>
 #include <QVariant>
 #include <cmath>
 #include <filesystem>
 #include <system_error>
 
-#include "record/json_reader.h"
-#include "record/record_json.h"
+#include "store/private_files.h"
+#include "store/result_rows.h"
 #include "store/schema.h"
 
 namespace zx840 {
 namespace {
 
-// The columns of the plan's readings, in PlanReading order.
-constexpr const char* kReadingColumns[kPlanReadings] = {
-    "urms", "irms", "upeak",       "ipeak",      "ucf",       "icf",          "power",
-    "pf",   "freq", "start_angle", "peak_angle", "end_angle", "uthd_percent", "ithd_percent"};
+// Every result with its arrays, and one whose arrays are missing as well
+// (it reads as damaged rather than not at all).
+constexpr char kJoinArrays[] = " LEFT JOIN result_arrays ON result_arrays.id = results.id";
+constexpr char kSqliteOptions[] = "QSQLITE_BUSY_TIMEOUT=10000";
 
-// The nine readings, the three angles and both fundamentals, kept bit for
-// bit in one column (an SQLite REAL cannot hold a NaN); the fundamentals let
-// a result be shown whole without its spectra.
-constexpr std::size_t kKeptFloats = 14;
-
-constexpr char kColumns[] =
-    "id, time_ms, station, program_version, source, manufacturer, product_type, "
-    "product_number, temperature, humidity, operator_name, inspector, testday, data_valid, "
-    "readings, urms, irms, upeak, ipeak, ucf, icf, power, pf, freq, start_angle, peak_angle, "
-    "end_angle, uthd_percent, ithd_percent, verdict_pass, plan_name, failed_checks, verdict_json";
-constexpr int kColumnCount = 33;
-// The columns Find reads, then the four arrays when full.
-constexpr char kFindColumns[] =
-    "results.id, time_ms, station, program_version, source, manufacturer, product_type, "
-    "product_number, temperature, humidity, operator_name, inspector, testday, data_valid, "
-    "readings, verdict_pass, plan_name, failed_checks, verdict_json";
-constexpr char kFindArrays[] = ", uspec, ispec, uwave, iwave";
-constexpr char kJoinArrays[] = " JOIN result_arrays ON result_arrays.id = results.id";
-
-QByteArray Bytes(const std::string& bytes) {
-    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
 QString Text(const std::string& text) {
-    return QString::fromStdString(text);
+    return StoreText(text);
 }
-std::string StdText(const QVariant& value) {
-    return value.toString().toStdString();
-}
-std::string_view View(const QByteArray& bytes) {
-    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
-}
-
-// A finite reading, or NULL: queries skip what is not a number.
-QVariant Number(double value) {
-    return std::isfinite(value) ? QVariant(value) : QVariant(QMetaType::fromType<double>());
-}
-
-std::string JoinedChecks(const std::vector<std::string>& items) {
-    std::string joined;
-    for (const std::string& item : items) {
-        joined += (joined.empty() ? "" : ",") + item;
-    }
-    return joined;
-}
-
-std::vector<std::string> SplitChecks(const std::string& joined) {
-    std::vector<std::string> items;
-    std::size_t start = 0;
-    while (start < joined.size()) {
-        const std::size_t comma = joined.find(',', start);
-        const std::size_t end = comma == std::string::npos ? joined.size() : comma;
-        items.push_back(joined.substr(start, end - start));
-        start = end + 1;
-    }
-    return items;
-}
-
-void BindResult(QSqlQuery& query, const Result& r) {
-    const MeasurementRecord& m = r.working.Record;
-    const ConductionAngles& a = r.working.Angles;
-    const float kept[kKeptFloats] = {m.Freq,      m.Icf,      m.Ucf,      m.PF,      m.Power,
-                                     m.Irms,      m.Urms,     m.Uthd,     m.Ithd,    a.StartAngle,
-                                     a.PeakAngle, a.EndAngle, m.USpec[0], m.ISpec[0]};
-    query.addBindValue(Text(r.id));
-    query.addBindValue(static_cast<qlonglong>(r.timeMs));
-    query.addBindValue(Text(r.station));
-    query.addBindValue(Text(r.programVersion));
-    query.addBindValue(QString::fromUtf8(ResultSourceName(r.source)));
-    query.addBindValue(Text(r.mark.Manufacturer));
-    query.addBindValue(Text(r.mark.Type));
-    query.addBindValue(r.mark.Number);
-    query.addBindValue(Text(r.mark.Temperature));
-    query.addBindValue(Text(r.mark.Humidity));
-    query.addBindValue(Text(r.mark.Operator));
-    query.addBindValue(Text(r.mark.Inspector));
-    query.addBindValue(Text(r.mark.Testday));
-    query.addBindValue(static_cast<int>(r.working.DataValid));
-    query.addBindValue(Bytes(FloatBytes(kept, kKeptFloats)));
-    for (std::size_t i = 0; i < kPlanReadings; ++i) {
-        query.addBindValue(Number(PlanReadingValue(static_cast<PlanReading>(i), r.working)));
-    }
-    if (r.verdict) {
-        query.addBindValue(r.verdict->pass ? 1 : 0);
-        query.addBindValue(Text(r.verdict->plan));
-        query.addBindValue(Text(JoinedChecks(r.verdict->failedChecks)));
-        query.addBindValue(Text(r.verdict->json));
-    } else {
-        query.addBindValue(QVariant(QMetaType::fromType<int>()));
-        for (int i = 0; i < 2; ++i) {
-            query.addBindValue(QVariant(QMetaType::fromType<QString>()));
-        }
-        // No verdict: why, when a plan was to judge it.
-        query.addBindValue(r.unjudged.empty()
-                               ? QVariant(QMetaType::fromType<QString>())
-                               : QVariant(Text("{\"Unjudged\":" + JsonString(r.unjudged) + "}")));
-    }
-}
-
-void BindArrays(QSqlQuery& query, const Result& r) {
-    const MeasurementRecord& m = r.working.Record;
-    query.addBindValue(QString::fromStdString(r.id));
-    query.addBindValue(Bytes(FloatBytes(m.USpec.data(), m.USpec.size())));
-    query.addBindValue(Bytes(FloatBytes(m.ISpec.data(), m.ISpec.size())));
-    query.addBindValue(Bytes(IntBytes(m.UWave.data(), m.UWave.size())));
-    query.addBindValue(Bytes(IntBytes(m.IWave.data(), m.IWave.size())));
-}
-
-// A result from a row of kFindColumns (and kFindArrays when `full`). False
-// when a stored array has the wrong size.
-bool ReadResult(const QSqlQuery& q, bool full, Result& r) {
-    r.id = StdText(q.value(0));
-    r.timeMs = q.value(1).toLongLong();
-    r.station = StdText(q.value(2));
-    r.programVersion = StdText(q.value(3));
-    r.source = ResultSourceFromName(StdText(q.value(4))).value_or(ResultSource::Acquisition);
-    r.mark.Manufacturer = StdText(q.value(5));
-    r.mark.Type = StdText(q.value(6));
-    r.mark.Number = q.value(7).toInt();
-    r.mark.Temperature = StdText(q.value(8));
-    r.mark.Humidity = StdText(q.value(9));
-    r.mark.Operator = StdText(q.value(10));
-    r.mark.Inspector = StdText(q.value(11));
-    r.mark.Testday = StdText(q.value(12));
-    r.working.DataValid = static_cast<std::uint8_t>(q.value(13).toInt());
-    float kept[kKeptFloats] = {};
-    const QByteArray readings = q.value(14).toByteArray();
-    if (!FloatsFromBytes(View(readings), kept, kKeptFloats)) {
-        return false;
-    }
-    MeasurementRecord& m = r.working.Record;
-    ConductionAngles& a = r.working.Angles;
-    m.Freq = kept[0];
-    m.Icf = kept[1];
-    m.Ucf = kept[2];
-    m.PF = kept[3];
-    m.Power = kept[4];
-    m.Irms = kept[5];
-    m.Urms = kept[6];
-    m.Uthd = kept[7];
-    m.Ithd = kept[8];
-    a.StartAngle = kept[9];
-    a.PeakAngle = kept[10];
-    a.EndAngle = kept[11];
-    m.USpec[0] = kept[12];
-    m.ISpec[0] = kept[13];
-    r.verdict.reset();
-    r.unjudged.clear();
-    if (q.value(15).isNull() && !q.value(18).isNull()) {
-        if (const auto json = ParseJson(StdText(q.value(18)), nullptr)) {
-            if (const JsonValue* why = json->Find("Unjudged")) {
-                r.unjudged = why->text;
-            }
-        }
-    } else if (!q.value(15).isNull()) {
-        ResultVerdict verdict;
-        verdict.pass = q.value(15).toInt() == 1;
-        verdict.plan = StdText(q.value(16));
-        verdict.failedChecks = SplitChecks(StdText(q.value(17)));
-        verdict.json = StdText(q.value(18));
-        r.verdict = std::move(verdict);
-    }
-    if (full) {
-        const QByteArray us = q.value(19).toByteArray();
-        const QByteArray is = q.value(20).toByteArray();
-        const QByteArray uw = q.value(21).toByteArray();
-        const QByteArray iw = q.value(22).toByteArray();
-        return FloatsFromBytes(View(us), m.USpec.data(), m.USpec.size()) &&
-               FloatsFromBytes(View(is), m.ISpec.data(), m.ISpec.size()) &&
-               IntsFromBytes(View(uw), m.UWave.data(), m.UWave.size()) &&
-               IntsFromBytes(View(iw), m.IWave.data(), m.IWave.size());
-    }
-    return true;
-}
-
-// " WHERE ..." for the filter, its values bound in order by Bind.
-struct Where {
-    QString text;
-    std::vector<QVariant> values;
-
-    explicit Where(const ResultFilter& f) {
-        QStringList parts;
-        const auto add = [&](const char* condition, QVariant value) {
-            parts << QString::fromUtf8(condition);
-            values.push_back(std::move(value));
-        };
-        if (f.id) {
-            add("results.id = ?", Text(*f.id));
-        }
-        if (f.type) {
-            add("product_type = ?", Text(*f.type));
-        }
-        if (f.numberFrom && f.numberTo && *f.numberFrom == *f.numberTo) {
-            // One number: an equality, which the indices serve in time order.
-            add("product_number = ?", *f.numberFrom);
-        } else {
-            if (f.numberFrom) {
-                add("product_number >= ?", *f.numberFrom);
-            }
-            if (f.numberTo) {
-                add("product_number <= ?", *f.numberTo);
-            }
-        }
-        if (f.pass) {
-            add("verdict_pass = ?", *f.pass ? 1 : 0);
-        }
-        if (f.station) {
-            add("station = ?", Text(*f.station));
-        }
-        if (f.sinceMs) {
-            add("time_ms >= ?", static_cast<qlonglong>(*f.sinceMs));
-        }
-        if (f.untilMs) {
-            add("time_ms <= ?", static_cast<qlonglong>(*f.untilMs));
-        }
-        if (!parts.isEmpty()) {
-            text = " WHERE " + parts.join(" AND ");
-        }
-    }
-    void Bind(QSqlQuery& query) const {
-        for (const QVariant& value : values) {
-            query.addBindValue(value);
-        }
-    }
-};
 
 std::string Describe(const StoreUrl& url, const QString& driverText) {
     std::string text = Scrubbed(driverText.simplified().toStdString(), url.password);
@@ -256,6 +36,76 @@ std::string Describe(const StoreUrl& url, const QString& driverText) {
         return "the server does not answer (" + text + ")";
     }
     return text;
+}
+
+// The primary SQLite result code of an error (the driver gives extended ones).
+int SqliteCode(const QSqlError& error) {
+    bool number = false;
+    const int code = error.nativeErrorCode().toInt(&number);
+    return number ? code & 0xFF : 0;
+}
+
+// What a failed statement means. The store answered and refused the
+// content: a constraint, a value it cannot hold (PostgreSQL's classes 22,
+// 23 and 54; SQLite's CONSTRAINT, TOOBIG and MISMATCH). The SQLite file is
+// damaged (CORRUPT, NOTADB). Anything else (a lost connection, a full
+// disk, a lock, a permission) is the store being unusable for now.
+StoreStatus::Kind KindOf(const QSqlError& error, StoreKind store) {
+    if (store == StoreKind::Sqlite) {
+        switch (SqliteCode(error)) {
+            case 18:
+            case 19:
+            case 20:
+                return StoreStatus::Kind::Refused;
+            case 11:
+            case 26:
+                return StoreStatus::Kind::Damaged;
+            default:
+                return StoreStatus::Kind::Unavailable;
+        }
+    }
+    const QString state = error.nativeErrorCode();
+    const bool content = state.size() == 5 && (state.startsWith(QLatin1String("22")) ||
+                                               state.startsWith(QLatin1String("23")) ||
+                                               state.startsWith(QLatin1String("54")));
+    return content ? StoreStatus::Kind::Refused : StoreStatus::Kind::Unavailable;
+}
+
+// The libpq options of the URL as the driver takes them: KEY='VALUE'
+// separated by ';' (ParseStoreUrl refuses a value with a ';').
+QString PostgresOptions(const StoreUrl& url) {
+    QStringList options;
+    bool timeout = false;
+    for (const auto& [key, value] : url.options) {
+        QString quoted = QString::fromStdString(value);
+        quoted.replace(QLatin1String("\\"), QLatin1String("\\\\"));
+        quoted.replace(QLatin1String("'"), QLatin1String("\\'"));
+        options << QString::fromStdString(key) + "='" + quoted + "'";
+        timeout = timeout || key == "connect_timeout";
+    }
+    if (!timeout) {
+        options << QStringLiteral("connect_timeout=5");
+    }
+    return options.join(';');
+}
+
+// Opens `db` and reads from it: the file must be an SQLite database before
+// anything is changed. No error when both went well.
+QSqlError OpenAndProbe(QSqlDatabase& db) {
+    if (!db.open()) {
+        return db.lastError();
+    }
+    QSqlQuery probe(db);
+    if (!probe.exec("SELECT count(*) FROM sqlite_master") || !probe.next()) {
+        return probe.lastError();
+    }
+    return {};
+}
+
+bool WalInUse(const std::string& path) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path + "-wal", error);
+    return !error && size > 0;
 }
 
 }  // namespace
@@ -281,13 +131,14 @@ ResultsStore::~ResultsStore() {
     QSqlDatabase::removeDatabase(connection_);
 }
 
-StoreStatus ResultsStore::Fail(const std::string& what, const QString& driverText) const {
+StoreStatus ResultsStore::Fail(const std::string& what, const QSqlError& error) const {
     return StoreStatus::Failed("Cannot " + what + " the results store " + url_.Display() + ": " +
-                               Describe(url_, driverText));
+                                   Describe(url_, error.text()),
+                               KindOf(error, url_.kind));
 }
 
 std::unique_ptr<ResultsStore> ResultsStore::Open(const StoreUrl& url, StoreStatus* status,
-                                                 Journal journal) {
+                                                 Journal journal, Access access) {
     const QString connection = "zx840-" + QUuid::createUuid().toString(QUuid::WithoutBraces);
     std::unique_ptr<ResultsStore> store(new ResultsStore(url, connection));
     const bool sqlite = url.kind == StoreKind::Sqlite;
@@ -299,81 +150,129 @@ std::unique_ptr<ResultsStore> ResultsStore::Open(const StoreUrl& url, StoreStatu
                                       (sqlite ? "libqt6sql6-sqlite" : "libqt6sql6-psql") + ")");
         return nullptr;
     }
-    QSqlDatabase db = QSqlDatabase::addDatabase(driver, connection);
-    if (sqlite) {
-        const std::filesystem::path parent = std::filesystem::path(url.path).parent_path();
-        if (!parent.empty()) {
-            std::error_code ignored;
-            std::filesystem::create_directories(parent, ignored);
-        }
-        db.setDatabaseName(Text(url.path));
-        db.setConnectOptions("QSQLITE_BUSY_TIMEOUT=10000");
-    } else {
-        db.setHostName(Text(url.host));
-        db.setPort(url.port);
-        db.setDatabaseName(Text(url.database));
-        db.setUserName(Text(url.user));
-        // Without a password in the URL, libpq takes PGPASSWORD or ~/.pgpass.
-        db.setPassword(Text(url.password));
-        QString options = "connect_timeout=5";
-        if (!url.sslmode.empty()) {
-            options += ";sslmode=" + Text(url.sslmode);
-        }
-        db.setConnectOptions(options);
-    }
-    if (!db.open()) {
-        *status = store->Fail("open", db.lastError().text());
+    QSqlDatabase::addDatabase(driver, connection);
+    if (*status = store->OpenConnection(access); !*status) {
         return nullptr;
     }
-    if (sqlite) {
-        // The file must be an SQLite database before anything is changed.
-        QSqlQuery probe(db);
-        if (!probe.exec("SELECT count(*) FROM sqlite_master") || !probe.next()) {
-            *status = store->Fail("open", probe.lastError().text());
-            return nullptr;
+    QSqlDatabase db = QSqlDatabase::database(connection, false);
+    const std::string usable = "Cannot use the results store " + url.Display() + ": ";
+    if (access == Access::ReadOnly) {
+        std::string error;
+        const std::optional<int> version = ReadSchemaVersion(db, url.kind, &error);
+        if (version && *version > kStoreSchemaVersion) {
+            error = NewerStoreText(*version);
+        } else if (version && *version == 0) {
+            error = "it holds no results store";
+        } else if (version && *version < kOldestReadableSchemaVersion) {
+            error = "it was written by an older program (schema version " +
+                    std::to_string(*version) +
+                    ") and is brought up to date only by a program that may write it, such as "
+                    "zx840-cli sync by its owner";
         }
+        *status = error.empty() ? StoreStatus{} : StoreStatus::Failed(usable + error);
+        return *status ? std::move(store) : nullptr;
     }
     const MigrationResult migration = MigrateStore(db, url.kind);
     if (!migration.ok) {
-        *status = StoreStatus::Failed("Cannot use the results store " + url.Display() + ": " +
-                                      Scrubbed(migration.error, url.password));
+        *status = StoreStatus::Failed(usable + Scrubbed(migration.error, url.password));
         return nullptr;
     }
-    if (sqlite) {
+    *status = store->PrepareWriting(journal);
+    return *status ? std::move(store) : nullptr;
+}
+
+StoreStatus ResultsStore::OpenConnection(Access access) {
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    const bool readOnly = access == Access::ReadOnly;
+    if (url_.kind == StoreKind::Postgresql) {
+        if (!url_.host.empty()) {
+            db.setHostName(Text(url_.host));
+        }
+        db.setPort(url_.port);
+        db.setDatabaseName(Text(url_.database));
+        db.setUserName(Text(url_.user));
+        // Without a password in the URL, libpq takes PGPASSWORD or ~/.pgpass.
+        db.setPassword(Text(url_.password));
+        db.setConnectOptions(PostgresOptions(url_));
+        if (!db.open()) {
+            return Fail("open", db.lastError());
+        }
+        QSqlQuery readOnlyQuery(db);
+        if (readOnly &&
+            !readOnlyQuery.exec("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY")) {
+            return Fail("open", readOnlyQuery.lastError());
+        }
+        return {};
+    }
+    const std::string cannot = "Cannot open the results store " + url_.Display() + ": ";
+    std::error_code missing;
+    if (readOnly && !std::filesystem::exists(url_.path, missing)) {
+        return StoreStatus::Failed(cannot + "there is no such file");
+    }
+    if (!readOnly) {
+        const std::string folder = std::filesystem::path(url_.path).parent_path().string();
+        std::string error;
+        if (!folder.empty() && !MakePrivateFolders(folder, &error)) {
+            return StoreStatus::Failed(cannot + error);
+        }
+        if (InDataFolder(url_.path)) {
+            TightenOwnStoreFiles(url_.path);
+        }
+        if (!CreatePrivateFile(url_.path, &error)) {
+            return StoreStatus::Failed(cannot + error);
+        }
+    }
+    db.setDatabaseName(Text(url_.path));
+    db.setConnectOptions(readOnly ? QString("QSQLITE_OPEN_READONLY;") + kSqliteOptions
+                                  : QString(kSqliteOptions));
+    QSqlError error = OpenAndProbe(db);
+    if (error.isValid() && readOnly && SqliteCode(error) == 8 && !WalInUse(url_.path)) {
+        // A store in WAL mode needs a -shm file beside it, which a reader
+        // who may not write the folder cannot make. With no -wal file every
+        // result is in the database file itself: it is read as it is.
+        db.close();
+        const QUrl uri = QUrl::fromLocalFile(
+            QString::fromStdString(std::filesystem::absolute(url_.path, missing).string()));
+        db.setDatabaseName(uri.toString(QUrl::FullyEncoded) + "?mode=ro&immutable=1");
+        db.setConnectOptions(QString("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI;") + kSqliteOptions);
+        error = OpenAndProbe(db);
+    }
+    return error.isValid() ? Fail("open", error) : StoreStatus{};
+}
+
+StoreStatus ResultsStore::PrepareWriting(Journal journal) {
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    if (url_.kind == StoreKind::Sqlite) {
         QSqlQuery pragma(db);
         // WAL for the store (readers never wait for the writer); the spool
         // keeps a rollback journal, which needs no room beyond the change.
         pragma.exec(journal == Journal::Wal ? "PRAGMA journal_mode=WAL"
                                             : "PRAGMA journal_mode=DELETE");
     }
-    store->insert_ = std::make_unique<QSqlQuery>(db);
-    store->insertArrays_ = std::make_unique<QSqlQuery>(db);
-    if (!store->insert_->prepare(QString("INSERT INTO results (") + kColumns + ") VALUES (" +
-                                 QString("?, ").repeated(kColumnCount - 1) +
-                                 "?) ON CONFLICT (id) DO NOTHING")) {
-        *status = store->Fail("prepare writing to", store->insert_->lastError().text());
-        return nullptr;
+    insert_ = std::make_unique<QSqlQuery>(db);
+    insertArrays_ = std::make_unique<QSqlQuery>(db);
+    if (!insert_->prepare(QString("INSERT INTO results (") + kColumns + ") VALUES (" +
+                          QString("?, ").repeated(kColumnCount - 1) +
+                          "?) ON CONFLICT (id) DO NOTHING")) {
+        return Fail("prepare writing to", insert_->lastError());
     }
-    if (!store->insertArrays_->prepare(
-            "INSERT INTO result_arrays (id, uspec, ispec, uwave, iwave) VALUES (?, ?, ?, ?, ?) "
-            "ON CONFLICT (id) DO NOTHING")) {
-        *status = store->Fail("prepare writing to", store->insertArrays_->lastError().text());
-        return nullptr;
+    if (!insertArrays_->prepare(QString("INSERT INTO result_arrays (") + kArrayColumns +
+                                ") VALUES (?, ?, ?, ?, ?) ON CONFLICT (id) DO NOTHING")) {
+        return Fail("prepare writing to", insertArrays_->lastError());
     }
-    *status = {};
-    return store;
+    return {};
 }
 
 StoreStatus ResultsStore::Insert(const Result& result, bool* inserted) {
     BindResult(*insert_, result);
     if (!insert_->exec()) {
-        return Fail("write to", insert_->lastError().text());
+        return Fail("write to", insert_->lastError());
     }
     const bool added = insert_->numRowsAffected() > 0;
     if (added) {
         BindArrays(*insertArrays_, result);
         if (!insertArrays_->exec()) {
-            return Fail("write to", insertArrays_->lastError().text());
+            return Fail("write to", insertArrays_->lastError());
         }
     }
     if (inserted != nullptr) {
@@ -392,9 +291,13 @@ StoreStatus ResultsStore::Write(const Result& result, bool* inserted) {
 }
 
 StoreStatus ResultsStore::WriteAll(std::span<const Result> results, std::int64_t* inserted) {
+    if (!insert_) {
+        return StoreStatus::Failed("Cannot write to the results store " + url_.Display() +
+                                   ": it was opened only to read");
+    }
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     if (!db.transaction()) {
-        return Fail("write to", db.lastError().text());
+        return Fail("write to", db.lastError());
     }
     std::int64_t added = 0;
     for (const Result& result : results) {
@@ -406,9 +309,9 @@ StoreStatus ResultsStore::WriteAll(std::span<const Result> results, std::int64_t
         added += one ? 1 : 0;
     }
     if (!db.commit()) {
-        const QString text = db.lastError().text();
+        const QSqlError error = db.lastError();
         db.rollback();
-        return Fail("write to", text);
+        return Fail("write to", error);
     }
     if (inserted != nullptr) {
         *inserted = added;
@@ -416,33 +319,63 @@ StoreStatus ResultsStore::WriteAll(std::span<const Result> results, std::int64_t
     return {};
 }
 
-StoreStatus ResultsStore::Remove(const std::vector<std::string>& ids) {
+StoreStatus ResultsStore::ForEachId(const QStringList& statements,
+                                    const std::vector<std::string>& ids) {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     if (!db.transaction()) {
-        return Fail("write to", db.lastError().text());
+        return Fail("write to", db.lastError());
     }
-    for (const char* table : {"results", "result_arrays"}) {
+    for (const QString& statement : statements) {
         QSqlQuery query(db);
-        query.prepare(QString("DELETE FROM %1 WHERE id = ?").arg(table));
+        query.prepare(statement);
         for (const std::string& id : ids) {
             query.addBindValue(Text(id));
             if (!query.exec()) {
-                const QString text = query.lastError().text();
+                const QSqlError error = query.lastError();
                 db.rollback();
-                return Fail("write to", text);
+                return Fail("write to", error);
             }
         }
     }
     if (!db.commit()) {
-        const QString text = db.lastError().text();
+        const QSqlError error = db.lastError();
         db.rollback();
-        return Fail("write to", text);
+        return Fail("write to", error);
     }
     return {};
 }
 
+StoreStatus ResultsStore::Remove(const std::vector<std::string>& ids) {
+    return ForEachId({"DELETE FROM results WHERE id = ?", "DELETE FROM result_arrays WHERE id = ?"},
+                     ids);
+}
+
+StoreStatus ResultsStore::MoveTo(const std::string& path, const std::vector<std::string>& ids) {
+    if (url_.kind != StoreKind::Sqlite) {
+        return StoreStatus::Failed("Results are moved out of an SQLite store only");
+    }
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery attach(db);
+    attach.prepare("ATTACH DATABASE ? AS moved");
+    attach.addBindValue(QString::fromStdString(path));
+    if (!attach.exec()) {
+        return Fail("write to", attach.lastError());
+    }
+    const auto copy = [](const char* table, const char* columns) {
+        return QString("INSERT OR IGNORE INTO moved.%1 (%2) SELECT %2 FROM main.%1 WHERE id = ?")
+            .arg(table, columns);
+    };
+    const StoreStatus status = ForEachId(
+        {copy("results", kColumns), copy("result_arrays", kArrayColumns),
+         "DELETE FROM main.results WHERE id = ?", "DELETE FROM main.result_arrays WHERE id = ?"},
+        ids);
+    QSqlQuery(db).exec("DETACH DATABASE moved");
+    return status;
+}
+
 StoreStatus ResultsStore::Find(const ResultFilter& filter, std::int64_t offset, std::int64_t limit,
-                               bool full, std::vector<Result>& found) {
+                               bool full, std::vector<Result>& found,
+                               std::vector<std::string>* damaged) {
     const Where where(filter);
     QString page = " ORDER BY time_ms DESC, results.id DESC";
     if (limit >= 0) {
@@ -469,18 +402,23 @@ StoreStatus ResultsStore::Find(const ResultFilter& filter, std::int64_t offset, 
     query.prepare(sql);
     where.Bind(query);
     if (!query.exec()) {
-        return Fail("read", query.lastError().text());
+        return Fail("read", query.lastError());
     }
     while (query.next()) {
         Result result;
         if (!ReadResult(query, full, result)) {
+            if (damaged != nullptr) {
+                damaged->push_back(result.id);
+                continue;
+            }
             return StoreStatus::Failed("The results store " + url_.Display() +
-                                       " holds a damaged result (" + result.id + ")");
+                                           " holds a damaged result (" + result.id + ")",
+                                       StoreStatus::Kind::Damaged);
         }
         found.push_back(std::move(result));
     }
     if (query.lastError().isValid()) {
-        return Fail("read", query.lastError().text());
+        return Fail("read", query.lastError());
     }
     return {};
 }
@@ -491,7 +429,7 @@ StoreStatus ResultsStore::Count(const ResultFilter& filter, std::int64_t* count)
     query.prepare("SELECT count(*) FROM results" + where.text);
     where.Bind(query);
     if (!query.exec() || !query.next()) {
-        return Fail("read", query.lastError().text());
+        return Fail("read", query.lastError());
     }
     *count = query.value(0).toLongLong();
     return {};
@@ -508,7 +446,7 @@ StoreStatus ResultsStore::Stats(const ResultFilter& filter, ResultStats& stats) 
     query.prepare(sql + " FROM results" + where.text);
     where.Bind(query);
     if (!query.exec()) {
-        return Fail("read", query.lastError().text());
+        return Fail("read", query.lastError());
     }
     // One pass over the small rows, the spread by Welford's update: as
     // precise as two passes, and no sums of squares to cancel.
@@ -540,7 +478,7 @@ StoreStatus ResultsStore::Stats(const ResultFilter& filter, ResultStats& stats) 
         }
     }
     if (query.lastError().isValid()) {
-        return Fail("read", query.lastError().text());
+        return Fail("read", query.lastError());
     }
     for (std::size_t i = 0; i < kPlanReadings; ++i) {
         ReadingStats& r = stats.readings[i];

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -15,16 +16,28 @@
 #include "store/result.h"
 #include "store/store_url.h"
 
+class QSqlError;
 class QSqlQuery;
 
 namespace zx840 {
 
-// Success, or what went wrong in words for the operator (never a password).
+// Success, or what went wrong in words for the operator (never a password)
+// and what it means for what to do next.
 struct StoreStatus {
+    enum class Kind {
+        None,         // success
+        Unavailable,  // the store cannot be reached or written now; later it may
+        Refused,      // the store answered and refused what was written for its
+                      // content: writing it again will never help
+        Damaged,      // an SQLite file that is no database or is corrupt
+    };
     bool ok = true;
     std::string message;
+    Kind kind = Kind::None;
     explicit operator bool() const { return ok; }
-    static StoreStatus Failed(std::string text) { return {false, std::move(text)}; }
+    static StoreStatus Failed(std::string text, Kind kind = Kind::Unavailable) {
+        return {false, std::move(text), kind};
+    }
 };
 
 // Which results a query takes; every filter given must hold.
@@ -64,11 +77,19 @@ std::optional<double> Cpk(const ReadingStats& stats, const Limit& limit);
 class ResultsStore {
   public:
     enum class Journal { Wal, Rollback };
+    enum class Access { ReadWrite, ReadOnly };
 
     // Opens the store, creating it or bringing an older one up to date.
-    // Nothing, with `status` saying why, when it cannot be used.
+    // Nothing, with `status` saying why, when it cannot be used. A new
+    // SQLite file is made 0600 (see private_files.h).
+    // ReadOnly neither creates nor changes anything: a store the user may
+    // only read can be listed. It takes a store of this schema or one
+    // without the newest indices; an older one is refused until a program
+    // that may write it brings it up to date. Only Find, Count and Stats
+    // work on it.
     static std::unique_ptr<ResultsStore> Open(const StoreUrl& url, StoreStatus* status,
-                                              Journal journal = Journal::Wal);
+                                              Journal journal = Journal::Wal,
+                                              Access access = Access::ReadWrite);
     ~ResultsStore();
     ResultsStore(const ResultsStore&) = delete;
     ResultsStore& operator=(const ResultsStore&) = delete;
@@ -83,18 +104,30 @@ class ResultsStore {
     StoreStatus WriteAll(std::span<const Result> results, std::int64_t* inserted = nullptr);
     StoreStatus Remove(const std::vector<std::string>& ids);
 
+    // Moves the results `ids` of this SQLite store, as they are stored
+    // (readable or not), into the SQLite store at `path`, which has this
+    // schema: in one transaction, so each is in exactly one of them.
+    StoreStatus MoveTo(const std::string& path, const std::vector<std::string>& ids);
+
     // Results newest first, from the `offset`-th match, at most `limit` of
     // them (no limit when negative). Without `full` the spectra (but their
-    // fundamentals) and the waveforms are left empty (zeros).
+    // fundamentals) and the waveforms are left empty (zeros). A result that
+    // cannot be read fails the query, unless `damaged` is given: then its
+    // id goes there and the others are found.
     StoreStatus Find(const ResultFilter& filter, std::int64_t offset, std::int64_t limit, bool full,
-                     std::vector<Result>& found);
+                     std::vector<Result>& found, std::vector<std::string>* damaged = nullptr);
     StoreStatus Count(const ResultFilter& filter, std::int64_t* count);
     StoreStatus Stats(const ResultFilter& filter, ResultStats& stats);
 
   private:
     ResultsStore(const StoreUrl& url, QString connection);
-    StoreStatus Fail(const std::string& what, const QString& driverText) const;
+    StoreStatus Fail(const std::string& what, const QSqlError& error) const;
     StoreStatus Insert(const Result& result, bool* inserted);
+    StoreStatus OpenConnection(Access access);
+    // Runs each statement for each id (bound to its one parameter), all in
+    // one transaction.
+    StoreStatus ForEachId(const QStringList& statements, const std::vector<std::string>& ids);
+    StoreStatus PrepareWriting(Journal journal);
 
     StoreUrl url_;
     QString connection_;

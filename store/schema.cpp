@@ -115,13 +115,7 @@ class Transaction {
 
 }  // namespace
 
-MigrationResult MigrateStore(QSqlDatabase& db, StoreKind kind, int target) {
-    MigrationResult result;
-    Transaction transaction(db, kind);
-    if (!transaction.Open()) {
-        result.error = transaction.Error();
-        return result;
-    }
+std::optional<int> ReadSchemaVersion(QSqlDatabase& db, StoreKind kind, std::string* error) {
     QSqlQuery query(db);
     const char* exists = kind == StoreKind::Sqlite
                              ? "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = "
@@ -129,35 +123,52 @@ MigrationResult MigrateStore(QSqlDatabase& db, StoreKind kind, int target) {
                              : "SELECT count(*) FROM information_schema.tables WHERE table_name = "
                                "'schema_version' AND table_schema = current_schema()";
     if (!query.exec(exists) || !query.next()) {
-        result.error = query.lastError().text().toStdString();
-        return result;
+        *error = query.lastError().text().toStdString();
+        return std::nullopt;
     }
     if (query.value(0).toInt() > 0) {
         if (!query.exec("SELECT max(version) FROM schema_version") || !query.next()) {
-            result.error = query.lastError().text().toStdString();
-            return result;
+            *error = query.lastError().text().toStdString();
+            return std::nullopt;
         }
-        result.foundVersion = query.value(0).toInt();
-    } else {
-        QSqlQuery tables(db);
-        const char* any = kind == StoreKind::Sqlite
-                              ? "SELECT count(*) FROM sqlite_master WHERE name = 'results'"
-                              : "SELECT count(*) FROM information_schema.tables WHERE "
-                                "table_name = 'results' AND table_schema = current_schema()";
-        if (tables.exec(any) && tables.next() && tables.value(0).toInt() > 0) {
-            result.error =
-                "it holds a table of results but no schema version: it is not a "
-                "results store of this program";
-            return result;
-        }
+        return query.value(0).toInt();
     }
-    if (result.foundVersion > kStoreSchemaVersion) {
-        result.error = "it was written by a newer program (schema version " +
-                       std::to_string(result.foundVersion) + "; this program knows up to " +
-                       std::to_string(kStoreSchemaVersion) +
-                       "). It was left untouched; use a newer program";
+    const char* any = kind == StoreKind::Sqlite
+                          ? "SELECT count(*) FROM sqlite_master WHERE name = 'results'"
+                          : "SELECT count(*) FROM information_schema.tables WHERE "
+                            "table_name = 'results' AND table_schema = current_schema()";
+    if (query.exec(any) && query.next() && query.value(0).toInt() > 0) {
+        *error =
+            "it holds a table of results but no schema version: it is not a "
+            "results store of this program";
+        return std::nullopt;
+    }
+    return 0;
+}
+
+std::string NewerStoreText(int version) {
+    return "it was written by a newer program (schema version " + std::to_string(version) +
+           "; this program knows up to " + std::to_string(kStoreSchemaVersion) +
+           "). It was left untouched; use a newer program";
+}
+
+MigrationResult MigrateStore(QSqlDatabase& db, StoreKind kind, int target) {
+    MigrationResult result;
+    Transaction transaction(db, kind);
+    if (!transaction.Open()) {
+        result.error = transaction.Error();
         return result;
     }
+    const std::optional<int> found = ReadSchemaVersion(db, kind, &result.error);
+    if (!found) {
+        return result;
+    }
+    result.foundVersion = *found;
+    if (result.foundVersion > kStoreSchemaVersion) {
+        result.error = NewerStoreText(result.foundVersion);
+        return result;
+    }
+    QSqlQuery query(db);
     for (int version = result.foundVersion; version < target; ++version) {
         for (const char* statement : kSteps[static_cast<std::size_t>(version)]) {
             if (!query.exec(ForDatabase(statement, kind))) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QSqlDatabase>
+#include <optional>
 #include <string>
 
 #include "store/store_url.h"
@@ -15,6 +16,10 @@ namespace zx840 {
 // version 3 an index that holds everything the statistics of a type read.
 inline constexpr int kStoreSchemaVersion = 4;
 
+// The oldest version a store opened only for reading may have: the later
+// ones add indices only.
+inline constexpr int kOldestReadableSchemaVersion = 2;
+
 struct MigrationResult {
     bool ok = false;
     int foundVersion = 0;  // the version the store had (0: a new, empty store)
@@ -25,5 +30,12 @@ struct MigrationResult {
 // A store of a newer version than this program knows is refused and left
 // as it was.
 MigrationResult MigrateStore(QSqlDatabase& db, StoreKind kind, int target = kStoreSchemaVersion);
+
+// The schema version of the store behind `db`, read without changing
+// anything: 0 for a database without a store. Nothing, with `error` set,
+// when it cannot be read or the database holds results of something else.
+std::optional<int> ReadSchemaVersion(QSqlDatabase& db, StoreKind kind, std::string* error);
+// Why a store of schema `version`, newer than this program knows, is refused.
+std::string NewerStoreText(int version);
 
 }  // namespace zx840

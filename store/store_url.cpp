@@ -1,6 +1,10 @@
 #include "store/store_url.h"
 
+#include <libpq-fe.h>
+
+#include <algorithm>
 #include <cstdlib>
+#include <memory>
 #include <string_view>
 
 #include "record/product_identity.h"
@@ -11,108 +15,204 @@ namespace {
 constexpr std::string_view kSqlitePrefix = "sqlite:";
 constexpr std::string_view kPostgresPrefixes[] = {"postgresql://", "postgres://"};
 constexpr char kMask[] = "***";
-
-// %XX escapes, as user names and passwords with '@' or ':' need them.
-std::optional<std::string> Unescape(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '%') {
-            out += text[i];
-            continue;
-        }
-        if (i + 2 >= text.size()) {
-            return std::nullopt;
-        }
-        const auto hex = [](char c) -> int {
-            if (c >= '0' && c <= '9')
-                return c - '0';
-            if (c >= 'a' && c <= 'f')
-                return c - 'a' + 10;
-            if (c >= 'A' && c <= 'F')
-                return c - 'A' + 10;
-            return -1;
-        };
-        const int high = hex(text[i + 1]);
-        const int low = hex(text[i + 2]);
-        if (high < 0 || low < 0) {
-            return std::nullopt;
-        }
-        out += static_cast<char>(high * 16 + low);
-        i += 2;
-    }
-    return out;
-}
+// Options that tune how a connection is made, not which store it reaches
+// nor as whom: a spool made with one of them is found without it.
+constexpr std::string_view kTuningOptions[] = {
+    "connect_timeout", "application_name",    "fallback_application_name", "keepalives",
+    "keepalives_idle", "keepalives_interval", "keepalives_count",          "tcp_user_timeout"};
 
 StoreUrlParse Fail(const std::string& why) {
     return {std::nullopt, why};
 }
 
-StoreUrlParse ParsePostgres(std::string_view rest) {
+bool Unreserved(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
+}
+
+// %XX for every byte but the unreserved ones: any text reads back as it was.
+std::string Escaped(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : text) {
+        if (Unreserved(c)) {
+            out += c;
+        } else {
+            const auto byte = static_cast<unsigned char>(c);
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        }
+    }
+    return out;
+}
+
+// A host that stands in the URL as it is, or (an IPv6 address) in brackets;
+// any other (a socket folder, a zone index) goes into the query.
+bool PlainHost(const std::string& host) {
+    return !host.empty() && std::all_of(host.begin(), host.end(), Unreserved);
+}
+bool Ipv6Host(const std::string& host) {
+    return host.find(':') != std::string::npos && std::all_of(host.begin(), host.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') ||
+                      c == ':' || c == '.';
+           });
+}
+
+StoreUrlParse ParseSqlite(std::string_view path) {
+    if (path.empty()) {
+        return Fail("the store URL names no SQLite file (sqlite:PATH)");
+    }
+    // SQLite reads "file:" names as URIs, which can ask for a database in
+    // memory (file::memory:, ?mode=memory) or change how a file is opened:
+    // a store is named by the path of its file, nothing else.
+    if (path == ":memory:" || path.substr(0, 5) == "file:") {
+        return Fail("the store URL names no file (sqlite:" + std::string(path) +
+                    "): a database in memory keeps nothing beyond one run; give the path of a "
+                    "file, sqlite:PATH");
+    }
+    StoreUrl url;
+    url.path = std::string(path);
+    return {url, {}};
+}
+
+// What the URL holds between "://" and its end of user and password, and
+// the password as written (to keep it out of messages).
+struct Authority {
+    std::string text;      // the URL, with every '@' but the last of the authority as %40
+    std::string password;  // as written, escaped or not
+};
+
+// The authority ends at the first '/' or '?'. Earlier versions took the
+// last '@' in it as the end of user and password, so a raw '@' in a
+// password worked; libpq takes the first. Those URLs still read the same.
+Authority SplitAuthority(std::string_view text, std::size_t start) {
+    const std::size_t end = std::min(text.find_first_of("/?", start), text.size());
+    const std::string_view authority = text.substr(start, end - start);
+    const std::size_t at = authority.rfind('@');
+    Authority result;
+    result.text = std::string(text.substr(0, start));
+    if (at != std::string_view::npos) {
+        const std::string_view userInfo = authority.substr(0, at);
+        for (const char c : userInfo) {
+            result.text += c == '@' ? std::string("%40") : std::string(1, c);
+        }
+        if (const std::size_t colon = userInfo.find(':'); colon != std::string_view::npos) {
+            result.password = std::string(userInfo.substr(colon + 1));
+        }
+        result.text += authority.substr(at);
+    } else {
+        result.text += authority;
+    }
+    result.text += text.substr(end);
+    return result;
+}
+
+std::optional<int> PortNumber(const std::string& text) {
+    if (text.empty() || text.size() > 5 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return std::nullopt;
+    }
+    const int port = std::stoi(text);
+    return port >= 1 && port <= 65535 ? std::optional<int>(port) : std::nullopt;
+}
+
+// Takes the fields of libpq's reading into `url`; an error when they name
+// no single store.
+std::string TakeOptions(const PQconninfoOption* options, StoreUrl& url) {
+    std::string port;
+    for (const PQconninfoOption* o = options; o->keyword != nullptr; ++o) {
+        if (o->val == nullptr) {
+            continue;
+        }
+        const std::string_view key = o->keyword;
+        std::string value = o->val;
+        if (key == "user") {
+            url.user = std::move(value);
+        } else if (key == "password") {
+            url.password = std::move(value);
+        } else if (key == "host") {
+            url.host = std::move(value);
+        } else if (key == "port") {
+            port = std::move(value);
+        } else if (key == "dbname") {
+            url.database = std::move(value);
+        } else if (value.find(';') != std::string::npos) {
+            // The driver takes its options as one list split at ';'.
+            return "the option " + std::string(key) + " of the store URL holds a ';'";
+        } else {
+            url.options.emplace_back(key, std::move(value));
+        }
+    }
+    if (url.database.empty()) {
+        return "the store URL names no database (postgresql://USER@HOST/DBNAME)";
+    }
+    if (url.user.empty() && !url.password.empty()) {
+        return "the store URL gives a password but no user name";
+    }
+    if (url.host.find(',') != std::string::npos || port.find(',') != std::string::npos) {
+        return "the store URL names more than one host; a store is on one";
+    }
+    if (!port.empty()) {
+        const auto number = PortNumber(port);
+        if (!number) {
+            return "the port of the store URL is not a number from 1 to 65535";
+        }
+        url.port = *number;
+    }
+    return {};
+}
+
+StoreUrlParse ParsePostgres(const std::string& text, std::size_t authorityStart) {
+    const Authority authority = SplitAuthority(text, authorityStart);
+    char* error = nullptr;
+    const std::unique_ptr<PQconninfoOption, void (*)(PQconninfoOption*)> options(
+        PQconninfoParse(authority.text.c_str(), &error), PQconninfoFree);
+    if (!options) {
+        std::string why = error != nullptr ? error : "libpq could not read it";
+        PQfreemem(error);
+        while (!why.empty() && (why.back() == '\n' || why.back() == ' ')) {
+            why.pop_back();
+        }
+        return Fail("the store URL is not one libpq reads (" + Scrubbed(why, authority.password) +
+                    ")");
+    }
     StoreUrl url;
     url.kind = StoreKind::Postgresql;
-    const std::size_t slash = rest.find('/');
-    if (slash == std::string_view::npos) {
-        return Fail("the store URL names no database (postgresql://USER@HOST/DBNAME)");
-    }
-    std::string_view authority = rest.substr(0, slash);
-    std::string_view tail = rest.substr(slash + 1);
-    const std::size_t at = authority.rfind('@');
-    if (at == std::string_view::npos) {
-        return Fail("the store URL names no user (postgresql://USER@HOST/DBNAME)");
-    }
-    const std::string_view credentials = authority.substr(0, at);
-    std::string_view hostPort = authority.substr(at + 1);
-    const std::size_t colon = credentials.find(':');
-    const auto user = Unescape(credentials.substr(0, colon));
-    const auto password = colon == std::string_view::npos ? std::optional<std::string>("")
-                                                          : Unescape(credentials.substr(colon + 1));
-    if (!user || !password || user->empty()) {
-        return Fail("the user name of the store URL is missing or badly escaped");
-    }
-    url.user = *user;
-    url.password = *password;
-    const std::size_t portColon = hostPort.rfind(':');
-    if (portColon != std::string_view::npos && hostPort.find(']') == std::string_view::npos) {
-        const std::string_view portText = hostPort.substr(portColon + 1);
-        int port = 0;
-        for (const char c : portText) {
-            if (c < '0' || c > '9' || port > 65535) {
-                return Fail("the port of the store URL is not a number from 1 to 65535");
-            }
-            port = port * 10 + (c - '0');
-        }
-        if (portText.empty() || port < 1 || port > 65535) {
-            return Fail("the port of the store URL is not a number from 1 to 65535");
-        }
-        url.port = port;
-        hostPort = hostPort.substr(0, portColon);
-    }
-    if (hostPort.empty()) {
-        return Fail("the store URL names no host");
-    }
-    url.host = std::string(hostPort);
-    const std::size_t question = tail.find('?');
-    const std::string_view query =
-        question == std::string_view::npos ? std::string_view() : tail.substr(question + 1);
-    const auto database = Unescape(tail.substr(0, question));
-    if (!database || database->empty()) {
-        return Fail("the store URL names no database (postgresql://USER@HOST/DBNAME)");
-    }
-    url.database = *database;
-    if (!query.empty()) {
-        constexpr std::string_view kSslMode = "sslmode=";
-        if (query.substr(0, kSslMode.size()) != kSslMode ||
-            query.find('&') != std::string_view::npos) {
-            return Fail("the store URL takes only ?sslmode=... after the database");
-        }
-        url.sslmode = std::string(query.substr(kSslMode.size()));
-        for (const char c : url.sslmode) {
-            if (!((c >= 'a' && c <= 'z') || c == '-')) {
-                return Fail("the sslmode of the store URL is not a mode name");
-            }
-        }
+    if (const std::string why = TakeOptions(options.get(), url); !why.empty()) {
+        return Fail(why);
     }
     return {url, {}};
+}
+
+// The URL with `password` (escaped, or the mask) in its place.
+std::string Written(const StoreUrl& url, const std::string& password) {
+    if (url.kind == StoreKind::Sqlite) {
+        return std::string(kSqlitePrefix) + url.path;
+    }
+    std::string text = "postgresql://";
+    if (!url.user.empty() || !password.empty()) {
+        text += Escaped(url.user) + (password.empty() ? "" : ":" + password) + "@";
+    }
+    std::string query;
+    if (PlainHost(url.host)) {
+        text += url.host;
+    } else if (Ipv6Host(url.host)) {
+        text += "[" + url.host + "]";
+    } else if (!url.host.empty()) {
+        query = "host=" + Escaped(url.host);
+    }
+    text += ':';
+    text += std::to_string(url.port);
+    text += '/';
+    text += Escaped(url.database);
+    for (const auto& [key, value] : url.options) {
+        query += query.empty() ? "" : "&";
+        query += key;
+        query += '=';
+        query += Escaped(value);
+    }
+    return query.empty() ? text : text + "?" + query;
 }
 
 std::string HomeFolder() {
@@ -123,42 +223,50 @@ std::string HomeFolder() {
 }  // namespace
 
 std::string StoreUrl::Display() const {
+    return Written(*this, password.empty() ? "" : kMask);
+}
+
+std::string StoreUrl::Identity() const {
     if (kind == StoreKind::Sqlite) {
         return std::string(kSqlitePrefix) + path;
     }
-    std::string text = "postgresql://" + user;
-    if (!password.empty()) {
-        text += std::string(":") + kMask;
-    }
-    text += "@" + host + ":" + std::to_string(port) + "/" + database;
-    if (!sslmode.empty()) {
-        text += "?sslmode=" + sslmode;
+    // The text as earlier versions wrote it: unescaped, the port always.
+    std::string text = "postgresql://" + user + "@" +
+                       (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" +
+                       std::to_string(port) + "/" + database;
+    char separator = '?';
+    for (const auto& [key, value] : options) {
+        if (std::find(std::begin(kTuningOptions), std::end(kTuningOptions), key) ==
+            std::end(kTuningOptions)) {
+            text += separator + key + "=" + value;
+            separator = '&';
+        }
     }
     return text;
 }
 
-std::string StoreUrl::Identity() const {
-    StoreUrl bare = *this;
-    bare.password.clear();
-    return bare.Display();
-}
-
 StoreUrlParse ParseStoreUrl(const std::string& text) {
+    if (text.find('\0') != std::string::npos) {
+        return Fail("the store URL holds a NUL byte");
+    }
     const std::string_view view(text);
     if (view.substr(0, kSqlitePrefix.size()) == kSqlitePrefix) {
-        StoreUrl url;
-        url.path = std::string(view.substr(kSqlitePrefix.size()));
-        if (url.path.empty()) {
-            return Fail("the store URL names no SQLite file (sqlite:PATH)");
-        }
-        return {url, {}};
+        return ParseSqlite(view.substr(kSqlitePrefix.size()));
     }
     for (const std::string_view prefix : kPostgresPrefixes) {
         if (view.substr(0, prefix.size()) == prefix) {
-            return ParsePostgres(view.substr(prefix.size()));
+            return ParsePostgres(text, prefix.size());
         }
     }
     return Fail("a store URL starts with sqlite: or postgresql://");
+}
+
+std::string WriteStoreUrl(const StoreUrl& url) {
+    return Written(url, Escaped(url.password));
+}
+
+std::string WriteStoreUrlWithoutPassword(const StoreUrl& url) {
+    return Written(url, "");
 }
 
 std::string DataFolder() {

@@ -10,12 +10,18 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
+#include <QVariant>
+#include <bit>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <optional>
+#include <random>
 #include <string>
 
+#include "store/result.h"
 #include "store/store_url.h"
 
 namespace zx840::testing {
@@ -134,6 +140,78 @@ class ScratchStore {
     StoreUrl server_;
     std::optional<StoreUrl> parsed_;
     std::string database_;
+};
+
+// A result full of values that are easy to get wrong: NaN with a payload,
+// -0, subnormals, infinities, text with quotes and non-ASCII letters.
+inline Result OddResult(std::uint32_t seed) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<float> any(-1000.0f, 1000.0f);
+    Result r;
+    r.id = "00000000-0000-4000-8000-" + std::to_string(100000000000ull + seed);
+    r.timeMs = 1765000000000 + seed * 1000;
+    r.station = "Stand \"3\" — Güte";
+    r.programVersion = "1.05";
+    r.source = ResultSource::File;
+    r.mark = {"Orvalisto", "ZX-9'; DROP TABLE results; --", -7, "25,5", "65", "Zoë", "Ingo",
+              "26-12-08"};
+    MeasurementRecord& m = r.working.Record;
+    m.Freq = std::bit_cast<float>(0x7FC01234u);  // a NaN with a payload
+    m.Icf = -0.0f;
+    m.Ucf = std::numeric_limits<float>::denorm_min();
+    m.PF = std::numeric_limits<float>::infinity();
+    m.Power = any(random);
+    m.Irms = any(random);
+    m.Urms = 230.1f;
+    m.Uthd = any(random);
+    m.Ithd = any(random);
+    for (auto& v : m.USpec)
+        v = any(random);
+    for (auto& v : m.ISpec)
+        v = any(random);
+    for (auto& v : m.UWave)
+        v = static_cast<std::int32_t>(random());
+    for (auto& v : m.IWave)
+        v = -static_cast<std::int32_t>(random() % 100000);
+    m.ISpec[7] = std::bit_cast<float>(0xFF800001u);  // a negative signalling NaN
+    r.working.DataValid = 1;
+    r.working.Angles = {any(random), std::nextafter(90.0f, 100.0f), -std::nanf("")};
+    r.verdict = ResultVerdict{false, "line-3", {"Power", "IEC I3"}, "{\"Pass\":false}"};
+    return r;
+}
+
+// A plain connection to the store, as another program would have one.
+class RawConnection {
+  public:
+    explicit RawConnection(const StoreUrl& url)
+        : name_("raw-" + QUuid::createUuid().toString(QUuid::WithoutBraces)) {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(url.kind == StoreKind::Sqlite ? "QSQLITE" : "QPSQL", name_);
+        if (url.kind == StoreKind::Sqlite) {
+            db.setDatabaseName(QString::fromStdString(url.path));
+        } else {
+            db.setHostName(QString::fromStdString(url.host));
+            db.setPort(url.port);
+            db.setUserName(QString::fromStdString(url.user));
+            db.setPassword(QString::fromStdString(url.password));
+            db.setDatabaseName(QString::fromStdString(url.database));
+        }
+        EXPECT_TRUE(db.open());
+    }
+    ~RawConnection() {
+        QSqlDatabase::database(name_, false).close();
+        QSqlDatabase::removeDatabase(name_);
+    }
+    QSqlDatabase Db() const { return QSqlDatabase::database(name_, false); }
+    QVariant Value(const QString& sql) const {
+        QSqlQuery query(Db());
+        EXPECT_TRUE(query.exec(sql)) << sql.toStdString();
+        return query.next() ? query.value(0) : QVariant();
+    }
+    bool Exec(const QString& sql) const { return QSqlQuery(Db()).exec(sql); }
+
+  private:
+    QString name_;
 };
 
 }  // namespace zx840::testing

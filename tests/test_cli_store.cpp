@@ -1,8 +1,10 @@
 // zx840-cli and the results store: acquisitions stored with their verdicts,
 // history, stats, import and sync; a PostgreSQL server stopped in the middle
 // of a run, a full disk, two stations writing one server at once.
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <regex>
@@ -19,12 +21,15 @@
 namespace zx840 {
 namespace {
 
+using testing::CliArgv;
 using testing::CliProcess;
 using testing::CliRun;
+using testing::RawConnection;
 using testing::ReadText;
 using testing::RunTool;
 using testing::ScratchStore;
 using testing::TempDir;
+namespace fs = std::filesystem;
 
 std::unique_ptr<MeterSimulator> StartSimulator(bool paced = false) {
     SimulatorOptions options;
@@ -50,6 +55,54 @@ std::size_t Occurrences(const std::string& text, const std::string& what) {
         ++count;
     }
     return count;
+}
+
+// zx840-cli as user nobody when this test runs as root (who passes every
+// permission check), else as this user; stdout and stderr go to files. The
+// child execs at once after the fork.
+int RunAsNobody(const std::vector<std::string>& args, const std::string& outPath,
+                const std::string& errPath) {
+    CliArgv argv(args);
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        constexpr uid_t kNobody = 65534;
+        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out < 0 || err < 0 || ::dup2(out, STDOUT_FILENO) < 0 ||
+            ::dup2(err, STDERR_FILENO) < 0 ||
+            (::geteuid() == 0 &&
+             (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))) {
+            ::_exit(126);
+        }
+        ::execv(ZX840_CLI_PATH, argv.Get());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The spool files in `folder`.
+std::vector<std::string> Spools(const std::string& folder) {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with("spool-") && name.ends_with(".sqlite") &&
+            name.find('.') == name.size() - 7) {
+            found.push_back(entry.path().string());
+        }
+    }
+    return found;
+}
+
+// A store that refuses results of the type REFUSE-ME for their content.
+void RefuseType(const StoreUrl& url) {
+    RawConnection(url).Exec(
+        url.kind == StoreKind::Sqlite
+            ? "CREATE TRIGGER refuse_me BEFORE INSERT ON results WHEN "
+              "NEW.product_type = 'REFUSE-ME' BEGIN SELECT RAISE(ABORT, 'refused'); END"
+            : "ALTER TABLE results ADD CONSTRAINT refuse_me CHECK (product_type <> 'REFUSE-ME')");
 }
 
 // The data folder (spool, default store) of every test is its own.
@@ -313,6 +366,192 @@ TEST_F(CliStore, TwoStationsWritingOneServerAtOnceLandEveryResult) {
     EXPECT_EQ(CountIn(scratch.Text()), 400);
     const CliRun byStation = RunTool({"history", "--db", scratch.Text(), "--station", "B"});
     EXPECT_EQ(Occurrences(byStation.out, "\"Id\":"), 200u);
+}
+
+// One damaged result in the spool: the rest is pushed, the damaged one is
+// set aside and named by every sync and every acquisition until its
+// quarantine is removed; a spool cut short is never "0 left".
+TEST_F(CliStore, ADamagedSpoolStallsNothingAndIsToldUntilRemoved) {
+    auto sim = StartSimulator();
+    ASSERT_TRUE(sim);
+    const std::string path = dir_ / "store/results.sqlite";
+    const std::string db = "sqlite:" + path;
+    std::filesystem::create_directories(path);  // a folder where the store should be
+    const auto acquire = [&](const char* count) {
+        return RunTool(
+            {"acquire", "--port", sim->DevicePath(), "--count", count, "--quiet", "--db", db});
+    };
+    CliRun run = acquire("5");
+    ASSERT_EQ(run.status, kCliOk) << run.err;
+    const std::vector<std::string> spools = Spools(DataFolder());
+    ASSERT_EQ(spools.size(), 1u);
+    StoreUrl spool;
+    spool.path = spools[0];
+    // One with its readings cut short, one without its arrays.
+    const std::string damaged =
+        RawConnection(spool).Value("SELECT min(id) FROM results").toString().toStdString();
+    const std::string noArrays =
+        RawConnection(spool).Value("SELECT max(id) FROM results").toString().toStdString();
+    RawConnection(spool).Exec("UPDATE results SET readings = x'00' WHERE id = '" +
+                              QString::fromStdString(damaged) + "'");
+    RawConnection(spool).Exec("DELETE FROM result_arrays WHERE id = '" +
+                              QString::fromStdString(noArrays) + "'");
+    std::filesystem::remove(path);
+
+    run = RunTool({"sync", "--db", db});
+    EXPECT_EQ(run.status, kCliFileError);
+    EXPECT_EQ(run.out,
+              "Pushed 3 results to " + db + ", 0 left in the spool, 2 moved to the quarantine\n");
+    EXPECT_NE(run.err.find("2 results that can go to no store"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(damaged), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(noArrays), std::string::npos) << run.err;
+    EXPECT_EQ(CountIn(db), 3);
+    run = acquire("2");
+    EXPECT_EQ(run.status, kCliOk) << run.err;
+    EXPECT_EQ(Occurrences(run.err, "warning:"), 1u) << run.err;
+    EXPECT_NE(run.err.find(damaged), std::string::npos) << run.err;
+    EXPECT_EQ(CountIn(db), 5);
+    EXPECT_NE(RunTool({"sync", "--db", db}).err.find(damaged), std::string::npos);
+    const std::string quarantine = spools[0].substr(0, spools[0].size() - 7) + ".quarantine.sqlite";
+    ASSERT_TRUE(std::filesystem::remove(quarantine));
+    run = RunTool({"sync", "--db", db});
+    EXPECT_EQ(run.status, kCliOk) << run.err;
+    EXPECT_EQ(run.err, "");
+
+    std::filesystem::remove(path + "-wal");
+    std::filesystem::remove(path + "-shm");
+    std::filesystem::rename(path, dir_ / "kept.sqlite");
+    std::filesystem::create_directories(path);
+    ASSERT_EQ(acquire("20").status, kCliOk);
+    std::filesystem::resize_file(spools[0], std::filesystem::file_size(spools[0]) / 2);
+    std::filesystem::remove(path);
+    run = RunTool({"sync", "--db", db});
+    EXPECT_EQ(run.status, kCliFileError);
+    EXPECT_EQ(run.out.find("left"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("the spool could not be read"), std::string::npos) << run.out;
+    EXPECT_NE(run.err.find("set aside as"), std::string::npos) << run.err;
+}
+
+// A NUL in the product type reaches either store (as U+FFFD); a file the
+// store refuses for its content is skipped with the reason and is no
+// duplicate; neither sends a later result to the spool.
+TEST_F(CliStore, ANulOrARefusedResultNeitherStallsTheStoreNorPassesForADuplicate) {
+    auto sim = StartSimulator();
+    ASSERT_TRUE(sim);
+    std::filesystem::create_directories(dir_ / "files");
+    ProductMark mark;
+    mark.Type = std::string("A\0B", 3);
+    WorkingRecord working;
+    ASSERT_TRUE(WriteFileAtomically(dir_ / "nul.ZX8", SerializeTest(mark, working.Record)));
+    mark.Type = "REFUSE-ME";
+    ASSERT_TRUE(
+        WriteFileAtomically(dir_ / "files/refused.ZX8", SerializeTest(mark, working.Record)));
+    mark.Type = "FINE";
+    ASSERT_TRUE(WriteFileAtomically(dir_ / "files/fine.ZX8", SerializeTest(mark, working.Record)));
+    for (const bool postgresql : {false, true}) {
+        ScratchStore scratch(postgresql);
+        if (!scratch.Ok()) {
+            continue;  // no server: SQLite alone
+        }
+        const std::string& db = scratch.Text();
+        CliRun run = RunTool({"import", dir_ / "nul.ZX8", "--db", db});
+        EXPECT_EQ(run.status, kCliOk) << run.err;
+        EXPECT_NE(run.out.find("Imported 1 of 1 test file into"), std::string::npos) << run.out;
+        run = RunTool({"acquire", "--port", sim->DevicePath(), "--count", "2", "--quiet", "--mark",
+                       dir_ / "nul.ZX8", "--db", db});
+        EXPECT_EQ(run.status, kCliOk) << run.err;
+        EXPECT_EQ(run.err.find("warning"), std::string::npos) << run.err;
+        EXPECT_EQ(CountIn(db), 3);
+        run = RunTool({"history", "--db", db});
+        EXPECT_EQ(Occurrences(run.out,
+                              "\"Type\":\"A\xEF\xBF\xBD"
+                              "B\""),
+                  3u)
+            << run.out;
+
+        RefuseType(scratch.Url());
+        run = RunTool({"import", dir_ / "files", "--db", db});
+        EXPECT_EQ(run.status, kCliFileError);
+        EXPECT_NE(run.err.find("skipped " + dir_ / "files/refused.ZX8" + ": Cannot write to"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_NE(run.out.find("Imported 1 of 2 test files into " + scratch.Url().Display() +
+                               ", 0 already there, 1 skipped\n"),
+                  std::string::npos)
+            << run.out;
+        run = RunTool({"acquire", "--port", sim->DevicePath(), "--count", "3", "--quiet", "--type",
+                       "REFUSE-ME", "--db", db});
+        EXPECT_EQ(run.status, kCliOk) << run.err;
+        EXPECT_EQ(Occurrences(run.err, "warning:"), 1u) << run.err;
+        EXPECT_NE(run.err.find("quarantine"), std::string::npos) << run.err;
+        EXPECT_EQ(CountIn(db), 4);
+        EXPECT_TRUE(Spools(DataFolder()).empty());
+    }
+}
+
+TEST_F(CliStore, HistoryAndStatsListAStoreTheUserMayOnlyRead) {
+    const std::filesystem::path folder = dir_.Path() / "readable";
+    std::filesystem::create_directories(folder / "tests");
+    ProductMark mark;
+    mark.Type = "RO";
+    for (int i = 0; i < 3; ++i) {
+        mark.Number = i;
+        WorkingRecord working;
+        ASSERT_TRUE(WriteFileAtomically(folder / ("tests/t" + std::to_string(i) + ".ZX8"),
+                                        SerializeTest(mark, working.Record)));
+    }
+    const std::string path = (folder / "results.sqlite").string();
+    const std::string db = "sqlite:" + path;
+    ASSERT_EQ(RunTool({"import", (folder / "tests").string(), "--db", db}).status, kCliOk);
+    // Readable, not writable, by the user who lists it.
+    const bool root = ::geteuid() == 0;
+    std::filesystem::permissions(path, root ? fs::perms(0644) : fs::perms(0444));
+    std::filesystem::permissions(folder, root ? fs::perms(0755) : fs::perms(0555));
+    std::vector<std::uint8_t> before;
+    ASSERT_TRUE(ReadWholeFile(path, before));
+    const std::string out = dir_ / "out.txt";
+    const std::string err = dir_ / "err.txt";
+    EXPECT_EQ(RunAsNobody({"history", "--db", db}, out, err), kCliOk) << ReadText(err);
+    EXPECT_EQ(Occurrences(ReadText(out), "\"Type\":\"RO\""), 3u) << ReadText(out);
+    EXPECT_EQ(RunAsNobody({"stats", "--db", db, "--type", "RO"}, out, err), kCliOk)
+        << ReadText(err);
+    EXPECT_NE(ReadText(out).find("\"Count\":3,"), std::string::npos) << ReadText(out);
+    // It is theirs to read only.
+    EXPECT_EQ(RunAsNobody({"import", (folder / "tests").string(), "--db", db}, out, err),
+              kCliFileError);
+    std::vector<std::uint8_t> after;
+    ASSERT_TRUE(ReadWholeFile(path, after));
+    EXPECT_EQ(after, before);
+    EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
+    std::filesystem::permissions(folder, fs::perms(0755));
+}
+
+// Times that are not times and stores in memory are refused before any
+// store is read or written.
+TEST_F(CliStore, MalformedTimesAndStoresInMemoryAreRefused) {
+    const std::string db = "sqlite:" + dir_ / "results.sqlite";
+    for (const char* since :
+         {"2026-12-10T04:2O:00Z", "2026-12-10T99:99:99", "2026-12-10T10:00:00+25:00",
+          "2026-12-10'; DROP TABLE results; --", "2026-02-30"}) {
+        for (const char* command : {"history", "stats"}) {
+            const CliRun run = RunTool({command, "--db", db, "--type", "T", "--since", since});
+            EXPECT_EQ(run.status, kCliUsage) << command << " " << since;
+            EXPECT_NE(run.err.find("--since takes an ISO 8601 time"), std::string::npos) << run.err;
+        }
+    }
+    // A store is listed only once it exists: reading creates nothing.
+    EXPECT_NE(RunTool({"history", "--db", db}).err.find("there is no such file"),
+              std::string::npos);
+    EXPECT_EQ(CountIn(db), 0);
+    EXPECT_EQ(RunTool({"history", "--db", db, "--until", "2026-12-10T04:20:00.5+01:00"}).status,
+              kCliOk);
+    for (const char* memory :
+         {"sqlite::memory:", "sqlite:file::memory:", "sqlite:file:x.sqlite?mode=memory"}) {
+        const CliRun sync = RunTool({"sync", "--db", memory});
+        EXPECT_EQ(sync.status, kCliUsage) << memory;
+        EXPECT_NE(sync.err.find("in memory keeps nothing"), std::string::npos) << sync.err;
+        EXPECT_EQ(RunTool({"import", dir_ / "none.ZX8", "--db", memory}).status, kCliFileError);
+    }
 }
 
 }  // namespace

@@ -75,13 +75,14 @@ std::optional<StoreUrl> StoreFor(const std::string& db, std::ostream& err) {
     return parsed.url;
 }
 
-std::unique_ptr<ResultsStore> OpenFor(const std::string& db, std::ostream& err) {
+std::unique_ptr<ResultsStore> OpenFor(const std::string& db, std::ostream& err,
+                                      ResultsStore::Access access) {
     const auto url = StoreFor(db, err);
     if (!url) {
         return nullptr;
     }
     StoreStatus status;
-    auto store = ResultsStore::Open(*url, &status);
+    auto store = ResultsStore::Open(*url, &status, ResultsStore::Journal::Wal, access);
     if (!store) {
         err << "zx840-cli: " << status.message << "\n";
     }
@@ -154,7 +155,8 @@ int History(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             return kCliUsage;
         }
     }
-    const auto store = OpenFor(read->db, err);
+    // Read only: a store the user may only read is listed all the same.
+    const auto store = OpenFor(read->db, err, ResultsStore::Access::ReadOnly);
     if (!store) {
         return kCliFileError;
     }
@@ -204,7 +206,7 @@ int Stats(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     if (!filter.type) {
         return Usage(err, "stats", "stats needs --type");
     }
-    const auto store = OpenFor(read->db, err);
+    const auto store = OpenFor(read->db, err, ResultsStore::Access::ReadOnly);
     if (!store) {
         return kCliFileError;
     }
@@ -254,13 +256,25 @@ int Sync(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     ResultKeeper keeper(*url, SpoolFolder(), std::chrono::milliseconds(0));
     const SyncReport report = keeper.Sync();
     out << "Pushed " << Counted(static_cast<std::size_t>(report.pushed), "result", "results")
-        << " to " << url->Display() << ", " << std::to_string(report.left)
-        << " left in the spool\n";
+        << " to " << url->Display();
+    if (report.left) {
+        out << ", " << std::to_string(*report.left) << " left in the spool";
+    } else {
+        out << "; the spool could not be read";
+    }
+    if (report.quarantined > 0) {
+        out << ", " << std::to_string(report.quarantined) << " moved to the quarantine";
+    }
+    out << "\n";
     if (!report.status) {
         err << "zx840-cli: " << report.status.message << "\n";
-        return kCliFileError;
     }
-    return kCliOk;
+    // Until someone has looked at them, results that go to no store make
+    // every sync a failure.
+    if (!report.quarantine.empty()) {
+        err << "zx840-cli: " << report.quarantine << "\n";
+    }
+    return report.status && report.quarantine.empty() ? kCliOk : kCliFileError;
 }
 
 // Test files into the store; the id follows each file's content, so a file
@@ -288,11 +302,14 @@ class Import {
     bool terminal_;
     std::optional<ProgressBar> bar_;
     std::vector<Result> batch_;
+    std::vector<std::string> batchPaths_;  // the file of each result of the batch
     std::vector<std::uint8_t> bytes_;
     std::string station_ = LocalStation();
     std::size_t seen_ = 0;
-    std::int64_t added_ = 0;
+    std::size_t added_ = 0;
+    std::size_t already_ = 0;  // written, and there before
     std::size_t skipped_ = 0;
+    std::size_t unwritten_ = 0;  // read, and not written when the store failed
     bool failed_ = false;
 };
 
@@ -319,12 +336,40 @@ bool Import::One(const std::string& path) {
             static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000;
     }
     batch_.push_back(std::move(result));
+    batchPaths_.push_back(path);
     return batch_.size() < kImportBatch || Flush();
 }
 
 bool Import::Flush() {
     std::int64_t added = 0;
-    if (const StoreStatus status = store_.WriteAll(batch_, &added); !status) {
+    StoreStatus status = store_.WriteAll(batch_, &added);
+    std::size_t written = status ? batch_.size() : 0;
+    if (status.kind == StoreStatus::Kind::Refused) {
+        // The store refuses one of them for its content: each on its own,
+        // and a file it refuses is skipped with the reason.
+        added = 0;
+        for (std::size_t i = 0; i < batch_.size(); ++i) {
+            bool inserted = false;
+            status = store_.Write(batch_[i], &inserted);
+            if (status.kind == StoreStatus::Kind::Refused) {
+                Skip(batchPaths_[i], status.message);
+                status = {};
+            } else if (!status) {
+                unwritten_ += batch_.size() - i;
+                break;
+            } else {
+                ++written;
+                added += inserted ? 1 : 0;
+            }
+        }
+    } else if (!status) {
+        unwritten_ += batch_.size();
+    }
+    added_ += static_cast<std::size_t>(added);
+    already_ += written - static_cast<std::size_t>(added);
+    batch_.clear();
+    batchPaths_.clear();
+    if (!status) {
         if (bar_) {
             bar_->Clear();
         }
@@ -332,8 +377,6 @@ bool Import::Flush() {
         failed_ = true;
         return false;
     }
-    added_ += added;
-    batch_.clear();
     return true;
 }
 
@@ -350,12 +393,12 @@ int Import::Execute(const std::vector<std::string>& inputs, std::ostream& out) {
     if (!failed_ && !batch_.empty()) {
         Flush();
     }
-    const std::size_t kept = seen_ - skipped_;
     out << "Imported " << std::to_string(added_) << " of "
         << Counted(seen_, "test file", "test files") << " into " << store_.Url().Display() << ", "
-        << std::to_string(static_cast<std::int64_t>(kept) - added_) << " already there, "
-        << std::to_string(skipped_) << " skipped"
-        << (failed_ ? ", stopped: the store could not be written" : "")
+        << std::to_string(already_) << " already there, " << std::to_string(skipped_) << " skipped"
+        << (failed_ ? ", " + std::to_string(unwritten_) +
+                          " not written: the store could not be written, and the import stopped"
+                    : "")
         << (interrupt.Requested() ? ", interrupted" : "") << "\n";
     if (failed_ || skipped_ > 0) {
         return kCliFileError;
@@ -373,7 +416,7 @@ int ImportFiles(const std::vector<std::string>& args, std::ostream& out, std::os
     if (read->inputs.empty()) {
         return Usage(err, "import", "import needs test files or directories");
     }
-    const auto store = OpenFor(read->db, err);
+    const auto store = OpenFor(read->db, err, ResultsStore::Access::ReadWrite);
     if (!store) {
         return kCliFileError;
     }
