@@ -30,7 +30,7 @@ StoreChoice LoadChoice() {
     if (const StoreUrlParse parse = ParseStoreUrl(choice.url);
         parse.url && !parse.url->password.empty()) {
         choice.password = parse.url->password;
-        choice.url = parse.url->Identity();
+        choice.url = WriteStoreUrlWithoutPassword(*parse.url);
     }
     return choice;
 }
@@ -141,6 +141,17 @@ void StoreController::OnReport(const KeepReport& report) {
                 ShowWarning(QStringLiteral("Measurements cannot be kept: neither the results "
                                            "store nor the local spool can be written"),
                             QString::fromStdString(report.message), true);
+            } else if (report.outcome == KeepOutcome::Refused ||
+                       report.outcome == KeepOutcome::Noted) {
+                // Kept aside: nothing is lost, but someone must look at it.
+                ShowWarning(report.outcome == KeepOutcome::Refused
+                                ? QStringLiteral("The results store refused a measurement: it "
+                                                 "waits in the quarantine beside the spool")
+                                : QStringLiteral("Results wait in the quarantine beside the spool"),
+                            QString::fromStdString(report.message), false);
+                if (report.outcome == KeepOutcome::Noted && history_) {
+                    history_->NoteNewResults();
+                }
             } else {
                 if (lossSaid_) {
                     lossSaid_ = false;  // the store took this one
@@ -152,7 +163,10 @@ void StoreController::OnReport(const KeepReport& report) {
             }
             break;
         case KeepReport::Kind::Synced:
-            if (report.left == 0 && !lossSaid_) {
+            if (!report.quarantine.empty()) {
+                ShowWarning(QStringLiteral("Results wait in the quarantine beside the spool"),
+                            QString::fromStdString(report.quarantine), false);
+            } else if (report.left == 0 && !lossSaid_) {
                 ShowWarning({}, {}, false);
             }
             if (report.pushed > 0 && history_) {

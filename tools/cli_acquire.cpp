@@ -230,7 +230,11 @@ void Run::KeepResult(const std::optional<Verdict>& verdict) {
         }
         return;
     }
-    if (kept.outcome != KeepOutcome::Stored && !storeWarned_) {
+    // What waits in the quarantine and a result refused for its content are
+    // said each as they come; an outage once per run.
+    if (kept.outcome == KeepOutcome::Noted || kept.outcome == KeepOutcome::Refused) {
+        err_ << "zx840-cli: warning: " << kept.message << "\n";
+    } else if (kept.outcome == KeepOutcome::Spooled && !storeWarned_) {
         err_ << "zx840-cli: warning: " << kept.message << "\n";
         storeWarned_ = true;
     }
