@@ -17,6 +17,15 @@
 namespace zx840 {
 namespace {
 
+// Takes back an open transaction. A connection the server dropped is no
+// longer open, and asking the driver to roll back on it only prints a
+// warning of its own beside the message that already says what happened.
+void RollBack(QSqlDatabase& db) {
+    if (db.isOpen() && !db.isOpenError()) {
+        db.rollback();
+    }
+}
+
 // Every result with its arrays, and one whose arrays are missing as well
 // (it reads as damaged rather than not at all).
 constexpr char kJoinArrays[] = " LEFT JOIN result_arrays ON result_arrays.id = results.id";
@@ -303,14 +312,14 @@ StoreStatus ResultsStore::WriteAll(std::span<const Result> results, std::int64_t
     for (const Result& result : results) {
         bool one = false;
         if (const StoreStatus status = Insert(result, &one); !status) {
-            db.rollback();
+            RollBack(db);
             return status;
         }
         added += one ? 1 : 0;
     }
     if (!db.commit()) {
         const QSqlError error = db.lastError();
-        db.rollback();
+        RollBack(db);
         return Fail("write to", error);
     }
     if (inserted != nullptr) {
@@ -332,14 +341,14 @@ StoreStatus ResultsStore::ForEachId(const QStringList& statements,
             query.addBindValue(Text(id));
             if (!query.exec()) {
                 const QSqlError error = query.lastError();
-                db.rollback();
+                RollBack(db);
                 return Fail("write to", error);
             }
         }
     }
     if (!db.commit()) {
         const QSqlError error = db.lastError();
-        db.rollback();
+        RollBack(db);
         return Fail("write to", error);
     }
     return {};

@@ -178,6 +178,16 @@ TEST(CliSafety, EmptyValuesAreMistakesAndUnwritableOutputIsNoSuccess) {
             << run.err;
     }
 
+    // A text that is no store URL is a usage error for every command.
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"acquire", "--port", sim->DevicePath(), "--db", "mysql://x/y"},
+             {"history", "--db", "mysql://x/y"},
+             {"stats", "--db", "mysql://x/y", "--type", "PSU"},
+             {"sync", "--db", "mysql://x/y"},
+             {"import", "--db", "mysql://x/y", test}}) {
+        EXPECT_EQ(RunTool(args).status, kCliUsage) << args[0];
+    }
+
     // Standard output closed: the log opens on another descriptor and holds
     // its rows alone, not the JSON.
     const std::string log = dir / "line.csv";

@@ -310,6 +310,7 @@ TEST_F(CliStore, AServerStoppedDuringARunLosesNothingAndDoublesNothing) {
     EXPECT_EQ(Occurrences(err, "warning:"), 1u) << err;
     EXPECT_NE(err.find("spool"), std::string::npos) << err;
     EXPECT_EQ(err.find("zx840-test-password"), std::string::npos) << err;
+    EXPECT_EQ(err.find("QPSQLDriver::"), std::string::npos) << err;  // no driver noise
     EXPECT_NE(err.find("50 acquisitions, 50 good, 0 failed"), std::string::npos) << err;
 
     ASSERT_EQ(std::system((script + " start " + serverDir + " > /dev/null").c_str()), 0);

@@ -75,16 +75,21 @@ std::optional<StoreUrl> StoreFor(const std::string& db, std::ostream& err) {
     return parsed.url;
 }
 
+// The store, or nothing with `failure` set: a text that is no store URL is
+// a usage error (status 1, as in acquire and sync), a store that cannot be
+// opened status 5.
 std::unique_ptr<ResultsStore> OpenFor(const std::string& db, std::ostream& err,
-                                      ResultsStore::Access access) {
+                                      ResultsStore::Access access, int* failure) {
     const auto url = StoreFor(db, err);
     if (!url) {
+        *failure = kCliUsage;
         return nullptr;
     }
     StoreStatus status;
     auto store = ResultsStore::Open(*url, &status, ResultsStore::Journal::Wal, access);
     if (!store) {
         err << "zx840-cli: " << status.message << "\n";
+        *failure = kCliFileError;
     }
     return store;
 }
@@ -156,9 +161,10 @@ int History(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         }
     }
     // Read only: a store the user may only read is listed all the same.
-    const auto store = OpenFor(read->db, err, ResultsStore::Access::ReadOnly);
+    int failure = kCliFileError;
+    const auto store = OpenFor(read->db, err, ResultsStore::Access::ReadOnly, &failure);
     if (!store) {
-        return kCliFileError;
+        return failure;
     }
     std::vector<Result> found;
     if (const StoreStatus status = store->Find(filter, 0, limit, full && !csv, found); !status) {
@@ -206,9 +212,10 @@ int Stats(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     if (!filter.type) {
         return Usage(err, "stats", "stats needs --type");
     }
-    const auto store = OpenFor(read->db, err, ResultsStore::Access::ReadOnly);
+    int failure = kCliFileError;
+    const auto store = OpenFor(read->db, err, ResultsStore::Access::ReadOnly, &failure);
     if (!store) {
-        return kCliFileError;
+        return failure;
     }
     ResultStats stats;
     if (const StoreStatus status = store->Stats(filter, stats); !status) {
@@ -416,9 +423,10 @@ int ImportFiles(const std::vector<std::string>& args, std::ostream& out, std::os
     if (read->inputs.empty()) {
         return Usage(err, "import", "import needs test files or directories");
     }
-    const auto store = OpenFor(read->db, err, ResultsStore::Access::ReadWrite);
+    int failure = kCliFileError;
+    const auto store = OpenFor(read->db, err, ResultsStore::Access::ReadWrite, &failure);
     if (!store) {
-        return kCliFileError;
+        return failure;
     }
     Import import(*store, err, context.errIsTerminal);
     return import.Execute(read->inputs, out);
