@@ -81,6 +81,8 @@ class Run {
     std::unique_ptr<ResultKeeper> keeper_;  // when results are stored
     std::int64_t lastResultMs_ = 0;         // the time of the last result kept
     bool storeWarned_ = false;              // one warning per run
+    bool refusalWarned_ = false;            // one for results the store refuses
+    bool quarantineWarned_ = false;         // one for what waits in the quarantine
     bool lossReported_ = false;             // and one error when a result is lost
     bool anyFail_ = false;                  // a verdict was FAIL
     const HarmonicTable table_;
@@ -230,13 +232,15 @@ void Run::KeepResult(const std::optional<Verdict>& verdict) {
         }
         return;
     }
-    // What waits in the quarantine and a result refused for its content are
-    // said each as they come; an outage once per run.
-    if (kept.outcome == KeepOutcome::Noted || kept.outcome == KeepOutcome::Refused) {
+    // An outage, a refusal and what waits in the quarantine are each said
+    // once per run, apart: one never hides the other.
+    bool* said = kept.outcome == KeepOutcome::Spooled   ? &storeWarned_
+                 : kept.outcome == KeepOutcome::Refused ? &refusalWarned_
+                 : kept.outcome == KeepOutcome::Noted   ? &quarantineWarned_
+                                                        : nullptr;
+    if (said != nullptr && !*said) {
         err_ << "zx840-cli: warning: " << kept.message << "\n";
-    } else if (kept.outcome == KeepOutcome::Spooled && !storeWarned_) {
-        err_ << "zx840-cli: warning: " << kept.message << "\n";
-        storeWarned_ = true;
+        *said = true;
     }
 }
 
