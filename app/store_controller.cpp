@@ -132,7 +132,14 @@ void StoreController::ShowWarning(const QString& text, const QString& details, b
 void StoreController::OnReport(const KeepReport& report) {
     switch (report.kind) {
         case KeepReport::Kind::Kept:
-            if (report.outcome == KeepOutcome::Spooled) {
+            if (report.outcome == KeepOutcome::Spooled &&
+                report.cause == StoreStatus::Kind::Configuration) {
+                // The operator cannot mend it mid-shift: nothing is lost, but
+                // it is no outage that will pass by itself.
+                ShowWarning(QStringLiteral("The results store refused the login: measurements "
+                                           "are kept in the local spool until it is set right"),
+                            QString::fromStdString(report.message), true);
+            } else if (report.outcome == KeepOutcome::Spooled) {
                 ShowWarning(QStringLiteral("The results store does not answer: measurements are "
                                            "kept in the local spool until it does"),
                             QString::fromStdString(report.message), false);

@@ -64,6 +64,7 @@ void BackgroundKeeper::Keep(Result result) {
         report.id = result.id;
         report.outcome = status.outcome;
         report.message = status.message;
+        report.cause = status.cause;
         Report(std::move(report));
         if (heldBefore &&
             (status.outcome == KeepOutcome::Stored || status.outcome == KeepOutcome::Noted)) {

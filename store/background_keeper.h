@@ -28,9 +28,10 @@ struct KeepReport {
     std::string id;  // the result, for Kept
     KeepOutcome outcome = KeepOutcome::Stored;
     std::string message;
-    std::int64_t pushed = 0;  // for Synced: how many went to the store
-    std::int64_t left = 0;    // for Synced and Failed: how many still wait (-1: unknown)
-    std::string quarantine;   // for Synced and Failed: what waits in the quarantine
+    StoreStatus::Kind cause = StoreStatus::Kind::None;  // for Kept: as KeepStatus::cause
+    std::int64_t pushed = 0;                            // for Synced: how many went to the store
+    std::int64_t left = 0;   // for Synced and Failed: how many still wait (-1: unknown)
+    std::string quarantine;  // for Synced and Failed: what waits in the quarantine
 };
 
 class BackgroundKeeper {

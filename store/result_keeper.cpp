@@ -36,14 +36,24 @@ ResultsStore* ResultKeeper::Connect(StoreStatus* status) {
     }
     if (std::chrono::steady_clock::now() < retryAt_) {
         *status = StoreStatus::Failed("The results store " + url_.Display() +
-                                      " could not be written a moment ago");
+                                          (lastFailure_ == StoreStatus::Kind::Configuration
+                                               ? " refused the login a moment ago"
+                                               : " could not be written a moment ago"),
+                                      lastFailure_);
         return nullptr;
     }
     store_ = ResultsStore::Open(url_, status);
     if (!store_) {
         retryAt_ = std::chrono::steady_clock::now() + retryAfter_;
+        lastFailure_ = status->kind;
     }
     return store_.get();
+}
+
+StoreStatus ResultKeeper::Probe() {
+    StoreStatus status;
+    Connect(&status);
+    return status;
 }
 
 void ResultKeeper::Disconnect() {
@@ -151,8 +161,13 @@ KeepStatus ResultKeeper::KeepInSpool(const Result& result, const StoreStatus& wh
                                        spoolPath_ + " either: " + spoolStatus.message + also};
     }
     spoolMayHold_ = true;
-    return {KeepOutcome::Spooled, why.message + "; the result was kept in the spool " + spoolPath_ +
-                                      " and goes to the store when it answers again" + also};
+    const bool login = why.kind == StoreStatus::Kind::Configuration;
+    return {KeepOutcome::Spooled,
+            why.message + "; the result was kept in the spool " + spoolPath_ +
+                (login ? " and goes to the store once its URL or password is set right"
+                       : " and goes to the store when it answers again") +
+                also,
+            why.kind};
 }
 
 StoreStatus ResultKeeper::Push(ResultsStore& store, const std::vector<Result>& batch,

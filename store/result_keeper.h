@@ -31,6 +31,9 @@ enum class KeepOutcome {
 struct KeepStatus {
     KeepOutcome outcome = KeepOutcome::Stored;
     std::string message;
+    // Why it is not in the store: StoreStatus::Kind::Configuration when the
+    // server refused the login (a URL or password to mend, not an outage).
+    StoreStatus::Kind cause = StoreStatus::Kind::None;
 };
 
 struct SyncReport {
@@ -53,6 +56,10 @@ class ResultKeeper {
     ResultKeeper& operator=(const ResultKeeper&) = delete;
 
     KeepStatus Keep(const Result& result);
+    // Connects now: a store that refuses the login (StoreStatus::Kind::
+    // Configuration) is a mistake to say before any measurement, not an
+    // outage to spool through.
+    StoreStatus Probe();
     // Moves what the spool holds for this store into it.
     SyncReport Sync();
 
@@ -85,6 +92,7 @@ class ResultKeeper {
     SpoolQuarantine quarantine_;
     std::chrono::milliseconds retryAfter_;
     std::chrono::steady_clock::time_point retryAt_{};
+    StoreStatus::Kind lastFailure_ = StoreStatus::Kind::Unavailable;  // of the last connection
     std::unique_ptr<ResultsStore> store_;
     std::unique_ptr<ResultsStore> spool_;
     bool spoolMayHold_ = true;  // until a sync found it empty

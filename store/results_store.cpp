@@ -8,6 +8,7 @@
 #include <QVariant>
 #include <cmath>
 #include <filesystem>
+#include <initializer_list>
 #include <system_error>
 
 #include "store/private_files.h"
@@ -47,6 +48,12 @@ std::string Describe(const StoreUrl& url, const QString& driverText) {
     return text;
 }
 
+// What libpq says when the server answered and refused the login.
+constexpr std::initializer_list<const char*> kLoginRefusals = {
+    "password authentication failed", "no password supplied",        "does not exist",
+    "no pg_hba.conf entry",           "server does not support SSL", "SSL off",
+    "certificate verify failed",      "Ident authentication failed", "Peer authentication failed"};
+
 // The primary SQLite result code of an error (the driver gives extended ones).
 int SqliteCode(const QSqlError& error) {
     bool number = false;
@@ -71,6 +78,16 @@ StoreStatus::Kind KindOf(const QSqlError& error, StoreKind store) {
                 return StoreStatus::Kind::Damaged;
             default:
                 return StoreStatus::Kind::Unavailable;
+        }
+    }
+    // A login the server refused carries no state of its own (libpq fails
+    // before any statement): its words tell.
+    const QString text = error.text();
+    for (const char* refusal : error.type() == QSqlError::ConnectionError
+                                   ? kLoginRefusals
+                                   : std::initializer_list<const char*>{}) {
+        if (text.contains(QLatin1String(refusal))) {
+            return StoreStatus::Kind::Configuration;
         }
     }
     const QString state = error.nativeErrorCode();

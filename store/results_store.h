@@ -25,11 +25,14 @@ namespace zx840 {
 // and what it means for what to do next.
 struct StoreStatus {
     enum class Kind {
-        None,         // success
-        Unavailable,  // the store cannot be reached or written now; later it may
-        Refused,      // the store answered and refused what was written for its
-                      // content: writing it again will never help
-        Damaged,      // an SQLite file that is no database or is corrupt
+        None,           // success
+        Unavailable,    // the store cannot be reached or written now; later it may
+        Refused,        // the store answered and refused what was written for its
+                        // content: writing it again will never help
+        Damaged,        // an SQLite file that is no database or is corrupt
+        Configuration,  // the server answered and refused the login: a wrong
+                        // password, an unknown role or database, a refused TLS
+                        // requirement; no retry helps, the URL must change
     };
     bool ok = true;
     std::string message;

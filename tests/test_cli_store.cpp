@@ -249,6 +249,35 @@ TEST_F(CliStore, EachResultIsKeptBeforeItsLogRow) {
     EXPECT_EQ(rows.counts, (std::vector<std::int64_t>{1, 2, 3}));
 }
 
+// A server that answers and refuses the login is a mistake to mend, said
+// before the first exchange; only a server that does not answer is an
+// outage the spool bridges.
+TEST_F(CliStore, ARefusedLoginIsNoOutage) {
+    const auto server = testing::TestServerUrl();
+    if (!server) {
+        GTEST_SKIP() << testing::kNoServer;
+    }
+    auto sim = StartSimulator();
+    ASSERT_TRUE(sim);
+    std::string wrong = *server;
+    wrong.replace(wrong.find("zx840-test-password"), 19, "not-the-password");
+    std::string unknown = *server;
+    unknown.replace(unknown.rfind("/postgres"), 9, "/no_such_database");
+    for (const std::string& db : {wrong, unknown}) {
+        const CliRun run = RunTool({"acquire", "--port", sim->DevicePath(), "--db", db});
+        EXPECT_EQ(run.status, kCliFileError) << run.err;
+        EXPECT_EQ(run.out, "") << "no exchange before the store is usable";
+        EXPECT_EQ(run.err.find("when it answers again"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("not-the-password"), std::string::npos) << run.err;
+    }
+    EXPECT_TRUE(!std::filesystem::exists(DataFolder()) || Spools(DataFolder()).empty());
+    // A port where nothing listens is an outage: the result waits in the spool.
+    const CliRun away = RunTool({"acquire", "--port", sim->DevicePath(), "--quiet", "--db",
+                                 "postgresql://zx840:x@127.0.0.1:1/postgres"});
+    EXPECT_EQ(away.status, kCliOk) << away.err;
+    EXPECT_NE(away.err.find("when it answers again"), std::string::npos) << away.err;
+}
+
 TEST_F(CliStore, ImportKeepsEachFileOnceAndSkipsDamagedFiles) {
     const std::string db = "sqlite:" + dir_ / "results.sqlite";
     std::filesystem::create_directories(dir_ / "tests");

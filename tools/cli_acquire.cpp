@@ -103,6 +103,14 @@ bool Run::Prepare() {
             return false;
         }
         keeper_ = std::make_unique<ResultKeeper>(*parsed.url, SpoolFolder());
+        // A server that answers and refuses the login is no outage: said
+        // before the first exchange, since every result would only spool.
+        if (const StoreStatus probe = keeper_->Probe();
+            !probe && probe.kind == StoreStatus::Kind::Configuration) {
+            err_ << "zx840-cli: " << probe.message << "\n";
+            status_ = kCliFileError;
+            return false;
+        }
     }
     if (!options_.plan.empty()) {
         PlanRead read = ReadPlanFile(options_.plan);
