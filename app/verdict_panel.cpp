@@ -6,6 +6,8 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "view/panel_text.h"
+
 namespace zx840 {
 
 namespace {
@@ -13,12 +15,12 @@ namespace {
 const QColor kPassColor(0, 128, 0);
 const QColor kFailColor(255, 0, 0);
 
-QString Number(double value) {
-    return std::isfinite(value) ? QString::number(value, 'g', 4) : QStringLiteral("-");
+QString Number(const std::string& item, double value) {
+    return QString::fromStdString(CheckValueText(item, value));
 }
 
-QString Bound(const std::optional<double>& bound) {
-    return bound ? Number(*bound) : QString();
+QString Bound(const std::string& item, const std::optional<double>& bound) {
+    return bound ? Number(item, *bound) : QString();
 }
 
 }  // namespace
@@ -70,7 +72,15 @@ void CVerdictPanel::Show(const std::string& planName, const std::optional<Verdic
         result_->setText(verdict->pass ? QStringLiteral("PASS") : QStringLiteral("FAIL"));
         palette.setColor(QPalette::Window, verdict->pass ? kPassColor : kFailColor);
         palette.setColor(QPalette::WindowText, Qt::white);
-        note_->setText(QString::fromStdString(verdict->preCompliance));
+        // A class that set no limit at this power is said beside the PASS.
+        QStringList notes;
+        if (!verdict->preCompliance.empty()) {
+            notes << QString::fromStdString(verdict->preCompliance);
+        }
+        for (const std::string& note : verdict->LimitNotes()) {
+            notes << QString::fromStdString(note);
+        }
+        note_->setText(notes.join(QLatin1Char('\n')));
     } else {
         result_->setText(QStringLiteral("-"));
         palette.setColor(QPalette::Window, palette.color(QPalette::Base));
@@ -88,8 +98,9 @@ void CVerdictPanel::Show(const std::string& planName, const std::optional<Verdic
     checks_->setRowCount(static_cast<int>(ordered.size()));
     for (int row = 0; row < checks_->rowCount(); ++row) {
         const Check& check = ordered[static_cast<std::size_t>(row)];
-        const QString cells[5] = {QString::fromStdString(check.item), Number(check.value),
-                                  Bound(check.min), Bound(check.max),
+        const QString cells[5] = {QString::fromStdString(check.item),
+                                  Number(check.item, check.value), Bound(check.item, check.min),
+                                  Bound(check.item, check.max),
                                   check.pass ? QStringLiteral("pass") : QStringLiteral("FAIL")};
         for (int column = 0; column < 5; ++column) {
             auto* item = new QTableWidgetItem(cells[column]);

@@ -119,5 +119,32 @@ TEST(PanelText, HarmonicRows) {
     EXPECT_EQ(HarmonicRows(r)[1].current, " 0.0%");
 }
 
+TEST(PanelText, CheckValuesWithTheirUnitsAndTheirPanelDecimals) {
+    struct Case {
+        const char* item;
+        double value;
+        const char* shown;
+    };
+    for (const Case& c : std::initializer_list<Case>{
+             {"Urms", 229.96, "230.0 V"},
+             {"Irms", 2.38287e-16, "0.000 A"},
+             {"Ipeak", 1.23456, "1.235 A"},
+             {"Power", 67.7, "67.70 W"},
+             {"PF", 0.98765, "0.988"},
+             {"Freq", 50.0, "50.00 Hz"},
+             {"Icf", 2.5, "2.50"},
+             {"EndAngle", 91.4, "91.4 Deg"},
+             {"Ithd", 12.34, "12.3 %"},
+             {"I3", 84.4252, "84.4 %"},
+             {"U50", 0.04, "0.0 %"},
+             {"IEC I3", 0.73864, "0.739 A"},
+             {"IEC StartAngle", 45.0, "45.0 Deg"},
+             {"IEC Class D", 40.0, "40.00 W"},
+             {"Power", std::nan(""), "-"},
+         }) {
+        EXPECT_EQ(CheckValueText(c.item, c.value), c.shown) << c.item;
+    }
+}
+
 }  // namespace
 }  // namespace zx840

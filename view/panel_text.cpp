@@ -1,6 +1,8 @@
 #include "view/panel_text.h"
 
+#include <cmath>
 #include <initializer_list>
+#include <string_view>
 
 #include "record/derived_values.h"
 #include "view/panel_layout.h"
@@ -47,6 +49,44 @@ std::array<HarmonicRow, kHarmonicRows> HarmonicRows(const MeasurementRecord& rec
                                              FormatFixed(c, 1, 4) + "%"};
     }
     return rows;
+}
+
+std::string CheckValueText(const std::string& item, double value) {
+    if (!std::isfinite(value)) {
+        return "-";
+    }
+    struct Unit {
+        const char* item;
+        int decimals;
+        const char* unit;
+    };
+    static constexpr Unit kUnits[] = {
+        {"Urms", 1, " V"},        {"Upeak", 1, " V"},
+        {"Irms", 3, " A"},        {"Ipeak", 3, " A"},
+        {"Ucf", 2, ""},           {"Icf", 2, ""},
+        {"Power", 2, " W"},       {"PF", 3, ""},
+        {"Freq", 2, " Hz"},       {"StartAngle", 1, " Deg"},
+        {"PeakAngle", 1, " Deg"}, {"EndAngle", 1, " Deg"},
+        {"Uthd", 1, " %"},        {"Ithd", 1, " %"},
+    };
+    std::string_view name = item;
+    const bool emission = name.starts_with("IEC ");
+    if (emission) {
+        name.remove_prefix(4);
+        if (name.starts_with("Class")) {
+            return FormatFixed(value, 2) + " W";  // the power that chose the limits
+        }
+    }
+    for (const Unit& unit : kUnits) {
+        if (name == unit.item) {
+            return FormatFixed(value, unit.decimals) + unit.unit;
+        }
+    }
+    if (name.size() > 1 && (name[0] == 'U' || name[0] == 'I')) {
+        // A harmonic: amperes of the emission classes, else percent.
+        return emission ? FormatFixed(value, 3) + " A" : FormatFixed(value, 1) + " %";
+    }
+    return FormatFixed(value, 3);
 }
 
 }  // namespace zx840

@@ -38,4 +38,9 @@ std::array<HarmonicRow, kHarmonicRows> HarmonicRows(const MeasurementRecord& rec
 inline constexpr const char* kHarmonicHeadings[3] = {"    ORD.", "U_SPEC", "I_SPEC"};
 inline constexpr int kHarmonicColumnWidth = 76;
 
+// A value or bound of a check as the panel shows numbers: fixed decimals
+// and the unit of the item (V, A, W, Hz, %, Deg); amperes for the emission
+// checks, percent for harmonic and distortion limits; "-" for no number.
+std::string CheckValueText(const std::string& item, double value);
+
 }  // namespace zx840
