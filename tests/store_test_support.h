@@ -14,6 +14,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -212,6 +213,19 @@ class RawConnection {
 
   private:
     QString name_;
+};
+
+// A test run on both stores: SQLite (false) and the PostgreSQL test server
+// (true), skipped when that server is not running.
+class BackendTest : public ::testing::TestWithParam<bool> {
+  protected:
+    void SetUp() override {
+        scratch_ = std::make_unique<ScratchStore>(GetParam());
+        if (!scratch_->Ok()) {
+            GTEST_SKIP() << kNoServer;
+        }
+    }
+    std::unique_ptr<ScratchStore> scratch_;
 };
 
 }  // namespace zx840::testing

@@ -56,16 +56,7 @@ std::unique_ptr<ResultsStore> OpenStore(const ScratchStore& scratch) {
     return store;
 }
 
-class StoreTest : public ::testing::TestWithParam<bool> {
-  protected:
-    void SetUp() override {
-        scratch_ = std::make_unique<ScratchStore>(GetParam());
-        if (!scratch_->Ok()) {
-            GTEST_SKIP() << testing::kNoServer;
-        }
-    }
-    std::unique_ptr<ScratchStore> scratch_;
-};
+class StoreTest : public testing::BackendTest {};
 
 TEST_P(StoreTest, CreatesTheSchemaAndMigratesAVersion1Store) {
     const StoreUrl url = scratch_->Url();

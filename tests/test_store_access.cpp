@@ -75,16 +75,7 @@ TEST(StoreFiles, TheDataFolderAndTheStoreFilesAreTheirUsersAlone) {
     ::unsetenv("XDG_DATA_HOME");
 }
 
-class StoreAccess : public ::testing::TestWithParam<bool> {
-  protected:
-    void SetUp() override {
-        scratch_ = std::make_unique<ScratchStore>(GetParam());
-        if (!scratch_->Ok()) {
-            GTEST_SKIP() << testing::kNoServer;
-        }
-    }
-    std::unique_ptr<ScratchStore> scratch_;
-};
+class StoreAccess : public testing::BackendTest {};
 
 TEST_P(StoreAccess, AStoreOpenedToReadIsNeitherCreatedNorChanged) {
     const StoreUrl url = scratch_->Url();

@@ -42,16 +42,7 @@ void WriteToSpool(const StoreUrl& store, const fs::path& folder, const std::vect
     ASSERT_TRUE(spool->WriteAll(all));
 }
 
-class QuarantineTest : public ::testing::TestWithParam<bool> {
-  protected:
-    void SetUp() override {
-        scratch_ = std::make_unique<ScratchStore>(GetParam());
-        if (!scratch_->Ok()) {
-            GTEST_SKIP() << testing::kNoServer;
-        }
-    }
-    std::unique_ptr<ScratchStore> scratch_;
-};
+class QuarantineTest : public testing::BackendTest {};
 
 TEST_P(QuarantineTest, AResultTheStoreRefusesStallsNothingBehindIt) {
     const StoreUrl url = scratch_->Url();
