@@ -28,6 +28,9 @@ constexpr char kMimePackage[] = "mime/packages/zx840.xml";
 constexpr char kDocumentIcon[] = "icons/hicolor/48x48/mimetypes/application-x-zx840-document.png";
 constexpr char kAppIcon[] = "icons/hicolor/48x48/apps/zx840.png";
 constexpr char kDesktopEntry[] = "applications/zx840.desktop";
+// Hidden from menus; file managers offer it for test files. Its name sorts
+// after the program's entry, so opening stays the default for a test file.
+constexpr char kPrintEntry[] = "applications/zx840.print.desktop";
 
 // The database each refresh command writes, relative to the data home.
 constexpr char kMimeDir[] = "mime";
@@ -90,13 +93,27 @@ QByteArray DesktopEntry(const QString& executable) {
                  "Terminal=false\n"
                  "Categories=Science;Electronics;\n"
                  "MimeType=%1;\n"
-                 "Actions=Print;\n"
-                 "X-ZX840-TypeId=%2\n"
-                 "\n"
-                 "[Desktop Action Print]\n"
-                 "Name=Print\n")
+                 "X-ZX840-TypeId=%2\n")
                  .arg(QLatin1String(kDocumentMimeType), QLatin1String(kDocumentTypeId));
-    entry += QStringLiteral("Exec=%1 -p %f\n").arg(program);
+    return entry.toUtf8();
+}
+
+// Printing is offered for a test file only: an action of the program's entry
+// would also show in the launcher's menu, where there is no file to print.
+QByteArray PrintEntry(const QString& executable) {
+    QString entry = QStringLiteral(
+        "[Desktop Entry]\n"
+        "Type=Application\n"
+        "Version=1.4\n"
+        "Name=Print with ZX840\n"
+        "Comment=Print the test report on the default printer\n");
+    entry += QStringLiteral("Exec=%1 -p %f\n").arg(DesktopExecArgument(executable));
+    entry += QStringLiteral(
+                 "Icon=zx840\n"
+                 "Terminal=false\n"
+                 "NoDisplay=true\n"
+                 "MimeType=%1;\n")
+                 .arg(QLatin1String(kDocumentMimeType));
     return entry.toUtf8();
 }
 
@@ -258,16 +275,20 @@ RegistrationResult RegisterDesktopIntegration(const DesktopPaths& paths, const Q
     }
     const QString mimePackage = PathIn(paths, kMimePackage);
     const QString desktopEntry = PathIn(paths, kDesktopEntry);
+    const QString printEntry = PathIn(paths, kPrintEntry);
+    const QString program = QFileInfo(executable).absoluteFilePath();
     WriteIfDifferent(PathIn(paths, kDocumentIcon), documentIcon, result);
     WriteIfDifferent(PathIn(paths, kAppIcon), appIcon, result);
     const bool mimeWritten = WriteIfDifferent(mimePackage, MimePackage(ExtensionIsFree()), result);
-    const bool entryWritten = WriteIfDifferent(
-        desktopEntry, DesktopEntry(QFileInfo(executable).absoluteFilePath()), result);
+    const bool entryWritten = WriteIfDifferent(desktopEntry, DesktopEntry(program), result);
+    const bool printWritten = WriteIfDifferent(printEntry, PrintEntry(program), result);
 
     if (mimeWritten || DatabaseIsStale(mimePackage, PathIn(paths, kMimeCache))) {
         Refresh("update-mime-database", PathIn(paths, kMimeDir), result);
     }
-    if (entryWritten || DatabaseIsStale(desktopEntry, PathIn(paths, kDesktopCache))) {
+    const QString desktopCache = PathIn(paths, kDesktopCache);
+    if (entryWritten || printWritten || DatabaseIsStale(desktopEntry, desktopCache) ||
+        DatabaseIsStale(printEntry, desktopCache)) {
         Refresh("update-desktop-database", PathIn(paths, kApplicationsDir), result);
     }
     return result;
@@ -283,13 +304,14 @@ RegistrationResult UnregisterDesktopIntegration(const DesktopPaths& paths) {
     RemoveIfPresent(PathIn(paths, kAppIcon), result);
     const bool packageRemoved = RemoveIfPresent(PathIn(paths, kMimePackage), result);
     const bool entryRemoved = RemoveIfPresent(PathIn(paths, kDesktopEntry), result);
+    const bool printRemoved = RemoveIfPresent(PathIn(paths, kPrintEntry), result);
     // Every file is gone by now; a database that could not be rebuilt only
     // lists the type a little longer, so it is a warning, not a failure.
     RegistrationResult refresh;
     if (packageRemoved) {
         Refresh("update-mime-database", PathIn(paths, kMimeDir), refresh);
     }
-    if (entryRemoved) {
+    if (entryRemoved || printRemoved) {
         Refresh("update-desktop-database", PathIn(paths, kApplicationsDir), refresh);
     }
     result.warning = refresh.error;

@@ -42,8 +42,10 @@ struct RegistrationResult {
 };
 
 // Writes, below paths.dataHome, the MIME package mime/packages/zx840.xml,
-// the document and program icons (48x48 hicolor) and the desktop entry
-// applications/zx840.desktop that opens files with `executable`. Only files
+// the document and program icons (48x48 hicolor), the desktop entry
+// applications/zx840.desktop that opens files with `executable`, and the
+// hidden entry applications/zx840.print.desktop ("Print with ZX840") that
+// file managers offer for test files only. Only files
 // whose contents differ are written, each atomically. The globs *.ZX8 and
 // *.zx8 are claimed only when no other MIME type owns the extension. The MIME
 // and desktop databases are refreshed when their sources changed or are newer

@@ -32,6 +32,7 @@ constexpr char kChildArgument[] = "ZX840_DESKTOP_TEST_ARGUMENT";
 constexpr char kChildAnswer[] = "ZX840-CHILD=";
 
 constexpr char kEntry[] = "applications/zx840.desktop";
+constexpr char kPrintEntry[] = "applications/zx840.print.desktop";
 constexpr char kPackage[] = "mime/packages/zx840.xml";
 constexpr char kAppIcon[] = "icons/hicolor/48x48/apps/zx840.png";
 constexpr char kDocIcon[] = "icons/hicolor/48x48/mimetypes/application-x-zx840-document.png";
@@ -246,18 +247,34 @@ TEST_F(DesktopRegistration, WritesValidFilesAndRefreshesTheDatabases) {
           QStringLiteral("Icon=zx840"), QStringLiteral("Terminal=false"),
           QStringLiteral("Categories=Science;Electronics;"),
           QStringLiteral("MimeType=application/x-zx840-document;"),
-          QStringLiteral("X-ZX840-TypeId=ZX840.Document"), QStringLiteral("Actions=Print;"),
-          QStringLiteral("[Desktop Action Print]"), QStringLiteral("Name=Print"),
-          QStringLiteral("Exec=") + exec + " -p %f"}) {
+          QStringLiteral("X-ZX840-TypeId=ZX840.Document")}) {
         EXPECT_TRUE(lines.contains(expected)) << expected.toStdString();
     }
-    const ToolRun validate = RunTool(QStringLiteral("desktop-file-validate"), {Data(kEntry)});
-    EXPECT_EQ(validate.exitCode, 0);
-    EXPECT_EQ(validate.output.trimmed(), QString()) << validate.output.toStdString();
+    // No action: the launcher's menu would offer it without a file to print.
+    EXPECT_FALSE(Contents(Data(kEntry)).contains("Action"));
+    // Printing is a hidden entry that only a test file brings up.
+    const QStringList print =
+        QString::fromUtf8(Contents(Data(kPrintEntry))).split(QLatin1Char('\n'));
+    for (const QString& expected :
+         {QStringLiteral("[Desktop Entry]"), QStringLiteral("Type=Application"),
+          QStringLiteral("Name=Print with ZX840"), QStringLiteral("Exec=") + exec + " -p %f",
+          QStringLiteral("NoDisplay=true"),
+          QStringLiteral("MimeType=application/x-zx840-document;")}) {
+        EXPECT_TRUE(print.contains(expected)) << expected.toStdString();
+    }
+    for (const char* entry : {kEntry, kPrintEntry}) {
+        const ToolRun validate = RunTool(QStringLiteral("desktop-file-validate"), {Data(entry)});
+        EXPECT_EQ(validate.exitCode, 0) << entry;
+        EXPECT_EQ(validate.output.trimmed(), QString()) << validate.output.toStdString();
+    }
 
     EXPECT_TRUE(QFile::exists(Data(kMimeCache)));
+    // The program's entry comes first, so opening a test file stays the default.
     EXPECT_TRUE(QString::fromUtf8(Contents(Data(kDesktopCache)))
-                    .contains(QLatin1String("application/x-zx840-document=zx840.desktop;")));
+                    .split(QLatin1Char('\n'))
+                    .contains(QLatin1String(
+                        "application/x-zx840-document=zx840.desktop;zx840.print.desktop;")))
+        << Contents(Data(kDesktopCache)).toStdString();
 }
 
 TEST_F(DesktopRegistration, FreshProcessKnowsTheTypeUntilUnregistered) {
@@ -272,7 +289,7 @@ TEST_F(DesktopRegistration, FreshProcessKnowsTheTypeUntilUnregistered) {
     const RegistrationResult result = UnregisterDesktopIntegration(paths_);
     EXPECT_TRUE(result.ok) << result.error.toStdString();
     EXPECT_TRUE(result.changed);
-    for (const char* file : {kEntry, kPackage, kAppIcon, kDocIcon}) {
+    for (const char* file : {kEntry, kPrintEntry, kPackage, kAppIcon, kDocIcon}) {
         EXPECT_FALSE(QFileInfo::exists(Data(file))) << file;
     }
     EXPECT_FALSE(Contents(Data(kDesktopCache)).contains("zx840"));
@@ -320,7 +337,8 @@ TEST_F(DesktopRegistration, UnchangedRegistrationTouchesNoFile) {
     ASSERT_TRUE(Register().ok);
     const auto stamps = [this] {
         std::map<const char*, Stamp> taken;
-        for (const char* file : {kEntry, kPackage, kAppIcon, kDocIcon, kMimeCache, kDesktopCache}) {
+        for (const char* file :
+             {kEntry, kPrintEntry, kPackage, kAppIcon, kDocIcon, kMimeCache, kDesktopCache}) {
             taken[file] = StampOf(Data(file));
             EXPECT_NE(taken[file].inode, 0u) << file;
         }
@@ -332,7 +350,7 @@ TEST_F(DesktopRegistration, UnchangedRegistrationTouchesNoFile) {
     EXPECT_FALSE(result.changed);
     EXPECT_EQ(stamps(), before);
 
-    // A moved program rewrites only the desktop entry and its database.
+    // A moved program rewrites only the desktop entries and their database.
     result = Register(QStringLiteral("/usr/local/bin/zx840"));
     EXPECT_TRUE(result.ok && result.changed);
     std::map<const char*, Stamp> after = stamps();
@@ -340,6 +358,7 @@ TEST_F(DesktopRegistration, UnchangedRegistrationTouchesNoFile) {
         EXPECT_EQ(after[file], before.at(file)) << file;
     }
     EXPECT_NE(after[kEntry], before.at(kEntry));
+    EXPECT_NE(after[kPrintEntry], before.at(kPrintEntry));
     EXPECT_NE(after[kDesktopCache], before.at(kDesktopCache));
 
     // A damaged icon is put right, and a lost database is rebuilt although
@@ -404,7 +423,7 @@ TEST_F(DesktopRegistration, UnregisteringIsCompleteWhenOnlyTheRefreshFails) {
     ASSERT_TRUE(Register().ok);
     const FakeRefreshTools failing("echo refresh broken >&2; exit 3");
     const RegistrationResult result = UnregisterDesktopIntegration(paths_);
-    for (const char* file : {kEntry, kPackage, kAppIcon, kDocIcon}) {
+    for (const char* file : {kEntry, kPrintEntry, kPackage, kAppIcon, kDocIcon}) {
         EXPECT_FALSE(QFileInfo::exists(Data(file))) << file;
     }
     // Every file is gone: that is a success, with the refresh as a warning.

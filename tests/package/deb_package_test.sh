@@ -27,6 +27,7 @@ for f in usr/bin/zx840 usr/bin/zx840-cli usr/bin/zx840-meter-sim \
          usr/share/man/man1/zx840.1.gz usr/share/man/man1/zx840-cli.1.gz \
          usr/share/man/man1/zx840-meter-sim.1.gz usr/share/doc/zx840/copyright \
          usr/share/applications/com.orvalisto.zx840.desktop \
+         usr/share/applications/com.orvalisto.zx840.print.desktop \
          usr/share/mime/packages/zx840.xml usr/share/metainfo/com.orvalisto.zx840.metainfo.xml \
          usr/share/icons/hicolor/scalable/apps/zx840.svg usr/share/icons/hicolor/48x48/apps/zx840.png \
          usr/share/icons/hicolor/32x32/apps/zx840.png \
@@ -38,7 +39,20 @@ for page in zx840 zx840-cli zx840-meter-sim; do
   zcat "$share/man/man1/$page.1.gz" | grep -q '^\.TH' || problem "$page.1.gz is no manual page"
 done
 
-desktop-file-validate "$share/applications/com.orvalisto.zx840.desktop" || problem "desktop entry invalid"
+apps=$share/applications
+for entry in com.orvalisto.zx840 com.orvalisto.zx840.print; do
+  desktop-file-validate "$apps/$entry.desktop" || problem "desktop entry $entry invalid"
+done
+# Printing needs a file: it is no action of the program's entry (the
+# launcher's menu would offer it without one) but a hidden entry for test
+# files, which sorts after the program's so that opening stays the default.
+! grep -q '^Actions=' "$apps/com.orvalisto.zx840.desktop" || problem "the program's entry has actions"
+for line in 'NoDisplay=true' 'Exec=zx840 -p %f' 'MimeType=application/x-zx840-document;'; do
+  grep -qxF "$line" "$apps/com.orvalisto.zx840.print.desktop" || problem "print entry lacks $line"
+done
+update-desktop-database "$apps" || problem "update-desktop-database failed"
+grep -qxF 'application/x-zx840-document=com.orvalisto.zx840.desktop;com.orvalisto.zx840.print.desktop;' \
+  "$apps/mimeinfo.cache" || problem "test files do not open with the program first: $(cat "$apps/mimeinfo.cache")"
 appstreamcli validate --no-net "$share/metainfo/com.orvalisto.zx840.metainfo.xml" ||
   problem "metainfo invalid"
 # The MIME package builds a database that knows the file type by its name
