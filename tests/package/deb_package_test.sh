@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Checks the Debian package built by `make deb`: lintian reports no error,
-# its dependencies come from the libraries, and unpacked into a throwaway
-# root (dpkg -x) it holds the programs, manual pages, icons and a desktop
+# Checks the Debian package built by `make deb`: lintian reports no error
+# and no missing hardening, its dependencies come from the libraries, and
+# unpacked into a throwaway root (dpkg -x) it holds the programs, manual pages, icons and a desktop
 # entry, MIME package and AppStream metadata that their validators accept.
 set -euo pipefail
 build=${1:-build}
@@ -12,8 +12,17 @@ trap 'rm -rf "$root"' EXIT
 fail=0
 problem() { echo "$deb: $*" >&2; fail=1; }
 
-# Warnings are shown; errors fail.
-lintian --fail-on error "$deb" >&2 || problem "lintian reports errors"
+# Warnings and notes are shown; errors fail, and so does any hardening tag
+# (fortify, stack protector, relro, bindnow: a notice at most, but the build
+# carries Debian's hardening flags).
+status=0
+report=$(lintian --fail-on error --display-info "$deb" 2>&1) || status=$?
+[ -z "$report" ] || printf '%s\n' "$report" >&2
+[ "$status" = 0 ] || problem "lintian reports errors"
+if grep -qE '^[EWI]: .*hardening-' <<<"$report"; then
+  problem "not built with Debian's hardening flags:" \
+    "$(grep -oE 'hardening-[a-z-]+' <<<"$report" | sort -u | tr '\n' ' ')"
+fi
 
 depends=$(dpkg-deb -f "$deb" Depends)
 for library in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6printsupport6 libqt6sql6 \
