@@ -50,14 +50,33 @@ void AddError(RegistrationResult& result, const QString& message) {
     result.error += message;
 }
 
-// True when no MIME type but ours (or none at all) claims the test-file
-// extension, in either case of the letters. Only types with a matching glob
-// are listed, so application/octet-stream never shows up here.
-bool ExtensionIsFree() {
+// A file type of the program, with the globs it claims when they are free.
+struct RegisteredType {
+    const char* name;
+    const char* comment;
+    const char* parent;       // the type it is a kind of, or nullptr
+    const char* genericIcon;  // when it has no icon of its own, or nullptr
+    const char* globs;        // separated by blanks
+};
+
+constexpr RegisteredType kRegisteredTypes[] = {
+    {kDocumentMimeType, "ZX840 Document", nullptr, nullptr, "*.ZX8 *.zx8"},
+    {kPlanMimeType, "ZX840 Test Plan", "application/json", "text-x-script", "*.zx8plan"},
+};
+
+QStringList GlobsOf(const RegisteredType& type) {
+    return QString::fromLatin1(type.globs).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+// True when no MIME type but `type` (or none at all) claims its globs, in
+// the case they are written. Only types with a matching glob are listed, so
+// application/octet-stream never shows up here.
+bool GlobsAreFree(const RegisteredType& type) {
     const QMimeDatabase database;
-    for (const char* name : {"x.ZX8", "x.zx8"}) {
-        for (const QMimeType& type : database.mimeTypesForFileName(QString::fromLatin1(name))) {
-            if (type.name() != QLatin1String(kDocumentMimeType)) {
+    for (const QString& glob : GlobsOf(type)) {
+        for (const QMimeType& other :
+             database.mimeTypesForFileName(QLatin1Char('x') + glob.mid(1))) {
+            if (other.name() != QLatin1String(type.name)) {
                 return false;
             }
         }
@@ -65,18 +84,32 @@ bool ExtensionIsFree() {
     return true;
 }
 
-QByteArray MimePackage(bool claimGlobs) {
-    QByteArray xml =
+// The MIME package: each type with its comment, parent and icon, and its
+// globs where no other type claims them.
+QByteArray MimePackage() {
+    QString xml = QStringLiteral(
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-        "  <mime-type type=\"";
-    xml += kDocumentMimeType;
-    xml += "\">\n    <comment>ZX840 Document</comment>\n";
-    if (claimGlobs) {
-        xml += "    <glob pattern=\"*.ZX8\"/>\n    <glob pattern=\"*.zx8\"/>\n";
+        "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n");
+    for (const RegisteredType& type : kRegisteredTypes) {
+        xml += QStringLiteral("  <mime-type type=\"%1\">\n    <comment>%2</comment>\n")
+                   .arg(QLatin1String(type.name), QLatin1String(type.comment));
+        if (type.parent != nullptr) {
+            xml +=
+                QStringLiteral("    <sub-class-of type=\"%1\"/>\n").arg(QLatin1String(type.parent));
+        }
+        if (type.genericIcon != nullptr) {
+            xml += QStringLiteral("    <generic-icon name=\"%1\"/>\n")
+                       .arg(QLatin1String(type.genericIcon));
+        }
+        if (GlobsAreFree(type)) {
+            for (const QString& glob : GlobsOf(type)) {
+                xml += QStringLiteral("    <glob pattern=\"%1\"/>\n").arg(glob);
+            }
+        }
+        xml += QStringLiteral("  </mime-type>\n");
     }
-    xml += "  </mime-type>\n</mime-info>\n";
-    return xml;
+    xml += QStringLiteral("</mime-info>\n");
+    return xml.toUtf8();
 }
 
 QByteArray DesktopEntry(const QString& executable) {
@@ -279,7 +312,7 @@ RegistrationResult RegisterDesktopIntegration(const DesktopPaths& paths, const Q
     const QString program = QFileInfo(executable).absoluteFilePath();
     WriteIfDifferent(PathIn(paths, kDocumentIcon), documentIcon, result);
     WriteIfDifferent(PathIn(paths, kAppIcon), appIcon, result);
-    const bool mimeWritten = WriteIfDifferent(mimePackage, MimePackage(ExtensionIsFree()), result);
+    const bool mimeWritten = WriteIfDifferent(mimePackage, MimePackage(), result);
     const bool entryWritten = WriteIfDifferent(desktopEntry, DesktopEntry(program), result);
     const bool printWritten = WriteIfDifferent(printEntry, PrintEntry(program), result);
 

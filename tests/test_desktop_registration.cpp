@@ -136,10 +136,16 @@ class DesktopRegistration : public ::testing::Test {
     RegistrationResult Register(const QString& executable = QStringLiteral("/opt/zx840/zx840")) {
         return RegisterDesktopIntegration(paths_, executable, kAppBytes, kDocBytes);
     }
-    // The type a fresh process gives a test file: "name|comment|icon".
+    // The type a fresh process gives a test file: "name|comment|icon|JSON"
+    // (or "-" for a type that is no kind of JSON).
     QString TypeOfTestFile(const QString& name = QStringLiteral("t.ZX8")) {
         const QString file = home_.filePath(name);
         WriteFile(file, QByteArray("\x01\x02ZX840\x00\xff", 9));
+        return RunChild(QStringLiteral("mime"), file);
+    }
+    QString TypeOfPlanFile() {
+        const QString file = home_.filePath(QStringLiteral("PSU-12.zx8plan"));
+        WriteFile(file, R"({"Type": "PSU-12", "Power": {"max": 66}})");
         return RunChild(QStringLiteral("mime"), file);
     }
     static void RequireTool(const char* name) {
@@ -163,8 +169,9 @@ TEST(DesktopRegistrationChild, AnswersTheParentTest) {
     QString answer;
     if (mode == QLatin1String("mime")) {
         const QMimeType type = QMimeDatabase().mimeTypeForFile(argument);
-        answer =
-            type.name() + QLatin1Char('|') + type.comment() + QLatin1Char('|') + type.iconName();
+        answer = QStringList{type.name(), type.comment(), type.iconName(),
+                             type.inherits(QStringLiteral("application/json")) ? "JSON" : "-"}
+                     .join(QLatin1Char('|'));
     } else if (mode == QLatin1String("register")) {
         const RegistrationResult result =
             RegisterDesktopIntegration(DefaultDesktopPaths(), argument, kAppBytes, kDocBytes);
@@ -279,12 +286,17 @@ TEST_F(DesktopRegistration, WritesValidFilesAndRefreshesTheDatabases) {
 
 TEST_F(DesktopRegistration, FreshProcessKnowsTheTypeUntilUnregistered) {
     RequireTool("update-mime-database");
-    const QString ours =
-        QStringLiteral("application/x-zx840-document|ZX840 Document|application-x-zx840-document");
+    const QString ours = QStringLiteral(
+        "application/x-zx840-document|ZX840 Document|application-x-zx840-document|-");
+    const QString plan =
+        QStringLiteral("application/x-zx840-plan|ZX840 Test Plan|application-x-zx840-plan|JSON");
     ASSERT_NE(TypeOfTestFile().section(QLatin1Char('|'), 0, 0), "application/x-zx840-document");
+    ASSERT_NE(TypeOfPlanFile().section(QLatin1Char('|'), 0, 0), "application/x-zx840-plan");
     ASSERT_TRUE(Register().ok);
     EXPECT_EQ(TypeOfTestFile(), ours);
     EXPECT_EQ(TypeOfTestFile(QStringLiteral("lower.zx8")), ours);
+    // A test plan is a kind of JSON, which editors then open.
+    EXPECT_EQ(TypeOfPlanFile(), plan);
 
     const RegistrationResult result = UnregisterDesktopIntegration(paths_);
     EXPECT_TRUE(result.ok) << result.error.toStdString();
@@ -294,6 +306,7 @@ TEST_F(DesktopRegistration, FreshProcessKnowsTheTypeUntilUnregistered) {
     }
     EXPECT_FALSE(Contents(Data(kDesktopCache)).contains("zx840"));
     EXPECT_NE(TypeOfTestFile().section(QLatin1Char('|'), 0, 0), "application/x-zx840-document");
+    EXPECT_NE(TypeOfPlanFile().section(QLatin1Char('|'), 0, 0), "application/x-zx840-plan");
 
     // Nothing left to remove is no fault and no change.
     const RegistrationResult again = UnregisterDesktopIntegration(paths_);
@@ -316,13 +329,18 @@ TEST_F(DesktopRegistration, ExtensionOwnedByAnotherTypeIsLeftAlone) {
     EXPECT_EQ(RunChild(QStringLiteral("register"), QStringLiteral("/opt/zx840/zx840")), "ok|");
     QByteArray package = Contents(Data(kPackage));
     EXPECT_TRUE(package.contains("<comment>ZX840 Document</comment>"));
-    EXPECT_FALSE(package.contains("<glob")) << package.toStdString();
+    EXPECT_FALSE(package.contains("<glob pattern=\"*.ZX8\"/>")) << package.toStdString();
+    EXPECT_FALSE(package.contains("<glob pattern=\"*.zx8\"/>"));
+    // The plans' extension is still free, and claimed.
+    EXPECT_TRUE(package.contains("<glob pattern=\"*.zx8plan\"/>"));
     EXPECT_EQ(TypeOfTestFile().section(QLatin1Char('|'), 0, 0), "application/x-other-zx8");
 
     // Another type owning only the lower-case spelling also keeps ours off.
     ASSERT_EQ(install("    <glob pattern=\"*.zx8\" case-sensitive=\"true\"/>\n"), 0);
     EXPECT_EQ(RunChild(QStringLiteral("register"), QStringLiteral("/opt/zx840/zx840")), "ok|");
-    EXPECT_FALSE(Contents(Data(kPackage)).contains("<glob"));
+    package = Contents(Data(kPackage));
+    EXPECT_FALSE(package.contains("<glob pattern=\"*.ZX8\"/>"));
+    EXPECT_FALSE(package.contains("<glob pattern=\"*.zx8\"/>"));
 
     // Once the extension is free again, the next start claims it.
     ASSERT_EQ(install(""), 0);

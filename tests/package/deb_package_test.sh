@@ -73,6 +73,10 @@ errors=$(XDG_DATA_DIRS=$share update-mime-database "$share/mime" 2>&1) ||
 grep -qi 'application/x-zx840-document:\*\.zx8$' "$share/mime/globs2" || problem "no *.ZX8 glob"
 grep -qa 'application/x-zx840-document' "$share/mime/magic" &&
   grep -qaF "$(printf '\007ZX840EN')" "$share/mime/magic" || problem "no magic match on the signature"
+# Test plans are a kind of JSON, known by their name.
+grep -qi 'application/x-zx840-plan:\*\.zx8plan$' "$share/mime/globs2" || problem "no *.zx8plan glob"
+grep -qxF 'application/x-zx840-plan application/json' "$share/mime/subclasses" ||
+  problem "test plans are no kind of JSON"
 
 # The installed program knows it is installed and prints its version
 # without a display.
