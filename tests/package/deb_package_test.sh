@@ -5,6 +5,7 @@
 # entry, MIME package and AppStream metadata that their validators accept.
 set -euo pipefail
 build=${1:-build}
+source=$(cd "$(dirname "$0")/../.." && pwd)
 deb=$(ls -t "$build"/zx840_*.deb 2>/dev/null | head -n 1)
 [ -n "$deb" ] || { echo "no zx840_*.deb in $build (make deb)" >&2; exit 1; }
 root=$(mktemp -d "${TMPDIR:-/tmp}/zx840-deb.XXXXXX")
@@ -62,8 +63,19 @@ done
 update-desktop-database "$apps" || problem "update-desktop-database failed"
 grep -qxF 'application/x-zx840-document=com.orvalisto.zx840.desktop;com.orvalisto.zx840.print.desktop;' \
   "$apps/mimeinfo.cache" || problem "test files do not open with the program first: $(cat "$apps/mimeinfo.cache")"
-appstreamcli validate --no-net "$share/metainfo/com.orvalisto.zx840.metainfo.xml" ||
-  problem "metainfo invalid"
+metainfo=$share/metainfo/com.orvalisto.zx840.metainfo.xml
+appstreamcli validate --no-net "$metainfo" || problem "metainfo invalid"
+# Software centres show screenshots: the project's own pictures (docs/,
+# published beside the home page), each at the size it has.
+grep -q '<screenshot type="default">' "$metainfo" || problem "metainfo has no default screenshot"
+shots=0
+while read -r width height url; do
+  shots=$((shots + 1))
+  size=$(file -b "$source/docs/${url##*/}" | grep -oE '[0-9]+ x [0-9]+' | tr -d ' ' || true)
+  [ "$size" = "${width}x${height}" ] ||
+    problem "screenshot $url is ${width}x${height}, docs/${url##*/} ${size:-is missing}"
+done < <(sed -nE 's|.*<image type="source" width="([0-9]+)" height="([0-9]+)">([^<]+)</image>.*|\1 \2 \3|p' "$metainfo")
+[ "$shots" -gt 0 ] || problem "metainfo has no screenshots"
 # The MIME package builds a database that knows the file type by its name
 # and by the signature at its start.
 errors=$(XDG_DATA_DIRS=$share update-mime-database "$share/mime" 2>&1) ||
