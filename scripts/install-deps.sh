@@ -9,7 +9,7 @@ mode=${1:---run}
 
 run_packages=(
   g++ make cmake ninja-build pkg-config dpkg-dev libcli11-dev
-  qt6-base-dev libx11-dev fonts-dejavu-core
+  qt6-base-dev libx11-dev fonts-dejavu-core libcups2-dev
   libqt6sql6-sqlite libqt6sql6-psql libpq-dev
 )
 test_packages=(
