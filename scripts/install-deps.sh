@@ -19,7 +19,7 @@ test_packages=(
   cups-daemon cups-client poppler-utils fonts-liberation
   desktop-file-utils shared-mime-info appstream
   fakeroot file lintian xvfb xauth imagemagick
-  locales
+  man-db locales
 )
 
 case "$mode" in
