@@ -44,16 +44,15 @@ struct RegistrationResult {
 };
 
 // Writes, below paths.dataHome, the MIME package mime/packages/zx840.xml
-// (test files and test plans),
-// the document and program icons (48x48 hicolor), the desktop entry
-// applications/zx840.desktop that opens files with `executable`, and the
-// hidden entry applications/zx840.print.desktop ("Print with ZX840") that
-// file managers offer for test files only. Only files
-// whose contents differ are written, each atomically. The globs *.ZX8 and
-// *.zx8, and *.zx8plan, are claimed only when no other MIME type owns the
-// extension. The MIME
-// and desktop databases are refreshed when their sources changed or are newer
-// than the databases, and only when the refresh commands are installed.
+// (test files and test plans), the document and program icons (48x48
+// hicolor), the desktop entry applications/zx840.desktop that opens files
+// with `executable`, and the hidden entry applications/zx840.print.desktop
+// ("Print with ZX840") that file managers offer for test files only. Only
+// files whose contents differ are written, each atomically. The globs *.ZX8
+// and *.zx8, and *.zx8plan, are claimed only when no other MIME type owns
+// the extension. The MIME and desktop databases are refreshed when their
+// sources changed or are newer than the databases, and only when the refresh
+// commands are installed.
 RegistrationResult RegisterDesktopIntegration(const DesktopPaths& paths, const QString& executable,
                                               const QByteArray& appIcon,
                                               const QByteArray& documentIcon);
