@@ -28,6 +28,9 @@ constexpr char kMimePackage[] = "mime/packages/zx840.xml";
 constexpr char kDocumentIcon[] = "icons/hicolor/48x48/mimetypes/application-x-zx840-document.png";
 constexpr char kAppIcon[] = "icons/hicolor/48x48/apps/zx840.png";
 constexpr char kDesktopEntry[] = "applications/zx840.desktop";
+// Hidden from menus; file managers offer it for test files. Its name sorts
+// after the program's entry, so opening stays the default for a test file.
+constexpr char kPrintEntry[] = "applications/zx840.print.desktop";
 
 // The database each refresh command writes, relative to the data home.
 constexpr char kMimeDir[] = "mime";
@@ -47,14 +50,33 @@ void AddError(RegistrationResult& result, const QString& message) {
     result.error += message;
 }
 
-// True when no MIME type but ours (or none at all) claims the test-file
-// extension, in either case of the letters. Only types with a matching glob
-// are listed, so application/octet-stream never shows up here.
-bool ExtensionIsFree() {
+// A file type of the program, with the globs it claims when they are free.
+struct RegisteredType {
+    const char* name;
+    const char* comment;
+    const char* parent;       // the type it is a kind of, or nullptr
+    const char* genericIcon;  // when it has no icon of its own, or nullptr
+    const char* globs;        // separated by blanks
+};
+
+constexpr RegisteredType kRegisteredTypes[] = {
+    {kDocumentMimeType, "ZX840 Document", nullptr, nullptr, "*.ZX8 *.zx8"},
+    {kPlanMimeType, "ZX840 Test Plan", "application/json", "text-x-script", "*.zx8plan"},
+};
+
+QStringList GlobsOf(const RegisteredType& type) {
+    return QString::fromLatin1(type.globs).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+// True when no MIME type but `type` (or none at all) claims its globs, in
+// the case they are written. Only types with a matching glob are listed, so
+// application/octet-stream never shows up here.
+bool GlobsAreFree(const RegisteredType& type) {
     const QMimeDatabase database;
-    for (const char* name : {"x.ZX8", "x.zx8"}) {
-        for (const QMimeType& type : database.mimeTypesForFileName(QString::fromLatin1(name))) {
-            if (type.name() != QLatin1String(kDocumentMimeType)) {
+    for (const QString& glob : GlobsOf(type)) {
+        for (const QMimeType& other :
+             database.mimeTypesForFileName(QLatin1Char('x') + glob.mid(1))) {
+            if (other.name() != QLatin1String(type.name)) {
                 return false;
             }
         }
@@ -62,18 +84,32 @@ bool ExtensionIsFree() {
     return true;
 }
 
-QByteArray MimePackage(bool claimGlobs) {
-    QByteArray xml =
+// The MIME package: each type with its comment, parent and icon, and its
+// globs where no other type claims them.
+QByteArray MimePackage() {
+    QString xml = QStringLiteral(
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-        "  <mime-type type=\"";
-    xml += kDocumentMimeType;
-    xml += "\">\n    <comment>ZX840 Document</comment>\n";
-    if (claimGlobs) {
-        xml += "    <glob pattern=\"*.ZX8\"/>\n    <glob pattern=\"*.zx8\"/>\n";
+        "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n");
+    for (const RegisteredType& type : kRegisteredTypes) {
+        xml += QStringLiteral("  <mime-type type=\"%1\">\n    <comment>%2</comment>\n")
+                   .arg(QLatin1String(type.name), QLatin1String(type.comment));
+        if (type.parent != nullptr) {
+            xml +=
+                QStringLiteral("    <sub-class-of type=\"%1\"/>\n").arg(QLatin1String(type.parent));
+        }
+        if (type.genericIcon != nullptr) {
+            xml += QStringLiteral("    <generic-icon name=\"%1\"/>\n")
+                       .arg(QLatin1String(type.genericIcon));
+        }
+        if (GlobsAreFree(type)) {
+            for (const QString& glob : GlobsOf(type)) {
+                xml += QStringLiteral("    <glob pattern=\"%1\"/>\n").arg(glob);
+            }
+        }
+        xml += QStringLiteral("  </mime-type>\n");
     }
-    xml += "  </mime-type>\n</mime-info>\n";
-    return xml;
+    xml += QStringLiteral("</mime-info>\n");
+    return xml.toUtf8();
 }
 
 QByteArray DesktopEntry(const QString& executable) {
@@ -90,13 +126,27 @@ QByteArray DesktopEntry(const QString& executable) {
                  "Terminal=false\n"
                  "Categories=Science;Electronics;\n"
                  "MimeType=%1;\n"
-                 "Actions=Print;\n"
-                 "X-ZX840-TypeId=%2\n"
-                 "\n"
-                 "[Desktop Action Print]\n"
-                 "Name=Print\n")
+                 "X-ZX840-TypeId=%2\n")
                  .arg(QLatin1String(kDocumentMimeType), QLatin1String(kDocumentTypeId));
-    entry += QStringLiteral("Exec=%1 -p %f\n").arg(program);
+    return entry.toUtf8();
+}
+
+// Printing is offered for a test file only: an action of the program's entry
+// would also show in the launcher's menu, where there is no file to print.
+QByteArray PrintEntry(const QString& executable) {
+    QString entry = QStringLiteral(
+        "[Desktop Entry]\n"
+        "Type=Application\n"
+        "Version=1.4\n"
+        "Name=Print with ZX840\n"
+        "Comment=Print the test report on the default printer\n");
+    entry += QStringLiteral("Exec=%1 -p %f\n").arg(DesktopExecArgument(executable));
+    entry += QStringLiteral(
+                 "Icon=zx840\n"
+                 "Terminal=false\n"
+                 "NoDisplay=true\n"
+                 "MimeType=%1;\n")
+                 .arg(QLatin1String(kDocumentMimeType));
     return entry.toUtf8();
 }
 
@@ -258,16 +308,20 @@ RegistrationResult RegisterDesktopIntegration(const DesktopPaths& paths, const Q
     }
     const QString mimePackage = PathIn(paths, kMimePackage);
     const QString desktopEntry = PathIn(paths, kDesktopEntry);
+    const QString printEntry = PathIn(paths, kPrintEntry);
+    const QString program = QFileInfo(executable).absoluteFilePath();
     WriteIfDifferent(PathIn(paths, kDocumentIcon), documentIcon, result);
     WriteIfDifferent(PathIn(paths, kAppIcon), appIcon, result);
-    const bool mimeWritten = WriteIfDifferent(mimePackage, MimePackage(ExtensionIsFree()), result);
-    const bool entryWritten = WriteIfDifferent(
-        desktopEntry, DesktopEntry(QFileInfo(executable).absoluteFilePath()), result);
+    const bool mimeWritten = WriteIfDifferent(mimePackage, MimePackage(), result);
+    const bool entryWritten = WriteIfDifferent(desktopEntry, DesktopEntry(program), result);
+    const bool printWritten = WriteIfDifferent(printEntry, PrintEntry(program), result);
 
     if (mimeWritten || DatabaseIsStale(mimePackage, PathIn(paths, kMimeCache))) {
         Refresh("update-mime-database", PathIn(paths, kMimeDir), result);
     }
-    if (entryWritten || DatabaseIsStale(desktopEntry, PathIn(paths, kDesktopCache))) {
+    const QString desktopCache = PathIn(paths, kDesktopCache);
+    if (entryWritten || printWritten || DatabaseIsStale(desktopEntry, desktopCache) ||
+        DatabaseIsStale(printEntry, desktopCache)) {
         Refresh("update-desktop-database", PathIn(paths, kApplicationsDir), result);
     }
     return result;
@@ -283,13 +337,14 @@ RegistrationResult UnregisterDesktopIntegration(const DesktopPaths& paths) {
     RemoveIfPresent(PathIn(paths, kAppIcon), result);
     const bool packageRemoved = RemoveIfPresent(PathIn(paths, kMimePackage), result);
     const bool entryRemoved = RemoveIfPresent(PathIn(paths, kDesktopEntry), result);
+    const bool printRemoved = RemoveIfPresent(PathIn(paths, kPrintEntry), result);
     // Every file is gone by now; a database that could not be rebuilt only
     // lists the type a little longer, so it is a warning, not a failure.
     RegistrationResult refresh;
     if (packageRemoved) {
         Refresh("update-mime-database", PathIn(paths, kMimeDir), refresh);
     }
-    if (entryRemoved) {
+    if (entryRemoved || printRemoved) {
         Refresh("update-desktop-database", PathIn(paths, kApplicationsDir), refresh);
     }
     result.warning = refresh.error;

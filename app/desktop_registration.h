@@ -10,6 +10,8 @@ namespace zx840 {
 // The MIME type of test files and the type identifier kept in the desktop entry.
 inline constexpr char kDocumentMimeType[] = "application/x-zx840-document";
 inline constexpr char kDocumentTypeId[] = "ZX840.Document";
+// The MIME type of test plans (*.zx8plan), a kind of JSON.
+inline constexpr char kPlanMimeType[] = "application/x-zx840-plan";
 
 // Messages the program shows after unregistering, fully or partly.
 inline constexpr char kUnregisterDone[] =
@@ -41,13 +43,16 @@ struct RegistrationResult {
     QString warning;  // what went wrong without making the result fail
 };
 
-// Writes, below paths.dataHome, the MIME package mime/packages/zx840.xml,
-// the document and program icons (48x48 hicolor) and the desktop entry
-// applications/zx840.desktop that opens files with `executable`. Only files
-// whose contents differ are written, each atomically. The globs *.ZX8 and
-// *.zx8 are claimed only when no other MIME type owns the extension. The MIME
-// and desktop databases are refreshed when their sources changed or are newer
-// than the databases, and only when the refresh commands are installed.
+// Writes, below paths.dataHome, the MIME package mime/packages/zx840.xml
+// (test files and test plans), the document and program icons (48x48
+// hicolor), the desktop entry applications/zx840.desktop that opens files
+// with `executable`, and the hidden entry applications/zx840.print.desktop
+// ("Print with ZX840") that file managers offer for test files only. Only
+// files whose contents differ are written, each atomically. The globs *.ZX8
+// and *.zx8, and *.zx8plan, are claimed only when no other MIME type owns
+// the extension. The MIME and desktop databases are refreshed when their
+// sources changed or are newer than the databases, and only when the refresh
+// commands are installed.
 RegistrationResult RegisterDesktopIntegration(const DesktopPaths& paths, const QString& executable,
                                               const QByteArray& appIcon,
                                               const QByteArray& documentIcon);

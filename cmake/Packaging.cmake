@@ -39,8 +39,12 @@ install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${ZX840_DOC_DIR} RENAME 
 
 if(ZX840_BUILD_GUI)
   install(FILES ${PROJECT_BINARY_DIR}/compressed/zx840.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  # The desktop entry, the test-file type and the metadata software centres read.
+  # The desktop entry, the hidden "Print with ZX840" entry that file managers
+  # offer for test files (its name sorts after the program's, which so stays
+  # the default for opening them), the test-file type and the metadata
+  # software centres read.
   install(FILES ${PROJECT_SOURCE_DIR}/res/linux/com.orvalisto.zx840.desktop
+                ${PROJECT_SOURCE_DIR}/res/linux/com.orvalisto.zx840.print.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${PROJECT_SOURCE_DIR}/res/linux/zx840.xml
           DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)

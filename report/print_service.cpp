@@ -6,10 +6,9 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <QDir>
+#include <cups/cups.h>
+
 #include <QFile>
-#include <QFileInfo>
-#include <QTextStream>
 #include <cerrno>
 #include <cstring>
 
@@ -17,24 +16,7 @@ namespace zx840 {
 namespace {
 
 constexpr int kConnectTimeoutMs = 2000;
-constexpr char kDefaultSocket[] = "/run/cups/cups.sock";
 constexpr char kDefaultPort[] = "631";
-
-// The ServerName line of a client configuration file, or empty.
-QString ServerNameIn(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        return {};
-    }
-    QTextStream in(&file);
-    while (!in.atEnd()) {
-        const QString line = in.readLine().trimmed();
-        if (line.startsWith(QLatin1String("ServerName "), Qt::CaseInsensitive)) {
-            return line.mid(11).trimmed();
-        }
-    }
-    return {};
-}
 
 // Waits for a non-blocking connect on `fd` to finish; true when it succeeded.
 bool ConnectWithin(int fd, const sockaddr* address, socklen_t length) {
@@ -70,15 +52,21 @@ bool LocalSocketAnswers(const QString& path) {
     return ok;
 }
 
+// HOST, HOST:PORT, [IPV6] or [IPV6]:PORT, with 631 as the default port.
 bool NetworkServerAnswers(const QString& hostAndPort) {
     QString host = hostAndPort;
     QString port = QString::fromLatin1(kDefaultPort);
-    const int colon = host.lastIndexOf(QLatin1Char(':'));
-    if (colon > 0 && !host.endsWith(QLatin1Char(']')) && host.indexOf(QLatin1Char(':')) == colon) {
+    const qsizetype close = host.startsWith(QLatin1Char('[')) ? host.indexOf(QLatin1Char(']')) : -1;
+    const qsizetype colon = host.lastIndexOf(QLatin1Char(':'));
+    if (close > 0) {
+        if (colon == close + 1) {
+            port = host.mid(colon + 1);
+        }
+        host = host.mid(1, close - 1);
+    } else if (colon > 0 && host.indexOf(QLatin1Char(':')) == colon) {
         port = host.mid(colon + 1);
         host.truncate(colon);
     }
-    host.remove(QLatin1Char('[')).remove(QLatin1Char(']'));
     addrinfo hints{};
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
@@ -101,19 +89,17 @@ bool NetworkServerAnswers(const QString& hostAndPort) {
 }  // namespace
 
 QString PrintServerAddress() {
-    QString server = qEnvironmentVariable("CUPS_SERVER").trimmed();
-    if (server.isEmpty()) {
-        server = ServerNameIn(QDir::homePath() + QStringLiteral("/.cups/client.conf"));
+    // libcups keeps the server a thread asked for; forgetting it first makes
+    // the answer follow $CUPS_SERVER and client.conf as they are now.
+    cupsSetServer(nullptr);
+    const QString server = QString::fromUtf8(cupsServer());
+    if (server.startsWith(QLatin1Char('/'))) {
+        return server;
     }
-    if (server.isEmpty()) {
-        server = ServerNameIn(QStringLiteral("/etc/cups/client.conf"));
-    }
-    if (server.isEmpty()) {
-        server = QFileInfo::exists(QString::fromLatin1(kDefaultSocket))
-                     ? QString::fromLatin1(kDefaultSocket)
-                     : QStringLiteral("localhost:%1").arg(QLatin1String(kDefaultPort));
-    }
-    return server;
+    // A bare IPv6 address gets brackets, so that the port can follow it.
+    const bool bare = server.contains(QLatin1Char(':')) && !server.startsWith(QLatin1Char('['));
+    return (bare ? QLatin1Char('[') + server + QLatin1Char(']') : server) + QLatin1Char(':') +
+           QString::number(ippPort());
 }
 
 bool PrintServerAnswers(const QString& address) {

@@ -6,14 +6,15 @@
 
 namespace zx840 {
 
-// The print server the print system talks to: $CUPS_SERVER, else the
-// ServerName of ~/.cups/client.conf or /etc/cups/client.conf, else the
-// local socket /run/cups/cups.sock when it exists, else localhost:631. A
-// value beginning with "/" is a local socket; any other is HOST[:PORT].
+// The print server the print system talks to, as libcups finds it now
+// ($CUPS_SERVER, the ServerName of the user's and the system's client.conf,
+// the local socket, localhost): a local socket's path, or HOST:PORT (an
+// IPv6 address in brackets).
 QString PrintServerAddress();
 
 // True when something accepts a connection at `address` (a local socket
-// path, or HOST[:PORT] with 631 as the default port), within two seconds.
+// path, or HOST[:PORT] or [IPV6][:PORT] with 631 as the default port),
+// within two seconds.
 bool PrintServerAnswers(const QString& address);
 
 // What the print system knows about the queues.

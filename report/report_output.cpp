@@ -12,6 +12,15 @@
 #include "report/report_page.h"
 
 namespace zx840 {
+namespace {
+
+// A PDF has no printer to take its printable area from: it gets that of a
+// typical laser printer, so that the table's last row, which the page puts
+// at the bottom of the printable area, lies inside the page and not on its
+// edge, where text extraction and copying lose it.
+constexpr double kPdfMarginMm = 4.2;
+
+}  // namespace
 
 void DrawReport(QPainter& painter, QPaintDevice& device, const MeasurementRecord& record,
                 const ConductionAngles& angles, const ProductMark& mark, const Verdict* verdict) {
@@ -47,7 +56,8 @@ bool MakeReportPdf(std::string& document, const MeasurementRecord& record,
         buffer.open(QIODevice::WriteOnly);
         QPdfWriter writer(&buffer);
         writer.setPageSize(QPageSize(QPageSize::A4));
-        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        writer.setPageMargins(QMarginsF(kPdfMarginMm, kPdfMarginMm, kPdfMarginMm, kPdfMarginMm),
+                              QPageLayout::Millimeter);
         writer.setResolution(600);
         writer.setTitle(QString::fromLatin1(kReportTitle));
         writer.setCreator(QStringLiteral("ZX840 DIGITAL POWER METER"));

@@ -19,7 +19,8 @@ void DrawReport(QPainter& painter, QPaintDevice& device, const MeasurementRecord
                 const ConductionAngles& angles, const ProductMark& mark,
                 const Verdict* verdict = nullptr);
 
-// The report as a one-page A4 PDF document in memory, into `document`.
+// The report as a one-page A4 PDF document in memory, into `document`,
+// drawn into the printable area of a typical laser printer (4.2 mm margins).
 // Needs a QGuiApplication. False with `error` set when it cannot be made.
 bool MakeReportPdf(std::string& document, const MeasurementRecord& record,
                    const ConductionAngles& angles, const ProductMark& mark, std::string* error,

@@ -8,8 +8,8 @@ set -euo pipefail
 mode=${1:---run}
 
 run_packages=(
-  g++ make cmake ninja-build pkg-config libcli11-dev
-  qt6-base-dev libx11-dev fonts-dejavu-core
+  g++ make cmake ninja-build pkg-config dpkg-dev libcli11-dev
+  qt6-base-dev libx11-dev fonts-dejavu-core libcups2-dev
   libqt6sql6-sqlite libqt6sql6-psql libpq-dev
 )
 test_packages=(
@@ -18,8 +18,8 @@ test_packages=(
   clang libclang-rt-14-dev
   cups-daemon cups-client poppler-utils fonts-liberation
   desktop-file-utils shared-mime-info appstream
-  dpkg-dev fakeroot file lintian xvfb xauth imagemagick
-  locales
+  fakeroot file lintian xvfb xauth imagemagick
+  man-db locales
 )
 
 case "$mode" in

@@ -32,6 +32,7 @@ constexpr char kChildArgument[] = "ZX840_DESKTOP_TEST_ARGUMENT";
 constexpr char kChildAnswer[] = "ZX840-CHILD=";
 
 constexpr char kEntry[] = "applications/zx840.desktop";
+constexpr char kPrintEntry[] = "applications/zx840.print.desktop";
 constexpr char kPackage[] = "mime/packages/zx840.xml";
 constexpr char kAppIcon[] = "icons/hicolor/48x48/apps/zx840.png";
 constexpr char kDocIcon[] = "icons/hicolor/48x48/mimetypes/application-x-zx840-document.png";
@@ -135,10 +136,16 @@ class DesktopRegistration : public ::testing::Test {
     RegistrationResult Register(const QString& executable = QStringLiteral("/opt/zx840/zx840")) {
         return RegisterDesktopIntegration(paths_, executable, kAppBytes, kDocBytes);
     }
-    // The type a fresh process gives a test file: "name|comment|icon".
+    // The type a fresh process gives a test file: "name|comment|icon|JSON"
+    // (or "-" for a type that is no kind of JSON).
     QString TypeOfTestFile(const QString& name = QStringLiteral("t.ZX8")) {
         const QString file = home_.filePath(name);
         WriteFile(file, QByteArray("\x01\x02ZX840\x00\xff", 9));
+        return RunChild(QStringLiteral("mime"), file);
+    }
+    QString TypeOfPlanFile() {
+        const QString file = home_.filePath(QStringLiteral("PSU-12.zx8plan"));
+        WriteFile(file, R"({"Type": "PSU-12", "Power": {"max": 66}})");
         return RunChild(QStringLiteral("mime"), file);
     }
     static void RequireTool(const char* name) {
@@ -162,8 +169,9 @@ TEST(DesktopRegistrationChild, AnswersTheParentTest) {
     QString answer;
     if (mode == QLatin1String("mime")) {
         const QMimeType type = QMimeDatabase().mimeTypeForFile(argument);
-        answer =
-            type.name() + QLatin1Char('|') + type.comment() + QLatin1Char('|') + type.iconName();
+        answer = QStringList{type.name(), type.comment(), type.iconName(),
+                             type.inherits(QStringLiteral("application/json")) ? "JSON" : "-"}
+                     .join(QLatin1Char('|'));
     } else if (mode == QLatin1String("register")) {
         const RegistrationResult result =
             RegisterDesktopIntegration(DefaultDesktopPaths(), argument, kAppBytes, kDocBytes);
@@ -246,37 +254,59 @@ TEST_F(DesktopRegistration, WritesValidFilesAndRefreshesTheDatabases) {
           QStringLiteral("Icon=zx840"), QStringLiteral("Terminal=false"),
           QStringLiteral("Categories=Science;Electronics;"),
           QStringLiteral("MimeType=application/x-zx840-document;"),
-          QStringLiteral("X-ZX840-TypeId=ZX840.Document"), QStringLiteral("Actions=Print;"),
-          QStringLiteral("[Desktop Action Print]"), QStringLiteral("Name=Print"),
-          QStringLiteral("Exec=") + exec + " -p %f"}) {
+          QStringLiteral("X-ZX840-TypeId=ZX840.Document")}) {
         EXPECT_TRUE(lines.contains(expected)) << expected.toStdString();
     }
-    const ToolRun validate = RunTool(QStringLiteral("desktop-file-validate"), {Data(kEntry)});
-    EXPECT_EQ(validate.exitCode, 0);
-    EXPECT_EQ(validate.output.trimmed(), QString()) << validate.output.toStdString();
+    // No action: the launcher's menu would offer it without a file to print.
+    EXPECT_FALSE(Contents(Data(kEntry)).contains("Action"));
+    // Printing is a hidden entry that only a test file brings up.
+    const QStringList print =
+        QString::fromUtf8(Contents(Data(kPrintEntry))).split(QLatin1Char('\n'));
+    for (const QString& expected :
+         {QStringLiteral("[Desktop Entry]"), QStringLiteral("Type=Application"),
+          QStringLiteral("Name=Print with ZX840"), QStringLiteral("Exec=") + exec + " -p %f",
+          QStringLiteral("NoDisplay=true"),
+          QStringLiteral("MimeType=application/x-zx840-document;")}) {
+        EXPECT_TRUE(print.contains(expected)) << expected.toStdString();
+    }
+    for (const char* entry : {kEntry, kPrintEntry}) {
+        const ToolRun validate = RunTool(QStringLiteral("desktop-file-validate"), {Data(entry)});
+        EXPECT_EQ(validate.exitCode, 0) << entry;
+        EXPECT_EQ(validate.output.trimmed(), QString()) << validate.output.toStdString();
+    }
 
     EXPECT_TRUE(QFile::exists(Data(kMimeCache)));
+    // The program's entry comes first, so opening a test file stays the default.
     EXPECT_TRUE(QString::fromUtf8(Contents(Data(kDesktopCache)))
-                    .contains(QLatin1String("application/x-zx840-document=zx840.desktop;")));
+                    .split(QLatin1Char('\n'))
+                    .contains(QLatin1String(
+                        "application/x-zx840-document=zx840.desktop;zx840.print.desktop;")))
+        << Contents(Data(kDesktopCache)).toStdString();
 }
 
 TEST_F(DesktopRegistration, FreshProcessKnowsTheTypeUntilUnregistered) {
     RequireTool("update-mime-database");
-    const QString ours =
-        QStringLiteral("application/x-zx840-document|ZX840 Document|application-x-zx840-document");
+    const QString ours = QStringLiteral(
+        "application/x-zx840-document|ZX840 Document|application-x-zx840-document|-");
+    const QString plan =
+        QStringLiteral("application/x-zx840-plan|ZX840 Test Plan|application-x-zx840-plan|JSON");
     ASSERT_NE(TypeOfTestFile().section(QLatin1Char('|'), 0, 0), "application/x-zx840-document");
+    ASSERT_NE(TypeOfPlanFile().section(QLatin1Char('|'), 0, 0), "application/x-zx840-plan");
     ASSERT_TRUE(Register().ok);
     EXPECT_EQ(TypeOfTestFile(), ours);
     EXPECT_EQ(TypeOfTestFile(QStringLiteral("lower.zx8")), ours);
+    // A test plan is a kind of JSON, which editors then open.
+    EXPECT_EQ(TypeOfPlanFile(), plan);
 
     const RegistrationResult result = UnregisterDesktopIntegration(paths_);
     EXPECT_TRUE(result.ok) << result.error.toStdString();
     EXPECT_TRUE(result.changed);
-    for (const char* file : {kEntry, kPackage, kAppIcon, kDocIcon}) {
+    for (const char* file : {kEntry, kPrintEntry, kPackage, kAppIcon, kDocIcon}) {
         EXPECT_FALSE(QFileInfo::exists(Data(file))) << file;
     }
     EXPECT_FALSE(Contents(Data(kDesktopCache)).contains("zx840"));
     EXPECT_NE(TypeOfTestFile().section(QLatin1Char('|'), 0, 0), "application/x-zx840-document");
+    EXPECT_NE(TypeOfPlanFile().section(QLatin1Char('|'), 0, 0), "application/x-zx840-plan");
 
     // Nothing left to remove is no fault and no change.
     const RegistrationResult again = UnregisterDesktopIntegration(paths_);
@@ -299,13 +329,18 @@ TEST_F(DesktopRegistration, ExtensionOwnedByAnotherTypeIsLeftAlone) {
     EXPECT_EQ(RunChild(QStringLiteral("register"), QStringLiteral("/opt/zx840/zx840")), "ok|");
     QByteArray package = Contents(Data(kPackage));
     EXPECT_TRUE(package.contains("<comment>ZX840 Document</comment>"));
-    EXPECT_FALSE(package.contains("<glob")) << package.toStdString();
+    EXPECT_FALSE(package.contains("<glob pattern=\"*.ZX8\"/>")) << package.toStdString();
+    EXPECT_FALSE(package.contains("<glob pattern=\"*.zx8\"/>"));
+    // The plans' extension is still free, and claimed.
+    EXPECT_TRUE(package.contains("<glob pattern=\"*.zx8plan\"/>"));
     EXPECT_EQ(TypeOfTestFile().section(QLatin1Char('|'), 0, 0), "application/x-other-zx8");
 
     // Another type owning only the lower-case spelling also keeps ours off.
     ASSERT_EQ(install("    <glob pattern=\"*.zx8\" case-sensitive=\"true\"/>\n"), 0);
     EXPECT_EQ(RunChild(QStringLiteral("register"), QStringLiteral("/opt/zx840/zx840")), "ok|");
-    EXPECT_FALSE(Contents(Data(kPackage)).contains("<glob"));
+    package = Contents(Data(kPackage));
+    EXPECT_FALSE(package.contains("<glob pattern=\"*.ZX8\"/>"));
+    EXPECT_FALSE(package.contains("<glob pattern=\"*.zx8\"/>"));
 
     // Once the extension is free again, the next start claims it.
     ASSERT_EQ(install(""), 0);
@@ -320,7 +355,8 @@ TEST_F(DesktopRegistration, UnchangedRegistrationTouchesNoFile) {
     ASSERT_TRUE(Register().ok);
     const auto stamps = [this] {
         std::map<const char*, Stamp> taken;
-        for (const char* file : {kEntry, kPackage, kAppIcon, kDocIcon, kMimeCache, kDesktopCache}) {
+        for (const char* file :
+             {kEntry, kPrintEntry, kPackage, kAppIcon, kDocIcon, kMimeCache, kDesktopCache}) {
             taken[file] = StampOf(Data(file));
             EXPECT_NE(taken[file].inode, 0u) << file;
         }
@@ -332,7 +368,7 @@ TEST_F(DesktopRegistration, UnchangedRegistrationTouchesNoFile) {
     EXPECT_FALSE(result.changed);
     EXPECT_EQ(stamps(), before);
 
-    // A moved program rewrites only the desktop entry and its database.
+    // A moved program rewrites only the desktop entries and their database.
     result = Register(QStringLiteral("/usr/local/bin/zx840"));
     EXPECT_TRUE(result.ok && result.changed);
     std::map<const char*, Stamp> after = stamps();
@@ -340,6 +376,7 @@ TEST_F(DesktopRegistration, UnchangedRegistrationTouchesNoFile) {
         EXPECT_EQ(after[file], before.at(file)) << file;
     }
     EXPECT_NE(after[kEntry], before.at(kEntry));
+    EXPECT_NE(after[kPrintEntry], before.at(kPrintEntry));
     EXPECT_NE(after[kDesktopCache], before.at(kDesktopCache));
 
     // A damaged icon is put right, and a lost database is rebuilt although
@@ -404,7 +441,7 @@ TEST_F(DesktopRegistration, UnregisteringIsCompleteWhenOnlyTheRefreshFails) {
     ASSERT_TRUE(Register().ok);
     const FakeRefreshTools failing("echo refresh broken >&2; exit 3");
     const RegistrationResult result = UnregisterDesktopIntegration(paths_);
-    for (const char* file : {kEntry, kPackage, kAppIcon, kDocIcon}) {
+    for (const char* file : {kEntry, kPrintEntry, kPackage, kAppIcon, kDocIcon}) {
         EXPECT_FALSE(QFileInfo::exists(Data(file))) << file;
     }
     // Every file is gone: that is a success, with the refresh as a warning.

@@ -122,8 +122,10 @@ TEST_F(ProgramProcesses, UnregisterRemovesTheRegistrationAndTheUserSettings) {
     // Its socket appears once the registration (refreshes included) is over.
     QProcess* running = Start({});
     const QString entry = home.filePath(QStringLiteral("share/applications/zx840.desktop"));
+    const QString print = home.filePath(QStringLiteral("share/applications/zx840.print.desktop"));
     ASSERT_TRUE(WaitListening());
     ASSERT_TRUE(QFile::exists(entry));
+    ASSERT_TRUE(QFile::exists(print));
     running->kill();
     running->waitForFinished(5000);
     const QString settings =
@@ -142,6 +144,7 @@ TEST_F(ProgramProcesses, UnregisterRemovesTheRegistrationAndTheUserSettings) {
             .contains(QStringLiteral("System registry entries have been removed and the INI "
                                      "file (if any) was deleted.")));
     EXPECT_FALSE(QFile::exists(entry));
+    EXPECT_FALSE(QFile::exists(print));
     EXPECT_FALSE(QFile::exists(home.filePath(QStringLiteral("share/mime/packages/zx840.xml"))));
     EXPECT_FALSE(QFile::exists(settings));
 

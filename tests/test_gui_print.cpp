@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -72,6 +73,16 @@ TEST(ReportOutput, OnePagePdfWithTheTestsTexts) {
     EXPECT_TRUE(text.contains(QStringLiteral("Urms = 230.0 V")) ||
                 text.contains(QStringLiteral("Urms  = 230.0 V")));
     EXPECT_FALSE(text.contains(QStringLiteral("Never printed")));
+    // Every row of the harmonic table lies inside the page, down to order
+    // 50 at the bottom of the printable area: text extraction finds each
+    // order with its two percentages at the end of a line.
+    for (int order = 2; order <= 50; ++order) {
+        const QRegularExpression row(
+            QStringLiteral("(^|\\s)%1\\s+\\d+\\.\\d\\s+\\d+\\.\\d\\s*$").arg(order),
+            QRegularExpression::MultilineOption);
+        EXPECT_TRUE(row.match(text).hasMatch()) << "no row " << order << " in\n"
+                                                << text.toStdString();
+    }
 }
 
 TEST(ReportOutput, PrinterPathDrawsOnePageAndAMissingPrinterCannotStart) {

@@ -1,8 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QProcess>
+#include <QTcpServer>
 #include <QTemporaryDir>
+#include <initializer_list>
+#include <thread>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "report/print_service.h"
 #include "report/report_printing.h"
@@ -32,6 +40,84 @@ TEST(PrintService, EachWayAJobCannotStartSaysWhyWithTheQueue) {
               QStringLiteral("Printer \"Lab 2\" did not accept the job."));
 }
 
+// Sets environment variables for its lifetime (unset for a null value).
+class ScopedEnvironment {
+  public:
+    ScopedEnvironment(std::initializer_list<std::pair<const char*, const char*>> values) {
+        for (const auto& [name, value] : values) {
+            saved_.emplace_back(name, qEnvironmentVariableIsSet(name), qgetenv(name));
+            if (value != nullptr) {
+                qputenv(name, value);
+            } else {
+                qunsetenv(name);
+            }
+        }
+    }
+    ~ScopedEnvironment() {
+        for (const auto& [name, set, value] : saved_) {
+            if (set) {
+                qputenv(name, value);
+            } else {
+                qunsetenv(name);
+            }
+        }
+    }
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+  private:
+    std::vector<std::tuple<const char*, bool, QByteArray>> saved_;
+};
+
+// The address libcups gives on a thread of its own: it reads its folders
+// and the home from the environment once per thread.
+QString AddressOnAFreshThread() {
+    QString address;
+    std::thread([&address] { address = PrintServerAddress(); }).join();
+    return address;
+}
+
+TEST(PrintService, ServerAddressIsTheOneThePrintSystemFinds) {
+    QTemporaryDir dir;
+    const QString home = dir.filePath(QStringLiteral("home"));
+    const QString serverRoot = dir.filePath(QStringLiteral("etc-cups"));
+    ASSERT_TRUE(QDir().mkpath(home + QStringLiteral("/.cups")) && QDir().mkpath(serverRoot));
+    const auto write = [](const QString& path, const char* serverName) {
+        QFile file(path);
+        file.remove();
+        if (serverName != nullptr) {
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray("# written by the test\nServerName ") + serverName + '\n');
+        }
+    };
+    struct Case {
+        const char* cupsServer;  // the variable, or unset
+        const char* userConf;    // ServerName in ~/.cups/client.conf, or no file
+        const char* systemConf;  // ServerName in $CUPS_SERVERROOT/client.conf, or no file
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"/tmp/private/cups.sock", "user-host", "system-host", "/tmp/private/cups.sock"},
+        {nullptr, "user-host:8631", "system-host", "user-host:8631"},
+        {nullptr, nullptr, "/tmp/system/cups.sock", "/tmp/system/cups.sock"},
+        {nullptr, nullptr, "system-host", "system-host:631"},
+        {nullptr, nullptr, "system-host:8631/version=1.1", "system-host:8631"},
+        {nullptr, nullptr, "[::1]:8631", "[::1]:8631"},
+        {"printer.example:9631", nullptr, nullptr, "printer.example:9631"},
+    };
+    for (const Case& c : cases) {
+        write(home + QStringLiteral("/.cups/client.conf"), c.userConf);
+        write(serverRoot + QStringLiteral("/client.conf"), c.systemConf);
+        const ScopedEnvironment environment{
+            {"CUPS_SERVER", c.cupsServer},
+            {"HOME", QFile::encodeName(home).constData()},
+            {"CUPS_SERVERROOT", QFile::encodeName(serverRoot).constData()}};
+        EXPECT_EQ(AddressOnAFreshThread(), QString::fromLatin1(c.expected))
+            << (c.cupsServer ? c.cupsServer : "-") << " " << (c.userConf ? c.userConf : "-") << " "
+            << (c.systemConf ? c.systemConf : "-");
+    }
+}
+
 TEST(PrintService, ServerAddressFollowsTheEnvironmentAndAnswersOnlyWhenListening) {
     QTemporaryDir dir;
     const QString socket = dir.filePath(QStringLiteral("cups.sock"));
@@ -50,6 +136,14 @@ TEST(PrintService, ServerAddressFollowsTheEnvironmentAndAnswersOnlyWhenListening
     server.close();
     // Nothing listens on a closed port of this machine.
     EXPECT_FALSE(PrintServerAnswers(QStringLiteral("127.0.0.1:1")));
+    // An IPv6 server with its port, where the machine has the loopback.
+    QTcpServer network;
+    if (network.listen(QHostAddress::LocalHostIPv6)) {
+        const QString v6 = QStringLiteral("[::1]:%1").arg(network.serverPort());
+        EXPECT_TRUE(PrintServerAnswers(v6)) << qPrintable(v6);
+        network.close();
+        EXPECT_FALSE(PrintServerAnswers(v6)) << qPrintable(v6);
+    }
     if (saved.isNull()) {
         qunsetenv("CUPS_SERVER");
     } else {
