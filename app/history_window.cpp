@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollBar>
@@ -20,12 +21,11 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <climits>
+#include <optional>
 #include <string>
 
-#include "record/file_io.h"
-#include "record/file_names.h"
 #include "record/product_identity.h"
-#include "record/test_file.h"
 #include "store/result_text.h"
 #include "view/history_model.h"
 
@@ -33,8 +33,11 @@ namespace zx840 {
 
 namespace {
 
-// More selected rows than this are read with a progress dialog.
+// More selected rows than this are exported with a progress dialog.
 constexpr std::size_t kQuietRead = 2000;
+
+// While the store is opened and first counted, on the store's thread.
+constexpr char kConnecting[] = "Connecting...";
 
 QString Counted(std::int64_t count, const char* one, const char* many) {
     return QStringLiteral("%1 %2").arg(count).arg(QString::fromLatin1(count == 1 ? one : many));
@@ -42,56 +45,38 @@ QString Counted(std::int64_t count, const char* one, const char* many) {
 
 }  // namespace
 
-CHistoryWindow::CHistoryWindow(std::unique_ptr<ResultsStore> store,
-                               std::function<void(const Result&)> open, QWidget* parent)
+CHistoryWindow::CHistoryWindow(const StoreUrl& url, std::function<void(const Result&)> open,
+                               QWidget* parent)
     : QWidget(parent, Qt::Window), open_(std::move(open)) {
     setWindowTitle(QStringLiteral("%1 - %2").arg(QString::fromLatin1(kHistoryTitle),
-                                                 QString::fromStdString(store->Url().Display())));
-    model_ = new HistoryModel(std::move(store), this);
+                                                 QString::fromStdString(url.Display())));
+    model_ = new HistoryModel(url, this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(BuildFilters());
-
-    table_ = new QTableView;
-    table_->setModel(model_);
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->setAlternatingRowColors(true);
-    table_->setWordWrap(false);
-    // Every row as high as the next: the table never measures a million rows.
-    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
-    table_->verticalHeader()->hide();
-    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    table_->horizontalHeader()->setStretchLastSection(true);
-    const int x = table_->fontMetrics().horizontalAdvance(QLatin1Char('0'));
-    const int widths[HistoryModel::kColumns] = {20, 12, 14, 9, 12, 10, 8, 8, 8};
-    for (int column = 0; column < HistoryModel::kColumns; ++column) {
-        table_->setColumnWidth(column, widths[column] * x + 12);
-    }
-    connect(table_, &QTableView::doubleClicked, this,
-            [this](const QModelIndex& index) { OpenRow(index.row()); });
-    layout->addWidget(table_, 1);
+    layout->addWidget(BuildTable(), 1);
 
     auto* buttons = new QHBoxLayout;
     count_ = new QLabel;
     buttons->addWidget(count_, 1);
+    cancel_ = new QPushButton(QStringLiteral("Cancel"));
     auto* openButton = new QPushButton(QStringLiteral("&Open"));
     auto* csvButton = new QPushButton(QStringLiteral("Export &CSV..."));
     auto* filesButton = new QPushButton(QStringLiteral("Export Test &Files..."));
     auto* closeButton = new QPushButton(QStringLiteral("Close"));
-    for (QPushButton* button : {openButton, csvButton, filesButton, closeButton}) {
+    for (QPushButton* button : {cancel_, openButton, csvButton, filesButton, closeButton}) {
         button->setAutoDefault(false);
         buttons->addWidget(button);
     }
     connect(openButton, &QPushButton::clicked, this, [this] {
-        const std::vector<int> rows = SelectedRows();
+        const RowRanges rows = SelectedRanges();
         if (!rows.empty()) {
-            OpenRow(rows.front());
+            OpenRow(static_cast<int>(rows.front().first));
         }
     });
     connect(csvButton, &QPushButton::clicked, this, &CHistoryWindow::AskCsv);
     connect(filesButton, &QPushButton::clicked, this, &CHistoryWindow::AskTestFiles);
+    // A store that does not answer is left to time out on its own thread.
+    connect(cancel_, &QPushButton::clicked, this, &QWidget::close);
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
     layout->addLayout(buttons);
 
@@ -108,10 +93,39 @@ CHistoryWindow::CHistoryWindow(std::unique_ptr<ResultsStore> store,
                             QStringLiteral(" - newer results were kept: Find shows them"));
         }
     });
+    connect(model_, &HistoryModel::counted, this, [this] {
+        answered_ = true;
+        ShowCount();
+    });
     // A store that fails while the table paints is reported after the paint.
     connect(model_, &HistoryModel::problemMet, this, &CHistoryWindow::Warn, Qt::QueuedConnection);
     ShowCount();
     resize(table_->horizontalHeader()->length() + 40, 520);
+}
+
+QTableView* CHistoryWindow::BuildTable() {
+    table_ = new QTableView;
+    // Every row as high as the next, set before the model comes: the table
+    // never measures a million rows.
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
+    table_->verticalHeader()->hide();
+    table_->setModel(model_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setAlternatingRowColors(true);
+    table_->setWordWrap(false);
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    const int x = table_->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    const int widths[HistoryModel::kColumns] = {20, 12, 14, 9, 12, 10, 8, 8, 8};
+    for (int column = 0; column < HistoryModel::kColumns; ++column) {
+        table_->setColumnWidth(column, widths[column] * x + 12);
+    }
+    connect(table_, &QTableView::doubleClicked, this,
+            [this](const QModelIndex& index) { OpenRow(index.row()); });
+    return table_;
 }
 
 CHistoryWindow::~CHistoryWindow() = default;
@@ -218,6 +232,14 @@ void CHistoryWindow::NoteNewResults() {
 
 void CHistoryWindow::ShowCount() {
     const auto count = model_->Matching();
+    cancel_->setVisible(model_->Counting() && !answered_);
+    if (model_->Counting()) {
+        if (!count) {
+            count_->setText(answered_ ? QStringLiteral("Counting...")
+                                      : QString::fromLatin1(kConnecting));
+        }
+        return;
+    }
     count_->setText(count ? Counted(*count, "result", "results")
                           : QStringLiteral("The store cannot be read: %1")
                                 .arg(QString::fromStdString(model_->Problem())));
@@ -229,101 +251,131 @@ void CHistoryWindow::Warn(const QString& text) {
     box.exec();
 }
 
-std::vector<int> CHistoryWindow::SelectedRows() const {
-    std::vector<int> rows;
-    for (const QModelIndex& index : table_->selectionModel()->selectedRows()) {
-        rows.push_back(index.row());
+RowRanges CHistoryWindow::SelectedRanges() const {
+    RowRanges ranges;
+    for (const QItemSelectionRange& range : table_->selectionModel()->selection()) {
+        ranges.emplace_back(range.top(), range.bottom());
     }
-    std::sort(rows.begin(), rows.end());
-    return rows;
+    std::sort(ranges.begin(), ranges.end());
+    RowRanges merged;
+    for (const auto& range : ranges) {
+        if (!merged.empty() && range.first <= merged.back().second + 1) {
+            merged.back().second = std::max(merged.back().second, range.second);
+        } else {
+            merged.push_back(range);
+        }
+    }
+    return merged;
 }
 
 void CHistoryWindow::OpenRow(int row) {
-    std::vector<Result> found;
-    const StoreStatus status = model_->ReadRows({row}, true, found);
-    if (!status || found.size() != 1) {
-        Warn(QString::fromStdString(status.message));
-        return;
-    }
-    if (open_) {
-        open_(found.front());
-    }
+    QPointer<CHistoryWindow> self(this);
+    model_->Run([self, row](const HistoryReader::Lane& lane) {
+        std::optional<Result> found;
+        StoreStatus status = lane.opened;
+        if (lane.pages) {
+            status = lane.pages->Rows(row, 1, true, [&found](const Result& result) {
+                found = result;
+                return true;
+            });
+        }
+        lane.Tell([self, status, found = std::move(found)] {
+            if (!self) {
+                return;
+            }
+            if (!status || !found) {
+                self->Warn(QString::fromStdString(
+                    status ? "The result is no longer in the store: find it again"
+                           : status.message));
+                return;
+            }
+            if (self->open_) {
+                self->open_(*found);
+            }
+            emit self->opened();
+        });
+    });
 }
 
-bool CHistoryWindow::ReadSelected(bool full, std::vector<Result>& out) {
-    const std::vector<int> rows = SelectedRows();
+bool CHistoryWindow::Export(Writer write) {
+    const RowRanges rows = SelectedRanges();
     if (rows.empty()) {
         Warn(QStringLiteral("Select the results to export first."));
         return false;
     }
-    std::unique_ptr<QProgressDialog> progress;
-    if (rows.size() > kQuietRead) {
-        progress = std::make_unique<QProgressDialog>(QStringLiteral("Reading the results..."),
-                                                     QStringLiteral("Cancel"), 0,
-                                                     static_cast<int>(rows.size()), this);
-        progress->setWindowModality(Qt::WindowModal);
-        progress->setMinimumDuration(500);
-    }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const StoreStatus status = model_->ReadRows(rows, full, out, [&progress](std::size_t done) {
-        if (!progress) {
-            return true;
-        }
-        progress->setValue(static_cast<int>(done));
-        return !progress->wasCanceled();
-    });
-    QApplication::restoreOverrideCursor();
-    if (!status) {
-        if (!status.message.empty()) {
-            Warn(QString::fromStdString(status.message));
-        }
+    if (stopExport_) {
+        Warn(QStringLiteral("An export is under way: wait for it to end."));
         return false;
     }
+    std::int64_t total = 0;
+    for (const auto& [first, last] : rows) {
+        total += last - first + 1;
+    }
+    stopExport_ = std::make_shared<std::atomic<bool>>(false);
+    if (total > static_cast<std::int64_t>(kQuietRead)) {
+        progress_ = new QProgressDialog(
+            QStringLiteral("Exporting the results..."), QStringLiteral("Cancel"), 0,
+            static_cast<int>(std::min<std::int64_t>(total, INT_MAX)), this);
+        progress_->setWindowModality(Qt::WindowModal);
+        progress_->setMinimumDuration(500);
+        connect(progress_, &QProgressDialog::canceled, this,
+                [stop = stopExport_] { *stop = true; });
+    }
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    QPointer<CHistoryWindow> self(this);
+    model_->Run([self, rows, write = std::move(write),
+                 stop = stopExport_](const HistoryReader::Lane& lane) {
+        HistoryExport outcome;
+        outcome.read = lane.opened;
+        if (lane.pages) {
+            outcome = write(*lane.pages, rows, [&lane, self, stop](std::int64_t done) {
+                if (done % 1000 == 0) {
+                    lane.Tell([self, done] {
+                        if (self && self->progress_) {
+                            self->progress_->setValue(static_cast<int>(done));
+                        }
+                    });
+                }
+                return !*stop && !*lane.abandoned;
+            });
+        }
+        lane.Tell([self, outcome] {
+            if (self) {
+                self->Exported(outcome);
+            }
+        });
+    });
     return true;
+}
+
+void CHistoryWindow::Exported(const HistoryExport& outcome) {
+    QApplication::restoreOverrideCursor();
+    delete progress_;
+    progress_ = nullptr;
+    stopExport_.reset();
+    if (!outcome.read) {
+        Warn(QString::fromStdString(outcome.read.message));
+    } else if (!outcome.file) {
+        Warn(QStringLiteral("Cannot write \"%1\":\n%2.")
+                 .arg(QString::fromStdString(outcome.path),
+                      QString::fromStdString(outcome.file.Describe())));
+    }
+    emit exported(outcome.ok());
 }
 
 bool CHistoryWindow::ExportCsv(const QString& path) {
-    std::vector<Result> results;
-    if (!ReadSelected(false, results)) {
-        return false;
-    }
-    std::string csv;
-    AppendResultCsvHeader(csv);
-    for (const Result& result : results) {
-        AppendResultCsv(csv, result);
-    }
-    if (const FileStatus status = WriteFileAtomically(path.toStdString(), csv); !status) {
-        Warn(QStringLiteral("Cannot write \"%1\":\n%2.")
-                 .arg(path, QString::fromStdString(status.Describe())));
-        return false;
-    }
-    return true;
+    return Export([path = path.toStdString()](HistoryPages& pages, const RowRanges& rows,
+                                              const std::function<bool(std::int64_t)>& goOn) {
+        return ExportHistoryCsv(pages, rows, path, goOn);
+    });
 }
 
 bool CHistoryWindow::ExportTestFiles(const QString& folder) {
-    std::vector<Result> results;
-    if (!ReadSelected(true, results)) {
-        return false;
-    }
-    const std::string base = QDir(folder).absolutePath().toStdString() + "/";
-    const std::string extension = std::string(".") + kTestFileExtension;
-    for (const Result& result : results) {
-        const auto stem = FirstFreeStem(ProductFileStem(result.mark), [&](const std::string& s) {
-            return QFileInfo::exists(QString::fromStdString(base + s + extension));
-        });
-        const std::string path = base + (stem ? *stem : std::string()) + extension;
-        const FileStatus status =
-            stem ? WriteFileAtomically(path, SerializeTest(result.mark, result.working.Record))
-                 : FileStatus{};
-        if (!stem || !status) {
-            Warn(QStringLiteral("Cannot write \"%1\":\n%2.")
-                     .arg(QString::fromStdString(path),
-                          stem ? QString::fromStdString(status.Describe())
-                               : QStringLiteral("every free name of it is taken")));
-            return false;
-        }
-    }
-    return true;
+    return Export([folder = QDir(folder).absolutePath().toStdString()](
+                      HistoryPages& pages, const RowRanges& rows,
+                      const std::function<bool(std::int64_t)>& goOn) {
+        return ExportHistoryTestFiles(pages, rows, folder, goOn);
+    });
 }
 
 void CHistoryWindow::AskCsv() {

@@ -18,6 +18,7 @@
 #include "record/file_io.h"
 #include "record/product_identity.h"
 #include "report/runtime_folder.h"
+#include "store/history_reader.h"
 
 namespace {
 
@@ -151,6 +152,11 @@ int main(int argc, char** argv) {
         runtime.emplace();
     }
     QApplication application(argc, argv);
+    // History windows closed while their store was still answering leave a
+    // thread to end on its own: the program waits for it after its windows.
+    struct WaitForHistoryReaders {
+        ~WaitForHistoryReaders() { zx840::HistoryReader::WaitForAll(); }
+    } waitForHistoryReaders;
     const QStringList arguments = QApplication::arguments().mid(1);
     const zx840::CommandLine line = zx840::ParseCommandLine(
         arguments, [](const QString& path) { return QFileInfo::exists(path); });

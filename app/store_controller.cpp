@@ -195,24 +195,18 @@ void StoreController::OpenHistory() {
     }
     std::string error;
     const std::optional<StoreUrl> url = ChosenStore(choice_, nullptr, &error);
-    StoreStatus status;
-    std::unique_ptr<ResultsStore> store;
-    if (url) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        store = ResultsStore::Open(*url, &status);
-        QApplication::restoreOverrideCursor();
-    } else {
-        status = StoreStatus::Failed(error);
-    }
-    if (!store) {
-        QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle),
-                        QStringLiteral("The history cannot be shown:\n%1")
-                            .arg(QString::fromStdString(status.message)),
-                        QMessageBox::Ok, frame_);
+    if (!url) {
+        QMessageBox box(
+            QMessageBox::Warning, QString::fromLatin1(kAppTitle),
+            QStringLiteral("The history cannot be shown:\n%1").arg(QString::fromStdString(error)),
+            QMessageBox::Ok, frame_);
         box.exec();
         return;
     }
-    history_ = new CHistoryWindow(std::move(store), open_, frame_);
+    // Opened and read on the window's own thread: a store that is slow or
+    // does not answer shows "Connecting..." with a Cancel, and a failure in
+    // the window.
+    history_ = new CHistoryWindow(*url, open_, frame_);
     history_->setAttribute(Qt::WA_DeleteOnClose);
     history_->show();
 }

@@ -1,7 +1,13 @@
 #include "bench_data.h"
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QUuid>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 
 #include "analysis/conduction_angles.h"
 #include "analysis/harmonics.h"
@@ -79,6 +85,53 @@ std::string BigStore(benchmark::State& state) {
         }
     }
     return url;
+}
+
+namespace {
+
+long StatusKilobytes(const char* key) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(key, 0) == 0) {
+            return std::stol(line.substr(std::strlen(key)));
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+PeakMemory MeasurePeak(const std::function<void()>& work) {
+    PeakMemory peak;
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) {
+        return peak;
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        close(pipeEnds[0]);
+        // Resets VmHWM and ru_maxrss to what is resident now.
+        std::ofstream("/proc/self/clear_refs") << "5";
+        PeakMemory measured;
+        measured.beforeKb = StatusKilobytes("VmRSS:");
+        work();
+        measured.peakKb = StatusKilobytes("VmHWM:");
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        measured.maxRssKb = usage.ru_maxrss;
+        const ssize_t written = write(pipeEnds[1], &measured, sizeof measured);
+        _exit(written == static_cast<ssize_t>(sizeof measured) ? 0 : 1);
+    }
+    close(pipeEnds[1]);
+    if (child > 0) {
+        if (read(pipeEnds[0], &peak, sizeof peak) != static_cast<ssize_t>(sizeof peak)) {
+            peak = PeakMemory{};
+        }
+        waitpid(child, nullptr, 0);
+    }
+    close(pipeEnds[0]);
+    return peak;
 }
 
 }  // namespace zx840::bench

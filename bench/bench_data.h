@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -27,5 +28,16 @@ std::unique_ptr<ResultsStore> Open(const std::string& text, benchmark::State& st
 // The URL of the store of a million results, made when it is not there yet;
 // empty after telling `state` why it cannot be.
 std::string BigStore(benchmark::State& state);
+
+struct PeakMemory {
+    long beforeKb = -1;  // resident before the work
+    long peakKb = -1;    // the high-water mark during the work (VmHWM)
+    long maxRssKb = -1;  // getrusage's ru_maxrss, the same mark as the kernel keeps it
+    long GrowthKb() const { return peakKb - beforeKb; }
+};
+
+// Runs `work` in a child process whose high-water mark starts afresh, so
+// the figure belongs to the work alone and not to whatever ran before.
+PeakMemory MeasurePeak(const std::function<void()>& work);
 
 }  // namespace zx840::bench

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "analysis/displayed_record.h"
+#include "bench_data.h"
 #include "meter/acquisition.h"
 #include "meter/sim/sim_load.h"
 #include "record/file_io.h"
@@ -79,57 +80,6 @@ int Export(const fs::path& inputs, const fs::path& outputs) {
     return RunCli({"export", inputs.string(), "--csv", outputs.string()}, out, err);
 }
 
-long StatusKilobytes(const char* key) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(key, 0) == 0) {
-            return std::stol(line.substr(std::strlen(key)));
-        }
-    }
-    return -1;
-}
-
-struct PeakMemory {
-    long beforeKb = -1;  // resident before the batch
-    long peakKb = -1;    // the high-water mark during the batch (VmHWM)
-    long maxRssKb = -1;  // getrusage's ru_maxrss, the same mark as the kernel keeps it
-};
-
-// One batch in a child process whose high-water mark starts afresh, so the
-// figure belongs to this batch alone and not to whatever ran before.
-PeakMemory MeasureBatch(const fs::path& inputs, const fs::path& outputs) {
-    PeakMemory peak;
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0) {
-        return peak;
-    }
-    const pid_t child = fork();
-    if (child == 0) {
-        close(pipeEnds[0]);
-        // Resets VmHWM and ru_maxrss to what is resident now.
-        std::ofstream("/proc/self/clear_refs") << "5";
-        PeakMemory measured;
-        measured.beforeKb = StatusKilobytes("VmRSS:");
-        Export(inputs, outputs);
-        measured.peakKb = StatusKilobytes("VmHWM:");
-        rusage usage{};
-        getrusage(RUSAGE_SELF, &usage);
-        measured.maxRssKb = usage.ru_maxrss;
-        const ssize_t written = write(pipeEnds[1], &measured, sizeof measured);
-        _exit(written == static_cast<ssize_t>(sizeof measured) ? 0 : 1);
-    }
-    close(pipeEnds[1]);
-    if (child > 0) {
-        if (read(pipeEnds[0], &peak, sizeof peak) != static_cast<ssize_t>(sizeof peak)) {
-            peak = PeakMemory{};
-        }
-        waitpid(child, nullptr, 0);
-    }
-    close(pipeEnds[0]);
-    return peak;
-}
-
 void BM_ExportCsv(benchmark::State& state) {
     const int count = static_cast<int>(state.range(0));
     const fs::path inputs = g_workspace.Inputs(count);
@@ -149,7 +99,7 @@ void BM_ExportCsv(benchmark::State& state) {
         benchmark::Counter(count, benchmark::Counter::kIsIterationInvariantRate);
     // The peak of one more batch, which finds the files of the last one and
     // replaces them.
-    const PeakMemory peak = MeasureBatch(inputs, outputs);
+    const bench::PeakMemory peak = bench::MeasurePeak([&] { Export(inputs, outputs); });
     state.counters["rss_before_kB"] = static_cast<double>(peak.beforeKb);
     state.counters["peak_rss_kB"] = static_cast<double>(peak.peakKb);
     state.counters["ru_maxrss_kB"] = static_cast<double>(peak.maxRssKb);

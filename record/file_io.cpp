@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <memory>
 
@@ -229,8 +230,12 @@ FileStatus Failure(int sysErrno, std::string reason = {}) {
     return {sysErrno, std::move(reason)};
 }
 
-FileStatus WriteAtomically(const std::string& requested, const std::uint8_t* data, std::size_t size,
-                           AtomicWriteOptions options) {
+// Writes the file through `write` (0, or the errno of its failure), which
+// may be called twice: once for an unnamed file and, should that file fail
+// to get a name, again for a named one; unless `onceOnly`, when the file is
+// named from the start.
+FileStatus WriteAtomically(const std::string& requested, const std::function<int(int)>& write,
+                           AtomicWriteOptions options, bool onceOnly) {
     // Through a link, replace the regular file it names, not the link. A
     // link to nothing is replaced itself, as a new file.
     std::string path = requested;
@@ -269,10 +274,13 @@ FileStatus WriteAtomically(const std::string& requested, const std::uint8_t* dat
     const HoldFileSizeSignal hold;
     int failure = 0;
     for (const bool unnamed : {true, false}) {
+        if (unnamed && onceOnly) {
+            continue;
+        }
         TemporaryFile temporary(folder.fd);
         failure = temporary.Create(0600, unnamed);
         if (failure == 0) {
-            failure = WriteAll(temporary.Fd(), data, size);
+            failure = write(temporary.Fd());
         }
         if (failure == 0 && ::fchmod(temporary.Fd(), mode) != 0) {
             failure = errno;
@@ -357,13 +365,47 @@ FileStatus ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& byt
 
 FileStatus WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
                                AtomicWriteOptions options) {
-    return WriteAtomically(path, bytes.data(), bytes.size(), options);
+    return WriteAtomically(
+        path, [bytes](int fd) { return WriteAll(fd, bytes.data(), bytes.size()); }, options, false);
 }
 
 FileStatus WriteFileAtomically(const std::string& path, std::string_view bytes,
                                AtomicWriteOptions options) {
-    return WriteAtomically(path, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
-                           options);
+    return WriteFileAtomically(
+        path, std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()),
+        options);
+}
+
+FileStatus WriteFileAtomically(const std::string& path,
+                               const std::function<bool(const ByteSink&)>& produce,
+                               AtomicWriteOptions options) {
+    constexpr std::size_t kBuffered = 64 * 1024;
+    const auto write = [&produce](int fd) {
+        std::string buffer;
+        buffer.reserve(kBuffered);
+        int failure = 0;
+        const ByteSink sink = [&](std::string_view bytes) {
+            if (failure != 0) {
+                return false;
+            }
+            buffer.append(bytes);
+            if (buffer.size() >= kBuffered) {
+                failure = WriteAll(fd, reinterpret_cast<const std::uint8_t*>(buffer.data()),
+                                   buffer.size());
+                buffer.clear();
+            }
+            return failure == 0;
+        };
+        if (!produce(sink) && failure == 0) {
+            failure = ECANCELED;
+        }
+        if (failure == 0) {
+            failure =
+                WriteAll(fd, reinterpret_cast<const std::uint8_t*>(buffer.data()), buffer.size());
+        }
+        return failure;
+    };
+    return WriteAtomically(path, write, options, true);
 }
 
 void OpenClosedStandardDescriptors() {

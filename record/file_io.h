@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -59,6 +60,19 @@ struct AtomicWriteOptions {
 FileStatus WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
                                AtomicWriteOptions options = {});
 FileStatus WriteFileAtomically(const std::string& path, std::string_view bytes,
+                               AtomicWriteOptions options = {});
+
+// Takes the bytes of a file as they are made; false once they cannot be
+// written (the write's status then says why).
+using ByteSink = std::function<bool(std::string_view)>;
+
+// The same for a file made a piece at a time, in constant memory: `produce`
+// hands the pieces to the sink in order and says whether the file is
+// complete. Nothing replaces `path` unless it is; a `produce` that gives up
+// leaves ECANCELED (its own reason is the caller's to tell). The temporary
+// file is named from the start, so a process killed meanwhile may leave it.
+FileStatus WriteFileAtomically(const std::string& path,
+                               const std::function<bool(const ByteSink&)>& produce,
                                AtomicWriteOptions options = {});
 
 // Opens /dev/null on each of the descriptors 0, 1 and 2 that is closed, so

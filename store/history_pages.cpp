@@ -1,13 +1,11 @@
 #include "store/history_pages.h"
 
+#include <algorithm>
+
 namespace zx840 {
 
-HistoryPages::HistoryPages(ResultsStore& store, ResultFilter filter, std::int64_t pageSize,
-                           std::size_t pagesKept)
-    : store_(store),
-      filter_(std::move(filter)),
-      pageSize_(pageSize < 1 ? 1 : pageSize),
-      pagesKept_(pagesKept < 1 ? 1 : pagesKept) {}
+HistoryPages::HistoryPages(ResultsStore& store, ResultFilter filter, std::int64_t pageSize)
+    : store_(store), filter_(std::move(filter)), pageSize_(std::max<std::int64_t>(pageSize, 1)) {}
 
 StoreStatus HistoryPages::Count(std::int64_t* count) {
     if (count_ < 0) {
@@ -20,38 +18,85 @@ StoreStatus HistoryPages::Count(std::int64_t* count) {
     return {};
 }
 
-const Result* HistoryPages::Row(std::int64_t index, StoreStatus* status) {
-    *status = {};
-    if (index < 0) {
-        return nullptr;
+StoreStatus HistoryPages::LearnKeys() {
+    if (keysKnown_) {
+        return {};
     }
-    const std::int64_t first = index / pageSize_ * pageSize_;
-    auto page = pages_.begin();
-    while (page != pages_.end() && page->first != first) {
-        ++page;
+    if (const StoreStatus status = store_.PageKeys(filter_, pageSize_, keys_); !status) {
+        keys_.clear();
+        return status;
     }
-    if (page == pages_.end()) {
-        Page fetched;
-        fetched.first = first;
-        if (*status = store_.Find(filter_, first, pageSize_, false, fetched.rows); !*status) {
-            return nullptr;
+    keysKnown_ = true;
+    return {};
+}
+
+ResultFilter HistoryPages::StartOf(std::int64_t row, std::int64_t* skip) const {
+    const std::int64_t page = row / pageSize_;
+    ResultFilter start = filter_;
+    *skip = row % pageSize_;
+    if (page == 0) {
+        return start;
+    }
+    const auto before = static_cast<std::size_t>(page - 1);
+    if (before < keys_.size()) {
+        start.after = keys_[before];
+    } else if (lastRead_ && lastRead_->first == row - 1) {
+        start.after = lastRead_->second;  // reading on from the row before
+        *skip = 0;
+    } else {
+        *skip = row;  // counted off the index from the top
+    }
+    return start;
+}
+
+StoreStatus HistoryPages::Page(std::int64_t page, std::vector<Result>& rows) {
+    rows.clear();
+    if (page < 0) {
+        return {};
+    }
+    return Rows(page * pageSize_, pageSize_, false, [&rows](const Result& result) {
+        rows.push_back(result);
+        return true;
+    });
+}
+
+StoreStatus HistoryPages::Rows(std::int64_t first, std::int64_t count, bool full,
+                               const std::function<bool(const Result&)>& visit) {
+    if (first < 0 || count <= 0) {
+        return {};
+    }
+    std::int64_t skip = 0;
+    const ResultFilter start = StartOf(first, &skip);
+    // The first rows, then on from the last of them: Scan pages by keys.
+    std::vector<Result> head;
+    const std::int64_t headCount = std::min<std::int64_t>(count, pageSize_);
+    if (const StoreStatus status = store_.Find(start, skip, headCount, full, head); !status) {
+        return status;
+    }
+    std::int64_t row = first;
+    const auto take = [&](const Result& result) {
+        lastRead_.emplace(row++, ResultKey{result.timeMs, result.id});
+        return visit(result);
+    };
+    for (const Result& result : head) {
+        if (!take(result)) {
+            return {};
         }
-        pages_.push_front(std::move(fetched));
-        if (pages_.size() > pagesKept_) {
-            pages_.pop_back();
-        }
-    } else if (page != pages_.begin()) {
-        pages_.splice(pages_.begin(), pages_, page);
     }
-    const std::vector<Result>& rows = pages_.front().rows;
-    const auto at = static_cast<std::size_t>(index - first);
-    return at < rows.size() ? &rows[at] : nullptr;
+    if (static_cast<std::int64_t>(head.size()) < headCount || headCount == count) {
+        return {};
+    }
+    ResultFilter rest = filter_;
+    rest.after = lastRead_->second;
+    return store_.Scan(rest, count - headCount, full, take);
 }
 
 void HistoryPages::Reset(ResultFilter filter) {
     filter_ = std::move(filter);
     count_ = -1;
-    pages_.clear();
+    keys_.clear();
+    keysKnown_ = false;
+    lastRead_.reset();
 }
 
 }  // namespace zx840

@@ -1,46 +1,61 @@
-// The history of a filter as a table shows it: the count once, then rows
-// fetched a page at a time as they come into view, so a list of a million
-// results opens at once. A table model wraps this; it holds no widget.
+// The history of a filter as a table shows it: the count once, then pages
+// of rows as they come into view. Each page is found from the key of the
+// last row of the page before it, on the index of time and id, so a page
+// a million rows deep costs what the first one does. Used on one thread;
+// holds no widget.
 #pragma once
 
 #include <cstdint>
-#include <list>
+#include <functional>
+#include <optional>
 #include <vector>
 
 #include "store/results_store.h"
 
 namespace zx840 {
 
+// Rows to a page of the History window.
+inline constexpr std::int64_t kHistoryPageSize = 200;
+
 class HistoryPages {
   public:
-    // Rows newest first, `pageSize` to a fetch, at most `pagesKept` pages
-    // in memory (the least recently used goes first).
-    HistoryPages(ResultsStore& store, ResultFilter filter, std::int64_t pageSize = 200,
-                 std::size_t pagesKept = 16);
+    HistoryPages(ResultsStore& store, ResultFilter filter,
+                 std::int64_t pageSize = kHistoryPageSize);
+
+    std::int64_t PageSize() const { return pageSize_; }
+    const ResultFilter& Filter() const { return filter_; }
 
     // How many results match; asked once until the filter changes.
     StoreStatus Count(std::int64_t* count);
-    // The row at `index` (0 is the newest), without its spectra and
-    // waveforms; nullptr past the end or when the store cannot be read
-    // (`status` says which). Valid until the next call.
-    const Result* Row(std::int64_t index, StoreStatus* status);
-    // A new filter, or the store changed: the count and the pages are
+    // Learns where every page begins in one pass over the index (a few
+    // hundred milliseconds at a million results). Until then a page deep in
+    // the list is counted off the index from its top.
+    StoreStatus LearnKeys();
+    bool KnowsKeys() const { return keysKnown_; }
+    // The rows of page `page` (0 is the newest), without their spectra and
+    // waveforms; fewer at the end of the list.
+    StoreStatus Page(std::int64_t page, std::vector<Result>& rows);
+    // `count` rows from row `first`, in order, handed to `visit` until it
+    // says stop; with `full` their spectra and waveforms too.
+    StoreStatus Rows(std::int64_t first, std::int64_t count, bool full,
+                     const std::function<bool(const Result&)>& visit);
+    // A new filter, or the store changed: the count and the keys are
     // asked again.
     void Reset(ResultFilter filter);
-    void Refresh() { Reset(filter_); }
 
   private:
-    struct Page {
-        std::int64_t first = 0;
-        std::vector<Result> rows;
-    };
+    // A filter that starts at the page of `row` and how many rows of it to
+    // skip to reach `row`.
+    ResultFilter StartOf(std::int64_t row, std::int64_t* skip) const;
 
     ResultsStore& store_;
     ResultFilter filter_;
     std::int64_t pageSize_;
-    std::size_t pagesKept_;
-    std::int64_t count_ = -1;  // not asked yet
-    std::list<Page> pages_;    // the most recently used first
+    std::int64_t count_ = -1;      // not asked yet
+    std::vector<ResultKey> keys_;  // keys_[p]: the last row of page p
+    bool keysKnown_ = false;
+    // The last row of the last page read, for the page after it.
+    std::optional<std::pair<std::int64_t, ResultKey>> lastRead_;
 };
 
 }  // namespace zx840

@@ -213,6 +213,12 @@ Where::Where(const ResultFilter& f) {
     if (f.untilMs) {
         add("time_ms <= ?", static_cast<qlonglong>(*f.untilMs));
     }
+    if (f.after) {
+        // A row value, which both stores take to the index of time and id.
+        parts << QStringLiteral("(time_ms, results.id) < (?, ?)");
+        values.emplace_back(static_cast<qlonglong>(f.after->timeMs));
+        values.emplace_back(Text(f.after->id));
+    }
     if (!parts.isEmpty()) {
         text = " WHERE " + parts.join(" AND ");
     }

@@ -6,9 +6,11 @@
 #include <QUrl>
 #include <QUuid>
 #include <QVariant>
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <initializer_list>
+#include <limits>
 #include <system_error>
 
 #include "store/private_files.h"
@@ -442,6 +444,61 @@ StoreStatus ResultsStore::Find(const ResultFilter& filter, std::int64_t offset, 
                                        StoreStatus::Kind::Damaged);
         }
         found.push_back(std::move(result));
+    }
+    if (query.lastError().isValid()) {
+        return Fail("read", query.lastError());
+    }
+    return {};
+}
+
+StoreStatus ResultsStore::Scan(const ResultFilter& filter, std::int64_t limit, bool full,
+                               const std::function<bool(const Result&)>& visit,
+                               std::int64_t pageRows) {
+    const std::int64_t pageSize = std::max<std::int64_t>(pageRows, 1);
+    ResultFilter next = filter;
+    std::int64_t left = limit < 0 ? std::numeric_limits<std::int64_t>::max() : limit;
+    std::vector<Result> page;
+    while (left > 0) {
+        page.clear();
+        const std::int64_t take = std::min(left, pageSize);
+        if (const StoreStatus status = Find(next, 0, take, full, page); !status) {
+            return status;
+        }
+        for (const Result& result : page) {
+            if (!visit(result)) {
+                return {};
+            }
+        }
+        if (static_cast<std::int64_t>(page.size()) < take) {
+            break;
+        }
+        left -= take;
+        next.after = ResultKey{page.back().timeMs, page.back().id};
+    }
+    return {};
+}
+
+StoreStatus ResultsStore::PageKeys(const ResultFilter& filter, std::int64_t every,
+                                   std::vector<ResultKey>& keys) {
+    keys.clear();
+    if (every < 1) {
+        return {};
+    }
+    // Numbered in the engine, which walks the index of time and id: only
+    // the keys wanted come out, a few thousand of a million.
+    const Where where(filter);
+    QSqlQuery query(QSqlDatabase::database(connection_, false));
+    query.setForwardOnly(true);
+    query.prepare(
+        "SELECT time_ms, id FROM (SELECT time_ms, results.id AS id, row_number() OVER "
+        "(ORDER BY time_ms DESC, results.id DESC) AS n FROM results" +
+        where.text + ") AS numbered WHERE n % " + QString::number(every) + " = 0 ORDER BY n");
+    where.Bind(query);
+    if (!query.exec()) {
+        return Fail("read", query.lastError());
+    }
+    while (query.next()) {
+        keys.push_back({query.value(0).toLongLong(), query.value(1).toString().toStdString()});
     }
     if (query.lastError().isValid()) {
         return Fail("read", query.lastError());

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -43,6 +44,14 @@ struct StoreStatus {
     }
 };
 
+// Where a result stands in the history's order: newest first, and of two
+// results of one millisecond the greater id first.
+struct ResultKey {
+    std::int64_t timeMs = 0;
+    std::string id;
+    bool operator==(const ResultKey&) const = default;
+};
+
 // Which results a query takes; every filter given must hold.
 struct ResultFilter {
     std::optional<std::string> id;  // one result
@@ -53,6 +62,10 @@ struct ResultFilter {
     std::optional<std::string> station;
     std::optional<std::int64_t> sinceMs;  // inclusive
     std::optional<std::int64_t> untilMs;  // inclusive
+    // Only the results that come after this one in the history's order:
+    // where the page after a page begins, found on the index of time and
+    // id however deep in the list it lies.
+    std::optional<ResultKey> after;
 };
 
 // Minimum, mean, maximum and sample standard deviation of one reading over
@@ -119,6 +132,18 @@ class ResultsStore {
     // id goes there and the others are found.
     StoreStatus Find(const ResultFilter& filter, std::int64_t offset, std::int64_t limit, bool full,
                      std::vector<Result>& found, std::vector<std::string>* damaged = nullptr);
+    // Every result of the filter in the order of Find, at most `limit` (no
+    // limit when negative), handed to `visit` one at a time until it says
+    // stop. Read a page at a time, each page after the last one's key: a
+    // million results take the memory of one page, and results kept
+    // meanwhile (newer than the first) are not taken in.
+    StoreStatus Scan(const ResultFilter& filter, std::int64_t limit, bool full,
+                     const std::function<bool(const Result&)>& visit, std::int64_t pageRows = 500);
+    // The keys of every `every`-th result of the filter in the order of
+    // Find (the `every`-th, the 2·`every`-th, ...): the last row of each
+    // full page, so that page p + 1 is the page after keys[p].
+    StoreStatus PageKeys(const ResultFilter& filter, std::int64_t every,
+                         std::vector<ResultKey>& keys);
     StoreStatus Count(const ResultFilter& filter, std::int64_t* count);
     StoreStatus Stats(const ResultFilter& filter, ResultStats& stats);
 

@@ -78,6 +78,32 @@ TEST_F(FileIoTest, FailedWritesLeaveTheOldFileAsItWas) {
     EXPECT_EQ(Read(target), old);
     EXPECT_EQ(Entries(), 1u);
 
+    // A file made a piece at a time fails the same ways, and a maker that
+    // gives up half way replaces nothing either.
+    const auto pieces = [](int count) {
+        return [count](const ByteSink& sink) {
+            for (int i = 0; i < count; ++i) {
+                if (!sink(std::string(40000, 'x'))) {
+                    return false;
+                }
+            }
+            return true;
+        };
+    };
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const FileStatus streamedFull = WriteFileAtomically(target.string(), pieces(3));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_EQ(streamedFull.sysErrno, EFBIG);
+    const FileStatus givenUp = WriteFileAtomically(target.string(), [](const ByteSink& sink) {
+        return sink(std::string(100000, 'y')) && false;
+    });
+    EXPECT_EQ(givenUp.sysErrno, ECANCELED);
+    EXPECT_EQ(Read(target), old);
+    EXPECT_EQ(Entries(), 1u);
+    ASSERT_TRUE(WriteFileAtomically(target.string(), pieces(3)));
+    EXPECT_EQ(Read(target), Bytes(120000, 'x'));
+    ASSERT_TRUE(WriteFileAtomically(target.string(), old));
+
     EXPECT_EQ(WriteFileAtomically((dir_ / "missing" / "x.ZX8").string(), old).sysErrno, ENOENT);
     fs::create_directory(dir_ / "folder.ZX8");
     EXPECT_EQ(WriteFileAtomically((dir_ / "folder.ZX8").string(), old).sysErrno, EISDIR);

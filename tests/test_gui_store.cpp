@@ -2,15 +2,21 @@
 // store, the History window finding, opening and exporting them, a store
 // that cannot be written warning once while nothing is lost, and passwords
 // that never reach the settings.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -25,6 +31,7 @@
 #include "gui_meter.h"
 #include "meter/sim/meter_simulator.h"
 #include "record/test_file.h"
+#include "store/history_reader.h"
 #include "store/results_store.h"
 #include "view/history_model.h"
 #include "view/zx840_view.h"
@@ -101,9 +108,19 @@ TEST_F(StoreWindowTest, HistoryFindsOpensAndExportsTheKeptMeasurements) {
     ASSERT_NE(history, nullptr);
     ASSERT_TRUE(WaitUntil([&] { return history->isVisible(); }, 30000));
     HistoryModel* model = history->Model();
-    ASSERT_EQ(model->rowCount(), 3);
+    // The store is read on a thread of its own: counts and rows come.
+    const auto find = [&] {
+        const bool found = history->Find();
+        EXPECT_TRUE(WaitUntil([&] { return !model->Counting(); }, 30000));
+        return found;
+    };
+    ASSERT_TRUE(WaitUntil([&] { return model->rowCount() == 3; }, 30000));
     EXPECT_EQ(history->CountLabel()->text(), "3 results");
+    EXPECT_FALSE(history->CancelButton()->isVisible());
     const auto cell = [&](int row, int column) {
+        if (!model->RowResult(row)) {
+            WaitUntil([&] { return model->RowResult(row) != nullptr; }, 30000);
+        }
         return model->data(model->index(row, column)).toString();
     };
     EXPECT_EQ(cell(0, HistoryModel::Number), "43");  // newest first
@@ -114,7 +131,7 @@ TEST_F(StoreWindowTest, HistoryFindsOpensAndExportsTheKeptMeasurements) {
 
     // Filter by one number, then by a range; a reversed range is refused.
     history->NumberEdit()->setText("42");
-    ASSERT_TRUE(history->Find());
+    ASSERT_TRUE(find());
     ASSERT_EQ(model->rowCount(), 1);
     EXPECT_EQ(cell(0, HistoryModel::Number), "42");
     EXPECT_EQ(history->CountLabel()->text(), "1 result");
@@ -126,7 +143,7 @@ TEST_F(StoreWindowTest, HistoryFindsOpensAndExportsTheKeptMeasurements) {
     // A list at its top with nothing selected takes new results in; one
     // the operator works in stays put and says so.
     history->NumberEdit()->clear();
-    ASSERT_TRUE(history->Find());
+    ASSERT_TRUE(find());
     Measure(99);
     ASSERT_TRUE(WaitUntil([&] { return model->rowCount() == 4; }, 30000));
     EXPECT_EQ(cell(0, HistoryModel::Number), "99");
@@ -139,13 +156,16 @@ TEST_F(StoreWindowTest, HistoryFindsOpensAndExportsTheKeptMeasurements) {
 
     // A double-click puts the result on the panel as an opened file would.
     history->NumberEdit()->setText("42");
-    ASSERT_TRUE(history->Find());
+    ASSERT_TRUE(find());
+    ASSERT_FALSE(cell(0, HistoryModel::Number).isEmpty());
     QTableView* table = history->Table();
     ASSERT_TRUE(WaitUntil([&] { return table->viewport()->isVisible(); }, 30000));
     const QRect cellRect = table->visualRect(model->index(0, HistoryModel::Number));
     ASSERT_TRUE(cellRect.isValid());
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cellRect.center());
+    QSignalSpy opened(history, &CHistoryWindow::opened);
     QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cellRect.center());
+    ASSERT_TRUE(WaitUntil([&] { return opened.count() == 1; }, 30000));
     EXPECT_EQ(view_->Mark().Number, 42);
     EXPECT_EQ(view_->Working().Record, kept[1].working.Record);
     EXPECT_TRUE(app_.Document()->Title().startsWith("PSU 42 ("))
@@ -156,10 +176,16 @@ TEST_F(StoreWindowTest, HistoryFindsOpensAndExportsTheKeptMeasurements) {
 
     // The selected rows go to one CSV file and to test files of their own.
     history->NumberEdit()->setText("41-42");
-    ASSERT_TRUE(history->Find());
+    ASSERT_TRUE(find());
     table->selectAll();
+    QSignalSpy exported(history, &CHistoryWindow::exported);
+    const auto exportedOk = [&](bool started) {
+        const int before = exported.count();
+        return started && WaitUntil([&] { return exported.count() == before + 1; }, 30000) &&
+               exported.last().at(0).toBool();
+    };
     const QString csvPath = work_.filePath("history.csv");
-    ASSERT_TRUE(history->ExportCsv(csvPath));
+    ASSERT_TRUE(exportedOk(history->ExportCsv(csvPath)));
     QFile csv(csvPath);
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = csv.readAll().split('\n');
@@ -169,14 +195,48 @@ TEST_F(StoreWindowTest, HistoryFindsOpensAndExportsTheKeptMeasurements) {
     EXPECT_TRUE(lines[2].contains(",PSU,41,")) << lines[2].toStdString();
     const QString folder = work_.filePath("tests");
     ASSERT_TRUE(QDir().mkpath(folder));
-    ASSERT_TRUE(history->ExportTestFiles(folder));
-    ASSERT_TRUE(history->ExportTestFiles(folder));  // again: numbered on, nothing replaced
+    ASSERT_TRUE(exportedOk(history->ExportTestFiles(folder)));
+    // Again: numbered on, nothing replaced.
+    ASSERT_TRUE(exportedOk(history->ExportTestFiles(folder)));
     EXPECT_EQ(QDir(folder).entryList(QDir::Files),
               (QStringList{"PSU_41-2.ZX8", "PSU_41.ZX8", "PSU_42-2.ZX8", "PSU_42.ZX8"}));
     const TestFileRead read = ReadTestFile(QDir(folder).filePath("PSU_41.ZX8").toStdString());
     ASSERT_TRUE(read.contents);
     EXPECT_EQ(read.contents->Mark.Number, 41);
     EXPECT_EQ(read.contents->Record, kept[2].working.Record);
+}
+
+// A server that takes the connection and never answers: the History window
+// opens at once, says it is connecting, and its Cancel closes it while the
+// connection times out on the window's own thread.
+TEST_F(StoreWindowTest, AStoreThatNeverAnswersLeavesTheHistoryWindowFree) {
+    // Listening, never accepting: the connection is made and nothing is said.
+    const int silent = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(silent, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(silent, 8), 0);
+    ASSERT_EQ(::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string url =
+        "postgresql://line@127.0.0.1:" + std::to_string(ntohs(address.sin_port)) +
+        "/results?connect_timeout=2";
+    store_->SetChoice({true, url, {}});
+
+    store_->OpenHistory();
+    CHistoryWindow* history = store_->History();
+    ASSERT_NE(history, nullptr);
+    EXPECT_TRUE(history->Model()->Counting());
+    EXPECT_EQ(history->CountLabel()->text(), "Connecting...");
+    ASSERT_TRUE(WaitUntil([&] { return history->CancelButton()->isVisible(); }, 30000));
+    // The window answers meanwhile: a click on Cancel closes it.
+    QTest::mouseClick(history->CancelButton(), Qt::LeftButton);
+    ASSERT_TRUE(WaitUntil([&] { return store_->History() == nullptr; }, 30000));
+    // The abandoned connection ends on its own thread.
+    HistoryReader::WaitForAll();
+    ::close(silent);
 }
 
 TEST_F(StoreWindowTest, AStoreThatCannotBeWrittenWarnsOnceAndLosesNothing) {

@@ -15,6 +15,7 @@
 #include <random>
 
 #include "record/file_io.h"
+#include "store/history_export.h"
 #include "store/history_pages.h"
 #include "store/result_keeper.h"
 #include "store/results_store.h"
@@ -422,8 +423,10 @@ TEST_P(StoreTest, AResultTheStoreCannotTakeIsSpooledAndSyncedLater) {
     EXPECT_EQ(count, 3);
 }
 
-// Pages of a history as a table asks for them: in order, at random, past
-// the end, and again after the store changed.
+// Pages of a history as a table asks for them, found by their keys and
+// counted off the index alike: in order, at random, past the end, runs
+// across pages, results of one millisecond, and again after the store
+// changed. Scanning the list a page at a time gives the same order.
 TEST_P(StoreTest, HistoryPagesGiveTheRowsOfTheWholeListInOrder) {
     auto store = OpenStore(*scratch_);
     ASSERT_TRUE(store);
@@ -431,6 +434,7 @@ TEST_P(StoreTest, HistoryPagesGiveTheRowsOfTheWholeListInOrder) {
     for (std::uint32_t i = 0; i < 50; ++i) {
         Result r = OddResult(900 + i);
         r.mark.Type = i % 2 == 0 ? "EVEN" : "ODD";
+        r.timeMs = 1900000000000 + (i / 6) * 1000;  // three of a type to a millisecond
         all.push_back(r);
     }
     ASSERT_TRUE(store->WriteAll(all));
@@ -439,32 +443,65 @@ TEST_P(StoreTest, HistoryPagesGiveTheRowsOfTheWholeListInOrder) {
     std::vector<Result> whole;
     ASSERT_TRUE(store->Find(even, 0, -1, false, whole));
     ASSERT_EQ(whole.size(), 25u);
-    HistoryPages pages(*store, even, 4, 2);
-    std::int64_t count = 0;
-    ASSERT_TRUE(pages.Count(&count));
-    EXPECT_EQ(count, 25);
-    StoreStatus status;
-    for (const std::int64_t index : {0, 1, 5, 24, 3, 17, 2, 23, 0, 12}) {
-        const Result* row = pages.Row(index, &status);
-        ASSERT_NE(row, nullptr) << index;
-        EXPECT_EQ(row->id, whole[static_cast<std::size_t>(index)].id) << index;
+    const auto ids = [&](std::size_t first, std::size_t count) {
+        std::vector<std::string> wanted;
+        for (std::size_t i = first; i < first + count && i < whole.size(); ++i) {
+            wanted.push_back(whole[i].id);
+        }
+        return wanted;
+    };
+    std::vector<std::string> seen;
+    const auto see = [&seen](const Result& result) {
+        seen.push_back(result.id);
+        return true;
+    };
+    for (const std::int64_t limit : {-1, 9, 8}) {
+        seen.clear();
+        ASSERT_TRUE(store->Scan(even, limit, false, see, 4));
+        EXPECT_EQ(seen, ids(0, limit < 0 ? 25 : static_cast<std::size_t>(limit))) << limit;
     }
-    EXPECT_EQ(pages.Row(25, &status), nullptr);
-    EXPECT_TRUE(status);
-    EXPECT_EQ(pages.Row(-1, &status), nullptr);
+    for (const bool keys : {false, true}) {
+        HistoryPages pages(*store, even, 4);
+        if (keys) {
+            ASSERT_TRUE(pages.LearnKeys());
+        }
+        std::int64_t count = 0;
+        ASSERT_TRUE(pages.Count(&count));
+        EXPECT_EQ(count, 25);
+        for (const std::int64_t page : {0, 1, 2, 5, 6, 3, 0, 7, -1}) {
+            std::vector<Result> rows;
+            ASSERT_TRUE(pages.Page(page, rows));
+            seen.clear();
+            std::for_each(rows.begin(), rows.end(), see);
+            EXPECT_EQ(seen, page < 0 ? ids(0, 0) : ids(static_cast<std::size_t>(page) * 4, 4))
+                << page << (keys ? " by keys" : " counted");
+        }
+        seen.clear();
+        ASSERT_TRUE(ReadRanges(pages, {{0, 0}, {3, 12}, {22, 24}}, false, see));
+        std::vector<std::string> wanted = ids(0, 1);
+        for (const auto& run : {ids(3, 10), ids(22, 3)}) {
+            wanted.insert(wanted.end(), run.begin(), run.end());
+        }
+        EXPECT_EQ(seen, wanted) << (keys ? "by keys" : "counted");
+        // Rows that are gone are said to be.
+        EXPECT_FALSE(ReadRanges(pages, {{20, 30}}, false, see));
+    }
     // A newer result comes first once the pages are asked again.
+    HistoryPages pages(*store, even, 4);
+    ASSERT_TRUE(pages.LearnKeys());
     Result newest = OddResult(999);
     newest.mark.Type = "EVEN";
     newest.timeMs = 1999000000000;
     ASSERT_TRUE(store->Write(newest));
-    ASSERT_TRUE(pages.Count(&count));
-    EXPECT_EQ(count, 25);  // the count is kept until a refresh
-    pages.Refresh();
+    pages.Reset(even);
+    std::int64_t count = 0;
     ASSERT_TRUE(pages.Count(&count));
     EXPECT_EQ(count, 26);
-    ASSERT_NE(pages.Row(0, &status), nullptr);
-    EXPECT_EQ(pages.Row(0, &status)->id, newest.id);
-    EXPECT_EQ(pages.Row(25, &status)->id, whole[24].id);
+    ASSERT_TRUE(pages.LearnKeys());
+    seen.clear();
+    ASSERT_TRUE(pages.Rows(0, 1, false, see));
+    ASSERT_TRUE(pages.Rows(25, 1, false, see));
+    EXPECT_EQ(seen, (std::vector<std::string>{newest.id, whole[24].id}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, StoreTest, ::testing::Values(false, true),

@@ -166,25 +166,38 @@ int History(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (!store) {
         return failure;
     }
-    std::vector<Result> found;
-    if (const StoreStatus status = store->Find(filter, 0, limit, full && !csv, found); !status) {
-        err << "zx840-cli: " << status.message << "\n";
-        return kCliFileError;
-    }
+    // Row by row from the store to the output: a million results take the
+    // memory of one page of them. A store that fails half way leaves what
+    // was written and says so, with status 5.
     std::string text;
     if (csv) {
         AppendResultCsvHeader(text);
-        for (const Result& result : found) {
-            AppendResultCsv(text, result);
-        }
     } else {
         text = "[";
-        for (std::size_t i = 0; i < found.size(); ++i) {
-            text += (i ? ",\n" : "\n") + ResultJson(found[i], full);
+    }
+    bool first = true;
+    const StoreStatus status = store->Scan(filter, limit, full && !csv, [&](const Result& result) {
+        if (csv) {
+            AppendResultCsv(text, result);
+        } else {
+            text += first ? "\n" : ",\n";
+            text += ResultJson(result, full);
         }
+        first = false;
+        if (text.size() >= 64 * 1024) {
+            out << text;
+            text.clear();
+        }
+        return static_cast<bool>(out);
+    });
+    if (!csv) {
         text += "\n]\n";
     }
     out << text;
+    if (!status) {
+        err << "zx840-cli: " << status.message << "\n";
+        return kCliFileError;
+    }
     return kCliOk;
 }
 

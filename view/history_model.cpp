@@ -16,8 +16,8 @@ namespace {
 constexpr const char* kHeadings[HistoryModel::kColumns] = {
     "Time", "Station", "Type", "Number", "Operator", "Power", "PF", "Ithd %", "Verdict"};
 
-// Rows read from the store in one query when rows are read for an export.
-constexpr std::int64_t kReadRun = 2000;
+// Rows read in one page, and the pages kept: a few screens either way.
+constexpr std::size_t kPagesKept = 32;
 
 }  // namespace
 
@@ -50,9 +50,11 @@ QString HistoryCellText(const Result& result, int column) {
     }
 }
 
-HistoryModel::HistoryModel(std::unique_ptr<ResultsStore> store, QObject* parent)
-    : QAbstractTableModel(parent), store_(std::move(store)), pages_(*store_, {}) {
-    Recount();
+HistoryModel::HistoryModel(StoreUrl url, QObject* parent)
+    : QAbstractTableModel(parent),
+      reader_(
+          std::make_unique<HistoryReader>(this, std::move(url), ResultsStore::Access::ReadWrite)) {
+    Count(false);
 }
 
 HistoryModel::~HistoryModel() = default;
@@ -65,65 +67,103 @@ void HistoryModel::Note(const StoreStatus& status) const {
     emit const_cast<HistoryModel*>(this)->problemMet(QString::fromStdString(problem_));
 }
 
-void HistoryModel::Recount() {
-    problem_.clear();
-    std::int64_t count = 0;
-    const StoreStatus status = pages_.Count(&count);
-    count_ = status ? std::optional<std::int64_t>(count) : std::nullopt;
-    Note(status);
+void HistoryModel::Count(bool keepRows) {
+    const std::uint64_t generation = ++generation_;
+    counting_ = true;
+    if (!keepRows) {
+        beginResetModel();
+        count_.reset();
+        pages_.clear();
+        asked_.clear();
+        endResetModel();
+    }
+    reader_->SetFilter(filter_, [this, generation](StoreStatus status, std::int64_t count) {
+        if (generation != generation_) {
+            return;  // a newer filter is on its way
+        }
+        beginResetModel();
+        counting_ = false;
+        pages_.clear();
+        asked_.clear();
+        problem_.clear();
+        count_ = status ? std::optional<std::int64_t>(count) : std::nullopt;
+        endResetModel();
+        emit counted();
+        Note(status);
+        if (status) {
+            Fetch(0);
+            reader_->LearnKeys();  // after the first screen
+        }
+    });
 }
 
 void HistoryModel::SetFilter(const ResultFilter& filter) {
-    beginResetModel();
     filter_ = filter;
-    pages_.Reset(filter_);
-    Recount();
-    endResetModel();
+    Count(false);
 }
 
 void HistoryModel::Refresh() {
-    SetFilter(filter_);
+    Count(true);
+}
+
+void HistoryModel::Run(std::function<void(const HistoryReader::Lane&)> work) {
+    reader_->Run(std::move(work));
+}
+
+void HistoryModel::Fetch(std::int64_t page) const {
+    if (!asked_.insert(page).second) {
+        return;
+    }
+    const std::uint64_t generation = generation_;
+    auto* self = const_cast<HistoryModel*>(this);
+    reader_->FetchPage(page,
+                       [self, generation, page](StoreStatus status, std::vector<Result> rows) {
+                           self->Arrived(generation, page, status, std::move(rows));
+                       });
+}
+
+void HistoryModel::Arrived(std::uint64_t generation, std::int64_t page, const StoreStatus& status,
+                           std::vector<Result> rows) {
+    if (generation != generation_ || counting_) {
+        return;
+    }
+    asked_.erase(page);
+    if (!status) {
+        Note(status);
+        return;
+    }
+    const std::int64_t first = page * kHistoryPageSize;
+    const auto last = first + static_cast<std::int64_t>(rows.size()) - 1;
+    pages_.emplace_front(page, std::move(rows));
+    if (pages_.size() > kPagesKept) {
+        pages_.pop_back();
+    }
+    if (last >= first && first < rowCount()) {
+        emit dataChanged(
+            index(static_cast<int>(first), 0),
+            index(static_cast<int>(std::min<std::int64_t>(last, rowCount() - 1)), kColumns - 1));
+    }
 }
 
 const Result* HistoryModel::RowResult(int row) const {
     if (row < 0 || row >= rowCount()) {
         return nullptr;
     }
-    StoreStatus status;
-    const Result* result = pages_.Row(row, &status);
-    Note(status);
-    return result;
-}
-
-StoreStatus HistoryModel::ReadRows(const std::vector<int>& rows, bool full,
-                                   std::vector<Result>& out,
-                                   const std::function<bool(std::size_t)>& progress) const {
-    std::size_t i = 0;
-    while (i < rows.size()) {
-        // A run of neighbouring rows, read in one query.
-        std::size_t end = i + 1;
-        while (end < rows.size() && rows[end] == rows[end - 1] + 1 &&
-               static_cast<std::int64_t>(end - i) < kReadRun) {
-            ++end;
-        }
-        const auto first = static_cast<std::int64_t>(rows[i]);
-        const auto length = static_cast<std::int64_t>(end - i);
-        std::vector<Result> found;
-        if (StoreStatus status = store_->Find(filter_, first, length, full, found); !status) {
-            Note(status);
-            return status;
-        }
-        if (static_cast<std::int64_t>(found.size()) != length) {
-            return StoreStatus::Failed(
-                "The results changed while they were read: find them again and try once more");
-        }
-        std::move(found.begin(), found.end(), std::back_inserter(out));
-        i = end;
-        if (progress && !progress(out.size())) {
-            return StoreStatus::Failed({});  // stopped: no message
-        }
+    const std::int64_t page = row / kHistoryPageSize;
+    auto found = pages_.begin();
+    while (found != pages_.end() && found->first != page) {
+        ++found;
     }
-    return {};
+    if (found == pages_.end()) {
+        Fetch(page);
+        return nullptr;
+    }
+    if (found != pages_.begin()) {
+        pages_.splice(pages_.begin(), pages_, found);
+    }
+    const std::vector<Result>& rows = pages_.front().second;
+    const auto at = static_cast<std::size_t>(row - page * kHistoryPageSize);
+    return at < rows.size() ? &rows[at] : nullptr;
 }
 
 int HistoryModel::rowCount(const QModelIndex& parent) const {
