@@ -18,15 +18,23 @@ StoreStatus HistoryPages::Count(std::int64_t* count) {
     return {};
 }
 
-StoreStatus HistoryPages::LearnKeys() {
+StoreStatus HistoryPages::LearnKeys(std::int64_t rows) {
     if (keysKnown_) {
         return {};
     }
-    if (const StoreStatus status = store_.PageKeys(filter_, pageSize_, keys_); !status) {
-        keys_.clear();
+    ResultFilter rest = filter_;
+    if (!keys_.empty()) {
+        rest.after = keys_.back();
+    }
+    // Whole pages only, so that the keys go on where they stopped.
+    const std::int64_t limit =
+        rows < 0 ? -1 : std::max<std::int64_t>(rows / pageSize_, 1) * pageSize_;
+    const std::size_t before = keys_.size();
+    if (const StoreStatus status = store_.PageKeys(rest, pageSize_, limit, keys_); !status) {
+        keys_.resize(before);
         return status;
     }
-    keysKnown_ = true;
+    keysKnown_ = limit < 0 || static_cast<std::int64_t>(keys_.size() - before) < limit / pageSize_;
     return {};
 }
 
@@ -92,6 +100,7 @@ StoreStatus HistoryPages::Rows(std::int64_t first, std::int64_t count, bool full
 }
 
 void HistoryPages::Reset(ResultFilter filter) {
+    ++generation_;
     filter_ = std::move(filter);
     count_ = -1;
     keys_.clear();

@@ -15,7 +15,7 @@
 namespace zx840 {
 
 // Rows to a page of the History window.
-inline constexpr std::int64_t kHistoryPageSize = 200;
+inline constexpr std::int64_t kHistoryPageSize = 100;
 
 class HistoryPages {
   public:
@@ -27,11 +27,16 @@ class HistoryPages {
 
     // How many results match; asked once until the filter changes.
     StoreStatus Count(std::int64_t* count);
-    // Learns where every page begins in one pass over the index (a few
-    // hundred milliseconds at a million results). Until then a page deep in
-    // the list is counted off the index from its top.
-    StoreStatus LearnKeys();
+    // Learns where the pages of the next `rows` rows begin (all when
+    // negative), on from those learnt: a million rows take about a second,
+    // so a reader learns them a slice at a time between the pages it
+    // serves. Until then a page deep in the list is counted off the index
+    // from its top.
+    StoreStatus LearnKeys(std::int64_t rows = -1);
     bool KnowsKeys() const { return keysKnown_; }
+    // Changes with every Reset: work that spans several calls sees the
+    // filter change under it.
+    std::uint64_t Generation() const { return generation_; }
     // The rows of page `page` (0 is the newest), without their spectra and
     // waveforms; fewer at the end of the list.
     StoreStatus Page(std::int64_t page, std::vector<Result>& rows);
@@ -54,6 +59,7 @@ class HistoryPages {
     std::int64_t count_ = -1;      // not asked yet
     std::vector<ResultKey> keys_;  // keys_[p]: the last row of page p
     bool keysKnown_ = false;
+    std::uint64_t generation_ = 0;
     // The last row of the last page read, for the page after it.
     std::optional<std::pair<std::int64_t, ResultKey>> lastRead_;
 };

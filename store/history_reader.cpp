@@ -156,12 +156,38 @@ void HistoryReader::FetchPage(std::int64_t page,
     });
 }
 
+namespace {
+
+// Rows whose page keys are learnt between two pages served.
+constexpr std::int64_t kKeySlice = 50000;
+
+void LearnSlice(HistoryReader::Thread* t, std::uint64_t generation);
+
+}  // namespace
+
 void HistoryReader::LearnKeys() {
     Run([](const Lane& lane) {
         if (lane.pages) {
-            lane.pages->LearnKeys();  // a failure leaves pages counted off the index
+            LearnSlice(lane.thread, lane.pages->Generation());
         }
     });
 }
+
+namespace {
+
+// One slice, then the next behind what was asked meanwhile; until the keys
+// are known, the filter changes or a slice fails (pages are then counted
+// off the index).
+void LearnSlice(HistoryReader::Thread* t, std::uint64_t generation) {
+    HistoryPages* pages = t->pages.get();
+    if (t->abandoned || !pages || pages->Generation() != generation || pages->KnowsKeys() ||
+        !pages->LearnKeys(kKeySlice) || pages->KnowsKeys()) {
+        return;
+    }
+    QMetaObject::invokeMethod(
+        t->worker, [t, generation] { LearnSlice(t, generation); }, Qt::QueuedConnection);
+}
+
+}  // namespace
 
 }  // namespace zx840

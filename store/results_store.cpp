@@ -479,20 +479,24 @@ StoreStatus ResultsStore::Scan(const ResultFilter& filter, std::int64_t limit, b
 }
 
 StoreStatus ResultsStore::PageKeys(const ResultFilter& filter, std::int64_t every,
-                                   std::vector<ResultKey>& keys) {
-    keys.clear();
+                                   std::int64_t limit, std::vector<ResultKey>& keys) {
     if (every < 1) {
         return {};
     }
     // Numbered in the engine, which walks the index of time and id: only
     // the keys wanted come out, a few thousand of a million.
     const Where where(filter);
+    const QString rows =
+        limit < 0 ? QString()
+                  : " ORDER BY time_ms DESC, results.id DESC LIMIT " + QString::number(limit);
     QSqlQuery query(QSqlDatabase::database(connection_, false));
     query.setForwardOnly(true);
     query.prepare(
-        "SELECT time_ms, id FROM (SELECT time_ms, results.id AS id, row_number() OVER "
-        "(ORDER BY time_ms DESC, results.id DESC) AS n FROM results" +
-        where.text + ") AS numbered WHERE n % " + QString::number(every) + " = 0 ORDER BY n");
+        "SELECT time_ms, id FROM (SELECT time_ms, id, row_number() OVER "
+        "(ORDER BY time_ms DESC, id DESC) AS n FROM (SELECT time_ms, results.id AS id "
+        "FROM results" +
+        where.text + rows + ") AS taken) AS numbered WHERE n % " + QString::number(every) +
+        " = 0 ORDER BY n");
     where.Bind(query);
     if (!query.exec()) {
         return Fail("read", query.lastError());

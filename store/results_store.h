@@ -140,9 +140,10 @@ class ResultsStore {
     StoreStatus Scan(const ResultFilter& filter, std::int64_t limit, bool full,
                      const std::function<bool(const Result&)>& visit, std::int64_t pageRows = 500);
     // The keys of every `every`-th result of the filter in the order of
-    // Find (the `every`-th, the 2·`every`-th, ...): the last row of each
-    // full page, so that page p + 1 is the page after keys[p].
-    StoreStatus PageKeys(const ResultFilter& filter, std::int64_t every,
+    // Find (the `every`-th, the 2·`every`-th, ...) among its first `limit`
+    // (all when negative): the last row of each full page, so that page
+    // p + 1 is the page after keys[p]. Appended to `keys`.
+    StoreStatus PageKeys(const ResultFilter& filter, std::int64_t every, std::int64_t limit,
                          std::vector<ResultKey>& keys);
     StoreStatus Count(const ResultFilter& filter, std::int64_t* count);
     StoreStatus Stats(const ResultFilter& filter, ResultStats& stats);

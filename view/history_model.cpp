@@ -17,7 +17,7 @@ constexpr const char* kHeadings[HistoryModel::kColumns] = {
     "Time", "Station", "Type", "Number", "Operator", "Power", "PF", "Ithd %", "Verdict"};
 
 // Rows read in one page, and the pages kept: a few screens either way.
-constexpr std::size_t kPagesKept = 32;
+constexpr std::size_t kPagesKept = 48;
 
 }  // namespace
 
