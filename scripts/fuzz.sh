@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Fuzzes every reader of data from outside — the test file and the settings
 # file, the open-request messages, the test plan files, the CSV text cells,
-# store URLs and the times of the history filters — for a bounded time (FUZZ_SECONDS in all, default 60, shared among
+# store URLs, the times of the history filters and the remote-control
+# language — for a bounded time (FUZZ_SECONDS in all, default 60, shared among
 # the targets) in build-fuzz/ (FUZZ_BUILD). Exits non-zero on any finding and
 # leaves the input that caused it in build-fuzz/artifacts/. The seed corpora
 # are copied to a temporary directory and never modified. FUZZ_TARGETS picks
-# targets by name (files open_request plan csv store_url iso_time).
+# targets by name (files open_request plan csv store_url iso_time scpi).
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -20,9 +21,10 @@ if [ ! -f "$build/build.ninja" ]; then
         -DCMAKE_CXX_FLAGS="-O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all" \
         -DZX840_FUZZ=ON -DZX840_BUILD_GUI=OFF -DZX840_BUILD_TESTS=OFF -DZX840_BUILD_BENCH=OFF
 fi
-targets=(${FUZZ_TARGETS:-files open_request plan csv store_url iso_time})
+targets=(${FUZZ_TARGETS:-files open_request plan csv store_url iso_time scpi})
 declare -A corpus=([files]=corpus [open_request]=corpus_open_request [plan]=corpus_plan
-                   [csv]=corpus_csv [store_url]=corpus_store_url [iso_time]=corpus_iso_time)
+                   [csv]=corpus_csv [store_url]=corpus_store_url [iso_time]=corpus_iso_time
+                   [scpi]=corpus_scpi)
 for target in "${targets[@]}"; do
     cmake --build "$build" --target "zx840_fuzz_$target"
 done
