@@ -29,7 +29,8 @@ constexpr CommandHelpEntry kCommands[] = {
     {"acquire", "zx840-cli acquire [OPTIONS]",
      "  zx840-cli acquire [OPTIONS]\n"
      "      Exchanges with the meter; prints the working record as JSON, one line\n"
-     "      per acquisition, or with --text the readings as lines of text.\n"},
+     "      per acquisition (a failed one as its Time, Failure F1, F2 or F3 and\n"
+     "      Message), or with --text the readings as lines of text.\n"},
     {"export", "zx840-cli export TEST.ZX8|DIR... [--csv DIR|-] [--json DIR|-]",
      "  zx840-cli export TEST.ZX8|DIR... [--csv DIR|-] [--json DIR|-]\n"
      "      Writes each test file (each *.ZX8 file of a directory given) as one CSV\n"
@@ -187,6 +188,20 @@ int FailureStatus(AcquireFailure failure) {
             return kCliBadReply;
     }
     return kCliBadReply;
+}
+
+const char* FailureCode(AcquireFailure failure) {
+    switch (failure) {
+        case AcquireFailure::None:
+            return "";
+        case AcquireFailure::OpenFailed:
+            return "F1";
+        case AcquireFailure::WriteFailed:
+            return "F2";
+        case AcquireFailure::BadReply:
+            return "F3";
+    }
+    return "F3";
 }
 
 std::string FailureDetail(const ExchangeResult& exchange, const std::string& port,
