@@ -53,11 +53,13 @@ constexpr CommandHelpEntry kCommands[] = {
      "                    [--full] [--csv]\n"
      "      Lists stored results, newest first, as a JSON array (with --full also the\n"
      "      spectra and waveforms) or as CSV.\n"},
-    {"stats", "zx840-cli stats --type T [OPTIONS]",
-     "  zx840-cli stats [--db URL] --type T [--since ISO8601] [--until ISO8601]\n"
-     "                  [--plan PLAN.zx8plan]\n"
+    {"stats", "zx840-cli stats --type T|--by type [OPTIONS]",
+     "  zx840-cli stats [--db URL] --type T [--station S] [--since ISO8601]\n"
+     "                  [--until ISO8601] [--plan PLAN.zx8plan] [--by station|type]\n"
      "      Count, passed and failed results, and per reading min, mean, max and\n"
-     "      standard deviation; with a plan giving both limits of a reading, its Cpk.\n"},
+     "      standard deviation; with a plan, Cpl for a reading it gives a minimum,\n"
+     "      Cpu for a maximum, Cpk for both. --by gives one line of JSON per station\n"
+     "      or per type (then --type is not needed).\n"},
     {"import", "zx840-cli import TEST.ZX8|DIR... [--db URL]",
      "  zx840-cli import TEST.ZX8|DIR... [--db URL]\n"
      "      Stores test files; a damaged file is reported and skipped, a file\n"
@@ -302,6 +304,14 @@ void PrintVerdictText(std::ostream& out, const Verdict& verdict) {
         }
         out << "\n";
     }
+}
+
+std::optional<TestPlan> LoadPlan(const std::string& path, std::ostream& err) {
+    PlanRead read = ReadPlanFile(path);
+    if (!read.plan) {
+        err << "zx840-cli: " << read.error << "\n";
+    }
+    return std::move(read.plan);
 }
 
 std::optional<TestFileContents> LoadTestFile(const std::string& path, std::string* error) {

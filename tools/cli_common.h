@@ -57,6 +57,10 @@ void PrintText(std::ostream& out, const WorkingRecord& working);
 // The verdict line, then one line per failing check.
 void PrintVerdictText(std::ostream& out, const Verdict& verdict);
 
+// Reads the test plan at `path`; nothing, with the reason said on `err`,
+// when it cannot be used.
+std::optional<TestPlan> LoadPlan(const std::string& path, std::ostream& err);
+
 // Reads and parses a whole test file. On failure the message for the
 // operator goes to `error`: the format message for a damaged file.
 std::optional<TestFileContents> LoadTestFile(const std::string& path, std::string* error);
