@@ -12,6 +12,7 @@
 #include "record/file_io.h"
 #include "record/record_json.h"
 #include "tools/acquire_options.h"
+#include "tools/report_pdf.h"
 
 namespace zx840 {
 
@@ -50,9 +51,12 @@ constexpr CommandHelpEntry kCommands[] = {
     {"history", "zx840-cli history [OPTIONS]",
      "  zx840-cli history [--db URL] [--type T] [--number N|N-M] [--verdict PASS|FAIL]\n"
      "                    [--station S] [--since ISO8601] [--until ISO8601] [--limit K]\n"
-     "                    [--full] [--csv]\n"
+     "                    [--id ID] [--full] [--csv]\n"
+     "  zx840-cli history [--db URL] --id ID [--save TEST.ZX8|-] [--pdf OUT.pdf|-]\n"
      "      Lists stored results, newest first, as a JSON array (with --full also the\n"
-     "      spectra and waveforms) or as CSV.\n"},
+     "      spectra and waveforms) or as CSV. With --save or --pdf, writes the result\n"
+     "      --id names as a test file (as the window saves it) or as its printed\n"
+     "      report with the verdict it was kept with, or both (-: standard output).\n"},
     {"stats", "zx840-cli stats --type T|--by type [OPTIONS]",
      "  zx840-cli stats [--db URL] --type T [--station S] [--since ISO8601]\n"
      "                  [--until ISO8601] [--plan PLAN.zx8plan] [--by station|type]\n"
@@ -72,10 +76,11 @@ constexpr CommandHelpEntry kCommands[] = {
     {"show", "zx840-cli show TEST.ZX8",
      "  zx840-cli show TEST.ZX8\n"
      "      Prints a test file as JSON, with its product information.\n"},
-    {"report", "zx840-cli report TEST.ZX8 --pdf OUT.pdf|-",
-     "  zx840-cli report TEST.ZX8 --pdf OUT.pdf|-\n"
+    {"report", "zx840-cli report TEST.ZX8 --pdf OUT.pdf|- [--plan PLAN.zx8plan]",
+     "  zx840-cli report TEST.ZX8 --pdf OUT.pdf|- [--plan PLAN.zx8plan]\n"
      "      Writes the printed one-page report of a test file as a PDF (with -, to\n"
-     "      standard output).\n"},
+     "      standard output); with a plan, judged as check judges it, the verdict\n"
+     "      line on the page.\n"},
     {"decode", "zx840-cli decode REPLY.bin",
      "  zx840-cli decode REPLY.bin\n"
      "      Decodes and analyses a meter reply saved to a file; prints the JSON.\n"},
@@ -304,6 +309,29 @@ void PrintVerdictText(std::ostream& out, const Verdict& verdict) {
         }
         out << "\n";
     }
+}
+
+int WriteReport(const std::string& path, const WorkingRecord& working, const ProductMark& mark,
+                const Verdict* verdict, std::ostream& out, std::ostream& err) {
+    ReportPdfWriter writer;
+    std::string error;
+    if (!IsStandardOutput(path)) {
+        if (!writer.Write(path, working, mark, &error, verdict)) {
+            err << "zx840-cli: " << error << "\n";
+            return kCliFileError;
+        }
+        return kCliOk;
+    }
+    std::string document;
+    if (!writer.Make(document, working, mark, &error, verdict)) {
+        err << "zx840-cli: cannot make the report: " << error << "\n";
+        return kCliFileError;
+    }
+    if (!out.write(document.data(), static_cast<std::streamsize>(document.size())).flush()) {
+        err << "zx840-cli: cannot write the report to standard output\n";
+        return kCliFileError;
+    }
+    return kCliOk;
 }
 
 std::optional<TestPlan> LoadPlan(const std::string& path, std::ostream& err) {

@@ -57,6 +57,11 @@ void PrintText(std::ostream& out, const WorkingRecord& working);
 // The verdict line, then one line per failing check.
 void PrintVerdictText(std::ostream& out, const Verdict& verdict);
 
+// Writes the printed report as a PDF to `path`, or with "-" to `out`; with
+// a verdict, its line on the page. The exit status, after saying a failure.
+int WriteReport(const std::string& path, const WorkingRecord& working, const ProductMark& mark,
+                const Verdict* verdict, std::ostream& out, std::ostream& err);
+
 // Reads the test plan at `path`; nothing, with the reason said on `err`,
 // when it cannot be used.
 std::optional<TestPlan> LoadPlan(const std::string& path, std::ostream& err);

@@ -16,6 +16,7 @@
 #include "store/result_text.h"
 #include "tools/argument_parser.h"
 #include "tools/cli_common.h"
+#include "tools/cli_store.h"
 #include "tools/interrupt.h"
 #include "tools/progress_bar.h"
 #include "tools/test_inputs.h"
@@ -42,7 +43,7 @@ std::optional<StoreArgs> ReadStoreArgs(const std::vector<std::string>& args,
     parser.Path("--db");
     for (const std::string& name : withValue) {
         // An option that names a file refuses an empty value.
-        if (name == "--plan") {
+        if (name == "--plan" || name == "--save" || name == "--pdf") {
             parser.Path(name);
         } else {
             parser.Value(name);
@@ -109,6 +110,8 @@ bool ApplyFilterOption(const std::string& command, const std::string& name,
                        const std::string& value, ResultFilter& filter, std::ostream& err) {
     if (name == "--type") {
         filter.type = value;
+    } else if (name == "--id") {
+        filter.id = value;
     } else if (name == "--station") {
         filter.station = value;
     } else if (name == "--number") {
@@ -141,11 +144,15 @@ bool ApplyFilterOption(const std::string& command, const std::string& name,
 
 int History(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     int readStatus = kCliOk;
-    const auto read = ReadStoreArgs(
-        args, {"--type", "--number", "--verdict", "--station", "--since", "--until", "--limit"},
-        {"--full", "--csv"}, false, out, err, &readStatus);
+    const auto read = ReadStoreArgs(args,
+                                    {"--type", "--number", "--verdict", "--station", "--since",
+                                     "--until", "--limit", "--id", "--save", "--pdf"},
+                                    {"--full", "--csv"}, false, out, err, &readStatus);
     if (!read) {
         return readStatus;
+    }
+    if (const auto written = KeptResultFiles(read->db, read->options, out, err)) {
+        return *written;
     }
     ResultFilter filter;
     std::int64_t limit = -1;
@@ -502,6 +509,11 @@ int ImportFiles(const std::vector<std::string>& args, std::ostream& out, std::os
 }
 
 }  // namespace
+
+std::unique_ptr<ResultsStore> OpenCommandStore(const std::string& db, std::ostream& err,
+                                               ResultsStore::Access access, int* failure) {
+    return OpenFor(db, err, access, failure);
+}
 
 int StoreCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                  const CliContext& context) {
