@@ -138,14 +138,6 @@ bool WalInUse(const std::string& path) {
 
 }  // namespace
 
-std::optional<double> Cpk(const ReadingStats& stats, const Limit& limit) {
-    if (!limit.min || !limit.max || !stats.stdDev || *stats.stdDev <= 0.0) {
-        return std::nullopt;
-    }
-    const double s3 = 3.0 * *stats.stdDev;
-    return std::min((*limit.max - stats.mean) / s3, (stats.mean - *limit.min) / s3);
-}
-
 ResultsStore::ResultsStore(const StoreUrl& url, QString connection)
     : url_(url), connection_(std::move(connection)) {}
 
@@ -519,60 +511,6 @@ StoreStatus ResultsStore::Count(const ResultFilter& filter, std::int64_t* count)
         return Fail("read", query.lastError());
     }
     *count = query.value(0).toLongLong();
-    return {};
-}
-
-StoreStatus ResultsStore::Stats(const ResultFilter& filter, ResultStats& stats) {
-    const Where where(filter);
-    QString sql = "SELECT verdict_pass";
-    for (const char* column : kReadingColumns) {
-        sql += QString(", ") + column;
-    }
-    QSqlQuery query(QSqlDatabase::database(connection_, false));
-    query.setForwardOnly(true);
-    query.prepare(sql + " FROM results" + where.text);
-    where.Bind(query);
-    if (!query.exec()) {
-        return Fail("read", query.lastError());
-    }
-    // One pass over the small rows, the spread by Welford's update: as
-    // precise as two passes, and no sums of squares to cancel.
-    stats = {};
-    std::array<double, kPlanReadings> spread{};
-    while (query.next()) {
-        ++stats.count;
-        const QVariant verdict = query.value(0);
-        if (!verdict.isNull()) {
-            ++(verdict.toInt() == 1 ? stats.passed : stats.failed);
-        }
-        for (std::size_t i = 0; i < kPlanReadings; ++i) {
-            const QVariant value = query.value(static_cast<int>(i) + 1);
-            if (value.isNull()) {
-                continue;
-            }
-            const double x = value.toDouble();
-            ReadingStats& r = stats.readings[i];
-            if (r.count == 0) {
-                r.min = r.max = x;
-            } else {
-                r.min = std::min(r.min, x);
-                r.max = std::max(r.max, x);
-            }
-            ++r.count;
-            const double delta = x - r.mean;
-            r.mean += delta / static_cast<double>(r.count);
-            spread[i] += delta * (x - r.mean);
-        }
-    }
-    if (query.lastError().isValid()) {
-        return Fail("read", query.lastError());
-    }
-    for (std::size_t i = 0; i < kPlanReadings; ++i) {
-        ReadingStats& r = stats.readings[i];
-        if (r.count > 1) {
-            r.stdDev = std::sqrt(spread[i] / static_cast<double>(r.count - 1));
-        }
-    }
     return {};
 }
 

@@ -85,9 +85,20 @@ struct ResultStats {
     std::array<ReadingStats, kPlanReadings> readings{};  // by PlanReading
 };
 
-// Process capability of a reading against both ends of a limit:
-// min((max - mean) / 3s, (mean - min) / 3s). Nothing without both ends or
-// without a spread.
+// The stats of one station or one product type.
+struct GroupStats {
+    std::string name;
+    ResultStats stats;
+};
+// What the stats are given for one by one.
+enum class StatsGroup { Station, Type };
+
+// Process capability of a reading against one end of a limit: Cpl =
+// (mean - min) / 3s for its minimum, Cpu = (max - mean) / 3s for its
+// maximum; against both ends, Cpk = min(Cpl, Cpu). Nothing without the
+// ends each needs or without a spread.
+std::optional<double> Cpl(const ReadingStats& stats, const Limit& limit);
+std::optional<double> Cpu(const ReadingStats& stats, const Limit& limit);
 std::optional<double> Cpk(const ReadingStats& stats, const Limit& limit);
 
 class ResultsStore {
@@ -147,6 +158,9 @@ class ResultsStore {
                          std::vector<ResultKey>& keys);
     StoreStatus Count(const ResultFilter& filter, std::int64_t* count);
     StoreStatus Stats(const ResultFilter& filter, ResultStats& stats);
+    // The stats of each station or product type among the results `filter`
+    // takes, in the byte order of their names; none without results.
+    StoreStatus Stats(const ResultFilter& filter, StatsGroup by, std::vector<GroupStats>& groups);
 
   private:
     ResultsStore(const StoreUrl& url, QString connection);
@@ -157,6 +171,10 @@ class ResultsStore {
     // one transaction.
     StoreStatus ForEachId(const QStringList& statements, const std::vector<std::string>& ids);
     StoreStatus PrepareWriting(Journal journal);
+    // The stats of the results of each value of `groupColumn`; of all of
+    // them as one group named "" when it is null.
+    StoreStatus StatsBy(const ResultFilter& filter, const char* groupColumn,
+                        std::vector<GroupStats>& groups);
 
     StoreUrl url_;
     QString connection_;

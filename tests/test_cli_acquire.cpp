@@ -7,6 +7,7 @@
 
 #include "record/file_io.h"
 #include "record/mark_number.h"
+#include "record/record_json.h"
 #include "record/settings_file.h"
 #include "record/test_file.h"
 #include "tests/test_cli_support.h"
@@ -149,6 +150,46 @@ TEST(AcquireRun, AFaultInMidRunGivesAnErrorRowAndStopOnErrorEndsTheRunThere) {
     rows = ParseCsv(ReadText(log));
     ASSERT_EQ(rows.size(), 9u);
     EXPECT_EQ(Field(rows, 8, "Message"), OneLineMessage(AcquireFailure::OpenFailed));
+}
+
+// Each exchange is a line of the JSON stream, a failed one too; with a plan
+// the closing summary counts the verdicts.
+TEST(AcquireRun, AFailedExchangeIsALineOfTheStreamAndTheSummaryCountsVerdicts) {
+    auto sim = StartSimulator(SimulatorOptions{});
+    ASSERT_TRUE(sim);
+    const TempDir dir("zx840-stream");
+    std::ofstream(dir / "pass.zx8plan") << R"({"Urms":{"min":200}})";
+    std::ofstream(dir / "fail.zx8plan") << R"({"Urms":{"max":200}})";
+    const std::regex failure(
+        R"re(\{"Time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d","Failure":"(F\d)","Message":(.*)\})re");
+    const auto lines = [&](const std::vector<std::string>& extra) {
+        std::vector<std::string> args{"acquire", "--count", "3"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const CliRun run = RunTool(args);
+        std::vector<std::string> found;
+        std::istringstream out(run.out);
+        for (std::string line; std::getline(out, line);) {
+            std::smatch m;
+            found.push_back(std::regex_match(line, m, failure) ? m[1].str() + " " + m[2].str()
+                                                               : line.substr(0, line.find(':')));
+        }
+        found.push_back(run.err.substr(run.err.rfind("zx840-cli: ")));
+        return found;
+    };
+    const std::string badReply = JsonString(FailureMessage(AcquireFailure::BadReply).text);
+    for (const auto& [plan, summary] : {std::pair{"pass", "2 good, 1 failed, 2 PASS, 0 FAIL"},
+                                        {"fail", "2 good, 1 failed, 0 PASS, 2 FAIL"}}) {
+        sim->SetFault({FaultMode::WrongMark, 1, 1});  // the second exchange fails
+        EXPECT_EQ(
+            lines({"--port", sim->DevicePath(), "--plan", dir / (plan + std::string(".zx8plan"))}),
+            (std::vector<std::string>{
+                "{\"Urms\"", "F3 " + badReply, "{\"Urms\"",
+                "zx840-cli: 3 acquisitions, " + std::string(summary) + "\n"}));
+    }
+    const std::string cannotOpen = JsonString(FailureMessage(AcquireFailure::OpenFailed).text);
+    EXPECT_EQ(lines({"--port", dir / "no-meter", "--stop-on-error"}),
+              (std::vector<std::string>{"F1 " + cannotOpen,
+                                        "zx840-cli: 1 acquisition, 0 good, 1 failed\n"}));
 }
 
 TEST(AcquireRun, NumberStepsAfterGoodAcquisitionsAcrossTheLargestIntoOneFileEach) {

@@ -198,7 +198,7 @@ TEST_F(CliStore, AcquisitionsAreStoredWithTheirVerdictsAndListedNewestFirst) {
         << run.out;
     // Three identical measurements: no spread, so no Cpk to give.
     EXPECT_NE(run.out.find("\"Urms\":{\"Count\":3,\"Min\":230,\"Mean\":230,\"Max\":230,"
-                           "\"StdDev\":0,\"Cpk\":null}"),
+                           "\"StdDev\":0,\"Cpk\":null,\"Cpl\":null,\"Cpu\":null}"),
               std::string::npos)
         << run.out;
     EXPECT_EQ(RunTool({"stats", "--db", db}).status, kCliUsage);

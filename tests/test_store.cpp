@@ -13,6 +13,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <tuple>
 
 #include "record/file_io.h"
 #include "store/history_export.h"
@@ -312,6 +313,50 @@ TEST_P(StoreTest, StatsMatchValuesComputedIndependently) {
     EXPECT_EQ(freq.mean, 50.0);
     EXPECT_EQ(freq.stdDev.value_or(-1.0), 0.0);
     EXPECT_FALSE(Cpk(freq, Limit{49.0, 51.0}));
+}
+
+// Grouped stats are each group's stats alone, the groups in the byte order
+// of their names whatever the database's collation.
+TEST_P(StoreTest, StatsByStationOrTypeAreTheStatsOfEachAlone) {
+    auto store = OpenStore(*scratch_);
+    ASSERT_TRUE(store);
+    std::vector<Result> all;
+    for (std::uint32_t i = 0; i < 12; ++i) {
+        Result r = OddResult(700 + i);
+        r.station = i % 3 == 0 ? "Zeta" : i % 3 == 1 ? "alpha" : "Beta";
+        r.mark.Type = i < 8 ? "S1" : "S2";
+        r.working.Record.Urms = 220.0f + static_cast<float>(i * i);
+        r.verdict->pass = i % 2 == 0;
+        all.push_back(r);
+    }
+    ASSERT_TRUE(store->WriteAll(all));
+    using Names = std::vector<std::string>;
+    for (const auto& [by, type, names] :
+         {std::tuple{StatsGroup::Station, "", Names{"Beta", "Zeta", "alpha"}},
+          {StatsGroup::Type, "", Names{"S1", "S2"}},
+          {StatsGroup::Station, "S2", Names{"Beta", "Zeta", "alpha"}},
+          {StatsGroup::Type, "none", Names{}}}) {
+        ResultFilter filter;
+        if (*type != '\0') {
+            filter.type = type;
+        }
+        std::vector<GroupStats> groups;
+        ASSERT_TRUE(store->Stats(filter, by, groups));
+        Names got;
+        for (const GroupStats& group : groups) {
+            got.push_back(group.name);
+            ResultFilter alone = filter;
+            (by == StatsGroup::Station ? alone.station : alone.type) = group.name;
+            ResultStats want;
+            ASSERT_TRUE(store->Stats(alone, want));
+            const auto urms = static_cast<std::size_t>(PlanReading::Urms);
+            EXPECT_EQ(group.stats.count, want.count) << group.name;
+            EXPECT_EQ(group.stats.passed, want.passed) << group.name;
+            EXPECT_EQ(group.stats.readings[urms].max, want.readings[urms].max) << group.name;
+            EXPECT_DOUBLE_EQ(group.stats.readings[urms].mean, want.readings[urms].mean);
+        }
+        EXPECT_EQ(got, names) << type;
+    }
 }
 
 TEST_P(StoreTest, AResultIsNeverStoredTwice) {

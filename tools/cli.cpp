@@ -66,10 +66,12 @@ int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     return kCliOk;
 }
 
-// The printed report of a test file as a PDF, without any printer.
+// The printed report of a test file as a PDF, without any printer; with a
+// plan, judged as check judges it, with the verdict line on the page.
 int Report(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     ArgumentParser parser;
     parser.Path("--pdf");
+    parser.Path("--plan");
     int status = kCliOk;
     const auto path = OneFile(args, parser, "report takes a test file, --pdf and the PDF to write",
                               out, err, &status);
@@ -77,8 +79,9 @@ int Report(const std::vector<std::string>& args, std::ostream& out, std::ostream
         return status;
     }
     std::string pdf;
+    std::string planPath;
     for (const auto& [name, value] : parser.Options()) {
-        pdf = value;  // the last --pdf given
+        (name == "--pdf" ? pdf : planPath) = value;  // the last one given
     }
     if (pdf.empty()) {
         return Usage(err, args[0], "report takes a test file, --pdf and the PDF to write");
@@ -87,29 +90,20 @@ int Report(const std::vector<std::string>& args, std::ostream& out, std::ostream
         err << "zx840-cli: this build has no PDF support\n";
         return kCliFileError;
     }
+    std::optional<TestPlan> plan;
+    if (!planPath.empty()) {
+        plan = LoadPlan(planPath, err);
+        if (!plan) {
+            return kCliFileError;
+        }
+    }
     const auto test = OpenTest(*path, err);
     if (!test) {
         return kCliFileError;
     }
-    ReportPdfWriter writer;
-    std::string error;
-    if (IsStandardOutput(pdf)) {
-        std::string document;
-        if (!writer.Make(document, test->working, test->mark, &error)) {
-            err << "zx840-cli: cannot make the report: " << error << "\n";
-            return kCliFileError;
-        }
-        if (!out.write(document.data(), static_cast<std::streamsize>(document.size())).flush()) {
-            err << "zx840-cli: cannot write the report to standard output\n";
-            return kCliFileError;
-        }
-        return kCliOk;
-    }
-    if (!writer.Write(pdf, test->working, test->mark, &error)) {
-        err << "zx840-cli: " << error << "\n";
-        return kCliFileError;
-    }
-    return kCliOk;
+    const std::optional<Verdict> verdict = plan ? Judge(*plan, test->working) : std::nullopt;
+    status = WriteReport(pdf, test->working, test->mark, verdict ? &*verdict : nullptr, out, err);
+    return status == kCliOk && verdict && !verdict->pass ? kCliVerdictFail : status;
 }
 
 int Decode(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

@@ -60,6 +60,10 @@ class Run {
     bool Prepare();
     // One exchange and all that follows from it; false ends the run.
     bool Step(bool last);
+    // A failed exchange said, printed and logged; false ends the run.
+    bool Failed(const ExchangeResult& exchange, LogEntry& entry, bool last);
+    // A good measurement on standard output, as the options ask.
+    void Print(const std::optional<Verdict>& verdict);
     bool SaveFiles(const WorkingRecord& working, const Verdict* verdict);
     void KeepResult(const std::optional<Verdict>& verdict);
     bool WriteLog(const std::string& row);
@@ -84,12 +88,13 @@ class Run {
     bool refusalWarned_ = false;            // one for results the store refuses
     bool quarantineWarned_ = false;         // one for what waits in the quarantine
     bool lossReported_ = false;             // and one error when a result is lost
-    bool anyFail_ = false;                  // a verdict was FAIL
     const HarmonicTable table_;
     WorkingRecord working_;
     std::int64_t good_ = 0;
-    std::int64_t failed_ = 0;
-    int status_ = kCliOk;  // the first problem met
+    std::int64_t failed_ = 0;      // exchanges
+    std::int64_t passed_ = 0;      // verdicts
+    std::int64_t judgedFail_ = 0;  // verdicts
+    int status_ = kCliOk;          // the first problem met
 };
 
 bool Run::Prepare() {
@@ -262,16 +267,7 @@ bool Run::Step(bool last) {
     LogEntry entry{now, options_.port, options_.baud, mark_, result.exchange.failure, {}, nullptr};
     entry.judged = plan_.has_value();
     if (!result.ok) {
-        ++failed_;
-        Problem(ReportFailure(err_, result.exchange, options_.port, device_));
-        entry.detail = FailureDetail(result.exchange, options_.port, device_);
-        if (!WriteLog(LogRow(entry)) || options_.stopOnError) {
-            return false;
-        }
-        if (!last) {
-            nanosleep(&kPauseAfterFailure, nullptr);  // ends early on Ctrl+C
-        }
-        return true;
+        return Failed(result.exchange, entry, last);
     }
     ++good_;
     const std::optional<Verdict> verdict =
@@ -283,24 +279,11 @@ bool Run::Step(bool last) {
     entry.working = &working_;
     if (verdict) {
         entry.verdict = &*verdict;
-        anyFail_ = anyFail_ || !verdict->pass;
+        ++(verdict->pass ? passed_ : judgedFail_);
     }
     // The measurement is logged even when a file could not be written.
     const bool logged = WriteLog(LogRow(entry));
-    if (!options_.quiet && !logToOut_) {
-        if (options_.text) {
-            PrintText(out_, working_);
-            if (verdict) {
-                PrintVerdictText(out_, *verdict);
-            }
-        } else if (verdict) {
-            out_ << WorkingRecordJson(working_, true) << ",\"Verdict\":" << VerdictJson(*verdict)
-                 << "}\n";
-        } else {
-            out_ << WorkingRecordJson(working_) << "\n";
-        }
-        out_.flush();
-    }
+    Print(verdict);
     if (options_.stepNumber) {
         bool wrapped = false;
         mark_.Number = NextNumber(mark_.Number, &wrapped);
@@ -312,6 +295,44 @@ bool Run::Step(bool last) {
         Problem(kCliFileError);
     }
     return saved && logged;
+}
+
+bool Run::Failed(const ExchangeResult& exchange, LogEntry& entry, bool last) {
+    ++failed_;
+    Problem(ReportFailure(err_, exchange, options_.port, device_));
+    entry.detail = FailureDetail(exchange, options_.port, device_);
+    if (!options_.quiet && !logToOut_ && !options_.text) {
+        // The stream has a line for every exchange, a failed one too.
+        out_ << "{\"Time\":" << JsonString(LocalTimestamp(entry.time))
+             << ",\"Failure\":" << JsonString(FailureCode(exchange.failure))
+             << ",\"Message\":" << JsonString(FailureMessage(exchange.failure).text) << "}\n";
+        out_.flush();
+    }
+    if (!WriteLog(LogRow(entry)) || options_.stopOnError) {
+        return false;
+    }
+    if (!last) {
+        nanosleep(&kPauseAfterFailure, nullptr);  // ends early on Ctrl+C
+    }
+    return true;
+}
+
+void Run::Print(const std::optional<Verdict>& verdict) {
+    if (options_.quiet || logToOut_) {
+        return;
+    }
+    if (options_.text) {
+        PrintText(out_, working_);
+        if (verdict) {
+            PrintVerdictText(out_, *verdict);
+        }
+    } else if (verdict) {
+        out_ << WorkingRecordJson(working_, true) << ",\"Verdict\":" << VerdictJson(*verdict)
+             << "}\n";
+    } else {
+        out_ << WorkingRecordJson(working_) << "\n";
+    }
+    out_.flush();
 }
 
 int Run::Execute() {
@@ -335,11 +356,16 @@ int Run::Execute() {
         }
     }
     if (options_.continuous || options_.count > 1) {
+        std::string verdicts;
+        if (plan_) {
+            verdicts += ", " + std::to_string(passed_) + " PASS, ";
+            verdicts += std::to_string(judgedFail_) + " FAIL";
+        }
         err_ << "zx840-cli: " << Counted(done, "acquisition", "acquisitions") << ", "
              << std::to_string(good_) << " good, " << std::to_string(failed_) << " failed"
-             << (interrupted ? ", interrupted" : "") << "\n";
+             << verdicts << (interrupted ? ", interrupted" : "") << "\n";
     }
-    if (status_ == kCliOk && anyFail_) {
+    if (status_ == kCliOk && judgedFail_ > 0) {
         status_ = kCliVerdictFail;
     }
     return status_;

@@ -38,12 +38,10 @@ int CheckCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     if (planPath.empty()) {
         return Usage(err, "check", "check needs --plan FILE");
     }
-    PlanRead read = ReadPlanFile(planPath);
-    if (!read.plan) {
-        err << "zx840-cli: " << read.error << "\n";
+    const std::optional<TestPlan> plan = LoadPlan(planPath, err);
+    if (!plan) {
         return kCliFileError;
     }
-    const TestPlan& plan = *read.plan;
 
     int status = kCliOk;
     int judged = 0;
@@ -58,7 +56,7 @@ int CheckCommand(const std::vector<std::string>& args, std::ostream& out, std::o
                 status = kCliFileError;
                 return true;
             }
-            const std::optional<Verdict> verdict = Judge(plan, DisplayedRecord(test->Record));
+            const std::optional<Verdict> verdict = Judge(*plan, DisplayedRecord(test->Record));
             ++judged;
             failed += verdict->pass ? 0 : 1;
             if (text) {

@@ -12,6 +12,7 @@
 #include "record/file_io.h"
 #include "record/record_json.h"
 #include "tools/acquire_options.h"
+#include "tools/report_pdf.h"
 
 namespace zx840 {
 
@@ -29,7 +30,8 @@ constexpr CommandHelpEntry kCommands[] = {
     {"acquire", "zx840-cli acquire [OPTIONS]",
      "  zx840-cli acquire [OPTIONS]\n"
      "      Exchanges with the meter; prints the working record as JSON, one line\n"
-     "      per acquisition, or with --text the readings as lines of text.\n"},
+     "      per acquisition (a failed one as its Time, Failure F1, F2 or F3 and\n"
+     "      Message), or with --text the readings as lines of text.\n"},
     {"export", "zx840-cli export TEST.ZX8|DIR... [--csv DIR|-] [--json DIR|-]",
      "  zx840-cli export TEST.ZX8|DIR... [--csv DIR|-] [--json DIR|-]\n"
      "      Writes each test file (each *.ZX8 file of a directory given) as one CSV\n"
@@ -49,14 +51,19 @@ constexpr CommandHelpEntry kCommands[] = {
     {"history", "zx840-cli history [OPTIONS]",
      "  zx840-cli history [--db URL] [--type T] [--number N|N-M] [--verdict PASS|FAIL]\n"
      "                    [--station S] [--since ISO8601] [--until ISO8601] [--limit K]\n"
-     "                    [--full] [--csv]\n"
+     "                    [--id ID] [--full] [--csv]\n"
+     "  zx840-cli history [--db URL] --id ID [--save TEST.ZX8|-] [--pdf OUT.pdf|-]\n"
      "      Lists stored results, newest first, as a JSON array (with --full also the\n"
-     "      spectra and waveforms) or as CSV.\n"},
-    {"stats", "zx840-cli stats --type T [OPTIONS]",
-     "  zx840-cli stats [--db URL] --type T [--since ISO8601] [--until ISO8601]\n"
-     "                  [--plan PLAN.zx8plan]\n"
+     "      spectra and waveforms) or as CSV. With --save or --pdf, writes the result\n"
+     "      --id names as a test file (as the window saves it) or as its printed\n"
+     "      report with the verdict it was kept with, or both (-: standard output).\n"},
+    {"stats", "zx840-cli stats --type T|--by type [OPTIONS]",
+     "  zx840-cli stats [--db URL] --type T [--station S] [--since ISO8601]\n"
+     "                  [--until ISO8601] [--plan PLAN.zx8plan] [--by station|type]\n"
      "      Count, passed and failed results, and per reading min, mean, max and\n"
-     "      standard deviation; with a plan giving both limits of a reading, its Cpk.\n"},
+     "      standard deviation; with a plan, Cpl for a reading it gives a minimum,\n"
+     "      Cpu for a maximum, Cpk for both. --by gives one line of JSON per station\n"
+     "      or per type (then --type is not needed).\n"},
     {"import", "zx840-cli import TEST.ZX8|DIR... [--db URL]",
      "  zx840-cli import TEST.ZX8|DIR... [--db URL]\n"
      "      Stores test files; a damaged file is reported and skipped, a file\n"
@@ -69,10 +76,11 @@ constexpr CommandHelpEntry kCommands[] = {
     {"show", "zx840-cli show TEST.ZX8",
      "  zx840-cli show TEST.ZX8\n"
      "      Prints a test file as JSON, with its product information.\n"},
-    {"report", "zx840-cli report TEST.ZX8 --pdf OUT.pdf|-",
-     "  zx840-cli report TEST.ZX8 --pdf OUT.pdf|-\n"
+    {"report", "zx840-cli report TEST.ZX8 --pdf OUT.pdf|- [--plan PLAN.zx8plan]",
+     "  zx840-cli report TEST.ZX8 --pdf OUT.pdf|- [--plan PLAN.zx8plan]\n"
      "      Writes the printed one-page report of a test file as a PDF (with -, to\n"
-     "      standard output).\n"},
+     "      standard output); with a plan, judged as check judges it, the verdict\n"
+     "      line on the page.\n"},
     {"decode", "zx840-cli decode REPLY.bin",
      "  zx840-cli decode REPLY.bin\n"
      "      Decodes and analyses a meter reply saved to a file; prints the JSON.\n"},
@@ -189,6 +197,20 @@ int FailureStatus(AcquireFailure failure) {
     return kCliBadReply;
 }
 
+const char* FailureCode(AcquireFailure failure) {
+    switch (failure) {
+        case AcquireFailure::None:
+            return "";
+        case AcquireFailure::OpenFailed:
+            return "F1";
+        case AcquireFailure::WriteFailed:
+            return "F2";
+        case AcquireFailure::BadReply:
+            return "F3";
+    }
+    return "F3";
+}
+
 std::string FailureDetail(const ExchangeResult& exchange, const std::string& port,
                           const std::string& device) {
     std::ostringstream detail;
@@ -287,6 +309,37 @@ void PrintVerdictText(std::ostream& out, const Verdict& verdict) {
         }
         out << "\n";
     }
+}
+
+int WriteReport(const std::string& path, const WorkingRecord& working, const ProductMark& mark,
+                const Verdict* verdict, std::ostream& out, std::ostream& err) {
+    ReportPdfWriter writer;
+    std::string error;
+    if (!IsStandardOutput(path)) {
+        if (!writer.Write(path, working, mark, &error, verdict)) {
+            err << "zx840-cli: " << error << "\n";
+            return kCliFileError;
+        }
+        return kCliOk;
+    }
+    std::string document;
+    if (!writer.Make(document, working, mark, &error, verdict)) {
+        err << "zx840-cli: cannot make the report: " << error << "\n";
+        return kCliFileError;
+    }
+    if (!out.write(document.data(), static_cast<std::streamsize>(document.size())).flush()) {
+        err << "zx840-cli: cannot write the report to standard output\n";
+        return kCliFileError;
+    }
+    return kCliOk;
+}
+
+std::optional<TestPlan> LoadPlan(const std::string& path, std::ostream& err) {
+    PlanRead read = ReadPlanFile(path);
+    if (!read.plan) {
+        err << "zx840-cli: " << read.error << "\n";
+    }
+    return std::move(read.plan);
 }
 
 std::optional<TestFileContents> LoadTestFile(const std::string& path, std::string* error) {

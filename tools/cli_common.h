@@ -41,6 +41,9 @@ bool IsStandardOutput(const std::string& path);
 
 // The exit status of a failed exchange.
 int FailureStatus(AcquireFailure failure);
+// Its code in acquire's JSON: "F1" the port cannot be opened, "F2" the
+// request cannot be written, "F3" no valid reply (statuses 2, 3 and 4).
+const char* FailureCode(AcquireFailure failure);
 // The technical side of a failure, after the operator message: the port
 // (and its device) and what went wrong there.
 std::string FailureDetail(const ExchangeResult& exchange, const std::string& port,
@@ -53,6 +56,15 @@ int ReportFailure(std::ostream& err, const ExchangeResult& exchange, const std::
 void PrintText(std::ostream& out, const WorkingRecord& working);
 // The verdict line, then one line per failing check.
 void PrintVerdictText(std::ostream& out, const Verdict& verdict);
+
+// Writes the printed report as a PDF to `path`, or with "-" to `out`; with
+// a verdict, its line on the page. The exit status, after saying a failure.
+int WriteReport(const std::string& path, const WorkingRecord& working, const ProductMark& mark,
+                const Verdict* verdict, std::ostream& out, std::ostream& err);
+
+// Reads the test plan at `path`; nothing, with the reason said on `err`,
+// when it cannot be used.
+std::optional<TestPlan> LoadPlan(const std::string& path, std::ostream& err);
 
 // Reads and parses a whole test file. On failure the message for the
 // operator goes to `error`: the format message for a damaged file.

@@ -16,6 +16,7 @@
 #include "store/result_text.h"
 #include "tools/argument_parser.h"
 #include "tools/cli_common.h"
+#include "tools/cli_store.h"
 #include "tools/interrupt.h"
 #include "tools/progress_bar.h"
 #include "tools/test_inputs.h"
@@ -41,7 +42,12 @@ std::optional<StoreArgs> ReadStoreArgs(const std::vector<std::string>& args,
     ArgumentParser parser;
     parser.Path("--db");
     for (const std::string& name : withValue) {
-        parser.Value(name);
+        // An option that names a file refuses an empty value.
+        if (name == "--plan" || name == "--save" || name == "--pdf") {
+            parser.Path(name);
+        } else {
+            parser.Value(name);
+        }
     }
     for (const std::string& name : switches) {
         parser.Switch(name);
@@ -104,6 +110,8 @@ bool ApplyFilterOption(const std::string& command, const std::string& name,
                        const std::string& value, ResultFilter& filter, std::ostream& err) {
     if (name == "--type") {
         filter.type = value;
+    } else if (name == "--id") {
+        filter.id = value;
     } else if (name == "--station") {
         filter.station = value;
     } else if (name == "--number") {
@@ -136,11 +144,15 @@ bool ApplyFilterOption(const std::string& command, const std::string& name,
 
 int History(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     int readStatus = kCliOk;
-    const auto read = ReadStoreArgs(
-        args, {"--type", "--number", "--verdict", "--station", "--since", "--until", "--limit"},
-        {"--full", "--csv"}, false, out, err, &readStatus);
+    const auto read = ReadStoreArgs(args,
+                                    {"--type", "--number", "--verdict", "--station", "--since",
+                                     "--until", "--limit", "--id", "--save", "--pdf"},
+                                    {"--full", "--csv"}, false, out, err, &readStatus);
     if (!read) {
         return readStatus;
+    }
+    if (const auto written = KeptResultFiles(read->db, read->options, out, err)) {
+        return *written;
     }
     ResultFilter filter;
     std::int64_t limit = -1;
@@ -201,65 +213,116 @@ int History(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     return kCliOk;
 }
 
-int Stats(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    int readStatus = kCliOk;
-    const auto read = ReadStoreArgs(args, {"--type", "--since", "--until", "--plan"}, {}, false,
-                                    out, err, &readStatus);
-    if (!read) {
-        return readStatus;
+// ,"key":value
+void AddKey(std::string& text, const char* key, const std::string& value) {
+    text += ",\"";
+    text += key;
+    text += "\":";
+    text += value;
+}
+
+std::string JsonNumber(const std::optional<double>& value) {
+    return value ? JsonDouble(*value) : std::string("null");
+}
+
+// One object of stats: the type, the station when the stats are of one,
+// the counts and each reading; with a plan that limits a reading, its Cpk
+// (null without both ends), and Cpl and Cpu for the ends it gives.
+std::string StatsJson(const std::string& type, const std::optional<std::string>& station,
+                      const ResultStats& stats, const std::optional<TestPlan>& plan) {
+    std::string text = "{\"Type\":";
+    text += JsonString(type);
+    if (station) {
+        AddKey(text, "Station", JsonString(*station));
     }
-    ResultFilter filter;
-    std::optional<TestPlan> plan;
-    for (const auto& [name, value] : read->options) {
-        if (name == "--plan") {
-            PlanRead planRead = ReadPlanFile(value);
-            if (!planRead.plan) {
-                err << "zx840-cli: " << planRead.error << "\n";
-                return kCliFileError;
-            }
-            plan = std::move(planRead.plan);
-        } else if (!ApplyFilterOption(args[0], name, value, filter, err)) {
-            return kCliUsage;
-        }
-    }
-    if (!filter.type) {
-        return Usage(err, "stats", "stats needs --type");
-    }
-    int failure = kCliFileError;
-    const auto store = OpenFor(read->db, err, ResultsStore::Access::ReadOnly, &failure);
-    if (!store) {
-        return failure;
-    }
-    ResultStats stats;
-    if (const StoreStatus status = store->Stats(filter, stats); !status) {
-        err << "zx840-cli: " << status.message << "\n";
-        return kCliFileError;
-    }
-    std::string text = "{\"Type\":" + JsonString(*filter.type) +
-                       ",\"Count\":" + std::to_string(stats.count) +
-                       ",\"Passed\":" + std::to_string(stats.passed) +
-                       ",\"Failed\":" + std::to_string(stats.failed) + ",\"Readings\":{";
+    AddKey(text, "Count", std::to_string(stats.count));
+    AddKey(text, "Passed", std::to_string(stats.passed));
+    AddKey(text, "Failed", std::to_string(stats.failed));
+    text += ",\"Readings\":{";
     for (std::size_t i = 0; i < kPlanReadings; ++i) {
         const auto reading = static_cast<PlanReading>(i);
         const ReadingStats& r = stats.readings[i];
         const std::string name = reading == PlanReading::Uthd   ? "UthdPercent"
                                  : reading == PlanReading::Ithd ? "IthdPercent"
                                                                 : PlanReadingName(reading);
-        text += (i ? "," : "") + JsonString(name) + ":{\"Count\":" + std::to_string(r.count);
-        if (r.count > 0) {
-            text += ",\"Min\":" + JsonDouble(r.min) + ",\"Mean\":" + JsonDouble(r.mean) +
-                    ",\"Max\":" + JsonDouble(r.max);
-        } else {
-            text += ",\"Min\":null,\"Mean\":null,\"Max\":null";
-        }
-        text += ",\"StdDev\":" + (r.stdDev ? JsonDouble(*r.stdDev) : std::string("null"));
-        if (plan && plan->Reading(reading)) {
-            const auto cpk = Cpk(r, *plan->Reading(reading));
-            text += ",\"Cpk\":" + (cpk ? JsonDouble(*cpk) : std::string("null"));
+        text += i ? "," : "";
+        text += JsonString(name);
+        text += ":{\"Count\":";
+        text += std::to_string(r.count);
+        const bool any = r.count > 0;
+        AddKey(text, "Min", JsonNumber(any ? std::optional(r.min) : std::nullopt));
+        AddKey(text, "Mean", JsonNumber(any ? std::optional(r.mean) : std::nullopt));
+        AddKey(text, "Max", JsonNumber(any ? std::optional(r.max) : std::nullopt));
+        AddKey(text, "StdDev", JsonNumber(r.stdDev));
+        if (const auto limit = plan ? plan->Reading(reading) : std::nullopt) {
+            AddKey(text, "Cpk", JsonNumber(Cpk(r, *limit)));
+            if (limit->min) {
+                AddKey(text, "Cpl", JsonNumber(Cpl(r, *limit)));
+            }
+            if (limit->max) {
+                AddKey(text, "Cpu", JsonNumber(Cpu(r, *limit)));
+            }
         }
         text += "}";
     }
-    out << text << "}}\n";
+    text += "}}\n";
+    return text;
+}
+
+int Stats(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    int readStatus = kCliOk;
+    const auto read =
+        ReadStoreArgs(args, {"--type", "--station", "--since", "--until", "--plan", "--by"}, {},
+                      false, out, err, &readStatus);
+    if (!read) {
+        return readStatus;
+    }
+    ResultFilter filter;
+    std::optional<TestPlan> plan;
+    std::optional<StatsGroup> by;
+    for (const auto& [name, value] : read->options) {
+        if (name == "--plan") {
+            plan = LoadPlan(value, err);
+            if (!plan) {
+                return kCliFileError;
+            }
+        } else if (name == "--by") {
+            if (value != "station" && value != "type") {
+                return Usage(err, "stats", "--by takes station or type, not \"" + value + "\"");
+            }
+            by = value == "station" ? StatsGroup::Station : StatsGroup::Type;
+        } else if (!ApplyFilterOption(args[0], name, value, filter, err)) {
+            return kCliUsage;
+        }
+    }
+    if (!filter.type && by != StatsGroup::Type) {
+        return Usage(err, "stats", "stats needs --type, or --by type");
+    }
+    int failure = kCliFileError;
+    const auto store = OpenFor(read->db, err, ResultsStore::Access::ReadOnly, &failure);
+    if (!store) {
+        return failure;
+    }
+    std::vector<GroupStats> groups;
+    StoreStatus status;
+    if (by) {
+        status = store->Stats(filter, *by, groups);
+    } else {
+        groups.push_back({});
+        status = store->Stats(filter, groups.front().stats);
+    }
+    if (!status) {
+        err << "zx840-cli: " << status.message << "\n";
+        return kCliFileError;
+    }
+    std::string text;
+    for (const GroupStats& group : groups) {
+        const bool byStation = by == StatsGroup::Station;
+        text += StatsJson(byStation || !by ? filter.type.value_or("") : group.name,
+                          byStation ? std::optional<std::string>(group.name) : filter.station,
+                          group.stats, plan);
+    }
+    out << text;
     return kCliOk;
 }
 
@@ -446,6 +509,11 @@ int ImportFiles(const std::vector<std::string>& args, std::ostream& out, std::os
 }
 
 }  // namespace
+
+std::unique_ptr<ResultsStore> OpenCommandStore(const std::string& db, std::ostream& err,
+                                               ResultsStore::Access access, int* failure) {
+    return OpenFor(db, err, access, failure);
+}
 
 int StoreCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                  const CliContext& context) {
