@@ -20,6 +20,7 @@ test_packages=(
   desktop-file-utils shared-mime-info appstream
   fakeroot file lintian xvfb xauth imagemagick
   man-db locales
+  python3-pyvisa python3-pyvisa-py
 )
 
 case "$mode" in
