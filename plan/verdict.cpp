@@ -152,10 +152,6 @@ bool MeetsStandbyLimit(const TestPlan& plan, const std::vector<Check>& checks) {
     return false;
 }
 
-std::string JsonBound(const std::optional<double>& bound) {
-    return bound ? JsonDouble(*bound) : std::string("null");
-}
-
 }  // namespace
 
 bool WithinLimit(double value, const std::optional<double>& min, const std::optional<double>& max) {
@@ -346,26 +342,29 @@ std::optional<Verdict> Judge(const TestPlan& plan, const WorkingRecord& working)
     return verdict;
 }
 
-std::string VerdictJson(const Verdict& verdict) {
-    std::string json = std::string("{\"Pass\":") + (verdict.pass ? "true" : "false") +
-                       ",\"Plan\":" + JsonString(verdict.plan) + ",\"Checks\":[";
-    for (std::size_t i = 0; i < verdict.checks.size(); ++i) {
-        const Check& c = verdict.checks[i];
-        json += (i == 0 ? "{" : ",{");
-        json += "\"Item\":" + JsonString(c.item) + ",\"Value\":" + JsonDouble(c.value) +
-                ",\"Min\":" + JsonBound(c.min) + ",\"Max\":" + JsonBound(c.max) +
-                ",\"Pass\":" + (c.pass ? "true" : "false");
+void WriteVerdict(JsonWriter& json, const Verdict& verdict) {
+    json.BeginObject().Key("Pass").Bool(verdict.pass).Key("Plan").String(verdict.plan);
+    json.Key("Checks").BeginArray();
+    for (const Check& c : verdict.checks) {
+        json.BeginObject().Key("Item").String(c.item).Key("Value").Double(c.value);
+        json.Key("Min").Double(c.min).Key("Max").Double(c.max).Key("Pass").Bool(c.pass);
         if (!c.note.empty()) {
-            json += ",\"Note\":" + JsonString(c.note);
+            json.Key("Note").String(c.note);
         }
-        json += "}";
+        json.EndObject();
     }
-    json += "]";
+    json.EndArray();
     if (!verdict.preCompliance.empty()) {
-        json += ",\"PreCompliance\":" + JsonString(verdict.preCompliance);
+        json.Key("PreCompliance").String(verdict.preCompliance);
     }
-    json += "}";
-    return json;
+    json.EndObject();
+}
+
+std::string VerdictJson(const Verdict& verdict) {
+    std::string text;
+    JsonWriter json(text);
+    WriteVerdict(json, verdict);
+    return text;
 }
 
 std::optional<Verdict> ParseVerdictJson(std::string_view json) {

@@ -15,6 +15,8 @@
 
 namespace zx840 {
 
+class JsonWriter;
+
 struct Check {
     std::string item;  // "Power", "I3", "U5", "IEC I3", "IEC StartAngle", ...
     double value = 0.0;
@@ -101,6 +103,8 @@ std::optional<Verdict> Judge(const TestPlan& plan, const WorkingRecord& working)
 //  "Pass":true}, ...]}; a missing bound and a value that is not finite are
 // null, a note is added as "Note" where there is one.
 std::string VerdictJson(const Verdict& verdict);
+// The same as one value of what `json` is writing.
+void WriteVerdict(JsonWriter& json, const Verdict& verdict);
 
 // A verdict from the JSON VerdictJson wrote (as a kept result holds it);
 // nothing when the text is no such verdict.

@@ -8,33 +8,6 @@
 #include "record/reading_range.h"
 
 namespace zx840 {
-namespace {
-
-template <typename Array>
-void AppendFloatArray(std::string& out, const Array& values) {
-    out += '[';
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (i != 0) {
-            out += ',';
-        }
-        out += JsonFloat(values[i]);
-    }
-    out += ']';
-}
-
-template <typename Array>
-void AppendIntArray(std::string& out, const Array& values) {
-    out += '[';
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (i != 0) {
-            out += ',';
-        }
-        out += std::to_string(values[i]);
-    }
-    out += ']';
-}
-
-}  // namespace
 
 std::string JsonFloat(float value) {
     if (!std::isfinite(value)) {
@@ -55,8 +28,10 @@ std::string JsonDouble(double value) {
     return std::isfinite(value) ? ShortestDouble(value) : std::string("null");
 }
 
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
+namespace {
+
+void AppendJsonString(std::string& out, std::string_view text) {
+    out += '"';
     for (const char c : text) {
         switch (c) {
             case '"':
@@ -91,71 +66,163 @@ std::string JsonString(const std::string& text) {
         }
     }
     out += '"';
+}
+
+}  // namespace
+
+std::string JsonString(std::string_view text) {
+    std::string out;
+    AppendJsonString(out, text);
     return out;
 }
 
-std::string WorkingRecordJson(const WorkingRecord& working, bool open) {
+void JsonWriter::Separate() {
+    if (afterKey_) {
+        afterKey_ = false;
+        return;
+    }
+    if (levels_.empty()) {
+        return;  // a value on its own
+    }
+    Level& level = levels_.back();
+    if (level.lines) {
+        out_ += level.empty ? "\n" : ",\n";
+    } else if (!level.empty) {
+        out_ += ',';
+    }
+    level.empty = false;
+}
+
+JsonWriter& JsonWriter::BeginObject() {
+    Separate();
+    out_ += '{';
+    levels_.push_back({});
+    return *this;
+}
+
+JsonWriter& JsonWriter::EndObject() {
+    levels_.pop_back();
+    out_ += '}';
+    return *this;
+}
+
+JsonWriter& JsonWriter::BeginArray(Layout layout) {
+    Separate();
+    out_ += '[';
+    levels_.push_back({layout == Layout::OneLineEach, true});
+    return *this;
+}
+
+JsonWriter& JsonWriter::EndArray() {
+    if (levels_.back().lines) {
+        out_ += '\n';
+    }
+    levels_.pop_back();
+    out_ += ']';
+    return *this;
+}
+
+JsonWriter& JsonWriter::Key(std::string_view key) {
+    Separate();
+    AppendJsonString(out_, key);
+    out_ += ':';
+    afterKey_ = true;
+    return *this;
+}
+
+JsonWriter& JsonWriter::String(std::string_view text) {
+    Separate();
+    AppendJsonString(out_, text);
+    return *this;
+}
+
+JsonWriter& JsonWriter::Float(float value) {
+    return Raw(JsonFloat(value));
+}
+
+JsonWriter& JsonWriter::Double(double value) {
+    return Raw(JsonDouble(value));
+}
+
+JsonWriter& JsonWriter::Double(const std::optional<double>& value) {
+    return value ? Double(*value) : Null();
+}
+
+JsonWriter& JsonWriter::Int(std::int64_t value) {
+    return Raw(std::to_string(value));
+}
+
+JsonWriter& JsonWriter::Bool(bool value) {
+    return Raw(value ? "true" : "false");
+}
+
+JsonWriter& JsonWriter::Null() {
+    return Raw("null");
+}
+
+JsonWriter& JsonWriter::Raw(std::string_view json) {
+    Separate();
+    out_ += json;
+    return *this;
+}
+
+void WriteRecordMembers(JsonWriter& json, const WorkingRecord& working) {
     const MeasurementRecord& r = working.Record;
-    std::string out = "{";
-    const auto key = [&out](const char* name) {
-        if (out.size() > 1) {
-            out += ',';
-        }
-        out += '"';
-        out += name;
-        out += "\":";
-    };
     const std::pair<const char*, float> readings[] = {
         {"Urms", r.Urms}, {"Irms", r.Irms}, {"PF", r.PF},     {"Freq", r.Freq}, {"Power", r.Power},
         {"Ucf", r.Ucf},   {"Icf", r.Icf},   {"Uthd", r.Uthd}, {"Ithd", r.Ithd}};
     for (const auto& [name, value] : readings) {
-        key(name);
-        out += JsonFloat(value);
+        json.Key(name).Float(value);
     }
-    key("USpec");
-    AppendFloatArray(out, r.USpec);
-    key("ISpec");
-    AppendFloatArray(out, r.ISpec);
-    key("UWave");
-    AppendIntArray(out, r.UWave);
-    key("IWave");
-    AppendIntArray(out, r.IWave);
-    key("StartAngle");
-    out += JsonFloat(working.Angles.StartAngle);
-    key("PeakAngle");
-    out += JsonFloat(working.Angles.PeakAngle);
-    key("EndAngle");
-    out += JsonFloat(working.Angles.EndAngle);
-    key("DataValid");
-    out += std::to_string(working.DataValid);
+    json.Key("USpec").Floats(r.USpec).Key("ISpec").Floats(r.ISpec);
+    json.Key("UWave").Ints(r.UWave).Key("IWave").Ints(r.IWave);
+    json.Key("StartAngle").Float(working.Angles.StartAngle);
+    json.Key("PeakAngle").Float(working.Angles.PeakAngle);
+    json.Key("EndAngle").Float(working.Angles.EndAngle);
+    json.Key("DataValid").Int(working.DataValid);
     // A measurement with values no measurement can hold says which.
     if (working.DataValid == 1) {
         const std::vector<std::string> outOfRange = OutOfRangeValues(r);
         if (!outOfRange.empty()) {
-            key("OutOfRange");
-            for (std::size_t i = 0; i < outOfRange.size(); ++i) {
-                out += i == 0 ? '[' : ',';
-                out += JsonString(outOfRange[i]);
+            json.Key("OutOfRange").BeginArray();
+            for (const std::string& reason : outOfRange) {
+                json.String(reason);
             }
-            out += ']';
+            json.EndArray();
         }
     }
-    if (!open) {
-        out += '}';
-    }
+}
+
+std::string WorkingRecordJson(const WorkingRecord& working) {
+    std::string out;
+    JsonWriter json(out);
+    json.BeginObject();
+    WriteRecordMembers(json, working);
+    json.EndObject();
     return out;
 }
 
+void WriteMarkMembers(JsonWriter& json, const ProductMark& mark) {
+    json.Key("Manufacturer").String(mark.Manufacturer);
+    json.Key("Type").String(mark.Type);
+    json.Key("Number").Int(mark.Number);
+    json.Key("Temperature").String(mark.Temperature);
+    json.Key("Humidity").String(mark.Humidity);
+    json.Key("Operator").String(mark.Operator);
+    json.Key("Inspector").String(mark.Inspector);
+    json.Key("Testday").String(mark.Testday);
+}
+
+void WriteMark(JsonWriter& json, const ProductMark& mark) {
+    json.BeginObject();
+    WriteMarkMembers(json, mark);
+    json.EndObject();
+}
+
 std::string ProductMarkJson(const ProductMark& mark) {
-    std::string out = "{\"Manufacturer\":" + JsonString(mark.Manufacturer);
-    out += ",\"Type\":" + JsonString(mark.Type);
-    out += ",\"Number\":" + std::to_string(mark.Number);
-    out += ",\"Temperature\":" + JsonString(mark.Temperature);
-    out += ",\"Humidity\":" + JsonString(mark.Humidity);
-    out += ",\"Operator\":" + JsonString(mark.Operator);
-    out += ",\"Inspector\":" + JsonString(mark.Inspector);
-    out += ",\"Testday\":" + JsonString(mark.Testday);
-    out += '}';
+    std::string out;
+    JsonWriter json(out);
+    WriteMark(json, mark);
     return out;
 }
 

@@ -11,60 +11,49 @@
 namespace zx840 {
 namespace {
 
-// ,"KEY":[v,v,...] with each value as `text` writes it.
-template <typename T, typename Text>
-void AppendArray(std::string& out, const char* key, const T* values, std::size_t n, Text text) {
-    out += ",\"";
-    out += key;
-    out += "\":[";
-    for (std::size_t i = 0; i < n; ++i) {
-        if (i) {
-            out += ',';
-        }
-        out += text(values[i]);
-    }
-    out += "]";
-}
-
 double Derived(const Result& r, PlanReading reading) {
     return PlanReadingValue(reading, r.working);
 }
 
 }  // namespace
 
-std::string ResultJson(const Result& r, bool full) {
+void WriteResult(JsonWriter& json, const Result& r, bool full) {
     const MeasurementRecord& m = r.working.Record;
     const ConductionAngles& a = r.working.Angles;
-    std::string out = "{\"Id\":" + JsonString(r.id) +
-                      ",\"Time\":" + JsonString(IsoTimeUtc(r.timeMs)) +
-                      ",\"Station\":" + JsonString(r.station) +
-                      ",\"Source\":" + JsonString(ResultSourceName(r.source)) + ",";
-    const std::string mark = ProductMarkJson(r.mark);
-    out += mark.substr(1, mark.size() - 2);
+    json.BeginObject().Key("Id").String(r.id).Key("Time").String(IsoTimeUtc(r.timeMs));
+    json.Key("Station").String(r.station).Key("Source").String(ResultSourceName(r.source));
+    WriteMarkMembers(json, r.mark);
     const std::pair<const char*, float> readings[] = {
         {"Urms", m.Urms}, {"Irms", m.Irms}, {"PF", m.PF},     {"Freq", m.Freq}, {"Power", m.Power},
         {"Ucf", m.Ucf},   {"Icf", m.Icf},   {"Uthd", m.Uthd}, {"Ithd", m.Ithd}};
     for (const auto& [key, value] : readings) {
-        out += ",\"" + std::string(key) + "\":" + JsonFloat(value);
+        json.Key(key).Float(value);
     }
-    out += ",\"Upeak\":" + JsonDouble(Upeak(m)) + ",\"Ipeak\":" + JsonDouble(Ipeak(m)) +
-           ",\"UthdPercent\":" + JsonDouble(Derived(r, PlanReading::Uthd)) +
-           ",\"IthdPercent\":" + JsonDouble(Derived(r, PlanReading::Ithd)) +
-           ",\"StartAngle\":" + JsonFloat(a.StartAngle) +
-           ",\"PeakAngle\":" + JsonFloat(a.PeakAngle) + ",\"EndAngle\":" + JsonFloat(a.EndAngle) +
-           ",\"Verdict\":" + (r.verdict ? r.verdict->json : std::string("null"));
+    json.Key("Upeak").Double(Upeak(m)).Key("Ipeak").Double(Ipeak(m));
+    json.Key("UthdPercent").Double(Derived(r, PlanReading::Uthd));
+    json.Key("IthdPercent").Double(Derived(r, PlanReading::Ithd));
+    json.Key("StartAngle").Float(a.StartAngle).Key("PeakAngle").Float(a.PeakAngle);
+    json.Key("EndAngle").Float(a.EndAngle).Key("Verdict");
+    if (r.verdict) {
+        json.Raw(r.verdict->json);
+    } else {
+        json.Null();
+    }
     if (!r.unjudged.empty()) {
-        out += ",\"Unjudged\":" + JsonString(r.unjudged);
+        json.Key("Unjudged").String(r.unjudged);
     }
     if (full) {
-        const auto asFloat = [](float value) { return JsonFloat(value); };
-        const auto asInt = [](std::int32_t value) { return std::to_string(value); };
-        AppendArray(out, "USpec", m.USpec.data(), m.USpec.size(), asFloat);
-        AppendArray(out, "ISpec", m.ISpec.data(), m.ISpec.size(), asFloat);
-        AppendArray(out, "UWave", m.UWave.data(), m.UWave.size(), asInt);
-        AppendArray(out, "IWave", m.IWave.data(), m.IWave.size(), asInt);
+        json.Key("USpec").Floats(m.USpec).Key("ISpec").Floats(m.ISpec);
+        json.Key("UWave").Ints(m.UWave).Key("IWave").Ints(m.IWave);
     }
-    return out + "}";
+    json.EndObject();
+}
+
+std::string ResultJson(const Result& r, bool full) {
+    std::string text;
+    JsonWriter json(text);
+    WriteResult(json, r, full);
+    return text;
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "record/record_json.h"
 #include "store/result.h"
 
 namespace zx840 {
@@ -15,6 +16,8 @@ namespace zx840 {
 // "Upeak", "Ipeak", "UthdPercent", "IthdPercent", the angles, "Verdict"};
 // `full` adds "USpec", "ISpec", "UWave" and "IWave".
 std::string ResultJson(const Result& result, bool full);
+// The same as one value of what `json` is writing.
+void WriteResult(JsonWriter& json, const Result& result, bool full);
 
 // The header line and one result's line, each ended with CRLF, appended.
 void AppendResultCsvHeader(std::string& csv);

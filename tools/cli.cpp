@@ -61,8 +61,13 @@ int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     if (!test) {
         return kCliFileError;
     }
-    out << WorkingRecordJson(test->working, true)
-        << ",\"ProductMark\":" << ProductMarkJson(test->mark) << "}\n";
+    std::string text;
+    JsonWriter json(text);
+    json.BeginObject();
+    WriteRecordMembers(json, test->working);
+    WriteMark(json.Key("ProductMark"), test->mark);
+    json.EndObject();
+    out << text << "\n";
     return kCliOk;
 }
 

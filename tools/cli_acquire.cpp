@@ -303,9 +303,12 @@ bool Run::Failed(const ExchangeResult& exchange, LogEntry& entry, bool last) {
     entry.detail = FailureDetail(exchange, options_.port, device_);
     if (!options_.quiet && !logToOut_ && !options_.text) {
         // The stream has a line for every exchange, a failed one too.
-        out_ << "{\"Time\":" << JsonString(LocalTimestamp(entry.time))
-             << ",\"Failure\":" << JsonString(FailureCode(exchange.failure))
-             << ",\"Message\":" << JsonString(FailureMessage(exchange.failure).text) << "}\n";
+        std::string line;
+        JsonWriter json(line);
+        json.BeginObject().Key("Time").String(LocalTimestamp(entry.time));
+        json.Key("Failure").String(FailureCode(exchange.failure));
+        json.Key("Message").String(FailureMessage(exchange.failure).text).EndObject();
+        out_ << line << "\n";
         out_.flush();
     }
     if (!WriteLog(LogRow(entry)) || options_.stopOnError) {
@@ -326,11 +329,17 @@ void Run::Print(const std::optional<Verdict>& verdict) {
         if (verdict) {
             PrintVerdictText(out_, *verdict);
         }
-    } else if (verdict) {
-        out_ << WorkingRecordJson(working_, true) << ",\"Verdict\":" << VerdictJson(*verdict)
-             << "}\n";
     } else {
-        out_ << WorkingRecordJson(working_) << "\n";
+        // The record, with the verdict when there is one.
+        std::string line;
+        JsonWriter json(line);
+        json.BeginObject();
+        WriteRecordMembers(json, working_);
+        if (verdict) {
+            WriteVerdict(json.Key("Verdict"), *verdict);
+        }
+        json.EndObject();
+        out_ << line << "\n";
     }
     out_.flush();
 }

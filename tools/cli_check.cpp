@@ -63,9 +63,13 @@ int CheckCommand(const std::vector<std::string>& args, std::ostream& out, std::o
                 out << path << "\n";
                 PrintVerdictText(out, *verdict);
             } else {
-                out << "{\"File\":" << JsonString(path)
-                    << ",\"Mark\":" << ProductMarkJson(test->Mark)
-                    << ",\"Verdict\":" << VerdictJson(*verdict) << "}\n";
+                std::string line;
+                JsonWriter json(line);
+                json.BeginObject().Key("File").String(path);
+                WriteMark(json.Key("Mark"), test->Mark);
+                WriteVerdict(json.Key("Verdict"), *verdict);
+                json.EndObject();
+                out << line << "\n";
             }
             return true;
         },

@@ -177,11 +177,16 @@ bool Batch::ExportOne(const std::string& path) {
         }
     }
     if (options_.json || options_.jsonToOut) {
-        // The record's keys as `show` prints them, after the source.
-        prefix_ = "{\"Source\":" + JsonString(source) + ",";
-        content_ = prefix_;
-        content_ += WorkingRecordJson(working, true).substr(1);
-        content_ += ",\"ProductMark\":" + ProductMarkJson(test->Mark) + "}\n";
+        // The record's keys as `show` prints them, after the source, which
+        // names the file an export of the same test replaces.
+        content_.clear();
+        JsonWriter json(content_);
+        json.BeginObject().Key("Source").String(source);
+        prefix_ = content_;
+        WriteRecordMembers(json, working);
+        WriteMark(json.Key("ProductMark"), test->Mark);
+        json.EndObject();
+        content_ += '\n';
         if (options_.jsonToOut ? !WriteStream(content_) : !WriteOutput(*options_.json, stem)) {
             return false;
         }

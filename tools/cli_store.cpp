@@ -182,20 +182,18 @@ int History(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     // memory of one page of them. A store that fails half way leaves what
     // was written and says so, with status 5.
     std::string text;
+    JsonWriter json(text);
     if (csv) {
         AppendResultCsvHeader(text);
     } else {
-        text = "[";
+        json.BeginArray(JsonWriter::Layout::OneLineEach);
     }
-    bool first = true;
     const StoreStatus status = store->Scan(filter, limit, full && !csv, [&](const Result& result) {
         if (csv) {
             AppendResultCsv(text, result);
         } else {
-            text += first ? "\n" : ",\n";
-            text += ResultJson(result, full);
+            WriteResult(json, result, full);
         }
-        first = false;
         if (text.size() >= 64 * 1024) {
             out << text;
             text.clear();
@@ -203,7 +201,8 @@ int History(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         return static_cast<bool>(out);
     });
     if (!csv) {
-        text += "\n]\n";
+        json.EndArray();
+        text += '\n';
     }
     out << text;
     if (!status) {
@@ -213,60 +212,42 @@ int History(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     return kCliOk;
 }
 
-// ,"key":value
-void AddKey(std::string& text, const char* key, const std::string& value) {
-    text += ",\"";
-    text += key;
-    text += "\":";
-    text += value;
-}
-
-std::string JsonNumber(const std::optional<double>& value) {
-    return value ? JsonDouble(*value) : std::string("null");
-}
-
 // One object of stats: the type, the station when the stats are of one,
 // the counts and each reading; with a plan that limits a reading, its Cpk
 // (null without both ends), and Cpl and Cpu for the ends it gives.
-std::string StatsJson(const std::string& type, const std::optional<std::string>& station,
-                      const ResultStats& stats, const std::optional<TestPlan>& plan) {
-    std::string text = "{\"Type\":";
-    text += JsonString(type);
+void WriteStats(JsonWriter& json, const std::string& type,
+                const std::optional<std::string>& station, const ResultStats& stats,
+                const std::optional<TestPlan>& plan) {
+    json.BeginObject().Key("Type").String(type);
     if (station) {
-        AddKey(text, "Station", JsonString(*station));
+        json.Key("Station").String(*station);
     }
-    AddKey(text, "Count", std::to_string(stats.count));
-    AddKey(text, "Passed", std::to_string(stats.passed));
-    AddKey(text, "Failed", std::to_string(stats.failed));
-    text += ",\"Readings\":{";
+    json.Key("Count").Int(stats.count).Key("Passed").Int(stats.passed);
+    json.Key("Failed").Int(stats.failed).Key("Readings").BeginObject();
     for (std::size_t i = 0; i < kPlanReadings; ++i) {
         const auto reading = static_cast<PlanReading>(i);
         const ReadingStats& r = stats.readings[i];
         const std::string name = reading == PlanReading::Uthd   ? "UthdPercent"
                                  : reading == PlanReading::Ithd ? "IthdPercent"
                                                                 : PlanReadingName(reading);
-        text += i ? "," : "";
-        text += JsonString(name);
-        text += ":{\"Count\":";
-        text += std::to_string(r.count);
-        const bool any = r.count > 0;
-        AddKey(text, "Min", JsonNumber(any ? std::optional(r.min) : std::nullopt));
-        AddKey(text, "Mean", JsonNumber(any ? std::optional(r.mean) : std::nullopt));
-        AddKey(text, "Max", JsonNumber(any ? std::optional(r.max) : std::nullopt));
-        AddKey(text, "StdDev", JsonNumber(r.stdDev));
+        const auto any = [&r](double value) {
+            return r.count > 0 ? std::optional(value) : std::nullopt;
+        };
+        json.Key(name).BeginObject().Key("Count").Int(r.count);
+        json.Key("Min").Double(any(r.min)).Key("Mean").Double(any(r.mean));
+        json.Key("Max").Double(any(r.max)).Key("StdDev").Double(r.stdDev);
         if (const auto limit = plan ? plan->Reading(reading) : std::nullopt) {
-            AddKey(text, "Cpk", JsonNumber(Cpk(r, *limit)));
+            json.Key("Cpk").Double(Cpk(r, *limit));
             if (limit->min) {
-                AddKey(text, "Cpl", JsonNumber(Cpl(r, *limit)));
+                json.Key("Cpl").Double(Cpl(r, *limit));
             }
             if (limit->max) {
-                AddKey(text, "Cpu", JsonNumber(Cpu(r, *limit)));
+                json.Key("Cpu").Double(Cpu(r, *limit));
             }
         }
-        text += "}";
+        json.EndObject();
     }
-    text += "}}\n";
-    return text;
+    json.EndObject().EndObject();
 }
 
 int Stats(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -318,9 +299,11 @@ int Stats(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     std::string text;
     for (const GroupStats& group : groups) {
         const bool byStation = by == StatsGroup::Station;
-        text += StatsJson(byStation || !by ? filter.type.value_or("") : group.name,
-                          byStation ? std::optional<std::string>(group.name) : filter.station,
-                          group.stats, plan);
+        JsonWriter json(text);
+        WriteStats(json, byStation || !by ? filter.type.value_or("") : group.name,
+                   byStation ? std::optional<std::string>(group.name) : filter.station, group.stats,
+                   plan);
+        text += '\n';
     }
     out << text;
     return kCliOk;
