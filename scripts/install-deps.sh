@@ -8,7 +8,7 @@ set -euo pipefail
 mode=${1:---run}
 
 run_packages=(
-  g++ make cmake ninja-build pkg-config dpkg-dev libcli11-dev
+  g++ make cmake ninja-build pkg-config dpkg-dev
   qt6-base-dev libx11-dev fonts-dejavu-core libcups2-dev
   libqt6sql6-sqlite libqt6sql6-psql libpq-dev
 )

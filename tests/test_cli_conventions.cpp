@@ -145,6 +145,7 @@ TEST(ArgumentParser, ValuesSwitchesPositionalsAndTheirMistakes) {
         parser->Value("--type");
         parser->Value("--log");
         parser->Switch("-q,--quiet");
+        parser->Path("--plan");
         if (positionals) {
             parser->TakePositionals();
         }
@@ -162,6 +163,11 @@ TEST(ArgumentParser, ValuesSwitchesPositionalsAndTheirMistakes) {
     std::tie(outcome, parser) = parse({"--type", "--", "--log", "--quiet"});
     ASSERT_EQ(outcome, ArgumentParser::Outcome::Parsed) << parser->Problem();
     EXPECT_EQ(parser->Options(), (Options{{"--type", "--"}, {"--log", "--quiet"}}));
+    // Short switches go together; "-5", "---x" and "-" are no options.
+    std::tie(outcome, parser) = parse({"-qq", "-5", "---x", "--plan=p"});
+    ASSERT_EQ(outcome, ArgumentParser::Outcome::Parsed) << parser->Problem();
+    EXPECT_EQ(parser->Options(), (Options{{"--quiet", ""}, {"--quiet", ""}, {"--plan", "p"}}));
+    EXPECT_EQ(parser->Positionals(), (std::vector<std::string>{"-5", "---x"}));
 
     for (const auto& [args, problem] :
          std::vector<std::pair<std::vector<std::string>, std::string>>{
@@ -170,6 +176,10 @@ TEST(ArgumentParser, ValuesSwitchesPositionalsAndTheirMistakes) {
              {{"--quiet=no"}, "--quiet takes no value"},
              {{"--colour", "red"}, "unknown argument \"--colour\""},
              {{"--typ", "x"}, "unknown argument \"--typ\""},
+             {{"--colour=red"}, "unknown argument \"--colour=red\""},
+             {{"-qx"}, "unknown argument \"-x\""},
+             {{"--colour", "--quiet=no"}, "--quiet takes no value"},
+             {{"--plan="}, "--plan needs a value: an empty one names nothing"},
              {{"-x"}, "unknown argument \"-x\""}}) {
         std::tie(outcome, parser) = parse(args);
         EXPECT_EQ(outcome, ArgumentParser::Outcome::Mistake) << args[0];
@@ -182,6 +192,7 @@ TEST(ArgumentParser, ValuesSwitchesPositionalsAndTheirMistakes) {
     EXPECT_EQ(parse({"--colour", "-h"}).first, ArgumentParser::Outcome::Help);
     EXPECT_EQ(parse({"--help", "--type"}).first, ArgumentParser::Outcome::Help);
     EXPECT_EQ(parse({"--quiet=no", "--help"}).first, ArgumentParser::Outcome::Help);
+    EXPECT_EQ(parse({"-qh"}).first, ArgumentParser::Outcome::Help);
     std::tie(outcome, parser) = parse({"--type", "--help"});
     EXPECT_EQ(outcome, ArgumentParser::Outcome::Parsed);
     EXPECT_EQ(parser->Options(), (Options{{"--type", "--help"}}));

@@ -1,59 +1,67 @@
 #include "tools/argument_parser.h"
 
-#include <CLI/CLI.hpp>
 #include <algorithm>
-#include <map>
 
 namespace zx840 {
-
-struct ArgumentParser::Impl {
-    CLI::App app;
-    std::map<std::string, CLI::Option*, std::less<>> values;  // by long name
-    std::map<std::string, CLI::Option*, std::less<>> switches;
-    CLI::Option* positionalOption = nullptr;
-    std::vector<std::string> positionals;
-};
-
 namespace {
 
-// "--version" from "-V,--version".
-std::string LongName(std::string_view names) {
-    const std::size_t comma = names.rfind(',');
-    return std::string(comma == std::string_view::npos ? names : names.substr(comma + 1));
+// What may follow the dashes of an option's name: "---x", "-- x" and "-!"
+// are ordinary arguments.
+bool CanStartName(char c) {
+    return c != '-' && c != '!' && c != ' ' && c != '\n';
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+void KeepFirst(std::string& slot, const std::string& text) {
+    if (slot.empty()) {
+        slot = text;
+    }
 }
 
 }  // namespace
 
-ArgumentParser::ArgumentParser() : impl_(std::make_unique<Impl>()) {
-    // Unknown arguments are collected rather than thrown, so that the
-    // message names them in our words; help is a switch like any other,
-    // printed by the program.
-    impl_->app.allow_extras();
-    impl_->app.set_help_flag();
+ArgumentParser::ArgumentParser() {
     Switch("-h,--help");
 }
 
-ArgumentParser::~ArgumentParser() = default;
-
 void ArgumentParser::Value(std::string_view name) {
-    CLI::Option* option = impl_->app.add_option(std::string(name));
-    option->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    impl_->values.emplace(LongName(name), option);
+    declared_.push_back({std::string(name), '\0', OptionKind::Value});
 }
 
 void ArgumentParser::Path(std::string_view name) {
-    Value(name);
-    paths_.push_back(LongName(name));
+    declared_.push_back({std::string(name), '\0', OptionKind::Path});
 }
 
 void ArgumentParser::Switch(std::string_view names) {
-    CLI::Option* option = impl_->app.add_flag(std::string(names));
-    option->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    impl_->switches.emplace(LongName(names), option);
+    Declared option{std::string(names), '\0', OptionKind::Switch};
+    if (const std::size_t comma = names.find(','); comma != std::string_view::npos) {
+        option.shortName = names[1];  // "-V,--version"
+        option.longName = names.substr(comma + 1);
+    }
+    declared_.push_back(std::move(option));
+}
+
+void ArgumentParser::Declare(std::span<const OptionDeclaration> options) {
+    for (const OptionDeclaration& option : options) {
+        switch (option.kind) {
+            case OptionKind::Switch:
+                Switch(option.name);
+                break;
+            case OptionKind::Value:
+                Value(option.name);
+                break;
+            case OptionKind::Path:
+                Path(option.name);
+                break;
+        }
+    }
 }
 
 void ArgumentParser::TakePositionals() {
-    impl_->positionalOption = impl_->app.add_option("positionals", impl_->positionals);
+    takesPositionals_ = true;
 }
 
 bool ArgumentParser::Given(std::string_view name) const {
@@ -61,106 +69,128 @@ bool ArgumentParser::Given(std::string_view name) const {
                        [name](const auto& option) { return option.first == name; });
 }
 
+const ArgumentParser::Declared* ArgumentParser::Find(std::string_view longName) const {
+    const auto found =
+        std::find_if(declared_.begin(), declared_.end(),
+                     [longName](const Declared& d) { return d.longName == longName; });
+    return found == declared_.end() ? nullptr : &*found;
+}
+
+const ArgumentParser::Declared* ArgumentParser::FindShort(char name) const {
+    const auto found = std::find_if(declared_.begin(), declared_.end(),
+                                    [name](const Declared& d) { return d.shortName == name; });
+    return found == declared_.end() ? nullptr : &*found;
+}
+
 ArgumentParser::Outcome ArgumentParser::Parse(const std::vector<std::string>& args) {
     options_.clear();
     positionals_.clear();
     problem_.clear();
-    // Two forms CLI11 reads otherwise than getopt does: "--opt=" gives an
-    // empty value (CLI11 would take the next argument), and "--switch=x" is
-    // a mistake (CLI11 would read x as true or false). The value after an
-    // option that takes one is never looked at, whatever it looks like.
-    std::vector<std::string> given;
-    given.reserve(args.size() + 1);
-    bool ended = false;  // a "--" ends the options
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
+    Reading reading{args, 0, {}, {}};
+    while (reading.next < args.size()) {
+        const std::string& arg = args[reading.next++];
         if (arg == "--") {
-            ended = true;
-            given.insert(given.end(), args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+            // What follows is no option, whatever it looks like.
+            for (; reading.next < args.size(); ++reading.next) {
+                Operand(reading, args[reading.next]);
+            }
             break;
         }
-        const std::size_t equals = arg.find('=');
-        if (arg.rfind("--", 0) == 0 && equals != std::string::npos) {
-            const std::string name = arg.substr(0, equals);
-            if (impl_->switches.count(name) > 0) {
-                if (problem_.empty()) {
-                    problem_ = name;
-                    problem_ += " takes no value";
-                }
-                given.push_back(name);  // so that --help=x still counts as help
-                continue;
-            }
-            if (impl_->values.count(name) > 0 && equals + 1 == arg.size()) {
-                given.push_back(name);
-                given.emplace_back();
-                continue;
-            }
-        } else if (impl_->values.count(arg) > 0 && i + 1 < args.size()) {
-            given.push_back(arg);
-            given.push_back(args[++i]);
-            continue;
-        }
-        given.push_back(arg);
+        ReadArgument(reading, arg);
     }
-    std::reverse(given.begin(), given.end());  // CLI11 reads from the back
-    try {
-        impl_->app.parse(given);
-    } catch (const CLI::ParseError& error) {
-        // The one mistake CLI11 finds itself: an option without its value.
-        const std::string what = error.what();
-        for (const auto& [name, option] : impl_->values) {
-            if (problem_.empty() && what.rfind(name + ":", 0) == 0) {
-                problem_ = name;
-                problem_ += " needs a value";
-            }
+    return Conclude(reading);
+}
+
+void ArgumentParser::ReadArgument(Reading& reading, std::string arg) {
+    // "-Vh" is -V and -h; from a letter that is no switch on, the rest is
+    // read as an argument of its own ("-Vx": -V, then "-x").
+    while (true) {
+        if (arg.size() > 2 && arg.starts_with("--") && CanStartName(arg[2])) {
+            ReadLong(reading, arg);
+            return;
         }
-        if (problem_.empty()) {
-            problem_ = what;
+        // "-", "-5" and "-!" are no options.
+        if (arg.size() < 2 || arg[0] != '-' || !CanStartName(arg[1]) ||
+            (IsDigit(arg[1]) && FindShort(arg[1]) == nullptr)) {
+            Operand(reading, arg);
+            return;
         }
-    }
-    if (impl_->switches.at("--help")->count() > 0) {
-        return Outcome::Help;
-    }
-    if (!problem_.empty()) {
-        return Outcome::Mistake;
-    }
-    std::vector<std::string> unknown = impl_->app.remaining();
-    if (ended) {
-        // CLI11 lists the "--" that ended the options among the leftovers.
-        if (const auto mark = std::find(unknown.begin(), unknown.end(), "--");
-            mark != unknown.end()) {
-            unknown.erase(mark);
+        const Declared* option = FindShort(arg[1]);
+        if (option == nullptr) {
+            KeepFirst(reading.unknown, arg);
+            return;
         }
-    }
-    if (!unknown.empty()) {
-        problem_ = "unknown argument \"";
-        problem_ += unknown.front();
-        problem_ += "\"";
-        return Outcome::Mistake;
-    }
-    // The options in the order given: the n-th time an option appears
-    // holds its n-th value.
-    std::map<const CLI::Option*, std::size_t> seen;
-    for (const CLI::Option* option : impl_->app.parse_order()) {
-        if (option == impl_->positionalOption) {
-            continue;
+        options_.emplace_back(option->longName, std::string());
+        if (arg.size() == 2) {
+            return;
         }
-        const std::size_t index = seen[option]++;
-        std::string value;
-        if (option->get_items_expected_max() > 0 && index < option->results().size()) {
-            value = option->results()[index];
+        arg.erase(1, 1);
+    }
+}
+
+void ArgumentParser::ReadLong(Reading& reading, const std::string& arg) {
+    const std::size_t equals = arg.find('=');
+    const std::string name = arg.substr(0, equals);
+    const Declared* option = Find(name);
+    if (option == nullptr) {
+        KeepFirst(reading.unknown, arg);
+        return;
+    }
+    if (option->kind == OptionKind::Switch) {
+        if (equals != std::string::npos) {
+            KeepFirst(reading.syntax, name + " takes no value");
         }
-        options_.emplace_back("--" + option->get_lnames().front(), std::move(value));
+        options_.emplace_back(name, std::string());  // so that --help=x is still help
+        return;
+    }
+    if (equals != std::string::npos) {
+        options_.emplace_back(name, arg.substr(equals + 1));  // "--type=" is an empty value
+    } else if (reading.next < reading.args.size()) {
+        // The next argument is the value, whatever it looks like: "--type -rf".
+        options_.emplace_back(name, reading.args[reading.next++]);
+    } else {
+        KeepFirst(reading.syntax, name + " needs a value");
+    }
+}
+
+void ArgumentParser::Operand(Reading& reading, const std::string& arg) {
+    if (takesPositionals_) {
+        positionals_.push_back(arg);
+    } else {
+        KeepFirst(reading.unknown, arg);
+    }
+}
+
+ArgumentParser::Outcome ArgumentParser::Conclude(const Reading& reading) {
+    // Help wins over any mistake: it tells how to write the command right.
+    Outcome outcome = Outcome::Help;
+    if (!Given("--help")) {
+        problem_ = ProblemOf(reading);
+        outcome = problem_.empty() ? Outcome::Parsed : Outcome::Mistake;
+    }
+    if (outcome != Outcome::Parsed) {
+        options_.clear();
+        positionals_.clear();
+    }
+    return outcome;
+}
+
+std::string ArgumentParser::ProblemOf(const Reading& reading) const {
+    if (!reading.syntax.empty()) {
+        return reading.syntax;
+    }
+    if (!reading.unknown.empty()) {
+        std::string problem = "unknown argument \"";
+        problem += reading.unknown;
+        problem += '"';
+        return problem;
     }
     for (const auto& [name, value] : options_) {
-        if (value.empty() && std::find(paths_.begin(), paths_.end(), name) != paths_.end()) {
-            problem_ = name + " needs a value: an empty one names nothing";
-            options_.clear();
-            return Outcome::Mistake;
+        if (value.empty() && Find(name)->kind == OptionKind::Path) {
+            return name + " needs a value: an empty one names nothing";
         }
     }
-    positionals_ = impl_->positionals;
-    return Outcome::Parsed;
+    return {};
 }
 
 }  // namespace zx840

@@ -1,11 +1,11 @@
-// The command-line conventions of zx840-cli and zx840-meter-sim, read by
-// CLI11: --opt value and --opt=value, -h and --help, "--" ending the
+// The command-line conventions of zx840-cli and zx840-meter-sim, as getopt
+// reads them: --opt value and --opt=value, -h and --help, "--" ending the
 // options, "-" as an ordinary value. The parser only reads the syntax; the
 // programs check the values themselves, so every message about a value is
 // their own.
 #pragma once
 
-#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -13,22 +13,31 @@
 
 namespace zx840 {
 
+enum class OptionKind {
+    Switch,  // no value: "--quiet", or with a short form: "-V,--version"
+    Value,   // one value each time it is given: "--port"
+    // A value that names a file, a folder, a store, a plan or a port: an
+    // empty one is a mistake ("--plan ''" with an unset variable must not
+    // silently judge nothing).
+    Path,
+};
+
+// One option a command line may hold.
+struct OptionDeclaration {
+    std::string_view name;  // with its dashes; a switch may have a short form first
+    OptionKind kind;
+};
+
 class ArgumentParser {
   public:
     ArgumentParser();
-    ~ArgumentParser();
-    ArgumentParser(const ArgumentParser&) = delete;
-    ArgumentParser& operator=(const ArgumentParser&) = delete;
 
-    // An option that takes one value: "--port". It may be given more than
-    // once; each value is kept, in order.
+    // An option that takes one value. It may be given more than once; each
+    // value is kept, in order.
     void Value(std::string_view name);
-    // An option whose value names a file, a folder, a store, a plan or a
-    // port: as Value, but an empty value is a mistake ("--plan ''" with an
-    // unset variable must not silently judge nothing).
     void Path(std::string_view name);
-    // An option without a value: "--quiet", or with a short form: "-V,--version".
     void Switch(std::string_view names);
+    void Declare(std::span<const OptionDeclaration> options);
     // Arguments that are not options (and every argument after "--") are
     // kept, in order; without this they are mistakes.
     void TakePositionals();
@@ -49,11 +58,31 @@ class ArgumentParser {
     const std::string& Problem() const { return problem_; }
 
   private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
+    struct Declared {
+        std::string longName;   // "--version"
+        char shortName = '\0';  // 'V', for a switch
+        OptionKind kind;
+    };
+    // What one reading has met so far.
+    struct Reading {
+        const std::vector<std::string>& args;
+        std::size_t next = 0;  // the argument after the one being read
+        std::string syntax;    // the first option without its value, or a switch with one
+        std::string unknown;   // the first argument that is no option of this command
+    };
+
+    const Declared* Find(std::string_view longName) const;
+    const Declared* FindShort(char name) const;
+    void ReadArgument(Reading& reading, std::string arg);
+    void ReadLong(Reading& reading, const std::string& arg);
+    void Operand(Reading& reading, const std::string& arg);
+    Outcome Conclude(const Reading& reading);
+    std::string ProblemOf(const Reading& reading) const;
+
+    std::vector<Declared> declared_;
+    bool takesPositionals_ = false;
     std::vector<std::pair<std::string, std::string>> options_;
     std::vector<std::string> positionals_;
-    std::vector<std::string> paths_;  // the options that refuse an empty value
     std::string problem_;
 };
 
