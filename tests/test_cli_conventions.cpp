@@ -16,7 +16,8 @@
 #include "tools/acquisition_log.h"
 #include "tools/argument_parser.h"
 #include "tools/cli.h"
-#include "tools/cli_common.h"
+#include "tools/cli_commands.h"
+#include "tools/cli_text.h"
 #include "tools/report_pdf.h"
 #include "tools/sim_options.h"
 
@@ -205,6 +206,11 @@ TEST(CliConventions, HelpForEachCommandAndAShortUsageOnMistakes) {
     const std::vector<std::string> commands{"acquire", "export", "ports",  "check",
                                             "history", "stats",  "import", "sync",
                                             "show",    "report", "decode"};
+    std::vector<std::string> rows;
+    for (const CliCommand& command : CliCommands()) {
+        rows.emplace_back(command.name);
+    }
+    EXPECT_EQ(rows, commands);  // the table, in the order of the help
     const CliRun whole = RunTool({"--help"});
     EXPECT_EQ(whole.status, kCliOk);
     EXPECT_EQ(RunTool({"-h"}).out, whole.out);

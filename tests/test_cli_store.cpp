@@ -16,7 +16,7 @@
 #include "store/results_store.h"
 #include "tests/store_test_support.h"
 #include "tests/test_cli_support.h"
-#include "tools/cli_common.h"
+#include "tools/cli_text.h"
 
 namespace zx840 {
 namespace {

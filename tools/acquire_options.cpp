@@ -1,6 +1,7 @@
 #include "tools/acquire_options.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -12,9 +13,8 @@
 #include "record/mark_number.h"
 #include "record/settings_file.h"
 #include "record/test_file.h"
-#include "tools/argument_parser.h"
 #include "tools/cli.h"
-#include "tools/cli_common.h"
+#include "tools/cli_files.h"
 
 namespace zx840 {
 namespace {
@@ -144,6 +144,21 @@ constexpr AcquireOption kOptions[] = {
      SetSwitch<&AcquireOptions::stepNumber>},
 };
 
+constexpr OptionKind KindOf(const AcquireOption& option) {
+    if (!option.TakesValue()) {
+        return OptionKind::Switch;
+    }
+    return option.empty == EmptyValue::Refused ? OptionKind::Path : OptionKind::Value;
+}
+
+constexpr auto kOptionDeclarations = [] {
+    std::array<OptionDeclaration, std::size(kOptions)> declarations{};
+    for (std::size_t i = 0; i < declarations.size(); ++i) {
+        declarations[i] = {kOptions[i].name, KindOf(kOptions[i])};
+    }
+    return declarations;
+}();
+
 // The layout of the help: 80 columns, the options indented by 4, their
 // paragraphs from column 24.
 constexpr std::size_t kHelpWidth = 80;
@@ -187,6 +202,27 @@ std::size_t Wrap(std::string& out, const std::vector<std::string>& pieces, std::
     return at;
 }
 
+// Options that cannot go together: the problem, or nothing.
+std::string Conflict(const AcquireOptions& options, bool counted) {
+    if (counted && options.continuous) {
+        return "--count and --continuous exclude each other";
+    }
+    // "-" is standard output; only the log can go there.
+    for (const auto& [name, path] : {std::pair{"--save", &options.save},
+                                     {"--save-dir", &options.saveDir},
+                                     {"--pdf-dir", &options.pdfDir}}) {
+        if (IsStandardOutput(*path)) {
+            std::string text = name;
+            text += " cannot write to standard output; name a file (./- for one named -)";
+            return text;
+        }
+    }
+    if (IsStandardOutput(options.log) && options.text) {
+        return "--log - and --text would both write to standard output";
+    }
+    return {};
+}
+
 }  // namespace
 
 bool ReadMarkFile(const std::string& path, ProductMark& mark, std::string* error) {
@@ -220,6 +256,10 @@ bool ReadMarkFile(const std::string& path, ProductMark& mark, std::string* error
 
 std::span<const AcquireOption> AcquireOptionTable() {
     return kOptions;
+}
+
+std::span<const OptionDeclaration> AcquireOptionDeclarations() {
+    return kOptionDeclarations;
 }
 
 const AcquireOption* FindAcquireOption(std::string_view name) {
@@ -271,34 +311,16 @@ std::string AcquireOptionsHelp() {
     return help;
 }
 
-std::optional<AcquireOptions> ParseAcquireOptions(const std::vector<std::string>& args,
-                                                  std::ostream& out, std::ostream& err,
-                                                  int* status) {
-    ArgumentParser parser;
-    for (const AcquireOption& option : kOptions) {
-        if (option.TakesValue()) {
-            if (option.empty == EmptyValue::Refused) {
-                parser.Path(option.name);
-            } else {
-                parser.Value(option.name);
-            }
-        } else {
-            parser.Switch(option.name);
-        }
-    }
-    if (const auto done = ReadArguments(parser, args, out, err)) {
-        *status = *done;
-        return std::nullopt;
-    }
+std::optional<AcquireOptions> ReadAcquireOptions(const CommandCall& call, int* status) {
     AcquireParseState state;
     *status = kCliUsage;
     const auto usage = [&](const std::string& problem) {
-        Usage(err, "acquire", problem);
+        call.Mistake(problem);
         return std::nullopt;
     };
     std::string problem;
     std::vector<std::pair<const AcquireOption*, std::string>> later;  // in the order given
-    for (const auto& [name, value] : parser.Options()) {
+    for (const auto& [name, value] : call.options) {
         const AcquireOption* option = FindAcquireOption(name);
         if (option == nullptr) {
             continue;  // only the table's options are declared
@@ -309,26 +331,13 @@ std::optional<AcquireOptions> ParseAcquireOptions(const std::vector<std::string>
             return usage(problem);
         }
     }
-    if (state.counted && state.options.continuous) {
-        return usage("--count and --continuous exclude each other");
-    }
-    // "-" is standard output; only the log can go there.
-    for (const auto& [name, path] : {std::pair{"--save", &state.options.save},
-                                     {"--save-dir", &state.options.saveDir},
-                                     {"--pdf-dir", &state.options.pdfDir}}) {
-        if (IsStandardOutput(*path)) {
-            std::string text = name;
-            text += " cannot write to standard output; name a file (./- for one named -)";
-            return usage(text);
-        }
-    }
-    if (IsStandardOutput(state.options.log) && state.options.text) {
-        return usage("--log - and --text would both write to standard output");
+    if (const std::string conflict = Conflict(state.options, state.counted); !conflict.empty()) {
+        return usage(conflict);
     }
     if (!state.markFile.empty()) {
         std::string error;
         if (!ReadMarkFile(state.markFile, state.options.mark, &error)) {
-            err << "zx840-cli: " << error << "\n";
+            call.err << "zx840-cli: " << error << "\n";
             *status = kCliFileError;
             return std::nullopt;
         }

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <ostream>
 #include <span>
 #include <string>
 #include <string_view>
@@ -12,6 +11,8 @@
 
 #include "record/defaults.h"
 #include "record/product_mark.h"
+#include "tools/argument_parser.h"
+#include "tools/cli_command.h"
 
 namespace zx840 {
 
@@ -62,24 +63,24 @@ struct AcquireOption {
     bool (*apply)(AcquireParseState& state, const std::string& value, std::string* problem);
     EmptyValue empty = EmptyValue::Allowed;
 
-    bool TakesValue() const { return !value.empty(); }
+    constexpr bool TakesValue() const { return !value.empty(); }
 };
 
 // Every option of `acquire`, in the order the help lists them.
 std::span<const AcquireOption> AcquireOptionTable();
+// The same as the command line's parser reads them.
+std::span<const OptionDeclaration> AcquireOptionDeclarations();
 // The option of that name (with its dashes), or nullptr.
 const AcquireOption* FindAcquireOption(std::string_view name);
 // The options as --help lists them: one or more lines each, at most 80
 // columns, the paragraphs from column 24.
 std::string AcquireOptionsHelp();
 
-// Reads the arguments of "acquire" (args[0]). The product information comes
-// from --mark first, then from the single fields, whatever their order. On
-// a mistake it says so on `err`, with --help it prints the help on `out`,
-// and gives the exit status instead.
-std::optional<AcquireOptions> ParseAcquireOptions(const std::vector<std::string>& args,
-                                                  std::ostream& out, std::ostream& err,
-                                                  int* status);
+// The options of "acquire" its command line gave. The product information
+// comes from --mark first, then from the single fields, whatever their
+// order. Nothing on a mistake or a --mark file that cannot be used, said on
+// the call's `err`, with `status` set.
+std::optional<AcquireOptions> ReadAcquireOptions(const CommandCall& call, int* status);
 
 // Product information from a file: a test file (recognised by its
 // signature, and then it must be whole) gives its product information; any

@@ -19,7 +19,10 @@
 #include "store/result_keeper.h"
 #include "tools/acquire_options.h"
 #include "tools/acquisition_log.h"
-#include "tools/cli_common.h"
+#include "tools/cli_commands.h"
+#include "tools/cli_failure.h"
+#include "tools/cli_files.h"
+#include "tools/cli_text.h"
 #include "tools/interrupt.h"
 #include "tools/report_pdf.h"
 
@@ -382,13 +385,13 @@ int Run::Execute() {
 
 }  // namespace
 
-int AcquireCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int AcquireCommand(const CommandCall& call) {
     int status = kCliOk;
-    const std::optional<AcquireOptions> options = ParseAcquireOptions(args, out, err, &status);
+    const std::optional<AcquireOptions> options = ReadAcquireOptions(call, &status);
     if (!options) {
         return status;
     }
-    Run run(*options, out, err);
+    Run run(*options, call.out, call.err);
     return run.Execute();
 }
 

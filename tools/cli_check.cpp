@@ -8,86 +8,98 @@
 #include "plan/test_plan.h"
 #include "plan/verdict.h"
 #include "record/record_json.h"
-#include "tools/argument_parser.h"
-#include "tools/cli_common.h"
+#include "tools/cli_commands.h"
+#include "tools/cli_files.h"
+#include "tools/cli_text.h"
 #include "tools/test_inputs.h"
 
 namespace zx840 {
+namespace {
 
-int CheckCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    ArgumentParser parser;
-    parser.Path("--plan");
-    parser.Switch("--text");
-    parser.TakePositionals();
-    if (const auto done = ReadArguments(parser, args, out, err)) {
-        return *done;
+// The tests judged so far and how the run stands.
+struct Tally {
+    int judged = 0;
+    int failed = 0;
+    int status = kCliOk;
+};
+
+// Judges one test file and prints its verdict; a file that cannot be read
+// is said and counts against the run.
+void JudgeFile(const CommandCall& call, const TestPlan& plan, bool text, const std::string& path,
+               Tally& tally) {
+    std::string error;
+    const std::optional<TestFileContents> test = LoadTestFile(path, &error);
+    if (!test) {
+        call.err << "zx840-cli: " << path << ": " << error << "\n";
+        tally.status = kCliFileError;
+        return;
     }
-    const std::vector<std::string>& inputs = parser.Positionals();
+    const std::optional<Verdict> verdict = Judge(plan, DisplayedRecord(test->Record));
+    ++tally.judged;
+    tally.failed += verdict->pass ? 0 : 1;
+    if (text) {
+        call.out << path << "\n";
+        PrintVerdictText(call.out, *verdict);
+        return;
+    }
+    std::string line;
+    JsonWriter json(line);
+    json.BeginObject().Key("File").String(path);
+    WriteMark(json.Key("Mark"), test->Mark);
+    WriteVerdict(json.Key("Verdict"), *verdict);
+    json.EndObject();
+    call.out << line << "\n";
+}
+
+// The summary line; the exit status of the run.
+int Conclude(std::ostream& err, const Tally& tally) {
+    err << "zx840-cli: " << Counted(tally.judged, "test", "tests") << " judged, "
+        << (tally.judged - tally.failed) << " passed, " << tally.failed << " failed\n";
+    if (tally.status == kCliOk && tally.judged == 0) {
+        // Nothing judged is no pass: an empty folder or a wrong one.
+        err << "zx840-cli: no test file found in what was named\n";
+        return kCliFileError;
+    }
+    if (tally.status == kCliOk && tally.failed > 0) {
+        return kCliVerdictFail;
+    }
+    return tally.status;
+}
+
+}  // namespace
+
+int CheckCommand(const CommandCall& call) {
     std::string planPath;
     bool text = false;
-    for (const auto& [name, value] : parser.Options()) {
+    for (const auto& [name, value] : call.options) {
         if (name == "--plan") {
             planPath = value;
         } else if (name == "--text") {
             text = true;
         }
     }
-    if (inputs.empty()) {
-        return Usage(err, "check", "check takes one or more test files or directories");
+    if (call.operands.empty()) {
+        return call.Mistake("check takes one or more test files or directories");
     }
     if (planPath.empty()) {
-        return Usage(err, "check", "check needs --plan FILE");
+        return call.Mistake("check needs --plan FILE");
     }
-    const std::optional<TestPlan> plan = LoadPlan(planPath, err);
+    const std::optional<TestPlan> plan = LoadPlan(planPath, call.err);
     if (!plan) {
         return kCliFileError;
     }
-
-    int status = kCliOk;
-    int judged = 0;
-    int failed = 0;
+    Tally tally;
     ForEachInput(
-        inputs,
+        call.operands,
         [&](const std::string& path) {
-            std::string error;
-            const std::optional<TestFileContents> test = LoadTestFile(path, &error);
-            if (!test) {
-                err << "zx840-cli: " << path << ": " << error << "\n";
-                status = kCliFileError;
-                return true;
-            }
-            const std::optional<Verdict> verdict = Judge(*plan, DisplayedRecord(test->Record));
-            ++judged;
-            failed += verdict->pass ? 0 : 1;
-            if (text) {
-                out << path << "\n";
-                PrintVerdictText(out, *verdict);
-            } else {
-                std::string line;
-                JsonWriter json(line);
-                json.BeginObject().Key("File").String(path);
-                WriteMark(json.Key("Mark"), test->Mark);
-                WriteVerdict(json.Key("Verdict"), *verdict);
-                json.EndObject();
-                out << line << "\n";
-            }
+            JudgeFile(call, *plan, text, path, tally);
             return true;
         },
         [&](const std::string& path, const std::string& reason) {
-            err << "zx840-cli: cannot list " << path << ": " << reason << "\n";
-            status = kCliFileError;
+            call.err << "zx840-cli: cannot list " << path << ": " << reason << "\n";
+            tally.status = kCliFileError;
         });
-    err << "zx840-cli: " << Counted(judged, "test", "tests") << " judged, " << (judged - failed)
-        << " passed, " << failed << " failed\n";
-    if (status == kCliOk && judged == 0) {
-        // Nothing judged is no pass: an empty folder or a wrong one.
-        err << "zx840-cli: no test file found in what was named\n";
-        status = kCliFileError;
-    }
-    if (status == kCliOk && failed > 0) {
-        status = kCliVerdictFail;
-    }
-    return status;
+    return Conclude(call.err, tally);
 }
 
 }  // namespace zx840

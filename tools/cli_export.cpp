@@ -15,8 +15,9 @@
 #include "record/file_io.h"
 #include "record/record_json.h"
 #include "record/test_file.h"
-#include "tools/argument_parser.h"
-#include "tools/cli_common.h"
+#include "tools/cli_commands.h"
+#include "tools/cli_files.h"
+#include "tools/cli_text.h"
 #include "tools/export_output.h"
 #include "tools/interrupt.h"
 #include "tools/progress_bar.h"
@@ -36,22 +37,13 @@ struct ExportOptions {
     bool jsonToOut = false;
 };
 
-std::optional<ExportOptions> ParseExportOptions(const std::vector<std::string>& args,
-                                                std::ostream& out, std::ostream& err, int* status) {
-    ArgumentParser parser;
-    parser.Path("--csv");
-    parser.Path("--json");
-    parser.TakePositionals();
-    if (const auto done = ReadArguments(parser, args, out, err)) {
-        *status = *done;
-        return std::nullopt;
-    }
-    *status = kCliUsage;
+// Nothing after a mistake was said.
+std::optional<ExportOptions> ReadExportOptions(const CommandCall& call) {
     ExportOptions options;
-    for (const auto& [name, value] : parser.Options()) {
+    for (const auto& [name, value] : call.options) {
         const bool csv = name == "--csv";
         if (value.empty()) {
-            Usage(err, "export", name + " needs a directory");
+            call.Mistake(name + " needs a directory");
             return std::nullopt;
         }
         (csv ? options.csvToOut : options.jsonToOut) = IsStandardOutput(value);
@@ -61,20 +53,19 @@ std::optional<ExportOptions> ParseExportOptions(const std::vector<std::string>& 
             target.emplace(value, csv ? ".csv" : ".json");
         }
     }
-    options.inputs = parser.Positionals();
+    options.inputs = call.operands;
     if (options.inputs.empty()) {
-        Usage(err, "export", "export needs test files or directories");
+        call.Mistake("export needs test files or directories");
         return std::nullopt;
     }
     if (!options.csv && !options.json && !options.csvToOut && !options.jsonToOut) {
-        Usage(err, "export", "export needs --csv DIR or --json DIR");
+        call.Mistake("export needs --csv DIR or --json DIR");
         return std::nullopt;
     }
     if (options.csvToOut && options.jsonToOut) {
-        Usage(err, "export", "--csv - and --json - would both write to standard output");
+        call.Mistake("--csv - and --json - would both write to standard output");
         return std::nullopt;
     }
-    *status = kCliOk;
     return options;
 }
 
@@ -247,14 +238,12 @@ int Batch::Execute() {
 
 }  // namespace
 
-int ExportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                  const CliContext& context) {
-    int status = kCliOk;
-    std::optional<ExportOptions> options = ParseExportOptions(args, out, err, &status);
+int ExportCommand(const CommandCall& call) {
+    std::optional<ExportOptions> options = ReadExportOptions(call);
     if (!options) {
-        return status;
+        return kCliUsage;
     }
-    Batch batch(*options, out, err, context.errIsTerminal);
+    Batch batch(*options, call.out, call.err, call.context.errIsTerminal);
     return batch.Execute();
 }
 

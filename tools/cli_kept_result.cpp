@@ -8,7 +8,7 @@
 #include "analysis/displayed_record.h"
 #include "record/file_io.h"
 #include "record/test_file.h"
-#include "tools/cli_common.h"
+#include "tools/cli_files.h"
 #include "tools/cli_store.h"
 #include "tools/report_pdf.h"
 
@@ -62,9 +62,11 @@ std::optional<Result> FindKept(ResultsStore& store, const std::string& id, std::
 
 }  // namespace
 
-std::optional<int> KeptResultFiles(const std::string& db,
-                                   const std::vector<std::pair<std::string, std::string>>& options,
-                                   std::ostream& out, std::ostream& err) {
+std::optional<int> KeptResultFiles(
+    const CommandCall& call, const std::string& db,
+    const std::vector<std::pair<std::string, std::string>>& options) {
+    std::ostream& out = call.out;
+    std::ostream& err = call.err;
     KeptFiles asked;
     for (const auto& [name, value] : options) {
         if (name == "--id") {
@@ -79,14 +81,13 @@ std::optional<int> KeptResultFiles(const std::string& db,
         return std::nullopt;
     }
     if (!asked.id) {
-        return Usage(err, "history", "--save and --pdf write one result: they need --id ID");
+        return call.Mistake("--save and --pdf write one result: they need --id ID");
     }
     if (!asked.other.empty()) {
-        return Usage(err, "history",
-                     asked.other + " lists results; it does not go with --save or --pdf");
+        return call.Mistake(asked.other + " lists results; it does not go with --save or --pdf");
     }
     if (IsStandardOutput(asked.save) && IsStandardOutput(asked.pdf)) {
-        return Usage(err, "history", "--save and --pdf cannot both write to standard output");
+        return call.Mistake("--save and --pdf cannot both write to standard output");
     }
     if (!asked.pdf.empty() && !ReportPdfWriter::Available()) {
         err << "zx840-cli: this build has no PDF support\n";

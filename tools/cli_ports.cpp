@@ -8,16 +8,12 @@
 
 #include "meter/port_map.h"
 #include "meter/serial_devices.h"
-#include "tools/argument_parser.h"
-#include "tools/cli_common.h"
+#include "tools/cli_commands.h"
 
 namespace zx840 {
 
-int PortsCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    ArgumentParser parser;
-    if (const auto done = ReadArguments(parser, args, out, err)) {
-        return *done;
-    }
+int PortsCommand(const CommandCall& call) {
+    std::ostream& out = call.out;
     const std::vector<SerialDeviceInfo> devices = DescribeSerialDevices();
     const PortMap ports;
     if (devices.empty()) {

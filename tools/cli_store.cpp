@@ -14,9 +14,10 @@
 #include "record/record_json.h"
 #include "store/result_keeper.h"
 #include "store/result_text.h"
-#include "tools/argument_parser.h"
-#include "tools/cli_common.h"
+#include "tools/cli_commands.h"
+#include "tools/cli_files.h"
 #include "tools/cli_store.h"
+#include "tools/cli_text.h"
 #include "tools/interrupt.h"
 #include "tools/progress_bar.h"
 #include "tools/test_inputs.h"
@@ -26,48 +27,21 @@ namespace {
 
 constexpr std::size_t kImportBatch = 500;  // results written in one transaction
 
-// The arguments of a store command: --db and the rest as the command reads them.
+// The options of a store command: --db, and the others in the order given.
 struct StoreArgs {
     std::string db;
     std::vector<std::pair<std::string, std::string>> options;  // name, value ("" for a switch)
-    std::vector<std::string> inputs;
 };
 
-// Nothing when the command ends here: `status` then holds its exit status,
-// after the help or the mistake was printed.
-std::optional<StoreArgs> ReadStoreArgs(const std::vector<std::string>& args,
-                                       const std::vector<std::string>& withValue,
-                                       const std::vector<std::string>& switches, bool takesInputs,
-                                       std::ostream& out, std::ostream& err, int* status) {
-    ArgumentParser parser;
-    parser.Path("--db");
-    for (const std::string& name : withValue) {
-        // An option that names a file refuses an empty value.
-        if (name == "--plan" || name == "--save" || name == "--pdf") {
-            parser.Path(name);
-        } else {
-            parser.Value(name);
-        }
-    }
-    for (const std::string& name : switches) {
-        parser.Switch(name);
-    }
-    if (takesInputs) {
-        parser.TakePositionals();
-    }
-    if (const auto done = ReadArguments(parser, args, out, err)) {
-        *status = *done;
-        return std::nullopt;
-    }
+StoreArgs ReadStoreArgs(const CommandCall& call) {
     StoreArgs read;
-    for (const auto& [name, value] : parser.Options()) {
+    for (const auto& [name, value] : call.options) {
         if (name == "--db") {
             read.db = value;
         } else {
             read.options.emplace_back(name, value);
         }
     }
-    read.inputs = parser.Positionals();
     return read;
 }
 
@@ -106,8 +80,8 @@ bool ParseInt(const std::string& text, std::int64_t& value) {
 }
 
 // The filter options shared by history and stats; false after a usage error.
-bool ApplyFilterOption(const std::string& command, const std::string& name,
-                       const std::string& value, ResultFilter& filter, std::ostream& err) {
+bool ApplyFilterOption(const CommandCall& call, const std::string& name, const std::string& value,
+                       ResultFilter& filter) {
     if (name == "--type") {
         filter.type = value;
     } else if (name == "--id") {
@@ -118,23 +92,22 @@ bool ApplyFilterOption(const std::string& command, const std::string& name,
         std::int32_t from = 0;
         std::int32_t to = 0;
         if (!ParseNumberRange(value, from, to)) {
-            Usage(err, command, "--number takes N or N-M, not \"" + value + "\"");
+            call.Mistake("--number takes N or N-M, not \"" + value + "\"");
             return false;
         }
         filter.numberFrom = from;
         filter.numberTo = to;
     } else if (name == "--verdict") {
         if (value != "PASS" && value != "FAIL") {
-            Usage(err, command, "--verdict takes PASS or FAIL, not \"" + value + "\"");
+            call.Mistake("--verdict takes PASS or FAIL, not \"" + value + "\"");
             return false;
         }
         filter.pass = value == "PASS";
     } else if (name == "--since" || name == "--until") {
         const auto time = ParseIsoTime(value);
         if (!time) {
-            Usage(err, command,
-                  name + " takes an ISO 8601 time such as 2026-12-08T14:30:00Z, not \"" + value +
-                      "\"");
+            call.Mistake(name + " takes an ISO 8601 time such as 2026-12-08T14:30:00Z, not \"" +
+                         value + "\"");
             return false;
         }
         (name == "--since" ? filter.sinceMs : filter.untilMs) = *time;
@@ -142,75 +115,92 @@ bool ApplyFilterOption(const std::string& command, const std::string& name,
     return true;
 }
 
-int History(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    int readStatus = kCliOk;
-    const auto read = ReadStoreArgs(args,
-                                    {"--type", "--number", "--verdict", "--station", "--since",
-                                     "--until", "--limit", "--id", "--save", "--pdf"},
-                                    {"--full", "--csv"}, false, out, err, &readStatus);
-    if (!read) {
-        return readStatus;
-    }
-    if (const auto written = KeptResultFiles(read->db, read->options, out, err)) {
-        return *written;
-    }
+// What the history is asked to list.
+struct HistoryQuery {
     ResultFilter filter;
     std::int64_t limit = -1;
     bool full = false;
     bool csv = false;
-    for (const auto& [name, value] : read->options) {
+};
+
+// Nothing after a mistake was said.
+std::optional<HistoryQuery> ReadHistoryQuery(const CommandCall& call, const StoreArgs& read) {
+    HistoryQuery query;
+    for (const auto& [name, value] : read.options) {
         if (name == "--full") {
-            full = true;
+            query.full = true;
         } else if (name == "--csv") {
-            csv = true;
+            query.csv = true;
         } else if (name == "--limit") {
-            if (!ParseInt(value, limit) || limit < 1) {
-                return Usage(err, "history",
-                             "--limit takes a whole number from 1, not \"" + value + "\"");
+            if (!ParseInt(value, query.limit) || query.limit < 1) {
+                call.Mistake("--limit takes a whole number from 1, not \"" + value + "\"");
+                return std::nullopt;
             }
-        } else if (!ApplyFilterOption(args[0], name, value, filter, err)) {
-            return kCliUsage;
+        } else if (!ApplyFilterOption(call, name, value, query.filter)) {
+            return std::nullopt;
         }
     }
-    // Read only: a store the user may only read is listed all the same.
-    int failure = kCliFileError;
-    const auto store = OpenFor(read->db, err, ResultsStore::Access::ReadOnly, &failure);
-    if (!store) {
-        return failure;
-    }
-    // Row by row from the store to the output: a million results take the
-    // memory of one page of them. A store that fails half way leaves what
-    // was written and says so, with status 5.
+    return query;
+}
+
+// Row by row from the store to the output: a million results take the
+// memory of one page of them. A store that fails half way leaves what was
+// written.
+StoreStatus ListHistory(ResultsStore& store, const HistoryQuery& query, std::ostream& out) {
     std::string text;
     JsonWriter json(text);
-    if (csv) {
+    if (query.csv) {
         AppendResultCsvHeader(text);
     } else {
         json.BeginArray(JsonWriter::Layout::OneLineEach);
     }
-    const StoreStatus status = store->Scan(filter, limit, full && !csv, [&](const Result& result) {
-        if (csv) {
-            AppendResultCsv(text, result);
-        } else {
-            WriteResult(json, result, full);
-        }
-        if (text.size() >= 64 * 1024) {
-            out << text;
-            text.clear();
-        }
-        return static_cast<bool>(out);
-    });
-    if (!csv) {
+    const bool whole = query.full && !query.csv;
+    const StoreStatus status =
+        store.Scan(query.filter, query.limit, whole, [&](const Result& result) {
+            if (query.csv) {
+                AppendResultCsv(text, result);
+            } else {
+                WriteResult(json, result, query.full);
+            }
+            if (text.size() >= 64 * 1024) {
+                out << text;
+                text.clear();
+            }
+            return static_cast<bool>(out);
+        });
+    if (!query.csv) {
         json.EndArray();
         text += '\n';
     }
     out << text;
-    if (!status) {
-        err << "zx840-cli: " << status.message << "\n";
+    return status;
+}
+
+}  // namespace
+
+int HistoryCommand(const CommandCall& call) {
+    const StoreArgs read = ReadStoreArgs(call);
+    if (const auto written = KeptResultFiles(call, read.db, read.options)) {
+        return *written;
+    }
+    const std::optional<HistoryQuery> query = ReadHistoryQuery(call, read);
+    if (!query) {
+        return kCliUsage;
+    }
+    // Read only: a store the user may only read is listed all the same.
+    int failure = kCliFileError;
+    const auto store = OpenFor(read.db, call.err, ResultsStore::Access::ReadOnly, &failure);
+    if (!store) {
+        return failure;
+    }
+    if (const StoreStatus status = ListHistory(*store, *query, call.out); !status) {
+        call.err << "zx840-cli: " << status.message << "\n";
         return kCliFileError;
     }
     return kCliOk;
 }
+
+namespace {
 
 // One object of stats: the type, the station when the stats are of one,
 // the counts and each reading; with a plan that limits a reading, its Cpk
@@ -250,37 +240,54 @@ void WriteStats(JsonWriter& json, const std::string& type,
     json.EndObject().EndObject();
 }
 
-int Stats(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    int readStatus = kCliOk;
-    const auto read =
-        ReadStoreArgs(args, {"--type", "--station", "--since", "--until", "--plan", "--by"}, {},
-                      false, out, err, &readStatus);
-    if (!read) {
-        return readStatus;
-    }
+// What stats are asked for.
+struct StatsQuery {
     ResultFilter filter;
     std::optional<TestPlan> plan;
     std::optional<StatsGroup> by;
-    for (const auto& [name, value] : read->options) {
+};
+
+// Nothing, with `status` set, after a mistake or a plan that cannot be used.
+std::optional<StatsQuery> ReadStatsQuery(const CommandCall& call, const StoreArgs& read,
+                                         int* status) {
+    StatsQuery query;
+    *status = kCliUsage;
+    for (const auto& [name, value] : read.options) {
         if (name == "--plan") {
-            plan = LoadPlan(value, err);
-            if (!plan) {
-                return kCliFileError;
+            query.plan = LoadPlan(value, call.err);
+            if (!query.plan) {
+                *status = kCliFileError;
+                return std::nullopt;
             }
         } else if (name == "--by") {
             if (value != "station" && value != "type") {
-                return Usage(err, "stats", "--by takes station or type, not \"" + value + "\"");
+                call.Mistake("--by takes station or type, not \"" + value + "\"");
+                return std::nullopt;
             }
-            by = value == "station" ? StatsGroup::Station : StatsGroup::Type;
-        } else if (!ApplyFilterOption(args[0], name, value, filter, err)) {
-            return kCliUsage;
+            query.by = value == "station" ? StatsGroup::Station : StatsGroup::Type;
+        } else if (!ApplyFilterOption(call, name, value, query.filter)) {
+            return std::nullopt;
         }
     }
-    if (!filter.type && by != StatsGroup::Type) {
-        return Usage(err, "stats", "stats needs --type, or --by type");
+    if (!query.filter.type && query.by != StatsGroup::Type) {
+        call.Mistake("stats needs --type, or --by type");
+        return std::nullopt;
     }
+    return query;
+}
+
+}  // namespace
+
+int StatsCommand(const CommandCall& call) {
+    std::ostream& err = call.err;
+    const StoreArgs read = ReadStoreArgs(call);
     int failure = kCliFileError;
-    const auto store = OpenFor(read->db, err, ResultsStore::Access::ReadOnly, &failure);
+    const std::optional<StatsQuery> query = ReadStatsQuery(call, read, &failure);
+    if (!query) {
+        return failure;
+    }
+    const auto& [filter, plan, by] = *query;
+    const auto store = OpenFor(read.db, err, ResultsStore::Access::ReadOnly, &failure);
     if (!store) {
         return failure;
     }
@@ -305,17 +312,14 @@ int Stats(const std::vector<std::string>& args, std::ostream& out, std::ostream&
                    plan);
         text += '\n';
     }
-    out << text;
+    call.out << text;
     return kCliOk;
 }
 
-int Sync(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    int readStatus = kCliOk;
-    const auto read = ReadStoreArgs(args, {}, {}, false, out, err, &readStatus);
-    if (!read) {
-        return readStatus;
-    }
-    const auto url = StoreFor(read->db, err);
+int SyncCommand(const CommandCall& call) {
+    std::ostream& out = call.out;
+    std::ostream& err = call.err;
+    const auto url = StoreFor(ReadStoreArgs(call).db, err);
     if (!url) {
         return kCliUsage;
     }
@@ -342,6 +346,8 @@ int Sync(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     }
     return report.status && report.quarantine.empty() ? kCliOk : kCliFileError;
 }
+
+namespace {
 
 // Test files into the store; the id follows each file's content, so a file
 // imported again is kept once.
@@ -472,45 +478,25 @@ int Import::Execute(const std::vector<std::string>& inputs, std::ostream& out) {
     return interrupt.Requested() ? kCliInterrupted : kCliOk;
 }
 
-int ImportFiles(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                const CliContext& context) {
-    int readStatus = kCliOk;
-    const auto read = ReadStoreArgs(args, {}, {}, true, out, err, &readStatus);
-    if (!read) {
-        return readStatus;
-    }
-    if (read->inputs.empty()) {
-        return Usage(err, "import", "import needs test files or directories");
+}  // namespace
+
+int ImportCommand(const CommandCall& call) {
+    if (call.operands.empty()) {
+        return call.Mistake("import needs test files or directories");
     }
     int failure = kCliFileError;
-    const auto store = OpenFor(read->db, err, ResultsStore::Access::ReadWrite, &failure);
+    const auto store =
+        OpenFor(ReadStoreArgs(call).db, call.err, ResultsStore::Access::ReadWrite, &failure);
     if (!store) {
         return failure;
     }
-    Import import(*store, err, context.errIsTerminal);
-    return import.Execute(read->inputs, out);
+    Import import(*store, call.err, call.context.errIsTerminal);
+    return import.Execute(call.operands, call.out);
 }
-
-}  // namespace
 
 std::unique_ptr<ResultsStore> OpenCommandStore(const std::string& db, std::ostream& err,
                                                ResultsStore::Access access, int* failure) {
     return OpenFor(db, err, access, failure);
-}
-
-int StoreCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                 const CliContext& context) {
-    const std::string& command = args[0];
-    if (command == "history") {
-        return History(args, out, err);
-    }
-    if (command == "stats") {
-        return Stats(args, out, err);
-    }
-    if (command == "sync") {
-        return Sync(args, out, err);
-    }
-    return ImportFiles(args, out, err, context);
 }
 
 }  // namespace zx840

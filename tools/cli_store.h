@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "store/results_store.h"
+#include "tools/cli_command.h"
 
 namespace zx840 {
 
@@ -25,8 +26,7 @@ std::unique_ptr<ResultsStore> OpenCommandStore(const std::string& db, std::ostre
 // verdict it was kept with. `options` are history's, in the order given,
 // --db left out. Nothing when they name neither --save nor --pdf (the
 // history is listed); else the exit status, after saying any failure.
-std::optional<int> KeptResultFiles(const std::string& db,
-                                   const std::vector<std::pair<std::string, std::string>>& options,
-                                   std::ostream& out, std::ostream& err);
+std::optional<int> KeptResultFiles(const CommandCall& call, const std::string& db,
+                                   const std::vector<std::pair<std::string, std::string>>& options);
 
 }  // namespace zx840

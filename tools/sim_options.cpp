@@ -68,6 +68,70 @@ bool ParseHarmonic(const std::string& text, VoltageHarmonic& harmonic) {
     return true;
 }
 
+// An option of the simulated load; false for a value it cannot take.
+bool ApplyLoadOption(const std::string& arg, const std::string& value, LoadSettings& load) {
+    const auto number = ParseDouble(value);
+    bool ok = true;
+    if (arg == "--load") {
+        if (value == "resistive") {
+            load.kind = LoadKind::Resistive;
+        } else if (value == "rectifier") {
+            load.kind = LoadKind::Rectifier;
+        } else if (value == "dimmer") {
+            load.kind = LoadKind::Dimmer;
+        } else {
+            ok = false;
+        }
+    } else if (arg == "--mains-rms") {
+        ok = number && *number >= 0;
+        load.mainsRms = number.value_or(0);
+    } else if (arg == "--frequency") {
+        ok = number && *number > 0;
+        load.frequency = number.value_or(0);
+    } else if (arg == "--amps") {
+        ok = number && *number >= 0;
+        load.loadAmps = number.value_or(0);
+    } else if (arg == "--firing") {
+        ok = number && *number >= 0 && *number <= 180;
+        load.firingAngleDeg = number.value_or(0);
+    } else if (arg == "--harmonic") {
+        VoltageHarmonic harmonic;
+        ok = ParseHarmonic(value, harmonic);
+        load.voltageHarmonics.push_back(harmonic);
+    }
+    return ok;
+}
+
+// An option of the line or of its faults, else of the load; false for a
+// value it cannot take.
+bool ApplyOption(const std::string& arg, const std::string& value, SimCommandLine& result) {
+    SimulatorOptions& o = result.options;
+    const auto integer = ParseInt(value);
+    bool ok = true;
+    if (arg == "--device") {
+        result.device = value;
+    } else if (arg == "--link") {
+        result.link = value;
+    } else if (arg == "--device-baud") {
+        ok = integer && *integer > 0;
+        o.lineBaud = integer.value_or(0);
+    } else if (arg == "--fault") {
+        o.fault.mode = ParseFaultMode(value, &ok);
+    } else if (arg == "--fault-after") {
+        ok = integer && *integer >= 0;
+        o.fault.afterGood = integer.value_or(0);
+    } else if (arg == "--fault-count") {
+        ok = integer && *integer >= -1;
+        o.fault.count = integer.value_or(0);
+    } else if (arg == "--stall-ms") {
+        ok = integer && *integer >= 0;
+        o.stall = std::chrono::milliseconds(integer.value_or(0));
+    } else {
+        ok = ApplyLoadOption(arg, value, o.load);
+    }
+    return ok;
+}
+
 }  // namespace
 
 bool ParseSimCommandLine(const std::vector<std::string>& args, SimCommandLine& result,
@@ -90,65 +154,12 @@ bool ParseSimCommandLine(const std::vector<std::string>& args, SimCommandLine& r
         case ArgumentParser::Outcome::Parsed:
             break;
     }
-    SimulatorOptions& o = result.options;
     for (const auto& [arg, value] : parser.Options()) {
         if (arg == "--version") {
             result.version = true;
-            continue;
-        }
-        if (arg == "--paced") {
-            o.paced = true;
-            continue;
-        }
-        const auto number = ParseDouble(value);
-        const auto integer = ParseInt(value);
-        bool ok = true;
-        if (arg == "--device") {
-            result.device = value;
-        } else if (arg == "--link") {
-            result.link = value;
-        } else if (arg == "--device-baud") {
-            ok = integer && *integer > 0;
-            o.lineBaud = integer.value_or(0);
-        } else if (arg == "--load") {
-            if (value == "resistive") {
-                o.load.kind = LoadKind::Resistive;
-            } else if (value == "rectifier") {
-                o.load.kind = LoadKind::Rectifier;
-            } else if (value == "dimmer") {
-                o.load.kind = LoadKind::Dimmer;
-            } else {
-                ok = false;
-            }
-        } else if (arg == "--mains-rms") {
-            ok = number && *number >= 0;
-            o.load.mainsRms = number.value_or(0);
-        } else if (arg == "--frequency") {
-            ok = number && *number > 0;
-            o.load.frequency = number.value_or(0);
-        } else if (arg == "--amps") {
-            ok = number && *number >= 0;
-            o.load.loadAmps = number.value_or(0);
-        } else if (arg == "--firing") {
-            ok = number && *number >= 0 && *number <= 180;
-            o.load.firingAngleDeg = number.value_or(0);
-        } else if (arg == "--harmonic") {
-            VoltageHarmonic harmonic;
-            ok = ParseHarmonic(value, harmonic);
-            o.load.voltageHarmonics.push_back(harmonic);
-        } else if (arg == "--fault") {
-            o.fault.mode = ParseFaultMode(value, &ok);
-        } else if (arg == "--fault-after") {
-            ok = integer && *integer >= 0;
-            o.fault.afterGood = integer.value_or(0);
-        } else if (arg == "--fault-count") {
-            ok = integer && *integer >= -1;
-            o.fault.count = integer.value_or(0);
-        } else if (arg == "--stall-ms") {
-            ok = integer && *integer >= 0;
-            o.stall = std::chrono::milliseconds(integer.value_or(0));
-        }
-        if (!ok) {
+        } else if (arg == "--paced") {
+            result.options.paced = true;
+        } else if (!ApplyOption(arg, value, result)) {
             error = "bad value for " + arg + ": \"" + value + "\"";
             return false;
         }

@@ -1,0 +1,68 @@
+#include "tools/cli_text.h"
+
+#include <cmath>
+
+#include "draw/number_format.h"
+#include "record/derived_values.h"
+#include "record/record_json.h"
+
+namespace zx840 {
+
+std::string Counted(std::size_t count, const char* singular, const char* plural) {
+    std::string text = std::to_string(count);
+    text += ' ';
+    text += count == 1 ? singular : plural;
+    return text;
+}
+
+void PrintText(std::ostream& out, const WorkingRecord& working) {
+    // FormatFixed, not printf: the decimal mark is "." whatever the locale.
+    const MeasurementRecord& r = working.Record;
+    const auto fixed = [](double value, int decimals, int width = 0) {
+        return FormatFixed(value, decimals, width);
+    };
+    const double upeak = Upeak(r);
+    const double ipeak = Ipeak(r);
+    const double percentU = PercentOfFundamental(r.Uthd, r.USpec[0]);
+    const double percentI = PercentOfFundamental(r.Ithd, r.ISpec[0]);
+    out << "Voltage      " << fixed(r.Urms, 2, 10) << " V     peak " << fixed(upeak, 2)
+        << " V   crest factor " << fixed(r.Ucf, 3) << "\n"
+        << "Current      " << fixed(r.Irms, 4, 10) << " A     peak " << fixed(ipeak, 4)
+        << " A   crest factor " << fixed(r.Icf, 3) << "\n"
+        << "Power        " << fixed(r.Power, 2, 10) << " W\n"
+        << "Power factor " << fixed(r.PF, 4, 10) << "\n"
+        << "Frequency    " << fixed(r.Freq, 2, 10) << " Hz\n"
+        << "Distortion   voltage " << fixed(percentU, 2) << " %   current " << fixed(percentI, 2)
+        << " %\n"
+        << "Conduction   start " << fixed(working.Angles.StartAngle, 2) << "   peak "
+        << fixed(working.Angles.PeakAngle, 2) << "   end " << fixed(working.Angles.EndAngle, 2)
+        << " degrees\n";
+}
+
+void PrintVerdictText(std::ostream& out, const Verdict& verdict) {
+    out << verdict.Line() << "   plan " << verdict.plan << "\n";
+    if (!verdict.preCompliance.empty()) {
+        out << "             " << verdict.preCompliance << "\n";
+    }
+    const auto number = [](double value) {
+        return std::isfinite(value) ? ShortestDouble(value) : std::string("not a number");
+    };
+    for (const Check& check : verdict.checks) {
+        if (check.pass) {
+            continue;
+        }
+        out << "  FAIL " << check.item << " = " << number(check.value);
+        if (check.min) {
+            out << "   min " << number(*check.min);
+        }
+        if (check.max) {
+            out << "   max " << number(*check.max);
+        }
+        if (!check.note.empty()) {
+            out << "   (" << check.note << ")";
+        }
+        out << "\n";
+    }
+}
+
+}  // namespace zx840

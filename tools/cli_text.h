@@ -1,0 +1,22 @@
+// What zx840-cli writes for a person to read: the readings, a verdict, a
+// count and its noun.
+#pragma once
+
+#include <cstddef>
+#include <ostream>
+#include <string>
+
+#include "plan/verdict.h"
+#include "record/measurement_record.h"
+
+namespace zx840 {
+
+// "1 test", "2 tests": a count and the noun that agrees with it.
+std::string Counted(std::size_t count, const char* singular, const char* plural);
+
+// The readings: one per line, with their units.
+void PrintText(std::ostream& out, const WorkingRecord& working);
+// The verdict line, then one line per failing check.
+void PrintVerdictText(std::ostream& out, const Verdict& verdict);
+
+}  // namespace zx840
