@@ -91,7 +91,7 @@ TEST(Cli, SavedAcquisitionShowsAsTheSameRecordWithItsProductInformation) {
     std::filesystem::resize_file(path, 2000);
     const CliRun damaged = RunTool({"show", path.string()});
     EXPECT_EQ(damaged.status, kCliFileError);
-    EXPECT_EQ(damaged.err, "Unexpected file format.\n");
+    EXPECT_EQ(damaged.err, "zx840-cli: " + path.string() + ": Unexpected file format.\n");
     EXPECT_EQ(damaged.out, "");
     std::filesystem::remove(path);
     EXPECT_EQ(RunTool({"show", path.string()}).status, kCliFileError);

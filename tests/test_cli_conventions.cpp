@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "meter/sim/meter_simulator.h"
@@ -288,6 +290,38 @@ TEST(CliConventions, HelpForEachCommandAndAShortUsageOnMistakes) {
     for (const char* help : {"--help", "-h"}) {
         EXPECT_EQ(RunProgram(ZX840_SIM_PATH, {help}, dir / "out", dir / "err"), 0);
         EXPECT_EQ(ReadText(dir / "out"), kSimUsage);
+    }
+}
+
+// Every command says an input it cannot read in the same words: the
+// program, the path once, the reason.
+TEST(CliConventions, AnUnreadableInputIsSaidAlikeByEveryCommand) {
+    const TempDir dir("zx840-cli-unreadable");
+    const std::string missing = dir / "missing.ZX8";
+    const std::string damaged = dir / "damaged.ZX8";
+    std::ofstream(damaged) << "ZX840EN";
+    const std::string plan = dir / "p.zx8plan";
+    ASSERT_TRUE(WriteFileAtomically(plan, std::string(R"({"Urms":{"min":200}})")));
+    const std::string db = dir / "results.sqlite";
+    const std::string gone = std::strerror(ENOENT);
+    const std::string format = kUnexpectedFileFormat;
+    std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"show", missing}, gone},
+        {{"show", damaged}, format},
+        {{"check", damaged, "--plan", plan}, format},
+        {{"export", missing, "--csv", dir / "csv"}, gone},
+        {{"import", damaged, "--db", "sqlite:" + db}, format},
+        {{"decode", missing}, gone},
+    };
+    if (ReportPdfWriter::Available()) {
+        cases.push_back({{"report", damaged, "--pdf", dir / "r.pdf"}, format});
+    }
+    for (const auto& [args, reason] : cases) {
+        const CliRun run = RunTool(args);
+        const std::string& path = args[1];
+        EXPECT_EQ(run.status, kCliFileError) << args[0];
+        EXPECT_EQ(run.err.rfind("zx840-cli: " + path + ": " + reason + "\n", 0), 0u) << run.err;
+        EXPECT_EQ(run.err.find(path), run.err.rfind(path)) << "the path twice: " << run.err;
     }
 }
 

@@ -91,10 +91,10 @@ TEST(Export, EachTestBecomesOneTableAndDamagedFilesAreSkippedWithoutStopping) {
                                 "--csv", dir / "csv", "--json", dir / "json"});
     EXPECT_EQ(run.status, kCliFileError);
     EXPECT_EQ(run.out, "Exported 3 of 5 test files, 2 skipped\n");
-    EXPECT_NE(run.err.find("skipped " + (dir / "in/c.ZX8") + ": " + kUnexpectedFileFormat),
+    EXPECT_NE(run.err.find("zx840-cli: " + (dir / "in/c.ZX8") + ": " + kUnexpectedFileFormat),
               std::string::npos)
         << run.err;
-    EXPECT_NE(run.err.find("skipped " + (dir / "missing.ZX8") + ": "), std::string::npos);
+    EXPECT_NE(run.err.find("zx840-cli: " + (dir / "missing.ZX8") + ": "), std::string::npos);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "csv"), {}), 3);
     ExpectTable(dir / "csv/a.csv", RealPath(dir / "in/a.ZX8"), a);
     ExpectTable(dir / "csv/b.csv", RealPath(dir / "in/b.zx8"), b);

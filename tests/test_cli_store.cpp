@@ -293,7 +293,7 @@ TEST_F(CliStore, ImportKeepsEachFileOnceAndSkipsDamagedFiles) {
     std::ofstream(dir_ / "tests/broken.ZX8") << "not a test";
     CliRun run = RunTool({"import", dir_ / "tests", "--db", db});
     EXPECT_EQ(run.status, kCliFileError);  // one file skipped
-    EXPECT_NE(run.err.find("skipped " + dir_ / "tests/broken.ZX8" + ": Unexpected file format."),
+    EXPECT_NE(run.err.find("zx840-cli: " + dir_ / "tests/broken.ZX8" + ": Unexpected file format."),
               std::string::npos)
         << run.err;
     EXPECT_NE(run.out.find("Imported 5 of 6 test files"), std::string::npos) << run.out;

@@ -27,10 +27,8 @@ struct Tally {
 // is said and counts against the run.
 void JudgeFile(const CommandCall& call, const TestPlan& plan, bool text, const std::string& path,
                Tally& tally) {
-    std::string error;
-    const std::optional<TestFileContents> test = LoadTestFile(path, &error);
+    const std::optional<TestFileContents> test = LoadTestFile(path, call.err);
     if (!test) {
-        call.err << "zx840-cli: " << path << ": " << error << "\n";
         tally.status = kCliFileError;
         return;
     }
@@ -96,7 +94,7 @@ int CheckCommand(const CommandCall& call) {
             return true;
         },
         [&](const std::string& path, const std::string& reason) {
-            call.err << "zx840-cli: cannot list " << path << ": " << reason << "\n";
+            ReportUnreadable(call.err, path, reason);
             tally.status = kCliFileError;
         });
     return Conclude(call.err, tally);

@@ -87,11 +87,12 @@ class Batch {
     bool ExportOne(const std::string& path);
     bool WriteOutput(ExportDirectory& directory, const std::string& stem);
     bool WriteStream(std::string_view text);
-    void Skip(const std::string& path, const std::string& reason) {
+    // An input that cannot be read is said and skipped.
+    void Unreadable(const std::string& path, const std::string& reason) {
         if (bar_) {
             bar_->Clear();
         }
-        err_ << "zx840-cli: skipped " << path << ": " << reason << "\n";
+        ReportUnreadable(err_, path, reason);
         ++skipped_;
     }
 
@@ -140,8 +141,7 @@ bool Batch::ExportOne(const std::string& path) {
     ++seen_;
     const TestFileRead read = ReadTestFile(path);
     if (!read.contents) {
-        Skip(path,
-             read.readStatus ? std::string(kUnexpectedFileFormat) : read.readStatus.Describe());
+        Unreadable(path, UnreadableReason(read));
         return true;
     }
     const auto& test = read.contents;
@@ -198,7 +198,7 @@ int Batch::Execute() {
     }
     const auto unreadable = [this](const std::string& path, const std::string& reason) {
         ++seen_;  // counted like a file that cannot be read
-        Skip(path, reason);
+        Unreadable(path, reason);
     };
     const InterruptScope interrupt;
     ForEachInputShown(

@@ -5,12 +5,23 @@
 
 namespace zx840 {
 
-std::optional<TestFileContents> LoadTestFile(const std::string& path, std::string* error) {
+void ReportUnreadable(std::ostream& err, const std::string& path, std::string_view reason) {
+    std::string text = "zx840-cli: ";
+    text += path;
+    text += ": ";
+    text += reason;
+    text += '\n';
+    err << text;
+}
+
+std::string UnreadableReason(const TestFileRead& read) {
+    return read.readStatus ? std::string(kUnexpectedFileFormat) : read.readStatus.Describe();
+}
+
+std::optional<TestFileContents> LoadTestFile(const std::string& path, std::ostream& err) {
     TestFileRead read = ReadTestFile(path);
-    if (!read.readStatus) {
-        *error = "Cannot open " + path + ": " + read.readStatus.Describe();
-    } else if (!read.contents) {
-        *error = kUnexpectedFileFormat;
+    if (!read.contents) {
+        ReportUnreadable(err, path, UnreadableReason(read));
     }
     return std::move(read.contents);
 }

@@ -1,5 +1,6 @@
 // The files the commands of zx840-cli read and write: the test files and
-// plans they are given, a report to write, "-" for standard output.
+// plans they are given, how one that cannot be read is said, a report to
+// write, "-" for standard output.
 #pragma once
 
 #include <optional>
@@ -13,9 +14,17 @@
 
 namespace zx840 {
 
-// Reads and parses a whole test file. On failure the message for the
-// operator goes to `error`: the format message for a damaged file.
-std::optional<TestFileContents> LoadTestFile(const std::string& path, std::string* error);
+// An input that cannot be read (a file, a folder), said on `err` as every
+// command says it: "zx840-cli: PATH: REASON".
+void ReportUnreadable(std::ostream& err, const std::string& path, std::string_view reason);
+
+// Why a test file read by ReadTestFile gave no test: the system's reason, or
+// "Unexpected file format." for a file that is none.
+std::string UnreadableReason(const TestFileRead& read);
+
+// Reads and parses a whole test file; nothing, after ReportUnreadable, when
+// it cannot be read or is no test file.
+std::optional<TestFileContents> LoadTestFile(const std::string& path, std::ostream& err);
 
 // Reads the test plan at `path`; nothing, with the reason said on `err`,
 // when it cannot be used.

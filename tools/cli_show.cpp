@@ -25,10 +25,8 @@ struct OpenedTest {
 };
 
 std::optional<OpenedTest> OpenTest(const std::string& path, std::ostream& err) {
-    std::string error;
-    const auto test = LoadTestFile(path, &error);
+    const auto test = LoadTestFile(path, err);
     if (!test) {
-        err << error << "\n";
         return std::nullopt;
     }
     return OpenedTest{DisplayedRecord(test->Record), test->Mark};
@@ -97,15 +95,16 @@ int DecodeCommand(const CommandCall& call) {
     const std::string& path = call.operands.front();
     std::ifstream file(path, std::ios::binary);
     if (!file) {
-        call.err << "zx840-cli: cannot open " << path << ": " << std::strerror(errno) << "\n";
+        ReportUnreadable(call.err, path, std::strerror(errno));
         return kCliFileError;
     }
     // Like the read on the line: up to one reply's worth into a cleared buffer.
     ExchangeResult exchange;
+    errno = 0;
     file.read(reinterpret_cast<char*>(exchange.reply.data()), exchange.reply.size());
     exchange.received = static_cast<std::size_t>(file.gcount());
     if (file.bad()) {
-        call.err << "zx840-cli: cannot read " << path << "\n";
+        ReportUnreadable(call.err, path, std::strerror(errno != 0 ? errno : EIO));
         return kCliFileError;
     }
     if (!IsReplyAccepted(exchange.reply, exchange.received)) {

@@ -361,7 +361,16 @@ class Import {
   private:
     bool One(const std::string& path);
     bool Flush();
-    void Skip(const std::string& path, const std::string& reason) {
+    // A file skipped: one that cannot be read, said as every command says
+    // it, or one whose result the store refuses, with the store's reason.
+    void Unreadable(const std::string& path, const std::string& reason) {
+        if (bar_) {
+            bar_->Clear();
+        }
+        ReportUnreadable(err_, path, reason);
+        ++skipped_;
+    }
+    void Refused(const std::string& path, const std::string& reason) {
         if (bar_) {
             bar_->Clear();
         }
@@ -388,12 +397,12 @@ class Import {
 bool Import::One(const std::string& path) {
     ++seen_;
     if (const FileStatus status = ReadWholeFile(path, bytes_, kMaxTestFileBytes); !status) {
-        Skip(path, DescribeTestFileReadError(status));
+        Unreadable(path, DescribeTestFileReadError(status));
         return true;
     }
     const auto test = ParseTest(bytes_);
     if (!test) {
-        Skip(path, kUnexpectedFileFormat);
+        Unreadable(path, kUnexpectedFileFormat);
         return true;
     }
     // As the panel shows an opened test: spectra from the file, angles anew.
@@ -424,7 +433,7 @@ bool Import::Flush() {
             bool inserted = false;
             status = store_.Write(batch_[i], &inserted);
             if (status.kind == StoreStatus::Kind::Refused) {
-                Skip(batchPaths_[i], status.message);
+                Refused(batchPaths_[i], status.message);
                 status = {};
             } else if (!status) {
                 unwritten_ += batch_.size() - i;
@@ -455,7 +464,7 @@ bool Import::Flush() {
 int Import::Execute(const std::vector<std::string>& inputs, std::ostream& out) {
     const auto unreadable = [this](const std::string& path, const std::string& reason) {
         ++seen_;
-        Skip(path, reason);
+        Unreadable(path, reason);
     };
     const InterruptScope interrupt;
     ForEachInputShown(
