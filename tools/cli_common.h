@@ -41,9 +41,6 @@ bool IsStandardOutput(const std::string& path);
 
 // The exit status of a failed exchange.
 int FailureStatus(AcquireFailure failure);
-// Its code in acquire's JSON: "F1" the port cannot be opened, "F2" the
-// request cannot be written, "F3" no valid reply (statuses 2, 3 and 4).
-const char* FailureCode(AcquireFailure failure);
 // The technical side of a failure, after the operator message: the port
 // (and its device) and what went wrong there.
 std::string FailureDetail(const ExchangeResult& exchange, const std::string& port,
