@@ -107,6 +107,7 @@ TEST_F(CommandsTest, NextExchangeUsesTheChosenPortAndSpeed) {
     frame_->Action(kCmdCom1 + 2)->trigger();
     frame_->Action(kCmdBaud2400)->trigger();
     QTest::keyClick(frame_, Qt::Key_F3);
+    ASSERT_TRUE(testing::ExchangesOver(view_));
     EXPECT_EQ(other->Requests(), (std::vector<Request>{{0x11, 0x11}}));
     EXPECT_TRUE(sim_->Requests().empty());
     EXPECT_EQ(view_->Working().DataValid, 1);
