@@ -76,6 +76,7 @@ QAction* CMainFrame::EnsureAction(int id) {
         return existing;
     }
     auto* action = new QAction(this);
+    action->setData(id);
     actions_[id] = action;
     if (const CommandSpec* slot = FindCommand(id); slot != nullptr && slot->tooltip != nullptr) {
         action->setToolTip(QString::fromLatin1(slot->tooltip));
@@ -90,6 +91,11 @@ void CMainFrame::Run(int id) {
         router_.Dispatch(id);
         UpdateCommandStates();
     });
+}
+
+// The command of one of the frame's actions; 0 for any other action.
+int CMainFrame::IdOf(const QAction* action) {
+    return action != nullptr ? action->data().toInt() : 0;
 }
 
 QAction* CMainFrame::Action(int id) const {
@@ -118,13 +124,11 @@ void CMainFrame::BuildMenus() {
                     if (!menu->isVisible()) {
                         return;
                     }
-                    for (const auto& [id, known] : actions_) {
-                        if (known == action) {
-                            ShowPrompt(id);
-                            return;
-                        }
+                    if (const int id = IdOf(action); id != 0) {
+                        ShowPrompt(id);
+                    } else {
+                        message_->clear();  // a submenu title has no prompt
                     }
-                    message_->clear();  // a submenu title has no prompt
                 });
                 if (open.empty()) {
                     connect(menu, &QMenu::aboutToHide, this, &CMainFrame::ShowReady);
@@ -260,13 +264,10 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::ToolTip:
             // A toolbar button without a tooltip of its own shows none.
             if (auto* button = qobject_cast<QToolButton*>(watched)) {
-                const QAction* action = button->defaultAction();
-                for (const auto& [id, known] : actions_) {
-                    if (known == action) {
-                        const CommandSpec* slot = FindCommand(id);
-                        if (slot == nullptr || slot->tooltip == nullptr) {
-                            return true;
-                        }
+                if (const int id = IdOf(button->defaultAction()); id != 0) {
+                    const CommandSpec* slot = FindCommand(id);
+                    if (slot == nullptr || slot->tooltip == nullptr) {
+                        return true;
                     }
                 }
             }
@@ -315,13 +316,6 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     QMainWindow::closeEvent(event);
-}
-
-bool CMainFrame::OnCommand(int) {
-    return false;
-}
-bool CMainFrame::HandlesCommand(int) const {
-    return false;
 }
 
 }  // namespace zx840

@@ -41,9 +41,6 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     QString StatusMessage() const;
     QString IndicatorText(int index) const;  // 0 CAP, 1 NUM, 2 SCRL
 
-    bool OnCommand(int id) override;
-    bool HandlesCommand(int id) const override;
-
   protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -57,6 +54,7 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     void BuildStatusBar();
     QAction* EnsureAction(int id);
     void Run(int id);
+    static int IdOf(const QAction* action);
     void ShowPrompt(int id);
     void ShowReady();
     void UpdateIndicators();

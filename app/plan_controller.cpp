@@ -71,6 +71,13 @@ PlanController::PlanController(QMainWindow* frame, CZX840ENView* view, MeterSess
     frame->statusBar()->addWidget(refusal_);
     connect(view_, &CZX840ENView::verdictChanged, this, &PlanController::ShowVerdict);
     connect(view_, &CZX840ENView::testShown, this, &PlanController::Update);
+    AddCommandHandlers({
+        {kCmdTestPlan, [this] { OnTestPlan(); }},
+        {kCmdJudgeAgain, [this] { view_->JudgeAgain(); },
+         [this](CommandState& state) {
+             state.enabled = session_.Plan().has_value() && view_->Working().DataValid == 1;
+         }},
+    });
 }
 
 void PlanController::Update() {
@@ -129,31 +136,11 @@ void PlanController::ShowVerdict() {
     panel_->Show(plan ? plan->name : std::string(), verdict);
 }
 
-bool PlanController::HandlesCommand(int id) const {
-    return id == kCmdTestPlan || id == kCmdJudgeAgain;
-}
-
-bool PlanController::OnUpdateCommand(int id, CommandState& state) {
-    if (id != kCmdJudgeAgain) {
-        return false;
-    }
-    state.enabled = session_.Plan().has_value() && view_->Working().DataValid == 1;
-    return true;
-}
-
-bool PlanController::OnCommand(int id) {
-    if (id == kCmdJudgeAgain) {
-        view_->JudgeAgain();
-        return true;
-    }
-    if (id != kCmdTestPlan) {
-        return false;
-    }
+void PlanController::OnTestPlan() {
     CTestPlanDlg dialog(choice_, frame_);
     if (dialog.exec() == QDialog::Accepted) {
         SetChoice(dialog.Choice());
     }
-    return true;
 }
 
 }  // namespace zx840

@@ -36,12 +36,9 @@ class PlanController : public QObject, public CommandTarget {
     void SetChoice(const PlanChoice& choice);
     CVerdictPanel* Panel() const { return panel_; }
 
-    bool OnCommand(int id) override;
-    bool OnUpdateCommand(int id, CommandState& state) override;
-    bool HandlesCommand(int id) const override;
-
   private:
     void ShowVerdict();
+    void OnTestPlan();
 
     QMainWindow* frame_;
     CZX840ENView* view_;

@@ -64,6 +64,10 @@ StoreController::StoreController(QMainWindow* frame, MeterSession& session,
     keeper_ = std::make_unique<BackgroundKeeper>(
         this, [this](const KeepReport& report) { OnReport(report); });
     Activate();
+    AddCommandHandlers({
+        {kCmdResultsStore, [this] { OnResultsStore(); }},
+        {kCmdHistory, [this] { OpenHistory(); }},
+    });
 }
 
 StoreController::~StoreController() {
@@ -203,18 +207,7 @@ void StoreController::OpenHistory() {
     history_->show();
 }
 
-bool StoreController::HandlesCommand(int id) const {
-    return id == kCmdResultsStore || id == kCmdHistory;
-}
-
-bool StoreController::OnCommand(int id) {
-    if (id == kCmdHistory) {
-        OpenHistory();
-        return true;
-    }
-    if (id != kCmdResultsStore) {
-        return false;
-    }
+void StoreController::OnResultsStore() {
     CResultsStoreDlg dialog(choice_, frame_);
     if (dialog.exec() == QDialog::Accepted && !(dialog.Choice() == choice_)) {
         SetChoice(dialog.Choice());
@@ -222,7 +215,6 @@ bool StoreController::OnCommand(int id) {
             history_->close();  // it shows the store that was
         }
     }
-    return true;
 }
 
 }  // namespace zx840

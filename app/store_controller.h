@@ -47,11 +47,9 @@ class StoreController : public QObject, public CommandTarget {
     void Flush();
     void OpenHistory();
 
-    bool OnCommand(int id) override;
-    bool HandlesCommand(int id) const override;
-
   private:
     void Activate();
+    void OnResultsStore();
     void OnReport(const KeepReport& report);
     void ShowWarning(const QString& text, const QString& details, bool severe);
 

@@ -44,6 +44,14 @@ namespace zx840 {
 CZX840ENApp::CZX840ENApp(QString settingsDirectory)
     : settingsDirectory_(std::move(settingsDirectory)) {
     InitProgramResources();
+    AddCommandHandlers({
+        {kCmdAppAbout, [this] { OnAppAbout(); }},
+        {kCmdAppExit, [this] { frame_->close(); }},
+        {kCmdFileNew, [this] { OnFileNew(); }},
+        {kCmdFileOpen, [this] { OnFileOpen(); }},
+        {kCmdFilePrintSetup, [this] { OnFilePrintSetup(); }},
+        {kCmdPortDevices, [this] { OnPortDevices(); }},
+    });
 }
 
 CZX840ENApp::~CZX840ENApp() {
@@ -149,38 +157,15 @@ bool CZX840ENApp::InitFromCommandLine(const CommandLine& line) {
     return true;
 }
 
-bool CZX840ENApp::HandlesCommand(int id) const {
-    return id == kCmdAppAbout || id == kCmdAppExit || id == kCmdFileNew || id == kCmdFileOpen ||
-           id == kCmdFilePrintSetup || id == kCmdPortDevices;
+void CZX840ENApp::OnFileNew() {
+    doc_->OnNewDocument();
+    frame_->SetDocumentTitle(doc_->Title());
+    view_->OnInitialUpdate();
 }
 
-bool CZX840ENApp::OnCommand(int id) {
-    switch (id) {
-        case kCmdAppAbout:
-            OnAppAbout();
-            return true;
-        case kCmdAppExit:
-            frame_->close();
-            return true;
-        case kCmdFileOpen:
-            OnFileOpen();
-            return true;
-        case kCmdFilePrintSetup: {
-            QPageSetupDialog setup(&view_->Printer(), frame_.get());
-            setup.exec();
-            return true;
-        }
-        case kCmdPortDevices:
-            OnPortDevices();
-            return true;
-        case kCmdFileNew:
-            doc_->OnNewDocument();
-            frame_->SetDocumentTitle(doc_->Title());
-            view_->OnInitialUpdate();
-            return true;
-        default:
-            return false;
-    }
+void CZX840ENApp::OnFilePrintSetup() {
+    QPageSetupDialog setup(&view_->Printer(), frame_.get());
+    setup.exec();
 }
 
 void CZX840ENApp::LoadPortMap(PortMap& map) {

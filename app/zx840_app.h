@@ -46,9 +46,6 @@ class CZX840ENApp : public CommandTarget {
     StoreController* Store() const { return store_; }
     CommandRouter& Router() { return router_; }
 
-    bool OnCommand(int id) override;
-    bool HandlesCommand(int id) const override;
-
     // Opens a test file as Open does: the document, the view and the title
     // take it, or after a failure stay as they were.
     bool OpenDocumentFile(const QString& path);
@@ -75,7 +72,9 @@ class CZX840ENApp : public CommandTarget {
 
   private:
     void OnAppAbout();
+    void OnFileNew();
     void OnFileOpen();
+    void OnFilePrintSetup();
     void OnPortDevices();
     void ShowKept(const Result& result);
 

@@ -76,9 +76,6 @@ class CZX840ENDoc : public CommandTarget {
     // after which any earlier file at `path` is as it was.
     bool OnSaveDocument(const QString& path);
 
-    bool OnCommand(int id) override;
-    bool HandlesCommand(int id) const override;
-
     void OnFileSaveAs();
     // Product Mark: the Mark dialog; an OK that passes its check takes the
     // fields into the document and the view. Cancel changes nothing.

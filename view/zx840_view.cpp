@@ -51,6 +51,7 @@ CZX840ENView::CZX840ENView(const TestDocument& document, MeterSession& session, 
         emit exchangeFinished();
     });
     connect(&session_, &MeterSession::planChanged, this, &CZX840ENView::OnPlanChanged);
+    AddHandlers();
 }
 
 CZX840ENView::~CZX840ENView() = default;
@@ -307,63 +308,45 @@ bool CZX840ENView::PrintDirect(const QString& printerName) {
     return zx840::PrintDirect(Printer(), printerName, Report()) == PrintResult::Printed;
 }
 
-bool CZX840ENView::HandlesCommand(int id) const {
-    return id == kCmdFilePrint || id == kCmdFilePrintDirect || id == kCmdFilePrintPreview ||
-           id == kCmdCommPass || (id >= kCmdCom1 && id <= kCmdCom8) || id == kCmdBaud2400 ||
-           id == kCmdBaud9600 || id == kCmdContinuousStart || id == kCmdContinuousStop;
+void CZX840ENView::OnFilePrintDirect() {
+    if (!PrintDirect()) {
+        QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle),
+                        CouldNotStartPrintJobText({}), QMessageBox::Ok, window());
+        box.exec();
+    }
 }
 
-bool CZX840ENView::OnCommand(int id) {
-    if (id == kCmdCommPass) {
-        OnCommPass();
-    } else if (id == kCmdFilePrint) {
-        OnFilePrint();
-    } else if (id == kCmdFilePrintPreview) {
-        OnFilePrintPreview();
-    } else if (id == kCmdFilePrintDirect) {
-        if (!PrintDirect()) {
-            QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle),
-                            CouldNotStartPrintJobText({}), QMessageBox::Ok, window());
-            box.exec();
-        }
-    } else if (id >= kCmdCom1 && id <= kCmdCom8) {
-        SelectPort(id - kCmdCom1 + 1);
-    } else if (id == kCmdBaud2400) {
-        SelectBaudRate(2400);
-    } else if (id == kCmdBaud9600) {
-        SelectBaudRate(9600);
-    } else if (id == kCmdContinuousStart) {
-        StartContinuousTest();
-    } else if (id == kCmdContinuousStop) {
-        StopContinuousTest();
-    } else {
-        return false;
+void CZX840ENView::AddHandlers() {
+    std::vector<CommandHandler> handlers = {
+        {kCmdCommPass, [this] { OnCommPass(); }},
+        {kCmdFilePrint, [this] { OnFilePrint(); }},
+        {kCmdFilePrintPreview, [this] { OnFilePrintPreview(); }},
+        {kCmdFilePrintDirect, [this] { OnFilePrintDirect(); }},
+        {kCmdContinuousStart, [this] { StartContinuousTest(); },
+         [this](CommandState& state) { state.enabled = !ContinuousTest(); }},
+        {kCmdContinuousStop, [this] { StopContinuousTest(); },
+         [this](CommandState& state) { state.enabled = ContinuousTest(); }},
+    };
+    // Plain marks, never disabled; none when the port or the speed is none
+    // of these.
+    for (int number = 1; number <= kPortCount; ++number) {
+        handlers.push_back({kCmdCom1 + number - 1, [this, number] { SelectPort(number); },
+                            [this, number](CommandState& state) {
+                                std::string name = "COM";
+                                name += std::to_string(number);
+                                state.checkable = true;
+                                state.checked = PortName() == name;
+                            }});
     }
-    return true;
-}
-
-bool CZX840ENView::OnUpdateCommand(int id, CommandState& state) {
-    if (id >= kCmdCom1 && id <= kCmdCom8) {
-        // Plain marks, never disabled; none when the port is none of these.
-        const std::string name = "COM" + std::to_string(id - kCmdCom1 + 1);
-        state.checkable = true;
-        state.checked = PortName() == name;
-        return true;
+    for (const std::int32_t baud : {2400, 9600}) {
+        handlers.push_back({baud == 2400 ? kCmdBaud2400 : kCmdBaud9600,
+                            [this, baud] { SelectBaudRate(baud); },
+                            [this, baud](CommandState& state) {
+                                state.checkable = true;
+                                state.checked = BaudRate() == baud;
+                            }});
     }
-    if (id == kCmdBaud2400 || id == kCmdBaud9600) {
-        state.checkable = true;
-        state.checked = BaudRate() == (id == kCmdBaud2400 ? 2400 : 9600);
-        return true;
-    }
-    if (id == kCmdContinuousStart) {
-        state.enabled = !ContinuousTest();
-        return true;
-    }
-    if (id == kCmdContinuousStop) {
-        state.enabled = ContinuousTest();
-        return true;
-    }
-    return false;
+    AddCommandHandlers(std::move(handlers));
 }
 
 void CZX840ENView::SelectPort(int number) {

@@ -60,11 +60,6 @@ class CZX840ENView : public QScrollArea, public CommandTarget {
     void FillHarmonicList();
     void RefreshDisplay();
 
-    // Command routing.
-    bool OnCommand(int id) override;
-    bool OnUpdateCommand(int id, CommandState& state) override;
-    bool HandlesCommand(int id) const override;
-
     // The session's, as the panel's commands and marks use them. The
     // active plan judges each acquisition and, whenever it changes, the
     // measurement shown; every opened test is judged again.
@@ -134,11 +129,13 @@ class CZX840ENView : public QScrollArea, public CommandTarget {
 
   private:
     void BuildControls();
+    void AddHandlers();
     void LayoutControls();
     void DrawPlots();
     void ShowMeasurement(const SessionMeasurement& measurement);
     void ShowFailure(AcquireFailure failure);
     void OnPlanChanged();
+    void OnFilePrintDirect();
     // Judges the working record against the plan and tells whoever listens.
     void Rejudge();
     ReportData Report() const;
