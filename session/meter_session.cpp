@@ -109,6 +109,9 @@ void MeterSession::Keep(const SessionMeasurement& measurement) {
         result.unjudged = "Plan refused: ";
         result.unjudged += planRefusal_;
     }
+    if (!station_.empty()) {
+        result.station = station_;
+    }
     lastResultMs_ = result.timeMs;
     keeper_->Keep(std::move(result));
 }

@@ -32,6 +32,7 @@ class BackgroundKeeper;
 enum class MeasureOrigin {
     Operator,    // Comm Pass
     Continuous,  // a tick of the continuous test
+    Remote,      // a client of the remote control
 };
 
 // A good measurement with the verdict it was given when it came.
@@ -72,6 +73,8 @@ class MeterSession : public QObject {
     // Each good measurement goes to `keeper` (none: it is not kept), with
     // the product information `mark` gives at that moment.
     void SetKeeper(BackgroundKeeper* keeper) { keeper_ = keeper; }
+    // The station kept results name; empty: this computer's (LocalStation).
+    void SetStation(std::string station) { station_ = std::move(station); }
     void SetMarkSource(std::function<ProductMark()> mark) { mark_ = std::move(mark); }
 
     // One measurement: started now, or once those asked for earlier are over.
@@ -128,6 +131,7 @@ class MeterSession : public QObject {
     std::uint64_t planRevision_ = 0;  // one more at every SetPlan
     BackgroundKeeper* keeper_ = nullptr;
     std::function<ProductMark()> mark_;
+    std::string station_;
     std::int64_t lastResultMs_ = 0;         // keeps results of one millisecond in order
     std::optional<MeasureOrigin> current_;  // the exchange in progress
     std::deque<MeasureOrigin> waiting_;

@@ -183,6 +183,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (command == "history" || command == "stats" || command == "sync" || command == "import") {
         return StoreCommand(args, out, err, context);
     }
+    if (command == "serve") {
+        return Serve(args, out, err);
+    }
     if (command == "show") {
         return Show(args, out, err);
     }

@@ -73,6 +73,13 @@ constexpr CommandHelpEntry kCommands[] = {
      "      Pushes the results waiting in the local spool into the store.\n"
      "      The store: --db, else the environment variable ZX840_DB, else the file\n"
      "      results.sqlite in $XDG_DATA_HOME/Orvalisto (~/.local/share/Orvalisto).\n"},
+    {"serve", "zx840-cli serve [OPTIONS]",
+     "  zx840-cli serve [--listen ADDR:PORT] [--allow CIDR[,CIDR...]] [--port COMn]\n"
+     "                  [--speed 9600|19200] [--plan PLAN.zx8plan] [--db URL]\n"
+     "                  [--station NAME]\n"
+     "      Serves the station as an instrument on the network until SIGINT or\n"
+     "      SIGTERM: remote-control commands over TCP, one line a message (default\n"
+     "      127.0.0.1:5025; another address needs --allow).\n"},
     {"show", "zx840-cli show TEST.ZX8",
      "  zx840-cli show TEST.ZX8\n"
      "      Prints a test file as JSON, with its product information.\n"},

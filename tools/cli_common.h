@@ -70,6 +70,8 @@ std::optional<TestFileContents> LoadTestFile(const std::string& path, std::strin
 // The commands with more than a screenful of code.
 int AcquireCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int PortsCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// zx840-cli serve: the remote control without a window, until a signal.
+int Serve(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int CheckCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int ExportCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                   const CliContext& context);

@@ -1,0 +1,166 @@
+// zx840-cli serve: the station as an instrument on the network, without a
+// window, until SIGINT or SIGTERM. Measurements go through the meter
+// session as the window's do; kept in the store --db names, if any.
+#include <QCoreApplication>
+#include <QTimer>
+#include <memory>
+#include <optional>
+#include <ostream>
+
+#include "plan/test_plan.h"
+#include "record/defaults.h"
+#include "remote/scpi_server.h"
+#include "remote/session_station.h"
+#include "store/background_keeper.h"
+#include "tools/argument_parser.h"
+#include "tools/cli_common.h"
+#include "tools/interrupt.h"
+
+namespace zx840 {
+namespace {
+
+struct ServeOptions {
+    ScpiServerOptions server;
+    std::string port = kDefaultComPort;
+    std::int32_t speed = kDefaultBaudRate;
+    std::optional<TestPlan> plan;
+    std::optional<StoreUrl> store;
+    std::string station;
+};
+
+// Nothing after a mistake, which `status` then holds, said on `err`.
+std::optional<ServeOptions> ReadServeOptions(const std::vector<std::string>& args,
+                                             std::ostream& out, std::ostream& err, int* status) {
+    ArgumentParser parser;
+    for (const char* name : {"--listen", "--allow", "--port", "--speed", "--station"}) {
+        parser.Value(name);
+    }
+    parser.Path("--plan");
+    parser.Path("--db");
+    if (const auto done = ReadArguments(parser, args, out, err)) {
+        *status = *done;
+        return std::nullopt;
+    }
+    ServeOptions options;
+    std::string db;
+    std::string problem;
+    for (const auto& [name, value] : parser.Options()) {
+        if (name == "--listen" &&
+            !ParseListenAddress(value, options.server.address, options.server.port, &problem)) {
+            break;
+        } else if (name == "--allow" && !ParseAllowList(value, options.server.allow, &problem)) {
+            break;
+        } else if (name == "--port") {
+            options.port = value;
+        } else if (name == "--speed") {
+            if (value != "9600" && value != "19200") {
+                problem = "--speed takes 9600 or 19200, not \"" + value + "\"";
+                break;
+            }
+            options.speed = std::stoi(value);
+        } else if (name == "--station") {
+            options.station = value;
+        } else if (name == "--db") {
+            db = value;
+        } else if (name == "--plan") {
+            PlanRead read = ReadPlanFile(value);
+            if (!read.plan) {
+                err << "zx840-cli: " << read.error << "\n";
+                *status = kCliFileError;
+                return std::nullopt;
+            }
+            options.plan = std::move(read.plan);
+        }
+    }
+    if (!problem.empty()) {
+        *status = Usage(err, "serve", problem);
+        return std::nullopt;
+    }
+    if (const auto text = ChosenStoreText(db)) {
+        const StoreUrlParse parsed = ParseStoreUrl(*text);
+        if (!parsed.url) {
+            err << "zx840-cli: " << (db.empty() ? "ZX840_DB" : "--db") << ": " << parsed.error
+                << "\n";
+            *status = kCliUsage;
+            return std::nullopt;
+        }
+        options.store = parsed.url;
+    }
+    return options;
+}
+
+}  // namespace
+
+int Serve(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    int status = kCliOk;
+    const auto options = ReadServeOptions(args, out, err, &status);
+    if (!options) {
+        return status;
+    }
+    int argc = 1;
+    char name[] = "zx840-cli";
+    char* argv[] = {name, nullptr};
+    std::unique_ptr<QCoreApplication> application;
+    if (QCoreApplication::instance() == nullptr) {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    MeterSession session;
+    session.SetPort(options->port);
+    session.SetBaudRate(options->speed);
+    session.SetPlan(options->plan);
+    session.SetStation(options->station);
+    std::unique_ptr<BackgroundKeeper> keeper;
+    if (options->store) {
+        keeper = std::make_unique<BackgroundKeeper>(&session, [&err](const KeepReport& report) {
+            if (report.kind == KeepReport::Kind::Kept && report.outcome == KeepOutcome::Spooled) {
+                err << "zx840-cli: " << report.message << "\n";
+            }
+        });
+        keeper->SetStore(options->store, SpoolFolder());
+        session.SetKeeper(keeper.get());
+    }
+    StationHooks hooks;
+    hooks.planFolder = DefaultPlanFolder();
+    bool storing = true;
+    hooks.storing = [&storing] { return storing; };
+    hooks.setStoring = [&](bool on) {
+        storing = on;
+        session.SetKeeper(on ? keeper.get() : nullptr);
+    };
+    SessionStation station(session, hooks);
+    hooks.reset = [&] {
+        station.SetOwnMark({});
+        session.SetPlan(options->plan);
+        hooks.setStoring(true);
+    };
+    station.SetHooks(hooks);
+    session.SetMarkSource([&station] { return station.Mark(); });
+
+    ScpiServer server(station);
+    std::string problem;
+    if (!server.Listen(options->server, &problem)) {
+        err << "zx840-cli: " << problem << "\n";
+        return kCliUsage;
+    }
+    out << "Listening on " << Endpoint(server.Address(), server.Port()) << "\n" << std::flush;
+
+    // A signal closes the clients; an exchange under way ends first.
+    InterruptScope interrupt;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (interrupt.Requested()) {
+            server.Close();
+            if (!session.ExchangeInProgress()) {
+                QCoreApplication::quit();
+            }
+        }
+    });
+    poll.start(100);
+    QCoreApplication::exec();
+    if (keeper) {
+        keeper->Flush();
+    }
+    return kCliOk;
+}
+
+}  // namespace zx840
