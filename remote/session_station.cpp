@@ -136,7 +136,7 @@ int SessionStation::Speed() const {
 }
 
 bool SessionStation::SetSpeed(int speed) {
-    if (speed != 9600 && speed != 19200) {
+    if (speed != 2400 && speed != 9600) {
         return false;
     }
     session_.SetBaudRate(speed);

@@ -75,7 +75,7 @@ constexpr CommandHelpEntry kCommands[] = {
      "      results.sqlite in $XDG_DATA_HOME/Orvalisto (~/.local/share/Orvalisto).\n"},
     {"serve", "zx840-cli serve [OPTIONS]",
      "  zx840-cli serve [--listen ADDR:PORT] [--allow CIDR[,CIDR...]] [--port COMn]\n"
-     "                  [--speed 9600|19200] [--plan PLAN.zx8plan] [--db URL]\n"
+     "                  [--baud 2400|9600] [--plan PLAN.zx8plan] [--db URL]\n"
      "                  [--station NAME]\n"
      "      Serves the station as an instrument on the network until SIGINT or\n"
      "      SIGTERM: remote-control commands over TCP, one line a message (default\n"

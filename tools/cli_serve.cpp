@@ -32,7 +32,7 @@ struct ServeOptions {
 std::optional<ServeOptions> ReadServeOptions(const std::vector<std::string>& args,
                                              std::ostream& out, std::ostream& err, int* status) {
     ArgumentParser parser;
-    for (const char* name : {"--listen", "--allow", "--port", "--speed", "--station"}) {
+    for (const char* name : {"--listen", "--allow", "--port", "--baud", "--station"}) {
         parser.Value(name);
     }
     parser.Path("--plan");
@@ -52,9 +52,9 @@ std::optional<ServeOptions> ReadServeOptions(const std::vector<std::string>& arg
             break;
         } else if (name == "--port") {
             options.port = value;
-        } else if (name == "--speed") {
-            if (value != "9600" && value != "19200") {
-                problem = "--speed takes 9600 or 19200, not \"" + value + "\"";
+        } else if (name == "--baud") {
+            if (value != "2400" && value != "9600") {
+                problem = "the speed must be 2400 or 9600, not \"" + value + "\"";
                 break;
             }
             options.speed = std::stoi(value);
