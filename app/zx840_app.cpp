@@ -20,6 +20,7 @@
 #include "app/open_queue.h"
 #include "app/plan_controller.h"
 #include "app/port_devices_dlg.h"
+#include "app/remote_controller.h"
 #include "app/store_controller.h"
 #include "app/zx840_doc.h"
 #include "commands/command_ids.h"
@@ -107,7 +108,8 @@ bool CZX840ENApp::InitFromCommandLine(const CommandLine& line) {
     plans_ = new PlanController(frame_.get(), view_, *session_, quiet);
     store_ = new StoreController(frame_.get(), *session_,
                                  [this](const Result& result) { ShowKeptResult(result); });
-    router_.SetTargets({view_, doc_.get(), frame_.get(), plans_, store_, this});
+    remote_ = new RemoteController(frame_.get(), *session_, *doc_, *store_);
+    router_.SetTargets({view_, doc_.get(), frame_.get(), plans_, store_, remote_, this});
     opens_ =
         std::make_unique<OpenQueue>(*session_, *doc_, frame_.get(),
                                     [this](const QString& path) { return OpenDocumentFile(path); });

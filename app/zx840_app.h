@@ -20,6 +20,7 @@ class MeterSession;
 class OpenQueue;
 class PlanController;
 class StoreController;
+class RemoteController;
 struct Result;
 
 class CZX840ENApp : public CommandTarget {
@@ -44,6 +45,7 @@ class CZX840ENApp : public CommandTarget {
     MeterSession* Session() const { return session_.get(); }
     PlanController* Plans() const { return plans_; }
     StoreController* Store() const { return store_; }
+    RemoteController* Remote() const { return remote_; }
     CommandRouter& Router() { return router_; }
 
     // Opens a test file as Open does: the document, the view and the title
@@ -91,6 +93,7 @@ class CZX840ENApp : public CommandTarget {
     CZX840ENView* view_ = nullptr;              // owned by the frame
     PlanController* plans_ = nullptr;           // owned by the frame
     StoreController* store_ = nullptr;          // owned by the frame
+    RemoteController* remote_ = nullptr;        // owned by the frame
     std::unique_ptr<QObject> dialogCanceller_;  // an event filter while ending
 };
 

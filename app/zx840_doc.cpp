@@ -213,4 +213,11 @@ void CZX840ENDoc::OnNumberAddOne() {
     }
 }
 
+void CZX840ENDoc::TakeMark(const ProductMark& mark) {
+    ApplyMarkChange(mark, MarkChange::All, state_.Mark);
+    if (markListener_) {
+        markListener_(state_.Mark, MarkChange::All);
+    }
+}
+
 }  // namespace zx840

@@ -82,6 +82,10 @@ class CZX840ENDoc : public CommandTarget {
     void OnProductMark();
     // Number add one, with a warning and a wrap to 1 after the largest.
     void OnNumberAddOne();
+    // The product information a remote client set, all of it, into the
+    // document and the view.
+    void TakeMark(const ProductMark& mark);
+    const ProductMark& Mark() const { return state_.Mark; }
 
   private:
     void ReadSettings();
