@@ -11,6 +11,7 @@
 #include <QStatusBar>
 #include <QVBoxLayout>
 
+#include "app/plan_controller.h"
 #include "app/store_controller.h"
 #include "app/zx840_doc.h"
 #include "commands/command_ids.h"
@@ -105,7 +106,7 @@ void CRemoteControlDlg::accept() {
 }
 
 RemoteController::RemoteController(QMainWindow* frame, MeterSession& session, CZX840ENDoc& doc,
-                                   StoreController& store)
+                                   PlanController& plans, StoreController& store)
     : QObject(frame), frame_(frame), choice_(LoadChoice()) {
     StationHooks hooks;
     hooks.mark = [&doc] { return doc.Mark(); };
@@ -117,6 +118,11 @@ RemoteController::RemoteController(QMainWindow* frame, MeterSession& session, CZ
         store.SetChoice(choice);
     };
     hooks.planFolder = DefaultPlanFolder();
+    hooks.reset = [&doc, &plans, &store, mark = doc.Mark(), keep = store.Choice()] {
+        doc.TakeMark(mark);
+        plans.Update();
+        store.SetChoice(keep);
+    };
     station_ = std::make_unique<SessionStation>(session, hooks);
     server_ = new ScpiServer(*station_, this);
     indicator_ = new QLabel(QString::fromLatin1(kRemoteIndicator));

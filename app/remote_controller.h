@@ -24,6 +24,7 @@ class QMainWindow;
 namespace zx840 {
 
 class CZX840ENDoc;
+class PlanController;
 class StoreController;
 
 inline constexpr char kRemoteControlDlgTitle[] = "Remote Control";
@@ -55,8 +56,11 @@ class CRemoteControlDlg : public QDialog {
 class RemoteController : public QObject, public CommandTarget {
     Q_OBJECT
   public:
+    // *RST takes the product information and the store choice back to what
+    // they were at start (the settings' values) and the plan to the one the
+    // Test Plan choice gives.
     RemoteController(QMainWindow* frame, MeterSession& session, CZX840ENDoc& doc,
-                     StoreController& store);
+                     PlanController& plans, StoreController& store);
     ~RemoteController() override;
 
     const RemoteChoice& Choice() const { return choice_; }

@@ -108,7 +108,7 @@ bool CZX840ENApp::InitFromCommandLine(const CommandLine& line) {
     plans_ = new PlanController(frame_.get(), view_, *session_, quiet);
     store_ = new StoreController(frame_.get(), *session_,
                                  [this](const Result& result) { ShowKeptResult(result); });
-    remote_ = new RemoteController(frame_.get(), *session_, *doc_, *store_);
+    remote_ = new RemoteController(frame_.get(), *session_, *doc_, *plans_, *store_);
     router_.SetTargets({view_, doc_.get(), frame_.get(), plans_, store_, remote_, this});
     opens_ =
         std::make_unique<OpenQueue>(*session_, *doc_, frame_.get(),

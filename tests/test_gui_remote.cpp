@@ -37,6 +37,7 @@ TEST(RemoteWindow, ARemoteMeasurementLandsOnThePanelAndInTheStoreWhileF3Waits) {
     RemoteController* remote = app.Remote();
     EXPECT_FALSE(remote->Choice().on);  // off until asked for
     ASSERT_TRUE(remote->SetChoice({true, "127.0.0.1:0", ""}));
+    const ProductMark atStart = app.View()->Mark();
     MeterSession& session = *app.Session();
     std::vector<MeasureOrigin> origins;
     QObject::connect(&session, &MeterSession::measured,
@@ -74,6 +75,13 @@ TEST(RemoteWindow, ARemoteMeasurementLandsOnThePanelAndInTheStoreWhileF3Waits) {
     const MeasurementRecord& first = kept[1].working.Record;  // newest first
     EXPECT_EQ(kept[1].mark.Type, "RMT");
     EXPECT_EQ(answer.substr(0, answer.find(',')), JsonFloat(first.Urms));
+
+    // *RST: the product information as the settings gave it at start.
+    client.write("*RST;:MARK:TYPE?;NUMB?\n");
+    ASSERT_TRUE(WaitUntil([&] { return client.canReadLine(); }, 30000));
+    EXPECT_EQ(client.readLine().toStdString(),
+              "\"" + atStart.Type + "\";" + std::to_string(atStart.Number) + "\n");
+    EXPECT_EQ(app.View()->Mark(), atStart);
 
     client.disconnectFromHost();
     EXPECT_TRUE(WaitUntil([&] { return !remote->RemoteShown(); }, 30000));
