@@ -76,10 +76,11 @@ constexpr CommandHelpEntry kCommands[] = {
     {"serve", "zx840-cli serve [OPTIONS]",
      "  zx840-cli serve [--listen ADDR:PORT] [--allow CIDR[,CIDR...]] [--port COMn]\n"
      "                  [--baud 2400|9600] [--plan PLAN.zx8plan] [--db URL]\n"
-     "                  [--station NAME]\n"
+     "                  [--station NAME] [--max-clients N]\n"
      "      Serves the station as an instrument on the network until SIGINT or\n"
      "      SIGTERM: remote-control commands over TCP, one line a message (default\n"
-     "      127.0.0.1:5025; another address needs --allow).\n"},
+     "      127.0.0.1:5025; another address needs --allow), at most --max-clients\n"
+     "      at once (default 32).\n"},
     {"show", "zx840-cli show TEST.ZX8",
      "  zx840-cli show TEST.ZX8\n"
      "      Prints a test file as JSON, with its product information.\n"},

@@ -3,6 +3,7 @@
 // session as the window's do; kept in the store --db names, if any.
 #include <QCoreApplication>
 #include <QTimer>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -32,7 +33,8 @@ struct ServeOptions {
 std::optional<ServeOptions> ReadServeOptions(const std::vector<std::string>& args,
                                              std::ostream& out, std::ostream& err, int* status) {
     ArgumentParser parser;
-    for (const char* name : {"--listen", "--allow", "--port", "--baud", "--station"}) {
+    for (const char* name :
+         {"--listen", "--allow", "--port", "--baud", "--station", "--max-clients"}) {
         parser.Value(name);
     }
     parser.Path("--plan");
@@ -58,6 +60,14 @@ std::optional<ServeOptions> ReadServeOptions(const std::vector<std::string>& arg
                 break;
             }
             options.speed = std::stoi(value);
+        } else if (name == "--max-clients") {
+            char* end = nullptr;
+            const long clients = std::strtol(value.c_str(), &end, 10);
+            if (value.empty() || *end != '\0' || clients < 1 || clients > 1024) {
+                problem = "--max-clients takes a number from 1 to 1024, not \"" + value + "\"";
+                break;
+            }
+            options.server.maxClients = static_cast<int>(clients);
         } else if (name == "--station") {
             options.station = value;
         } else if (name == "--db") {
