@@ -16,18 +16,10 @@
 #include "store/private_files.h"
 #include "store/result_rows.h"
 #include "store/schema.h"
+#include "store/transaction.h"
 
 namespace zx840 {
 namespace {
-
-// Takes back an open transaction. A connection the server dropped is no
-// longer open, and asking the driver to roll back on it only prints a
-// warning of its own beside the message that already says what happened.
-void RollBack(QSqlDatabase& db) {
-    if (db.isOpen() && !db.isOpenError()) {
-        db.rollback();
-    }
-}
 
 // Every result with its arrays, and one whose arrays are missing as well
 // (it reads as damaged rather than not at all).
@@ -315,23 +307,20 @@ StoreStatus ResultsStore::WriteAll(std::span<const Result> results, std::int64_t
         return StoreStatus::Failed("Cannot write to the results store " + url_.Display() +
                                    ": it was opened only to read");
     }
-    QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    if (!db.transaction()) {
-        return Fail("write to", db.lastError());
+    Transaction transaction(QSqlDatabase::database(connection_, false), url_.kind);
+    if (!transaction.Begun()) {
+        return Fail("write to", transaction.Error());
     }
     std::int64_t added = 0;
     for (const Result& result : results) {
         bool one = false;
         if (const StoreStatus status = Insert(result, &one); !status) {
-            RollBack(db);
             return status;
         }
         added += one ? 1 : 0;
     }
-    if (!db.commit()) {
-        const QSqlError error = db.lastError();
-        RollBack(db);
-        return Fail("write to", error);
+    if (!transaction.Commit()) {
+        return Fail("write to", transaction.Error());
     }
     if (inserted != nullptr) {
         *inserted = added;
@@ -342,8 +331,9 @@ StoreStatus ResultsStore::WriteAll(std::span<const Result> results, std::int64_t
 StoreStatus ResultsStore::ForEachId(const QStringList& statements,
                                     const std::vector<std::string>& ids) {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    if (!db.transaction()) {
-        return Fail("write to", db.lastError());
+    Transaction transaction(db, url_.kind);
+    if (!transaction.Begun()) {
+        return Fail("write to", transaction.Error());
     }
     for (const QString& statement : statements) {
         QSqlQuery query(db);
@@ -351,16 +341,12 @@ StoreStatus ResultsStore::ForEachId(const QStringList& statements,
         for (const std::string& id : ids) {
             query.addBindValue(Text(id));
             if (!query.exec()) {
-                const QSqlError error = query.lastError();
-                RollBack(db);
-                return Fail("write to", error);
+                return Fail("write to", query.lastError());
             }
         }
     }
-    if (!db.commit()) {
-        const QSqlError error = db.lastError();
-        RollBack(db);
-        return Fail("write to", error);
+    if (!transaction.Commit()) {
+        return Fail("write to", transaction.Error());
     }
     return {};
 }
