@@ -263,13 +263,10 @@ StoreStatus ResultsStore::PrepareWriting(Journal journal) {
     }
     insert_ = std::make_unique<QSqlQuery>(db);
     insertArrays_ = std::make_unique<QSqlQuery>(db);
-    if (!insert_->prepare(QString("INSERT INTO results (") + kColumns + ") VALUES (" +
-                          QString("?, ").repeated(kColumnCount - 1) +
-                          "?) ON CONFLICT (id) DO NOTHING")) {
+    if (!insert_->prepare(InsertSql("results", kResultColumns))) {
         return Fail("prepare writing to", insert_->lastError());
     }
-    if (!insertArrays_->prepare(QString("INSERT INTO result_arrays (") + kArrayColumns +
-                                ") VALUES (?, ?, ?, ?, ?) ON CONFLICT (id) DO NOTHING")) {
+    if (!insertArrays_->prepare(InsertSql("result_arrays", kArrayColumns))) {
         return Fail("prepare writing to", insertArrays_->lastError());
     }
     return {};
@@ -367,12 +364,12 @@ StoreStatus ResultsStore::MoveTo(const std::string& path, const std::vector<std:
     if (!attach.exec()) {
         return Fail("write to", attach.lastError());
     }
-    const auto copy = [](const char* table, const char* columns) {
+    const auto copy = [](const char* table, std::span<const ResultColumn> columns) {
         return QString("INSERT OR IGNORE INTO moved.%1 (%2) SELECT %2 FROM main.%1 WHERE id = ?")
-            .arg(table, columns);
+            .arg(table, ColumnList(columns));
     };
     const StoreStatus status = ForEachId(
-        {copy("results", kColumns), copy("result_arrays", kArrayColumns),
+        {copy("results", kResultColumns), copy("result_arrays", kArrayColumns),
          "DELETE FROM main.results WHERE id = ?", "DELETE FROM main.result_arrays WHERE id = ?"},
         ids);
     QSqlQuery(db).exec("DETACH DATABASE moved");
@@ -392,8 +389,7 @@ StoreStatus ResultsStore::Find(const ResultFilter& filter, std::int64_t offset, 
     if (offset > 0) {
         page += " OFFSET " + QString::number(offset);
     }
-    QString sql = QString("SELECT ") + kFindColumns + (full ? kFindArrays : "") + " FROM results" +
-                  (full ? kJoinArrays : "");
+    QString sql = "SELECT " + FoundColumns(full) + " FROM results" + (full ? kJoinArrays : "");
     if (offset > 0) {
         // The ids of the page first, counted off the index of time and id,
         // then only those results: skipping a million entries of an index

@@ -9,17 +9,19 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QUuid>
 #include <QVariant>
 #include <bit>
 #include <cmath>
 #include <cstdlib>
-#include <memory>
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 
 #include "store/result.h"
@@ -210,6 +212,15 @@ class RawConnection {
         return query.next() ? query.value(0) : QVariant();
     }
     bool Exec(const QString& sql) const { return QSqlQuery(Db()).exec(sql); }
+    // The names of the columns of `table`.
+    std::set<std::string> Columns(const char* table) const {
+        std::set<std::string> names;
+        const QSqlRecord record = Db().record(table);
+        for (int i = 0; i < record.count(); ++i) {
+            names.insert(record.fieldName(i).toStdString());
+        }
+        return names;
+    }
 
   private:
     QString name_;
