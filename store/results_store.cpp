@@ -194,28 +194,33 @@ std::unique_ptr<ResultsStore> ResultsStore::Open(const StoreUrl& url, StoreStatu
 }
 
 StoreStatus ResultsStore::OpenConnection(Access access) {
-    QSqlDatabase db = QSqlDatabase::database(connection_, false);
     const bool readOnly = access == Access::ReadOnly;
-    if (url_.kind == StoreKind::Postgresql) {
-        if (!url_.host.empty()) {
-            db.setHostName(Text(url_.host));
-        }
-        db.setPort(url_.port);
-        db.setDatabaseName(Text(url_.database));
-        db.setUserName(Text(url_.user));
-        // Without a password in the URL, libpq takes PGPASSWORD or ~/.pgpass.
-        db.setPassword(Text(url_.password));
-        db.setConnectOptions(PostgresOptions(url_));
-        if (!db.open()) {
-            return Fail("open", db.lastError());
-        }
-        QSqlQuery readOnlyQuery(db);
-        if (readOnly &&
-            !readOnlyQuery.exec("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY")) {
-            return Fail("open", readOnlyQuery.lastError());
-        }
-        return {};
+    return url_.kind == StoreKind::Postgresql ? OpenPostgresql(readOnly) : OpenSqlite(readOnly);
+}
+
+StoreStatus ResultsStore::OpenPostgresql(bool readOnly) {
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    if (!url_.host.empty()) {
+        db.setHostName(Text(url_.host));
     }
+    db.setPort(url_.port);
+    db.setDatabaseName(Text(url_.database));
+    db.setUserName(Text(url_.user));
+    // Without a password in the URL, libpq takes PGPASSWORD or ~/.pgpass.
+    db.setPassword(Text(url_.password));
+    db.setConnectOptions(PostgresOptions(url_));
+    if (!db.open()) {
+        return Fail("open", db.lastError());
+    }
+    QSqlQuery readOnlyQuery(db);
+    if (readOnly && !readOnlyQuery.exec("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY")) {
+        return Fail("open", readOnlyQuery.lastError());
+    }
+    return {};
+}
+
+StoreStatus ResultsStore::OpenSqlite(bool readOnly) {
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
     const std::string cannot = "Cannot open the results store " + url_.Display() + ": ";
     std::error_code missing;
     if (readOnly && !std::filesystem::exists(url_.path, missing)) {
