@@ -15,6 +15,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -181,6 +182,21 @@ inline Result OddResult(std::uint32_t seed) {
     r.working.Angles = {any(random), std::nextafter(90.0f, 100.0f), -std::nanf("")};
     r.verdict = ResultVerdict{false, "line-3", {"Power", "IEC I3"}, "{\"Pass\":false}"};
     return r;
+}
+
+// Every field the same, floats compared bit for bit.
+inline void ExpectSameResult(const Result& got, const Result& want) {
+    EXPECT_EQ(got.id, want.id);
+    EXPECT_EQ(got.timeMs, want.timeMs);
+    EXPECT_EQ(got.station, want.station);
+    EXPECT_EQ(got.programVersion, want.programVersion);
+    EXPECT_EQ(got.source, want.source);
+    EXPECT_EQ(got.mark, want.mark);
+    EXPECT_EQ(got.verdict, want.verdict);
+    EXPECT_EQ(got.unjudged, want.unjudged);
+    EXPECT_EQ(got.working.DataValid, want.working.DataValid);
+    EXPECT_EQ(std::memcmp(&got.working.Record, &want.working.Record, sizeof(MeasurementRecord)), 0);
+    EXPECT_EQ(std::memcmp(&got.working.Angles, &want.working.Angles, sizeof(ConductionAngles)), 0);
 }
 
 // A plain connection to the store, as another program would have one.

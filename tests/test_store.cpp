@@ -29,6 +29,7 @@
 namespace zx840 {
 namespace {
 
+using testing::ExpectSameResult;
 using testing::OddResult;
 using testing::RawConnection;
 using testing::ScratchStore;
@@ -38,21 +39,6 @@ ResultFilter Filter(Set set) {
     ResultFilter filter;
     set(filter);
     return filter;
-}
-
-// Every field the same, floats compared bit for bit.
-void ExpectSameResult(const Result& got, const Result& want) {
-    EXPECT_EQ(got.id, want.id);
-    EXPECT_EQ(got.timeMs, want.timeMs);
-    EXPECT_EQ(got.station, want.station);
-    EXPECT_EQ(got.programVersion, want.programVersion);
-    EXPECT_EQ(got.source, want.source);
-    EXPECT_EQ(got.mark, want.mark);
-    EXPECT_EQ(got.verdict, want.verdict);
-    EXPECT_EQ(got.unjudged, want.unjudged);
-    EXPECT_EQ(got.working.DataValid, want.working.DataValid);
-    EXPECT_EQ(std::memcmp(&got.working.Record, &want.working.Record, sizeof(MeasurementRecord)), 0);
-    EXPECT_EQ(std::memcmp(&got.working.Angles, &want.working.Angles, sizeof(ConductionAngles)), 0);
 }
 
 std::set<std::string> Names(std::span<const ResultColumn> columns) {

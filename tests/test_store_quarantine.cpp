@@ -108,6 +108,15 @@ TEST_P(QuarantineTest, AResultTheStoreRefusesStallsNothingBehindIt) {
     EXPECT_NE(sync.quarantine.find("2 results"), std::string::npos) << sync.quarantine;
     EXPECT_NE(sync.quarantine.find(refused.id), std::string::npos) << sync.quarantine;
     EXPECT_NE(sync.quarantine.find(spooled.id), std::string::npos) << sync.quarantine;
+    // Moved into the quarantine as it was stored, every column of it.
+    StoreStatus opened;
+    const auto quarantine = ResultsStore::Open(SqliteUrl(keeper.QuarantinePath()), &opened);
+    std::vector<Result> moved;
+    ResultFilter one;
+    one.id = spooled.id;
+    ASSERT_TRUE(quarantine && quarantine->Find(one, 0, -1, true, moved)) << opened.message;
+    ASSERT_EQ(moved.size(), 1u);
+    testing::ExpectSameResult(moved[0], spooled);
 
     EXPECT_EQ(Count(url), 6);
     StoreStatus status;
