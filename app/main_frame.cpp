@@ -20,7 +20,8 @@
 #include "app/menu_style.h"
 #include "commands/command_ids.h"
 #include "commands/command_table.h"
-#include "meter/acquisition.h"
+#include "record/product_identity.h"
+#include "session/meter_session.h"
 #include "view/zx840_view.h"
 
 namespace zx840 {
@@ -31,7 +32,8 @@ constexpr qint64 kIndicatorIntervalMs = 250;  // idle refreshes of the lock indi
 
 }  // namespace
 
-CMainFrame::CMainFrame(CommandRouter& router, CZX840ENView* view) : router_(router), view_(view) {
+CMainFrame::CMainFrame(CommandRouter& router, CZX840ENView* view, MeterSession& session)
+    : router_(router), view_(view), session_(session) {
     setCentralWidget(view_);
     setAcceptDrops(true);
     BuildMenus();
@@ -40,10 +42,12 @@ CMainFrame::CMainFrame(CommandRouter& router, CZX840ENView* view) : router_(rout
     BuildStatusBar();
     SetDocumentTitle(QStringLiteral("Untitled"));
     setWindowIcon(QIcon(QStringLiteral(":/res/zx840.png")));
-    connect(view_, &CZX840ENView::exchangeFinished, this, [this] {
-        if (closePending_) {
-            closePending_ = false;
-            close();
+    // The wait cursor while the meter answers; the window still repaints.
+    connect(&session_, &MeterSession::busyChanged, this, [](bool busy) {
+        if (busy) {
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        } else {
+            QApplication::restoreOverrideCursor();
         }
     });
     // Like an idle handler: whenever the event loop runs out of work, the
@@ -58,6 +62,9 @@ CMainFrame::CMainFrame(CommandRouter& router, CZX840ENView* view) : router_(rout
 
 CMainFrame::~CMainFrame() {
     qApp->removeEventFilter(this);
+    if (session_.ExchangeInProgress()) {
+        QApplication::restoreOverrideCursor();
+    }
 }
 
 void CMainFrame::SetDocumentTitle(const QString& title) {
@@ -69,12 +76,26 @@ QAction* CMainFrame::EnsureAction(int id) {
         return existing;
     }
     auto* action = new QAction(this);
+    action->setData(id);
     actions_[id] = action;
     if (const CommandSpec* slot = FindCommand(id); slot != nullptr && slot->tooltip != nullptr) {
         action->setToolTip(QString::fromLatin1(slot->tooltip));
     }
-    connect(action, &QAction::triggered, this, [this, id] { router_.Dispatch(id); });
+    connect(action, &QAction::triggered, this, [this, id] { Run(id); });
     return action;
+}
+
+// As input waited while the meter answered, so does the command it gave.
+void CMainFrame::Run(int id) {
+    session_.WhenIdle(this, [this, id] {
+        router_.Dispatch(id);
+        UpdateCommandStates();
+    });
+}
+
+// The command of one of the frame's actions; 0 for any other action.
+int CMainFrame::IdOf(const QAction* action) {
+    return action != nullptr ? action->data().toInt() : 0;
 }
 
 QAction* CMainFrame::Action(int id) const {
@@ -103,13 +124,11 @@ void CMainFrame::BuildMenus() {
                     if (!menu->isVisible()) {
                         return;
                     }
-                    for (const auto& [id, known] : actions_) {
-                        if (known == action) {
-                            ShowPrompt(id);
-                            return;
-                        }
+                    if (const int id = IdOf(action); id != 0) {
+                        ShowPrompt(id);
+                    } else {
+                        message_->clear();  // a submenu title has no prompt
                     }
-                    message_->clear();  // a submenu title has no prompt
                 });
                 if (open.empty()) {
                     connect(menu, &QMenu::aboutToHide, this, &CMainFrame::ShowReady);
@@ -140,10 +159,7 @@ void CMainFrame::BuildAccelerators() {
         auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(slot.keys)), this);
         shortcut->setContext(Qt::WindowShortcut);
         const int id = slot.id;
-        connect(shortcut, &QShortcut::activated, this, [this, id] {
-            router_.Dispatch(id);
-            UpdateCommandStates();
-        });
+        connect(shortcut, &QShortcut::activated, this, [this, id] { Run(id); });
     }
 }
 
@@ -248,13 +264,10 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::ToolTip:
             // A toolbar button without a tooltip of its own shows none.
             if (auto* button = qobject_cast<QToolButton*>(watched)) {
-                const QAction* action = button->defaultAction();
-                for (const auto& [id, known] : actions_) {
-                    if (known == action) {
-                        const CommandSpec* slot = FindCommand(id);
-                        if (slot == nullptr || slot->tooltip == nullptr) {
-                            return true;
-                        }
+                if (const int id = IdOf(button->defaultAction()); id != 0) {
+                    const CommandSpec* slot = FindCommand(id);
+                    if (slot == nullptr || slot->tooltip == nullptr) {
+                        return true;
                     }
                 }
             }
@@ -297,19 +310,12 @@ void CMainFrame::dropEvent(QDropEvent* event) {
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
     // Nothing may cut an exchange short: close once it is over.
-    if (view_->ExchangeInProgress()) {
-        closePending_ = true;
+    if (session_.ExchangeInProgress()) {
         event->ignore();
+        session_.WhenIdle(this, [this] { close(); });
         return;
     }
     QMainWindow::closeEvent(event);
-}
-
-bool CMainFrame::OnCommand(int) {
-    return false;
-}
-bool CMainFrame::HandlesCommand(int) const {
-    return false;
 }
 
 }  // namespace zx840

@@ -1,5 +1,6 @@
 // The main window: menus, accelerators, toolbar and status bar built from
-// the command table, around the measurement panel.
+// the command table, around the measurement panel. Commands given while the
+// meter answers are carried out once the exchange is over, in order.
 #pragma once
 
 #include <QElapsedTimer>
@@ -16,11 +17,12 @@ class QToolBar;
 namespace zx840 {
 
 class CZX840ENView;
+class MeterSession;
 
 class CMainFrame : public QMainWindow, public CommandTarget {
     Q_OBJECT
   public:
-    CMainFrame(CommandRouter& router, CZX840ENView* view);
+    CMainFrame(CommandRouter& router, CZX840ENView* view, MeterSession& session);
     ~CMainFrame() override;
 
     // "<document title> - ZX840 DIGITAL POWER METER".
@@ -39,9 +41,6 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     QString StatusMessage() const;
     QString IndicatorText(int index) const;  // 0 CAP, 1 NUM, 2 SCRL
 
-    bool OnCommand(int id) override;
-    bool HandlesCommand(int id) const override;
-
   protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -54,6 +53,8 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     void BuildToolbar();
     void BuildStatusBar();
     QAction* EnsureAction(int id);
+    void Run(int id);
+    static int IdOf(const QAction* action);
     void ShowPrompt(int id);
     void ShowReady();
     void UpdateIndicators();
@@ -61,12 +62,12 @@ class CMainFrame : public QMainWindow, public CommandTarget {
 
     CommandRouter& router_;
     CZX840ENView* view_;
+    MeterSession& session_;
     std::map<int, QAction*> actions_;
     QStyle* menuStyle_ = nullptr;  // owned by the frame, shared by its menus
     QToolBar* toolbar_ = nullptr;
     QLabel* message_ = nullptr;
     QLabel* indicators_[3] = {};
-    bool closePending_ = false;
     QElapsedTimer sinceIndicators_;
     std::function<void(const QStringList&)> dropHandler_;
 };

@@ -10,6 +10,7 @@
 #include "app/verdict_panel.h"
 #include "commands/command_ids.h"
 #include "record/product_identity.h"
+#include "session/meter_session.h"
 #include "view/zx840_view.h"
 
 namespace zx840 {
@@ -53,8 +54,14 @@ QString RefusalText(const std::string& problem) {
     return QStringLiteral("Plan refused: %1").arg(QString::fromStdString(problem));
 }
 
-PlanController::PlanController(QMainWindow* frame, CZX840ENView* view, bool quiet)
-    : QObject(frame), frame_(frame), view_(view), quiet_(quiet), choice_(LoadChoice()) {
+PlanController::PlanController(QMainWindow* frame, CZX840ENView* view, MeterSession& session,
+                               bool quiet)
+    : QObject(frame),
+      frame_(frame),
+      view_(view),
+      session_(session),
+      quiet_(quiet),
+      choice_(LoadChoice()) {
     panel_ = new CVerdictPanel(frame);
     frame->addDockWidget(Qt::RightDockWidgetArea, panel_);
     panel_->hide();
@@ -64,6 +71,13 @@ PlanController::PlanController(QMainWindow* frame, CZX840ENView* view, bool quie
     frame->statusBar()->addWidget(refusal_);
     connect(view_, &CZX840ENView::verdictChanged, this, &PlanController::ShowVerdict);
     connect(view_, &CZX840ENView::testShown, this, &PlanController::Update);
+    AddCommandHandlers({
+        {kCmdTestPlan, [this] { OnTestPlan(); }},
+        {kCmdJudgeAgain, [this] { view_->JudgeAgain(); },
+         [this](CommandState& state) {
+             state.enabled = session_.Plan().has_value() && view_->Working().DataValid == 1;
+         }},
+    });
 }
 
 void PlanController::Update() {
@@ -81,8 +95,8 @@ void PlanController::Update() {
     refusal_->setText(problem.empty() ? QString() : RefusalText(problem));
     refusal_->setToolTip(QString::fromStdString(problem));
     refusal_->setVisible(!problem.empty());
-    if (plan != view_->ActivePlan() || problem != view_->PlanRefusal()) {
-        view_->SetTestPlan(std::move(plan), problem);
+    if (plan != session_.Plan() || problem != session_.PlanRefusal()) {
+        session_.SetPlan(std::move(plan), problem);
     }
 }
 
@@ -95,7 +109,7 @@ void PlanController::SetChoice(const PlanChoice& choice) {
 
 void PlanController::ShowVerdict() {
     const auto& verdict = view_->CurrentVerdict();
-    const auto& plan = view_->ActivePlan();
+    const auto& plan = session_.Plan();
     switch (view_->Source()) {
         case CZX840ENView::VerdictSource::Kept:
             if (verdict) {
@@ -115,38 +129,18 @@ void PlanController::ShowVerdict() {
         case CZX840ENView::VerdictSource::Judged:
             break;
     }
-    if (!view_->PlanRefusal().empty()) {
-        panel_->ShowRefusal(RefusalText(view_->PlanRefusal()));
+    if (!session_.PlanRefusal().empty()) {
+        panel_->ShowRefusal(RefusalText(session_.PlanRefusal()));
         return;
     }
     panel_->Show(plan ? plan->name : std::string(), verdict);
 }
 
-bool PlanController::HandlesCommand(int id) const {
-    return id == kCmdTestPlan || id == kCmdJudgeAgain;
-}
-
-bool PlanController::OnUpdateCommand(int id, CommandState& state) {
-    if (id != kCmdJudgeAgain) {
-        return false;
-    }
-    state.enabled = view_->ActivePlan().has_value() && view_->Working().DataValid == 1;
-    return true;
-}
-
-bool PlanController::OnCommand(int id) {
-    if (id == kCmdJudgeAgain) {
-        view_->JudgeAgain();
-        return true;
-    }
-    if (id != kCmdTestPlan) {
-        return false;
-    }
+void PlanController::OnTestPlan() {
     CTestPlanDlg dialog(choice_, frame_);
     if (dialog.exec() == QDialog::Accepted) {
         SetChoice(dialog.Choice());
     }
-    return true;
 }
 
 }  // namespace zx840

@@ -17,6 +17,7 @@ namespace zx840 {
 
 class CVerdictPanel;
 class CZX840ENView;
+class MeterSession;
 
 // "Plan refused: REASON", in the status bar and the Verdict panel.
 QString RefusalText(const std::string& problem);
@@ -25,25 +26,23 @@ class PlanController : public QObject, public CommandTarget {
     Q_OBJECT
   public:
     // `quiet`: a plan that cannot be read is reported on standard error only.
-    PlanController(QMainWindow* frame, CZX840ENView* view, bool quiet);
+    PlanController(QMainWindow* frame, CZX840ENView* view, MeterSession& session, bool quiet);
 
     // Finds the plan the choice gives for the product's type and hands it to
-    // the panel.
+    // the session, which judges with it.
     void Update();
 
     const PlanChoice& Choice() const { return choice_; }
     void SetChoice(const PlanChoice& choice);
     CVerdictPanel* Panel() const { return panel_; }
 
-    bool OnCommand(int id) override;
-    bool OnUpdateCommand(int id, CommandState& state) override;
-    bool HandlesCommand(int id) const override;
-
   private:
     void ShowVerdict();
+    void OnTestPlan();
 
     QMainWindow* frame_;
     CZX840ENView* view_;
+    MeterSession& session_;
     bool quiet_;
     PlanChoice choice_;
     CVerdictPanel* panel_;     // owned by the frame

@@ -11,7 +11,7 @@
 #include "app/history_window.h"
 #include "commands/command_ids.h"
 #include "record/product_identity.h"
-#include "view/zx840_view.h"
+#include "session/meter_session.h"
 
 namespace zx840 {
 
@@ -51,20 +51,28 @@ void SaveChoice(const StoreChoice& choice) {
 
 }  // namespace
 
-StoreController::StoreController(QMainWindow* frame, CZX840ENView* view,
+StoreController::StoreController(QMainWindow* frame, MeterSession& session,
                                  std::function<void(const Result&)> open)
-    : QObject(frame), frame_(frame), view_(view), open_(std::move(open)), choice_(LoadChoice()) {
+    : QObject(frame),
+      frame_(frame),
+      session_(session),
+      open_(std::move(open)),
+      choice_(LoadChoice()) {
     warning_ = new QLabel;
     warning_->hide();
     frame_->statusBar()->addWidget(warning_);
     keeper_ = std::make_unique<BackgroundKeeper>(
         this, [this](const KeepReport& report) { OnReport(report); });
-    connect(view_, &CZX840ENView::measured, this, &StoreController::KeepMeasurement);
     Activate();
+    AddCommandHandlers({
+        {kCmdResultsStore, [this] { OnResultsStore(); }},
+        {kCmdHistory, [this] { OpenHistory(); }},
+    });
 }
 
 StoreController::~StoreController() {
     // Every result handed over is kept before the program goes.
+    session_.SetKeeper(nullptr);
     keeper_.reset();
 }
 
@@ -79,6 +87,7 @@ void StoreController::Activate() {
         }
     }
     keeper_->SetStore(active_, SpoolFolder());
+    session_.SetKeeper(active_ ? keeper_.get() : nullptr);
 }
 
 void StoreController::SetChoice(const StoreChoice& choice) {
@@ -87,19 +96,6 @@ void StoreController::SetChoice(const StoreChoice& choice) {
     ShowWarning({}, {}, false);
     lossSaid_ = false;
     Activate();
-}
-
-void StoreController::KeepMeasurement() {
-    if (!active_) {
-        return;
-    }
-    Result result = NewResult(ResultSource::Acquisition, view_->Mark(), view_->Working(),
-                              view_->CurrentVerdict(), lastResultMs_ + 1);
-    if (!result.verdict && !view_->PlanRefusal().empty()) {
-        result.unjudged = "Plan refused: " + view_->PlanRefusal();
-    }
-    lastResultMs_ = result.timeMs;
-    keeper_->Keep(std::move(result));
 }
 
 void StoreController::Flush() {
@@ -211,18 +207,7 @@ void StoreController::OpenHistory() {
     history_->show();
 }
 
-bool StoreController::HandlesCommand(int id) const {
-    return id == kCmdResultsStore || id == kCmdHistory;
-}
-
-bool StoreController::OnCommand(int id) {
-    if (id == kCmdHistory) {
-        OpenHistory();
-        return true;
-    }
-    if (id != kCmdResultsStore) {
-        return false;
-    }
+void StoreController::OnResultsStore() {
     CResultsStoreDlg dialog(choice_, frame_);
     if (dialog.exec() == QDialog::Accepted && !(dialog.Choice() == choice_)) {
         SetChoice(dialog.Choice());
@@ -230,7 +215,6 @@ bool StoreController::OnCommand(int id) {
             history_->close();  // it shows the store that was
         }
     }
-    return true;
 }
 
 }  // namespace zx840

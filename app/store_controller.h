@@ -1,7 +1,8 @@
-// Keeps every measurement of the panel in the results store (on by
-// default, in the per-user SQLite file unless ZX840_DB or the Results Store
-// dialog names another), warns once in the status bar when results go to
-// the local spool or are lost, and opens the History window.
+// Where every measurement of the session is kept: in the results store (on
+// by default, in the per-user SQLite file unless ZX840_DB or the Results
+// Store dialog names another), or nowhere. Warns once in the status bar
+// when results go to the local spool or are lost, and opens the History
+// window.
 #pragma once
 
 #include <QObject>
@@ -22,13 +23,14 @@ class QMainWindow;
 
 namespace zx840 {
 
-class CZX840ENView;
+class MeterSession;
 
 class StoreController : public QObject, public CommandTarget {
     Q_OBJECT
   public:
-    // `open` puts a kept result on the panel.
-    StoreController(QMainWindow* frame, CZX840ENView* view,
+    // Hands the session the keeper of its measurements; `open` puts a kept
+    // result on the panel.
+    StoreController(QMainWindow* frame, MeterSession& session,
                     std::function<void(const Result&)> open);
     ~StoreController() override;
 
@@ -45,24 +47,20 @@ class StoreController : public QObject, public CommandTarget {
     void Flush();
     void OpenHistory();
 
-    bool OnCommand(int id) override;
-    bool HandlesCommand(int id) const override;
-
   private:
     void Activate();
-    void KeepMeasurement();
+    void OnResultsStore();
     void OnReport(const KeepReport& report);
     void ShowWarning(const QString& text, const QString& details, bool severe);
 
     QMainWindow* frame_;
-    CZX840ENView* view_;
+    MeterSession& session_;
     std::function<void(const Result&)> open_;
     StoreChoice choice_;
     std::optional<StoreUrl> active_;
     std::unique_ptr<BackgroundKeeper> keeper_;
-    std::int64_t lastResultMs_ = 0;  // keeps results of one millisecond in order
-    QLabel* warning_;                // in the status bar, owned by it
-    bool lossSaid_ = false;          // a lost result is said once until results are kept again
+    QLabel* warning_;        // in the status bar, owned by it
+    bool lossSaid_ = false;  // a lost result is said once until results are kept again
     QPointer<CHistoryWindow> history_;
 };
 

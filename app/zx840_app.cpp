@@ -17,8 +17,10 @@
 #include "app/about_dlg.h"
 #include "app/command_line.h"
 #include "app/main_frame.h"
+#include "app/open_queue.h"
 #include "app/plan_controller.h"
 #include "app/port_devices_dlg.h"
+#include "app/remote_controller.h"
 #include "app/store_controller.h"
 #include "app/zx840_doc.h"
 #include "commands/command_ids.h"
@@ -28,6 +30,7 @@
 #include "record/settings_file.h"
 #include "record/test_file.h"
 #include "report/report_printing.h"
+#include "session/meter_session.h"
 #include "view/zx840_view.h"
 
 Q_LOGGING_CATEGORY(lcFiles, "zx840.files", QtWarningMsg)
@@ -42,14 +45,25 @@ namespace zx840 {
 CZX840ENApp::CZX840ENApp(QString settingsDirectory)
     : settingsDirectory_(std::move(settingsDirectory)) {
     InitProgramResources();
+    AddCommandHandlers({
+        {kCmdAppAbout, [this] { OnAppAbout(); }},
+        {kCmdAppExit, [this] { frame_->close(); }},
+        {kCmdFileNew, [this] { OnFileNew(); }},
+        {kCmdFileOpen, [this] { OnFileOpen(); }},
+        {kCmdFilePrintSetup, [this] { OnFilePrintSetup(); }},
+        {kCmdPortDevices, [this] { OnPortDevices(); }},
+    });
 }
 
 CZX840ENApp::~CZX840ENApp() {
     if (view_ != nullptr && view_->PreviewPages() != 0) {
         QSettings().setValue(QStringLiteral("Settings/PreviewPages"), view_->PreviewPages());
     }
-    // The window (and with it the view) goes before the document.
+    // The window (and with it the view) goes before the document and the
+    // session.
     frame_.reset();
+    opens_.reset();
+    session_.reset();
     doc_.reset();
 }
 
@@ -77,8 +91,10 @@ bool CZX840ENApp::InitFromCommandLine(const CommandLine& line) {
     doc_ = std::make_unique<CZX840ENDoc>(settingsDirectory_ + QLatin1Char('/') +
                                          QString::fromLatin1(kSettingsFileName));
     doc_->SetQuiet(quiet);
-    view_ = new CZX840ENView(doc_->State());
-    frame_ = std::make_unique<CMainFrame>(router_, view_);
+    session_ = std::make_unique<MeterSession>();
+    view_ = new CZX840ENView(doc_->State(), *session_);
+    frame_ = std::make_unique<CMainFrame>(router_, view_, *session_);
+    session_->SetMarkSource([this] { return view_->Mark(); });
     doc_->SetSaveSource([this] {
         return TestFileContents{view_->Mark(), view_->Working().Record};
     });
@@ -89,21 +105,21 @@ bool CZX840ENApp::InitFromCommandLine(const CommandLine& line) {
     doc_->SetWindow(frame_.get());
     doc_->ReportSettingsProblem();  // a settings file that was there but refused
     doc_->SetTitleListener([this](const QString& title) { frame_->SetDocumentTitle(title); });
-    plans_ = new PlanController(frame_.get(), view_, quiet);
-    store_ = new StoreController(frame_.get(), view_,
+    plans_ = new PlanController(frame_.get(), view_, *session_, quiet);
+    store_ = new StoreController(frame_.get(), *session_,
                                  [this](const Result& result) { ShowKeptResult(result); });
-    router_.SetTargets({view_, doc_.get(), frame_.get(), plans_, store_, this});
-    QObject::connect(view_, &CZX840ENView::exchangeFinished, frame_.get(), [this] {
-        ShowPendingResult();
-        RunPendingOpens();
-    });
+    remote_ = new RemoteController(frame_.get(), *session_, *doc_, *plans_, *store_);
+    router_.SetTargets({view_, doc_.get(), frame_.get(), plans_, store_, remote_, this});
+    opens_ =
+        std::make_unique<OpenQueue>(*session_, *doc_, frame_.get(),
+                                    [this](const QString& path) { return OpenDocumentFile(path); });
     frame_->SetDropHandler([this](const QStringList& paths) {
         for (const QString& path : paths) {
             RequestOpen(path);
         }
     });
     frame_->UpdateCommandStates();
-    LoadPortMap(view_->Ports());
+    LoadPortMap(session_->Ports());
     view_->SetPreviewPages(QSettings().value(QStringLiteral("Settings/PreviewPages"), 1).toInt());
 
     doc_->OnNewDocument();
@@ -143,38 +159,15 @@ bool CZX840ENApp::InitFromCommandLine(const CommandLine& line) {
     return true;
 }
 
-bool CZX840ENApp::HandlesCommand(int id) const {
-    return id == kCmdAppAbout || id == kCmdAppExit || id == kCmdFileNew || id == kCmdFileOpen ||
-           id == kCmdFilePrintSetup || id == kCmdPortDevices;
+void CZX840ENApp::OnFileNew() {
+    doc_->OnNewDocument();
+    frame_->SetDocumentTitle(doc_->Title());
+    view_->OnInitialUpdate();
 }
 
-bool CZX840ENApp::OnCommand(int id) {
-    switch (id) {
-        case kCmdAppAbout:
-            OnAppAbout();
-            return true;
-        case kCmdAppExit:
-            frame_->close();
-            return true;
-        case kCmdFileOpen:
-            OnFileOpen();
-            return true;
-        case kCmdFilePrintSetup: {
-            QPageSetupDialog setup(&view_->Printer(), frame_.get());
-            setup.exec();
-            return true;
-        }
-        case kCmdPortDevices:
-            OnPortDevices();
-            return true;
-        case kCmdFileNew:
-            doc_->OnNewDocument();
-            frame_->SetDocumentTitle(doc_->Title());
-            view_->OnInitialUpdate();
-            return true;
-        default:
-            return false;
-    }
+void CZX840ENApp::OnFilePrintSetup() {
+    QPageSetupDialog setup(&view_->Printer(), frame_.get());
+    setup.exec();
 }
 
 void CZX840ENApp::LoadPortMap(PortMap& map) {
@@ -201,10 +194,10 @@ void CZX840ENApp::SavePortMap(const PortMap& map) {
 }
 
 void CZX840ENApp::OnPortDevices() {
-    CPortDevicesDlg dialog(view_->Ports(), ListSerialDevices(), frame_.get());
+    CPortDevicesDlg dialog(session_->Ports(), ListSerialDevices(), frame_.get());
     if (dialog.exec() == QDialog::Accepted) {
-        view_->Ports() = dialog.Result();
-        SavePortMap(view_->Ports());
+        session_->Ports() = dialog.Result();
+        SavePortMap(session_->Ports());
     }
 }
 
@@ -233,107 +226,32 @@ void CZX840ENApp::ShowKeptResult(const Result& result) {
     if (ending_) {
         return;
     }
-    pendingResult_ = std::make_unique<Result>(result);
-    ShowPendingResult();
+    session_->WhenIdle(frame_.get(), [this, result] { ShowKept(result); });
 }
 
-void CZX840ENApp::ShowPendingResult() {
-    if (!pendingResult_ || view_->ExchangeInProgress()) {
-        return;  // shown when the exchange is over
-    }
-    const std::unique_ptr<Result> result = std::move(pendingResult_);
-    const QString when = QDateTime::fromMSecsSinceEpoch(result->timeMs)
+void CZX840ENApp::ShowKept(const Result& result) {
+    const QString when = QDateTime::fromMSecsSinceEpoch(result.timeMs)
                              .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     const QString title = QStringLiteral("%1 %2 (%3)")
-                              .arg(QString::fromStdString(result->mark.Type))
-                              .arg(result->mark.Number)
+                              .arg(QString::fromStdString(result.mark.Type))
+                              .arg(result.mark.Number)
                               .arg(when);
-    doc_->ShowKeptTest(TestFileContents{result->mark, result->working.Record}, title,
-                       QString::fromStdString(ProductFileStem(result->mark)) + QLatin1Char('.') +
+    doc_->ShowKeptTest(TestFileContents{result.mark, result.working.Record}, title,
+                       QString::fromStdString(ProductFileStem(result.mark)) + QLatin1Char('.') +
                            QString::fromLatin1(kTestFileExtension));
     view_->OnInitialUpdate();
     // The verdict it was given, not one of today's plan.
     view_->ShowKeptVerdict(
-        result->verdict ? std::optional<Verdict>(VerdictOf(*result->verdict)) : std::nullopt,
-        result->unjudged);
+        result.verdict ? std::optional<Verdict>(VerdictOf(*result.verdict)) : std::nullopt,
+        result.unjudged);
     frame_->raise();
     frame_->activateWindow();
 }
 
 void CZX840ENApp::RequestOpen(const QString& path) {
-    if (ending_) {
-        return;
+    if (!ending_) {
+        opens_->Request(path);
     }
-    if (pendingOpens_.size() >= kMaxPendingOpens) {
-        ++droppedOpens_;
-    } else {
-        pendingOpens_.append(path);
-    }
-    RunPendingOpens();
-}
-
-// Carries out the waiting requests, then reports their failures in one box.
-// Requests that come while that box is open only queue up (this does not
-// run again inside the box's event loop): they are carried out when it is
-// closed, and their failures shown together in the next box.
-void CZX840ENApp::RunPendingOpens() {
-    if (runningOpens_) {
-        return;
-    }
-    runningOpens_ = true;
-    while (!ending_ && !view_->ExchangeInProgress() &&
-           (!pendingOpens_.isEmpty() || !openFailures_.isEmpty() || droppedOpens_ > 0)) {
-        while (!pendingOpens_.isEmpty() && !ending_ && !view_->ExchangeInProgress()) {
-            const QString path = pendingOpens_.takeFirst();
-            doc_->SetFailureSink([this, &path](const QString& reason) {
-                if (openFailures_.size() < kMaxListedOpenFailures) {
-                    openFailures_.append(QStringLiteral("%1: %2").arg(
-                        QFileInfo(path).fileName(),
-                        QString(reason).replace(QLatin1Char('\n'), QLatin1Char(' '))));
-                    lastOpenFailure_ = reason;
-                } else {
-                    ++unlistedFailures_;
-                }
-            });
-            OpenDocumentFile(path);
-            doc_->SetFailureSink({});
-        }
-        if (!ending_) {
-            ReportOpenFailures();
-        }
-    }
-    runningOpens_ = false;
-}
-
-void CZX840ENApp::ReportOpenFailures() {
-    const int failed = static_cast<int>(openFailures_.size()) + unlistedFailures_;
-    if (failed == 0 && droppedOpens_ == 0) {
-        return;
-    }
-    // A single failure reads as it does after Open; several are listed.
-    QString text = lastOpenFailure_;
-    if (failed != 1 || droppedOpens_ > 0) {
-        text = failed == 0 ? QString()
-                           : QStringLiteral("%1 files could not be opened:\n").arg(failed) +
-                                 openFailures_.join(QLatin1Char('\n'));
-        if (unlistedFailures_ > 0) {
-            text += QStringLiteral("\n(and %1 more)").arg(unlistedFailures_);
-        }
-        if (droppedOpens_ > 0) {
-            text += QStringLiteral(
-                        "%1%2 more files were handed over while the program was busy "
-                        "and were not opened.")
-                        .arg(text.isEmpty() ? QString() : QStringLiteral("\n\n"))
-                        .arg(droppedOpens_);
-        }
-    }
-    openFailures_.clear();
-    lastOpenFailure_.clear();
-    unlistedFailures_ = 0;
-    droppedOpens_ = 0;
-    QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kAppTitle), text, QMessageBox::Ok,
-                    frame_.get());
-    box.exec();
 }
 
 namespace {
@@ -362,10 +280,7 @@ class DialogCanceller : public QObject {
 void CZX840ENApp::EndSession() {
     if (!ending_) {
         ending_ = true;
-        pendingOpens_.clear();
-        openFailures_.clear();
-        unlistedFailures_ = 0;
-        droppedOpens_ = 0;
+        opens_->Drop();
         auto canceller = std::make_unique<DialogCanceller>();
         QCoreApplication::instance()->installEventFilter(canceller.get());
         dialogCanceller_ = std::move(canceller);

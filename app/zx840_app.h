@@ -1,5 +1,5 @@
-// The application: creates the document, the main window and the panel,
-// routes commands, and handles About and Exit itself.
+// The application: creates the document, the meter session, the main
+// window and the panel, routes commands, and handles About and Exit itself.
 #pragma once
 
 #include <QObject>
@@ -16,8 +16,11 @@ namespace zx840 {
 class CMainFrame;
 class CZX840ENDoc;
 class CZX840ENView;
+class MeterSession;
+class OpenQueue;
 class PlanController;
 class StoreController;
+class RemoteController;
 struct Result;
 
 class CZX840ENApp : public CommandTarget {
@@ -39,25 +42,19 @@ class CZX840ENApp : public CommandTarget {
     CMainFrame* Frame() const { return frame_.get(); }
     CZX840ENDoc* Document() const { return doc_.get(); }
     CZX840ENView* View() const { return view_; }
+    MeterSession* Session() const { return session_.get(); }
     PlanController* Plans() const { return plans_; }
     StoreController* Store() const { return store_; }
+    RemoteController* Remote() const { return remote_; }
     CommandRouter& Router() { return router_; }
-
-    bool OnCommand(int id) override;
-    bool HandlesCommand(int id) const override;
 
     // Opens a test file as Open does: the document, the view and the title
     // take it, or after a failure stay as they were.
     bool OpenDocumentFile(const QString& path);
     // An open request from outside (another start, a dropped file): carried
-    // out at once, or after the exchange in progress, in the order received.
-    // While the report of a failed request is on screen, further requests
-    // wait (at most kMaxPendingOpens; more are counted and reported) and
-    // their failures are reported together in one box afterwards. A failed
-    // open leaves the test shown as it was.
+    // out at once, or after the exchange in progress, in the order received
+    // (see OpenQueue).
     void RequestOpen(const QString& path);
-    static constexpr int kMaxPendingOpens = 64;
-    static constexpr int kMaxListedOpenFailures = 10;
 
     // Puts a kept result on the panel as an opened test file would be: at
     // once, or after the exchange in progress.
@@ -77,29 +74,26 @@ class CZX840ENApp : public CommandTarget {
 
   private:
     void OnAppAbout();
+    void OnFileNew();
     void OnFileOpen();
+    void OnFilePrintSetup();
     void OnPortDevices();
-    void RunPendingOpens();
-    void ShowPendingResult();
-    void ReportOpenFailures();
+    void ShowKept(const Result& result);
 
     QString settingsDirectory_;
     int exitCode_ = 0;
-    QStringList pendingOpens_;  // requests not carried out yet
-    QStringList openFailures_;  // "file: reason" of failed requests, not yet reported
-    QString lastOpenFailure_;   // the reason alone, for a single failure
-    int unlistedFailures_ = 0;  // failures beyond those listed
-    int droppedOpens_ = 0;      // requests beyond kMaxPendingOpens
-    bool runningOpens_ = false;
     bool ending_ = false;
     CommandRouter router_;
-    // The document outlives the window and the view that refer to it.
+    // The document and the session outlive the window and the view that
+    // refer to them.
     std::unique_ptr<CZX840ENDoc> doc_;
+    std::unique_ptr<MeterSession> session_;
     std::unique_ptr<CMainFrame> frame_;
+    std::unique_ptr<OpenQueue> opens_;
     CZX840ENView* view_ = nullptr;              // owned by the frame
     PlanController* plans_ = nullptr;           // owned by the frame
     StoreController* store_ = nullptr;          // owned by the frame
-    std::unique_ptr<Result> pendingResult_;     // waits for the exchange to end
+    RemoteController* remote_ = nullptr;        // owned by the frame
     std::unique_ptr<QObject> dialogCanceller_;  // an event filter while ending
 };
 

@@ -19,6 +19,11 @@ namespace zx840 {
 CZX840ENDoc::CZX840ENDoc(QString settingsPath) : settingsPath_(std::move(settingsPath)) {
     state_.Mark.Testday = TodayTestday();
     ReadSettings();
+    AddCommandHandlers({
+        {kCmdFileSaveAs, [this] { OnFileSaveAs(); }},
+        {kCmdProductMark, [this] { OnProductMark(); }},
+        {kCmdNumberAddOne, [this] { OnNumberAddOne(); }},
+    });
 }
 
 CZX840ENDoc::~CZX840ENDoc() {
@@ -182,23 +187,6 @@ void CZX840ENDoc::OnFileSaveAs() {
     OnSaveDocument(dialog.selectedFiles().constFirst());
 }
 
-bool CZX840ENDoc::HandlesCommand(int id) const {
-    return id == kCmdFileSaveAs || id == kCmdProductMark || id == kCmdNumberAddOne;
-}
-
-bool CZX840ENDoc::OnCommand(int id) {
-    if (id == kCmdFileSaveAs) {
-        OnFileSaveAs();
-    } else if (id == kCmdProductMark) {
-        OnProductMark();
-    } else if (id == kCmdNumberAddOne) {
-        OnNumberAddOne();
-    } else {
-        return false;
-    }
-    return true;
-}
-
 void CZX840ENDoc::OnProductMark() {
     CMarkDlg dialog(state_.Mark, window_);
     if (dialog.exec() != QDialog::Accepted) {
@@ -222,6 +210,13 @@ void CZX840ENDoc::OnNumberAddOne() {
     state_.Mark.Number = next;
     if (markListener_) {
         markListener_(state_.Mark, MarkChange::NumberOnly);
+    }
+}
+
+void CZX840ENDoc::TakeMark(const ProductMark& mark) {
+    ApplyMarkChange(mark, MarkChange::All, state_.Mark);
+    if (markListener_) {
+        markListener_(state_.Mark, MarkChange::All);
     }
 }
 

@@ -76,15 +76,16 @@ class CZX840ENDoc : public CommandTarget {
     // after which any earlier file at `path` is as it was.
     bool OnSaveDocument(const QString& path);
 
-    bool OnCommand(int id) override;
-    bool HandlesCommand(int id) const override;
-
     void OnFileSaveAs();
     // Product Mark: the Mark dialog; an OK that passes its check takes the
     // fields into the document and the view. Cancel changes nothing.
     void OnProductMark();
     // Number add one, with a warning and a wrap to 1 after the largest.
     void OnNumberAddOne();
+    // The product information a remote client set, all of it, into the
+    // document and the view.
+    void TakeMark(const ProductMark& mark);
+    const ProductMark& Mark() const { return state_.Mark; }
 
   private:
     void ReadSettings();

@@ -29,7 +29,8 @@ void BM_ContinuousTestCycle(benchmark::State& state) {
     }
     sim->Start();
     TestDocument document;
-    CZX840ENView view(document);
+    MeterSession session;
+    CZX840ENView view(document, session);
     view.resize(1000, 600);
     view.show();
     view.Ports().SetMapped(1, sim->DevicePath());

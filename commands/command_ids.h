@@ -22,11 +22,12 @@ enum CommandId : int {
     kCmdBaud9600 = 32786,
     kCmdContinuousStart = 32792,
     kCmdContinuousStop = 32793,
-    kCmdPortDevices = 32800,   // the port map dialog, after the COM items
-    kCmdTestPlan = 32801,      // the Test Plan dialog, after Product Mark
-    kCmdResultsStore = 32802,  // where results are kept
-    kCmdHistory = 32803,       // the History window of the kept results
-    kCmdJudgeAgain = 32804,    // the measurement shown, judged again by today's plan
+    kCmdPortDevices = 32800,    // the port map dialog, after the COM items
+    kCmdTestPlan = 32801,       // the Test Plan dialog, after Product Mark
+    kCmdResultsStore = 32802,   // where results are kept
+    kCmdHistory = 32803,        // the History window of the kept results
+    kCmdJudgeAgain = 32804,     // the measurement shown, judged again by today's plan
+    kCmdRemoteControl = 32805,  // the station as an instrument on the network
 };
 
 }  // namespace zx840

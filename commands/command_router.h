@@ -3,6 +3,8 @@
 // state and check mark; a command nobody handles is disabled.
 #pragma once
 
+#include <functional>
+#include <map>
 #include <vector>
 
 namespace zx840 {
@@ -13,20 +15,33 @@ struct CommandState {
     bool checked = false;
 };
 
+// One row of a target's handler table: what the command does, and how the
+// target decides its state.
+struct CommandHandler {
+    int id = 0;
+    std::function<void()> run;  // empty: the target only decides the state
+    // Empty: the state is left to the others (enabled while some target runs it).
+    std::function<void(CommandState&)> update = {};
+};
+
 class CommandTarget {
   public:
     virtual ~CommandTarget() = default;
     // Carries out the command; false when this object has no handler for it.
-    virtual bool OnCommand(int id) = 0;
+    bool OnCommand(int id);
     // Sets the state when this object has an update handler for the command
     // (returns true); false leaves the decision to the others.
-    virtual bool OnUpdateCommand(int id, CommandState& state) {
-        (void)id;
-        (void)state;
-        return false;
-    }
+    bool OnUpdateCommand(int id, CommandState& state) const;
     // Whether OnCommand would handle the command.
-    virtual bool HandlesCommand(int id) const = 0;
+    bool HandlesCommand(int id) const;
+
+  protected:
+    // Rows of the handler table, filled when the object is made; a row for
+    // an id already there replaces it.
+    void AddCommandHandlers(std::vector<CommandHandler> handlers);
+
+  private:
+    std::map<int, CommandHandler> handlers_;
 };
 
 class CommandRouter {

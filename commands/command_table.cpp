@@ -40,6 +40,8 @@ constexpr CommandSpec kCommands[] = {
      "Choose where every measurement is kept, or stop keeping them.", nullptr},
     {kCmdHistory, "History", "Find, open and export the measurements kept in the results store.",
      nullptr},
+    {kCmdRemoteControl, "Remote Control",
+     "Let test sequencers on the network measure through this window (SCPI over TCP).", nullptr},
     {kCmdAppAbout, "About", "Display the Information About ZX840", nullptr},
 };
 
@@ -79,6 +81,8 @@ constexpr MenuSpec kMenuBar[] = {
     {MenuEntry::Separator},
     {MenuEntry::Item, "&Results Store...", kCmdResultsStore},
     {MenuEntry::Item, "&History...", kCmdHistory},
+    {MenuEntry::Separator},
+    {MenuEntry::Item, "Re&mote Control...", kCmdRemoteControl},
     {MenuEntry::EndPopup},
     {MenuEntry::Popup, "&Help"},
     {MenuEntry::Item, "&About ZX840...", kCmdAppAbout},

@@ -76,4 +76,18 @@ AcquireResult Acquire(const std::string& device, std::int32_t baudRate, const Ha
     return result;
 }
 
+const char* FailureCode(AcquireFailure failure) {
+    switch (failure) {
+        case AcquireFailure::None:
+            return "";
+        case AcquireFailure::OpenFailed:
+            return "F1";
+        case AcquireFailure::WriteFailed:
+            return "F2";
+        case AcquireFailure::BadReply:
+            return "F3";
+    }
+    return "F3";
+}
+
 }  // namespace zx840

@@ -34,6 +34,11 @@ struct OperatorMessage {
 // The message the operator sees for a failure (empty for None).
 OperatorMessage FailureMessage(AcquireFailure failure);
 
+// The failure's short name where a line or a remote client reads it: F1
+// the port cannot be opened, F2 the request cannot be written, F3 no valid
+// reply (as the tool's exit statuses 2, 3 and 4); empty for None.
+const char* FailureCode(AcquireFailure failure);
+
 // What one exchange brought back. The reply buffer is cleared before the
 // read, so a reply one byte short reads its missing last byte as 0.
 struct ExchangeResult {

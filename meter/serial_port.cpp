@@ -14,6 +14,7 @@
 #include <climits>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "meter/serial_baud.h"
@@ -116,6 +117,41 @@ int MillisUntil(Clock::time_point deadline) {
     const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
     return static_cast<int>(std::min<long long>(ms, INT_MAX));
 }
+
+// The deadlines of one read of `requested` bytes: the total one, from its
+// start, and once a byte has come the interval after the last one.
+class ReadDeadlines {
+  public:
+    ReadDeadlines(const ReadTimeouts& timeouts, std::size_t requested)
+        : interval_(timeouts.interval) {
+        const Clock::duration total =
+            timeouts.totalMultiplier * static_cast<long long>(requested) + timeouts.totalConstant;
+        hasTotal_ = total > Clock::duration::zero();
+        total_ = Clock::now() + total;
+    }
+
+    // How long a poll may wait for more bytes (-1: for ever); nothing once
+    // a deadline has passed.
+    std::optional<int> WaitMs(std::size_t received, Clock::time_point lastByte) const {
+        const bool afterByte = interval_ > std::chrono::milliseconds::zero() && received > 0;
+        if (!hasTotal_ && !afterByte) {
+            return -1;
+        }
+        Clock::time_point deadline = hasTotal_ ? total_ : Clock::time_point::max();
+        if (afterByte) {
+            deadline = std::min(deadline, lastByte + interval_);
+        }
+        if (Clock::now() >= deadline) {
+            return std::nullopt;
+        }
+        return MillisUntil(deadline);
+    }
+
+  private:
+    std::chrono::milliseconds interval_;
+    bool hasTotal_ = false;
+    Clock::time_point total_;
+};
 
 }  // namespace
 
@@ -258,29 +294,17 @@ ReadResult SerialPort::Read(std::span<std::uint8_t> buffer) {
         result.sysErrno = EBADF;
         return result;
     }
-    const auto start = Clock::now();
-    const Clock::duration total =
-        timeouts_.totalMultiplier * static_cast<long long>(buffer.size()) + timeouts_.totalConstant;
-    const bool hasTotal = total > Clock::duration::zero();
-    const bool hasInterval = timeouts_.interval > std::chrono::milliseconds::zero();
-    const Clock::time_point totalDeadline = start + total;
+    const ReadDeadlines deadlines(timeouts_, buffer.size());
     Clock::time_point lastByte{};
     int emptyReads = 0;
 
     while (result.count < buffer.size()) {
-        int waitMs = -1;
-        if (hasTotal || (hasInterval && result.count > 0)) {
-            Clock::time_point deadline = hasTotal ? totalDeadline : Clock::time_point::max();
-            if (hasInterval && result.count > 0) {
-                deadline = std::min(deadline, lastByte + timeouts_.interval);
-            }
-            if (Clock::now() >= deadline) {
-                break;
-            }
-            waitMs = MillisUntil(deadline);
+        const std::optional<int> waitMs = deadlines.WaitMs(result.count, lastByte);
+        if (!waitMs) {
+            break;
         }
         pollfd pfd{fd_, POLLIN, 0};
-        const int ready = poll(&pfd, 1, waitMs);
+        const int ready = poll(&pfd, 1, *waitMs);
         if (ready < 0) {
             if (errno == EINTR) {
                 continue;

@@ -230,54 +230,49 @@ FileStatus Failure(int sysErrno, std::string reason = {}) {
     return {sysErrno, std::move(reason)};
 }
 
-// Writes the file through `write` (0, or the errno of its failure), which
-// may be called twice: once for an unnamed file and, should that file fail
-// to get a name, again for a named one; unless `onceOnly`, when the file is
-// named from the start.
-FileStatus WriteAtomically(const std::string& requested, const std::function<int(int)>& write,
-                           AtomicWriteOptions options, bool onceOnly) {
-    // Through a link, replace the regular file it names, not the link. A
-    // link to nothing is replaced itself, as a new file.
-    std::string path = requested;
+// What a write replaces. Through a link, the regular file it names, not
+// the link; a link to nothing is replaced itself, as a new file.
+struct Target {
+    std::string path;
+    bool replaces = false;  // a file is there
     struct stat existing {};
-    bool replaces = false;
-    if (::stat(requested.c_str(), &existing) == 0) {
-        replaces = true;
-        if (std::unique_ptr<char, decltype(&std::free)> real(realpath(requested.c_str(), nullptr),
-                                                             &std::free);
-            real) {
-            path = real.get();
-        } else {
-            return Failure(errno);
-        }
-        if (!S_ISREG(existing.st_mode)) {
-            return NotARegularFile(existing.st_mode);
-        }
-        if (!ModeAllowsWriting(existing)) {
-            return Failure(EACCES, "the file is read-only");
-        }
-    } else if (errno != ENOENT) {
+};
+
+FileStatus FindTarget(const std::string& requested, Target& target) {
+    target.path = requested;
+    if (::stat(requested.c_str(), &target.existing) != 0) {
+        return errno == ENOENT ? FileStatus{} : Failure(errno);
+    }
+    target.replaces = true;
+    if (std::unique_ptr<char, decltype(&std::free)> real(realpath(requested.c_str(), nullptr),
+                                                         &std::free);
+        real) {
+        target.path = real.get();
+    } else {
         return Failure(errno);
     }
-    const std::string directory = Directory(path);
-    const std::string name = path.substr(path.find_last_of('/') + 1);
-    if (name.empty()) {
-        return Failure(EISDIR);
+    if (!S_ISREG(target.existing.st_mode)) {
+        return NotARegularFile(target.existing.st_mode);
     }
-    struct Fd folder(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.fd < 0) {
-        return Failure(errno);
+    if (!ModeAllowsWriting(target.existing)) {
+        return Failure(EACCES, "the file is read-only");
     }
-    const mode_t mode = options.mode ? static_cast<mode_t>(*options.mode)
-                        : replaces   ? existing.st_mode & 07777
-                                     : NewFileMode();
-    const HoldFileSizeSignal hold;
+    return {};
+}
+
+// Writes a temporary file in `folder` through `write`, gives it `mode` and
+// renames it over `name`: 0, or the errno of the failure. The file is
+// unnamed while written where the file system can (unless `onceOnly`);
+// should it fail to get a name, it is written again as a named one.
+int WriteAndRename(int folder, const std::string& name, mode_t mode,
+                   const std::function<int(int)>& write, AtomicWriteOptions options,
+                   bool onceOnly) {
     int failure = 0;
     for (const bool unnamed : {true, false}) {
         if (unnamed && onceOnly) {
             continue;
         }
-        TemporaryFile temporary(folder.fd);
+        TemporaryFile temporary(folder);
         failure = temporary.Create(0600, unnamed);
         if (failure == 0) {
             failure = write(temporary.Fd());
@@ -299,7 +294,34 @@ FileStatus WriteAtomically(const std::string& requested, const std::function<int
         }
         break;
     }
-    if (failure != 0) {
+    return failure;
+}
+
+// Writes the file through `write` (0, or the errno of its failure), which
+// may be called twice: once for an unnamed file and, should that file fail
+// to get a name, again for a named one; unless `onceOnly`, when the file is
+// named from the start.
+FileStatus WriteAtomically(const std::string& requested, const std::function<int(int)>& write,
+                           AtomicWriteOptions options, bool onceOnly) {
+    Target target;
+    if (const FileStatus found = FindTarget(requested, target); !found) {
+        return found;
+    }
+    const std::string directory = Directory(target.path);
+    const std::string name = target.path.substr(target.path.find_last_of('/') + 1);
+    if (name.empty()) {
+        return Failure(EISDIR);
+    }
+    struct Fd folder(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.fd < 0) {
+        return Failure(errno);
+    }
+    const mode_t mode = options.mode      ? static_cast<mode_t>(*options.mode)
+                        : target.replaces ? target.existing.st_mode & 07777
+                                          : NewFileMode();
+    const HoldFileSizeSignal hold;
+    if (const int failure = WriteAndRename(folder.fd, name, mode, write, options, onceOnly);
+        failure != 0) {
         return Failure(failure);
     }
     // The rename itself reaches the disk with its folder.

@@ -12,8 +12,9 @@
 namespace zx840 {
 
 // What a change of the product information touched: everything but the
-// test day (Product Mark), or the number alone (Number add one).
-enum class MarkChange { AllButTestday, NumberOnly };
+// test day (Product Mark), the number alone (Number add one), or all of it
+// (a remote client, which may set the test day too).
+enum class MarkChange { AllButTestday, NumberOnly, All };
 
 // Takes a change of the product information from `from` into `to`.
 inline void ApplyMarkChange(const ProductMark& from, MarkChange change, ProductMark& to) {
@@ -27,6 +28,9 @@ inline void ApplyMarkChange(const ProductMark& from, MarkChange change, ProductM
     to.Operator = from.Operator;
     to.Temperature = from.Temperature;
     to.Type = from.Type;
+    if (change == MarkChange::All) {
+        to.Testday = from.Testday;
+    }
 }
 
 struct TestDocument {

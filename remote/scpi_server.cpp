@@ -149,8 +149,8 @@ bool ParseListenAddress(const std::string& text, QHostAddress& address, quint16&
         (bracketed ? host.at(colon - 1) == QLatin1Char(']') : host.count(QLatin1Char(':')) == 1)) {
         bool ok = false;
         const uint number = host.mid(colon + 1).toUInt(&ok);
-        if (!ok || number == 0 || number > 65535) {
-            *error = "the port is a number from 1 to 65535";
+        if (!ok || number > 65535) {
+            *error = "the port is a number from 0 (any free port) to 65535";
             return false;
         }
         port = static_cast<quint16>(number);
@@ -164,6 +164,12 @@ bool ParseListenAddress(const std::string& text, QHostAddress& address, quint16&
         return false;
     }
     return true;
+}
+
+std::string Endpoint(const QHostAddress& address, quint16 port) {
+    const bool six = address.protocol() == QAbstractSocket::IPv6Protocol;
+    return Text(six ? "[" : "", address.toString().toStdString(), six ? "]:" : ":",
+                std::to_string(port));
 }
 
 bool ParseAllowList(const std::string& text, std::vector<QPair<QHostAddress, int>>& allow,

@@ -33,6 +33,8 @@ struct ScpiServerOptions {
 // "127.0.0.1:5025", "[::1]:5025", "0.0.0.0:5025" or an address alone.
 bool ParseListenAddress(const std::string& text, QHostAddress& address, quint16& port,
                         std::string* error);
+// "127.0.0.1:5025", "[::1]:5025": where a server listens, as --listen takes it.
+std::string Endpoint(const QHostAddress& address, quint16 port);
 // "10.0.0.0/8,192.168.1.7" (an address alone is its one host).
 bool ParseAllowList(const std::string& text, std::vector<QPair<QHostAddress, int>>& allow,
                     std::string* error);

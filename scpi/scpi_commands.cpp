@@ -243,7 +243,7 @@ void Interpreter::AddSystem(Table& t) {
         const auto error = [&in](int code) { in.Error(code); };
         const auto speed = WholeNumber(c.parameters[0], 0, 1000000, error);
         if (speed && !in.station_.SetSpeed(static_cast<int>(*speed))) {
-            in.Error(kDataOutOfRange, "the meter speaks at 9600 or 19200 baud");
+            in.Error(kDataOutOfRange, "the meter speaks at 2400 or 9600 baud");
         }
     });
     t.emplace_back("SYSTem:COMMunicate:SERial:BAUD?", 0, 0, [](Interpreter& in, const Command&) {

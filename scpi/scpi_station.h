@@ -49,7 +49,7 @@ class Station {
 
     virtual std::string Port() const = 0;  // "COM1"
     virtual bool SetPort(const std::string& port) = 0;
-    virtual int Speed() const = 0;  // 9600 or 19200
+    virtual int Speed() const = 0;  // 2400 or 9600, as the meter speaks
     virtual bool SetSpeed(int speed) = 0;
 
     // Mark, plan and store setting back to the settings' values.

@@ -3,8 +3,11 @@
 #include <QByteArray>
 #include <QSqlQuery>
 #include <QStringList>
+#include <array>
 #include <cmath>
 #include <string_view>
+#include <tuple>
+#include <utility>
 
 #include "record/json_reader.h"
 #include "record/record_json.h"
@@ -13,19 +16,89 @@
 namespace zx840 {
 namespace {
 
+QLatin1String Latin1(std::string_view name) {
+    return QLatin1String(name.data(), static_cast<qsizetype>(name.size()));
+}
+
+// Where the column `name` is in `columns`; nothing there does not compile
+// where the answer is wanted at compile time.
+constexpr std::size_t IndexOf(std::span<const ResultColumn> columns, std::string_view name) {
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        if (columns[i].name == name) {
+            return i;
+        }
+    }
+    throw "no such column";
+}
+
+// The values of a row of the table `kTable`, set by column name and bound
+// to the placeholders of the same names.
+template <const auto& kTable>
+class Row {
+  public:
+    static constexpr std::size_t kSize = std::size(kTable);
+
+    // A column of the table, named at compile time.
+    struct Column {
+        consteval Column(const char* name) : at(IndexOf(kTable, name)) {}
+        std::size_t at;
+    };
+
+    QVariant& operator[](Column column) { return values_[column.at]; }
+    QVariant& At(std::size_t index) { return values_.at(index); }
+
+    void BindTo(QSqlQuery& query) const {
+        for (std::size_t i = 0; i < kSize; ++i) {
+            QString placeholder = QStringLiteral(":");
+            placeholder += Latin1(kTable[i].name);
+            query.bindValue(placeholder, values_[i]);
+        }
+    }
+
+  private:
+    std::array<QVariant, kSize> values_;
+};
+
+using ResultRow = Row<kResultColumns>;
+using ArraysRow = Row<kArrayColumns>;
+
+// Where each reading's column is in kResultColumns, in PlanReading order.
+constexpr auto kReadingAt = [] {
+    std::array<std::size_t, kPlanReadings> at{};
+    for (std::size_t i = 0; i < kPlanReadings; ++i) {
+        at[i] = IndexOf(kResultColumns, kReadingColumns[i]);
+    }
+    return at;
+}();
+
+// Where Find's row holds the column `name`: FoundColumns lists the columns
+// of kResultColumns but the readings, then those of kArrayColumns but the id.
+consteval int FoundAt(std::string_view name) {
+    int at = 0;
+    for (const ResultColumn& column : kResultColumns) {
+        if (!column.reading && column.name == name) {
+            return at;
+        }
+        at += column.reading ? 0 : 1;
+    }
+    return at + static_cast<int>(IndexOf(kArrayColumns, name)) - 1;
+}
+
+// The floats `readings` keeps, in its order.
+template <typename Working>  // WorkingRecord, const or not
+auto KeptFloats(Working& working) {
+    auto& m = working.Record;
+    auto& a = working.Angles;
+    return std::array{&m.Freq,      &m.Icf,      &m.Ucf,      &m.PF,      &m.Power,
+                      &m.Irms,      &m.Urms,     &m.Uthd,     &m.Ithd,    &a.StartAngle,
+                      &a.PeakAngle, &a.EndAngle, &m.USpec[0], &m.ISpec[0]};
+}
+constexpr std::size_t kKeptFloats =
+    std::tuple_size_v<decltype(KeptFloats(std::declval<WorkingRecord&>()))>;
+
 QByteArray Bytes(const std::string& bytes) {
     return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
-}  // namespace
-
-QString StoreText(const std::string& text) {
-    QString stored = QString::fromStdString(text);
-    stored.replace(QChar(u'\0'), QChar(0xFFFD));
-    return stored;
-}
-
-namespace {
-
 QString Text(const std::string& text) {
     return StoreText(text);
 }
@@ -61,123 +134,188 @@ std::vector<std::string> SplitChecks(const std::string& joined) {
     return items;
 }
 
-}  // namespace
-
-void BindResult(QSqlQuery& query, const Result& r) {
-    const MeasurementRecord& m = r.working.Record;
-    const ConductionAngles& a = r.working.Angles;
-    const float kept[kKeptFloats] = {m.Freq,      m.Icf,      m.Ucf,      m.PF,      m.Power,
-                                     m.Irms,      m.Urms,     m.Uthd,     m.Ithd,    a.StartAngle,
-                                     a.PeakAngle, a.EndAngle, m.USpec[0], m.ISpec[0]};
-    query.addBindValue(Text(r.id));
-    query.addBindValue(static_cast<qlonglong>(r.timeMs));
-    query.addBindValue(Text(r.station));
-    query.addBindValue(Text(r.programVersion));
-    query.addBindValue(QString::fromUtf8(ResultSourceName(r.source)));
-    query.addBindValue(Text(r.mark.Manufacturer));
-    query.addBindValue(Text(r.mark.Type));
-    query.addBindValue(r.mark.Number);
-    query.addBindValue(Text(r.mark.Temperature));
-    query.addBindValue(Text(r.mark.Humidity));
-    query.addBindValue(Text(r.mark.Operator));
-    query.addBindValue(Text(r.mark.Inspector));
-    query.addBindValue(Text(r.mark.Testday));
-    query.addBindValue(static_cast<int>(r.working.DataValid));
-    query.addBindValue(Bytes(FloatBytes(kept, kKeptFloats)));
-    for (std::size_t i = 0; i < kPlanReadings; ++i) {
-        query.addBindValue(Number(PlanReadingValue(static_cast<PlanReading>(i), r.working)));
-    }
-    if (r.verdict) {
-        query.addBindValue(r.verdict->pass ? 1 : 0);
-        query.addBindValue(Text(r.verdict->plan));
-        query.addBindValue(Text(JoinedChecks(r.verdict->failedChecks)));
-        query.addBindValue(Text(r.verdict->json));
-    } else {
-        query.addBindValue(QVariant(QMetaType::fromType<int>()));
-        for (int i = 0; i < 2; ++i) {
-            query.addBindValue(QVariant(QMetaType::fromType<QString>()));
-        }
-        // No verdict: why, when a plan was to judge it.
-        query.addBindValue(r.unjudged.empty()
-                               ? QVariant(QMetaType::fromType<QString>())
-                               : QVariant(Text("{\"Unjudged\":" + JsonString(r.unjudged) + "}")));
-    }
-}
-
-void BindArrays(QSqlQuery& query, const Result& r) {
-    const MeasurementRecord& m = r.working.Record;
-    query.addBindValue(Text(r.id));
-    query.addBindValue(Bytes(FloatBytes(m.USpec.data(), m.USpec.size())));
-    query.addBindValue(Bytes(FloatBytes(m.ISpec.data(), m.ISpec.size())));
-    query.addBindValue(Bytes(IntBytes(m.UWave.data(), m.UWave.size())));
-    query.addBindValue(Bytes(IntBytes(m.IWave.data(), m.IWave.size())));
-}
-
-bool ReadResult(const QSqlQuery& q, bool full, Result& r) {
-    r.id = StdText(q.value(0));
-    r.timeMs = q.value(1).toLongLong();
-    r.station = StdText(q.value(2));
-    r.programVersion = StdText(q.value(3));
-    r.source = ResultSourceFromName(StdText(q.value(4))).value_or(ResultSource::Acquisition);
-    r.mark.Manufacturer = StdText(q.value(5));
-    r.mark.Type = StdText(q.value(6));
-    r.mark.Number = q.value(7).toInt();
-    r.mark.Temperature = StdText(q.value(8));
-    r.mark.Humidity = StdText(q.value(9));
-    r.mark.Operator = StdText(q.value(10));
-    r.mark.Inspector = StdText(q.value(11));
-    r.mark.Testday = StdText(q.value(12));
-    r.working.DataValid = static_cast<std::uint8_t>(q.value(13).toInt());
+QByteArray KeptBytes(const WorkingRecord& working) {
+    const auto fields = KeptFloats(working);
     float kept[kKeptFloats] = {};
-    const QByteArray readings = q.value(14).toByteArray();
-    if (!FloatsFromBytes(View(readings), kept, kKeptFloats)) {
+    for (std::size_t i = 0; i < kKeptFloats; ++i) {
+        kept[i] = *fields[i];
+    }
+    return Bytes(FloatBytes(kept, kKeptFloats));
+}
+
+bool ReadKept(const QByteArray& bytes, WorkingRecord& working) {
+    float kept[kKeptFloats] = {};
+    if (!FloatsFromBytes(View(bytes), kept, kKeptFloats)) {
         return false;
     }
-    MeasurementRecord& m = r.working.Record;
-    ConductionAngles& a = r.working.Angles;
-    m.Freq = kept[0];
-    m.Icf = kept[1];
-    m.Ucf = kept[2];
-    m.PF = kept[3];
-    m.Power = kept[4];
-    m.Irms = kept[5];
-    m.Urms = kept[6];
-    m.Uthd = kept[7];
-    m.Ithd = kept[8];
-    a.StartAngle = kept[9];
-    a.PeakAngle = kept[10];
-    a.EndAngle = kept[11];
-    m.USpec[0] = kept[12];
-    m.ISpec[0] = kept[13];
-    r.verdict.reset();
-    r.unjudged.clear();
-    if (q.value(15).isNull() && !q.value(18).isNull()) {
-        if (const auto json = ParseJson(StdText(q.value(18)), nullptr)) {
-            if (const JsonValue* why = json->Find("Unjudged")) {
-                r.unjudged = why->text;
-            }
-        }
-    } else if (!q.value(15).isNull()) {
-        ResultVerdict verdict;
-        verdict.pass = q.value(15).toInt() == 1;
-        verdict.plan = StdText(q.value(16));
-        verdict.failedChecks = SplitChecks(StdText(q.value(17)));
-        verdict.json = StdText(q.value(18));
-        r.verdict = std::move(verdict);
-    }
-    if (full) {
-        const QByteArray us = q.value(19).toByteArray();
-        const QByteArray is = q.value(20).toByteArray();
-        const QByteArray uw = q.value(21).toByteArray();
-        const QByteArray iw = q.value(22).toByteArray();
-        return FloatsFromBytes(View(us), m.USpec.data(), m.USpec.size()) &&
-               FloatsFromBytes(View(is), m.ISpec.data(), m.ISpec.size()) &&
-               IntsFromBytes(View(uw), m.UWave.data(), m.UWave.size()) &&
-               IntsFromBytes(View(iw), m.IWave.data(), m.IWave.size());
+    const auto fields = KeptFloats(working);
+    for (std::size_t i = 0; i < kKeptFloats; ++i) {
+        *fields[i] = kept[i];
     }
     return true;
 }
 
+void SetVerdict(ResultRow& row, const Result& r) {
+    if (r.verdict) {
+        row["verdict_pass"] = r.verdict->pass ? 1 : 0;
+        row["plan_name"] = Text(r.verdict->plan);
+        row["failed_checks"] = Text(JoinedChecks(r.verdict->failedChecks));
+        row["verdict_json"] = Text(r.verdict->json);
+        return;
+    }
+    const QVariant noText(QMetaType::fromType<QString>());
+    row["verdict_pass"] = QVariant(QMetaType::fromType<int>());
+    row["plan_name"] = noText;
+    row["failed_checks"] = noText;
+    row["verdict_json"] = noText;
+    if (!r.unjudged.empty()) {
+        // No verdict: why, when a plan was to judge it.
+        std::string why = "{\"Unjudged\":";
+        why += JsonString(r.unjudged);
+        why += "}";
+        row["verdict_json"] = Text(why);
+    }
+}
+
+void ReadVerdict(const QSqlQuery& q, Result& r) {
+    r.verdict.reset();
+    r.unjudged.clear();
+    const QVariant pass = q.value(FoundAt("verdict_pass"));
+    const QVariant json = q.value(FoundAt("verdict_json"));
+    if (pass.isNull()) {
+        if (json.isNull()) {
+            return;
+        }
+        if (const auto parsed = ParseJson(StdText(json), nullptr)) {
+            if (const JsonValue* why = parsed->Find("Unjudged")) {
+                r.unjudged = why->text;
+            }
+        }
+        return;
+    }
+    ResultVerdict verdict;
+    verdict.pass = pass.toInt() == 1;
+    verdict.plan = StdText(q.value(FoundAt("plan_name")));
+    verdict.failedChecks = SplitChecks(StdText(q.value(FoundAt("failed_checks"))));
+    verdict.json = StdText(json);
+    r.verdict = std::move(verdict);
+}
+
+void ReadMark(const QSqlQuery& q, ProductMark& mark) {
+    mark.Manufacturer = StdText(q.value(FoundAt("manufacturer")));
+    mark.Type = StdText(q.value(FoundAt("product_type")));
+    mark.Number = q.value(FoundAt("product_number")).toInt();
+    mark.Temperature = StdText(q.value(FoundAt("temperature")));
+    mark.Humidity = StdText(q.value(FoundAt("humidity")));
+    mark.Operator = StdText(q.value(FoundAt("operator_name")));
+    mark.Inspector = StdText(q.value(FoundAt("inspector")));
+    mark.Testday = StdText(q.value(FoundAt("testday")));
+}
+
+bool ReadArrays(const QSqlQuery& q, MeasurementRecord& m) {
+    const QByteArray us = q.value(FoundAt("uspec")).toByteArray();
+    const QByteArray is = q.value(FoundAt("ispec")).toByteArray();
+    const QByteArray uw = q.value(FoundAt("uwave")).toByteArray();
+    const QByteArray iw = q.value(FoundAt("iwave")).toByteArray();
+    return FloatsFromBytes(View(us), m.USpec.data(), m.USpec.size()) &&
+           FloatsFromBytes(View(is), m.ISpec.data(), m.ISpec.size()) &&
+           IntsFromBytes(View(uw), m.UWave.data(), m.UWave.size()) &&
+           IntsFromBytes(View(iw), m.IWave.data(), m.IWave.size());
+}
+
+}  // namespace
+
+QString StoreText(const std::string& text) {
+    QString stored = QString::fromStdString(text);
+    stored.replace(QChar(u'\0'), QChar(0xFFFD));
+    return stored;
+}
+
+QString ColumnList(std::span<const ResultColumn> columns) {
+    QStringList names;
+    for (const ResultColumn& column : columns) {
+        names << Latin1(column.name);
+    }
+    return names.join(QLatin1String(", "));
+}
+
+QString InsertSql(std::string_view table, std::span<const ResultColumn> columns) {
+    QStringList placeholders;
+    for (const ResultColumn& column : columns) {
+        placeholders << QStringLiteral(":") + Latin1(column.name);
+    }
+    QString sql = QStringLiteral("INSERT INTO ");
+    sql += Latin1(table);
+    sql += " (" + ColumnList(columns) + ") VALUES (" + placeholders.join(QLatin1String(", ")) +
+           ") ON CONFLICT (id) DO NOTHING";
+    return sql;
+}
+
+QString FoundColumns(bool full) {
+    QStringList names;
+    for (const ResultColumn& column : kResultColumns) {
+        if (!column.reading) {
+            names << "results." + Latin1(column.name);
+        }
+    }
+    for (const ResultColumn& column : kArrayColumns) {
+        if (full && column.name != "id") {
+            names << "result_arrays." + Latin1(column.name);
+        }
+    }
+    return names.join(QLatin1String(", "));
+}
+
+void BindResult(QSqlQuery& query, const Result& r) {
+    ResultRow row;
+    row["id"] = Text(r.id);
+    row["time_ms"] = static_cast<qlonglong>(r.timeMs);
+    row["station"] = Text(r.station);
+    row["program_version"] = Text(r.programVersion);
+    row["source"] = QString::fromUtf8(ResultSourceName(r.source));
+    row["manufacturer"] = Text(r.mark.Manufacturer);
+    row["product_type"] = Text(r.mark.Type);
+    row["product_number"] = r.mark.Number;
+    row["temperature"] = Text(r.mark.Temperature);
+    row["humidity"] = Text(r.mark.Humidity);
+    row["operator_name"] = Text(r.mark.Operator);
+    row["inspector"] = Text(r.mark.Inspector);
+    row["testday"] = Text(r.mark.Testday);
+    row["data_valid"] = static_cast<int>(r.working.DataValid);
+    row["readings"] = KeptBytes(r.working);
+    for (std::size_t i = 0; i < kPlanReadings; ++i) {
+        row.At(kReadingAt[i]) = Number(PlanReadingValue(static_cast<PlanReading>(i), r.working));
+    }
+    SetVerdict(row, r);
+    row.BindTo(query);
+}
+
+void BindArrays(QSqlQuery& query, const Result& r) {
+    const MeasurementRecord& m = r.working.Record;
+    ArraysRow row;
+    row["id"] = Text(r.id);
+    row["uspec"] = Bytes(FloatBytes(m.USpec.data(), m.USpec.size()));
+    row["ispec"] = Bytes(FloatBytes(m.ISpec.data(), m.ISpec.size()));
+    row["uwave"] = Bytes(IntBytes(m.UWave.data(), m.UWave.size()));
+    row["iwave"] = Bytes(IntBytes(m.IWave.data(), m.IWave.size()));
+    row.BindTo(query);
+}
+
+bool ReadResult(const QSqlQuery& q, bool full, Result& r) {
+    r.id = StdText(q.value(FoundAt("id")));
+    r.timeMs = q.value(FoundAt("time_ms")).toLongLong();
+    r.station = StdText(q.value(FoundAt("station")));
+    r.programVersion = StdText(q.value(FoundAt("program_version")));
+    r.source = ResultSourceFromName(StdText(q.value(FoundAt("source"))))
+                   .value_or(ResultSource::Acquisition);
+    ReadMark(q, r.mark);
+    r.working.DataValid = static_cast<std::uint8_t>(q.value(FoundAt("data_valid")).toInt());
+    if (!ReadKept(q.value(FoundAt("readings")).toByteArray(), r.working)) {
+        return false;
+    }
+    ReadVerdict(q, r);
+    return !full || ReadArrays(q, r.working.Record);
+}
 Where::Where(const ResultFilter& f) {
     QStringList parts;
     const auto add = [&](const char* condition, QVariant value) {

@@ -1,12 +1,16 @@
-// A result as the rows of the store hold it: the columns, binding a result
-// to an insert, reading it back from a query, and the conditions of a
-// filter. Used by the store alone.
+// A result as the rows of the store hold it. One table of columns drives
+// it all: the insert (a named placeholder for each column), the copy of
+// rows into another store, the columns Find reads and where in its row it
+// finds each. Also the conditions of a filter. Used by the store alone.
 #pragma once
 
 #include <QString>
 #include <QVariant>
+#include <array>
 #include <cstddef>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "plan/verdict.h"
@@ -18,29 +22,82 @@ namespace zx840 {
 
 struct ResultFilter;
 
-// The columns of the plan's readings, in PlanReading order.
-inline constexpr const char* kReadingColumns[kPlanReadings] = {
-    "urms", "irms", "upeak",       "ipeak",      "ucf",       "icf",          "power",
-    "pf",   "freq", "start_angle", "peak_angle", "end_angle", "uthd_percent", "ithd_percent"};
+struct ResultColumn {
+    std::string_view name;
+    // A reading of the plan: written for the filters, the indices and the
+    // stats, never read back (`readings` keeps it bit for bit).
+    bool reading = false;
+};
 
-// The nine readings, the three angles and both fundamentals, kept bit for
-// bit in one column (an SQLite REAL cannot hold a NaN); the fundamentals let
-// a result be shown whole without its spectra.
-inline constexpr std::size_t kKeptFloats = 14;
+// The columns of the results table.
+inline constexpr ResultColumn kResultColumns[] = {
+    {"id"},
+    {"time_ms"},
+    {"station"},
+    {"program_version"},
+    {"source"},
+    {"manufacturer"},
+    {"product_type"},
+    {"product_number"},
+    {"temperature"},
+    {"humidity"},
+    {"operator_name"},
+    {"inspector"},
+    {"testday"},
+    {"data_valid"},
+    // The nine readings, the three angles and both fundamentals, bit for
+    // bit in one column (an SQLite REAL cannot hold a NaN); the
+    // fundamentals let a result be shown whole without its spectra.
+    {"readings"},
+    // The plan's readings, in PlanReading order.
+    {"urms", true},
+    {"irms", true},
+    {"upeak", true},
+    {"ipeak", true},
+    {"ucf", true},
+    {"icf", true},
+    {"power", true},
+    {"pf", true},
+    {"freq", true},
+    {"start_angle", true},
+    {"peak_angle", true},
+    {"end_angle", true},
+    {"uthd_percent", true},
+    {"ithd_percent", true},
+    {"verdict_pass"},
+    {"plan_name"},
+    {"failed_checks"},
+    {"verdict_json"},
+};
 
-inline constexpr char kColumns[] =
-    "id, time_ms, station, program_version, source, manufacturer, product_type, "
-    "product_number, temperature, humidity, operator_name, inspector, testday, data_valid, "
-    "readings, urms, irms, upeak, ipeak, ucf, icf, power, pf, freq, start_angle, peak_angle, "
-    "end_angle, uthd_percent, ithd_percent, verdict_pass, plan_name, failed_checks, verdict_json";
-inline constexpr int kColumnCount = 33;
-inline constexpr char kArrayColumns[] = "id, uspec, ispec, uwave, iwave";
-// The columns Find reads, then the four arrays when full.
-inline constexpr char kFindColumns[] =
-    "results.id, time_ms, station, program_version, source, manufacturer, product_type, "
-    "product_number, temperature, humidity, operator_name, inspector, testday, data_valid, "
-    "readings, verdict_pass, plan_name, failed_checks, verdict_json";
-inline constexpr char kFindArrays[] = ", uspec, ispec, uwave, iwave";
+// The columns of result_arrays, the spectra and waveforms of a result.
+inline constexpr ResultColumn kArrayColumns[] = {
+    {"id"}, {"uspec"}, {"ispec"}, {"uwave"}, {"iwave"},
+};
+
+// The reading columns of kResultColumns, in PlanReading order.
+inline constexpr auto kReadingColumns = [] {
+    std::array<std::string_view, kPlanReadings> names{};
+    std::size_t count = 0;
+    for (const ResultColumn& column : kResultColumns) {
+        if (column.reading) {
+            names.at(count++) = column.name;  // one too many does not compile
+        }
+    }
+    if (count != kPlanReadings) {
+        throw "a reading of the plan without its column";
+    }
+    return names;
+}();
+
+// "a, b, ..." of the columns.
+QString ColumnList(std::span<const ResultColumn> columns);
+// Inserts a row of the columns into `table` from the placeholders of their
+// names (":id, :time_ms, ..."); nothing when the id is there already.
+QString InsertSql(std::string_view table, std::span<const ResultColumn> columns);
+// What Find selects, from results joined to result_arrays when `full`:
+// every column of kResultColumns but the readings, then the arrays.
+QString FoundColumns(bool full);
 
 // Text as the store keeps it. A NUL becomes U+FFFD: PostgreSQL refuses
 // NUL in text, so a result holding one would be taken by an SQLite store
@@ -48,12 +105,12 @@ inline constexpr char kFindArrays[] = ", uspec, ispec, uwave, iwave";
 // that is no UTF-8 becomes already; all other text is kept as it is.
 QString StoreText(const std::string& text);
 
-// Binds the values of kColumns, in order.
+// Binds the placeholders of InsertSql("results", kResultColumns).
 void BindResult(QSqlQuery& query, const Result& result);
-// Binds the values of kArrayColumns, in order.
+// Binds the placeholders of InsertSql("result_arrays", kArrayColumns).
 void BindArrays(QSqlQuery& query, const Result& result);
-// A result from a row of kFindColumns (and kFindArrays when `full`). False
-// when a stored value has the wrong size or is missing.
+// A result from a row of FoundColumns(full). False when a stored value has
+// the wrong size or is missing.
 bool ReadResult(const QSqlQuery& query, bool full, Result& result);
 
 // " WHERE ..." for the filter, its values bound in order by Bind.

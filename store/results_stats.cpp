@@ -102,10 +102,11 @@ StoreStatus ResultsStore::Stats(const ResultFilter& filter, StatsGroup by,
 StoreStatus ResultsStore::StatsBy(const ResultFilter& filter, const char* groupColumn,
                                   std::vector<GroupStats>& groups) {
     const Where where(filter);
-    QString sql =
-        QString("SELECT ") + (groupColumn != nullptr ? groupColumn : "''") + ", verdict_pass";
-    for (const char* column : kReadingColumns) {
-        sql += QString(", ") + column;
+    QString sql = QStringLiteral("SELECT ");
+    sql += groupColumn != nullptr ? groupColumn : "''";
+    sql += ", verdict_pass";
+    for (const std::string_view column : kReadingColumns) {
+        sql += ", " + QLatin1String(column.data(), static_cast<qsizetype>(column.size()));
     }
     QSqlQuery query(QSqlDatabase::database(connection_, false));
     query.setForwardOnly(true);

@@ -16,18 +16,10 @@
 #include "store/private_files.h"
 #include "store/result_rows.h"
 #include "store/schema.h"
+#include "store/transaction.h"
 
 namespace zx840 {
 namespace {
-
-// Takes back an open transaction. A connection the server dropped is no
-// longer open, and asking the driver to roll back on it only prints a
-// warning of its own beside the message that already says what happened.
-void RollBack(QSqlDatabase& db) {
-    if (db.isOpen() && !db.isOpenError()) {
-        db.rollback();
-    }
-}
 
 // Every result with its arrays, and one whose arrays are missing as well
 // (it reads as damaged rather than not at all).
@@ -202,28 +194,33 @@ std::unique_ptr<ResultsStore> ResultsStore::Open(const StoreUrl& url, StoreStatu
 }
 
 StoreStatus ResultsStore::OpenConnection(Access access) {
-    QSqlDatabase db = QSqlDatabase::database(connection_, false);
     const bool readOnly = access == Access::ReadOnly;
-    if (url_.kind == StoreKind::Postgresql) {
-        if (!url_.host.empty()) {
-            db.setHostName(Text(url_.host));
-        }
-        db.setPort(url_.port);
-        db.setDatabaseName(Text(url_.database));
-        db.setUserName(Text(url_.user));
-        // Without a password in the URL, libpq takes PGPASSWORD or ~/.pgpass.
-        db.setPassword(Text(url_.password));
-        db.setConnectOptions(PostgresOptions(url_));
-        if (!db.open()) {
-            return Fail("open", db.lastError());
-        }
-        QSqlQuery readOnlyQuery(db);
-        if (readOnly &&
-            !readOnlyQuery.exec("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY")) {
-            return Fail("open", readOnlyQuery.lastError());
-        }
-        return {};
+    return url_.kind == StoreKind::Postgresql ? OpenPostgresql(readOnly) : OpenSqlite(readOnly);
+}
+
+StoreStatus ResultsStore::OpenPostgresql(bool readOnly) {
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    if (!url_.host.empty()) {
+        db.setHostName(Text(url_.host));
     }
+    db.setPort(url_.port);
+    db.setDatabaseName(Text(url_.database));
+    db.setUserName(Text(url_.user));
+    // Without a password in the URL, libpq takes PGPASSWORD or ~/.pgpass.
+    db.setPassword(Text(url_.password));
+    db.setConnectOptions(PostgresOptions(url_));
+    if (!db.open()) {
+        return Fail("open", db.lastError());
+    }
+    QSqlQuery readOnlyQuery(db);
+    if (readOnly && !readOnlyQuery.exec("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY")) {
+        return Fail("open", readOnlyQuery.lastError());
+    }
+    return {};
+}
+
+StoreStatus ResultsStore::OpenSqlite(bool readOnly) {
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
     const std::string cannot = "Cannot open the results store " + url_.Display() + ": ";
     std::error_code missing;
     if (readOnly && !std::filesystem::exists(url_.path, missing)) {
@@ -271,13 +268,10 @@ StoreStatus ResultsStore::PrepareWriting(Journal journal) {
     }
     insert_ = std::make_unique<QSqlQuery>(db);
     insertArrays_ = std::make_unique<QSqlQuery>(db);
-    if (!insert_->prepare(QString("INSERT INTO results (") + kColumns + ") VALUES (" +
-                          QString("?, ").repeated(kColumnCount - 1) +
-                          "?) ON CONFLICT (id) DO NOTHING")) {
+    if (!insert_->prepare(InsertSql("results", kResultColumns))) {
         return Fail("prepare writing to", insert_->lastError());
     }
-    if (!insertArrays_->prepare(QString("INSERT INTO result_arrays (") + kArrayColumns +
-                                ") VALUES (?, ?, ?, ?, ?) ON CONFLICT (id) DO NOTHING")) {
+    if (!insertArrays_->prepare(InsertSql("result_arrays", kArrayColumns))) {
         return Fail("prepare writing to", insertArrays_->lastError());
     }
     return {};
@@ -315,23 +309,20 @@ StoreStatus ResultsStore::WriteAll(std::span<const Result> results, std::int64_t
         return StoreStatus::Failed("Cannot write to the results store " + url_.Display() +
                                    ": it was opened only to read");
     }
-    QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    if (!db.transaction()) {
-        return Fail("write to", db.lastError());
+    Transaction transaction(QSqlDatabase::database(connection_, false), url_.kind);
+    if (!transaction.Begun()) {
+        return Fail("write to", transaction.Error());
     }
     std::int64_t added = 0;
     for (const Result& result : results) {
         bool one = false;
         if (const StoreStatus status = Insert(result, &one); !status) {
-            RollBack(db);
             return status;
         }
         added += one ? 1 : 0;
     }
-    if (!db.commit()) {
-        const QSqlError error = db.lastError();
-        RollBack(db);
-        return Fail("write to", error);
+    if (!transaction.Commit()) {
+        return Fail("write to", transaction.Error());
     }
     if (inserted != nullptr) {
         *inserted = added;
@@ -342,8 +333,9 @@ StoreStatus ResultsStore::WriteAll(std::span<const Result> results, std::int64_t
 StoreStatus ResultsStore::ForEachId(const QStringList& statements,
                                     const std::vector<std::string>& ids) {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    if (!db.transaction()) {
-        return Fail("write to", db.lastError());
+    Transaction transaction(db, url_.kind);
+    if (!transaction.Begun()) {
+        return Fail("write to", transaction.Error());
     }
     for (const QString& statement : statements) {
         QSqlQuery query(db);
@@ -351,16 +343,12 @@ StoreStatus ResultsStore::ForEachId(const QStringList& statements,
         for (const std::string& id : ids) {
             query.addBindValue(Text(id));
             if (!query.exec()) {
-                const QSqlError error = query.lastError();
-                RollBack(db);
-                return Fail("write to", error);
+                return Fail("write to", query.lastError());
             }
         }
     }
-    if (!db.commit()) {
-        const QSqlError error = db.lastError();
-        RollBack(db);
-        return Fail("write to", error);
+    if (!transaction.Commit()) {
+        return Fail("write to", transaction.Error());
     }
     return {};
 }
@@ -381,12 +369,12 @@ StoreStatus ResultsStore::MoveTo(const std::string& path, const std::vector<std:
     if (!attach.exec()) {
         return Fail("write to", attach.lastError());
     }
-    const auto copy = [](const char* table, const char* columns) {
+    const auto copy = [](const char* table, std::span<const ResultColumn> columns) {
         return QString("INSERT OR IGNORE INTO moved.%1 (%2) SELECT %2 FROM main.%1 WHERE id = ?")
-            .arg(table, columns);
+            .arg(table, ColumnList(columns));
     };
     const StoreStatus status = ForEachId(
-        {copy("results", kColumns), copy("result_arrays", kArrayColumns),
+        {copy("results", kResultColumns), copy("result_arrays", kArrayColumns),
          "DELETE FROM main.results WHERE id = ?", "DELETE FROM main.result_arrays WHERE id = ?"},
         ids);
     QSqlQuery(db).exec("DETACH DATABASE moved");
@@ -406,8 +394,7 @@ StoreStatus ResultsStore::Find(const ResultFilter& filter, std::int64_t offset, 
     if (offset > 0) {
         page += " OFFSET " + QString::number(offset);
     }
-    QString sql = QString("SELECT ") + kFindColumns + (full ? kFindArrays : "") + " FROM results" +
-                  (full ? kJoinArrays : "");
+    QString sql = "SELECT " + FoundColumns(full) + " FROM results" + (full ? kJoinArrays : "");
     if (offset > 0) {
         // The ids of the page first, counted off the index of time and id,
         // then only those results: skipping a million entries of an index

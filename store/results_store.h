@@ -167,6 +167,9 @@ class ResultsStore {
     StoreStatus Fail(const std::string& what, const QSqlError& error) const;
     StoreStatus Insert(const Result& result, bool* inserted);
     StoreStatus OpenConnection(Access access);
+    StoreStatus OpenPostgresql(bool readOnly);
+    // Makes a new file 0600 in a private folder first, unless only to read.
+    StoreStatus OpenSqlite(bool readOnly);
     // Runs each statement for each id (bound to its one parameter), all in
     // one transaction.
     StoreStatus ForEachId(const QStringList& statements, const std::vector<std::string>& ids);

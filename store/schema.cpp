@@ -6,6 +6,8 @@
 #include <QVariant>
 #include <vector>
 
+#include "store/transaction.h"
+
 namespace zx840 {
 namespace {
 
@@ -72,47 +74,6 @@ QString ForDatabase(const char* statement, StoreKind kind) {
     return text;
 }
 
-class Transaction {
-  public:
-    Transaction(QSqlDatabase& db, StoreKind kind) : db_(db) {
-        QSqlQuery query(db_);
-        if (kind == StoreKind::Sqlite) {
-            // Takes the write lock at once: two programs opening a new store
-            // at the same time create it once.
-            open_ = query.exec("BEGIN IMMEDIATE");
-        } else {
-            open_ = db_.transaction() && query.exec("SELECT pg_advisory_xact_lock(840840)");
-        }
-        if (!open_) {
-            error_ = query.lastError().text().toStdString();
-            if (error_.empty() || error_ == " ") {
-                error_ = db_.lastError().text().toStdString();
-            }
-        }
-    }
-    ~Transaction() {
-        if (open_) {
-            QSqlQuery(db_).exec("ROLLBACK");
-        }
-    }
-    bool Open() const { return open_; }
-    const std::string& Error() const { return error_; }
-    bool Commit() {
-        QSqlQuery query(db_);
-        const bool done = query.exec("COMMIT");
-        open_ = !done;
-        if (!done) {
-            error_ = query.lastError().text().toStdString();
-        }
-        return done;
-    }
-
-  private:
-    QSqlDatabase& db_;
-    bool open_ = false;
-    std::string error_;
-};
-
 }  // namespace
 
 std::optional<int> ReadSchemaVersion(QSqlDatabase& db, StoreKind kind, std::string* error) {
@@ -154,9 +115,9 @@ std::string NewerStoreText(int version) {
 
 MigrationResult MigrateStore(QSqlDatabase& db, StoreKind kind, int target) {
     MigrationResult result;
-    Transaction transaction(db, kind);
-    if (!transaction.Open()) {
-        result.error = transaction.Error();
+    Transaction transaction(db, kind, Transaction::Lock::Store);
+    if (!transaction.Begun()) {
+        result.error = transaction.Error().text().toStdString();
         return result;
     }
     const std::optional<int> found = ReadSchemaVersion(db, kind, &result.error);
@@ -186,7 +147,7 @@ MigrationResult MigrateStore(QSqlDatabase& db, StoreKind kind, int target) {
         }
     }
     if (result.foundVersion < target && !transaction.Commit()) {
-        result.error = transaction.Error();
+        result.error = transaction.Error().text().toStdString();
         return result;
     }
     result.ok = true;

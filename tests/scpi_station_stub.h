@@ -39,7 +39,7 @@ class StubStation : public scpi::Station {
     }
     int Speed() const override { return speed; }
     bool SetSpeed(int s) override {
-        const bool known = s == 9600 || s == 19200;
+        const bool known = s == 2400 || s == 9600;
         if (known) {
             speed = s;
         }

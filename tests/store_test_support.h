@@ -9,17 +9,20 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QUuid>
 #include <QVariant>
 #include <bit>
 #include <cmath>
 #include <cstdlib>
-#include <memory>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 
 #include "store/result.h"
@@ -181,6 +184,21 @@ inline Result OddResult(std::uint32_t seed) {
     return r;
 }
 
+// Every field the same, floats compared bit for bit.
+inline void ExpectSameResult(const Result& got, const Result& want) {
+    EXPECT_EQ(got.id, want.id);
+    EXPECT_EQ(got.timeMs, want.timeMs);
+    EXPECT_EQ(got.station, want.station);
+    EXPECT_EQ(got.programVersion, want.programVersion);
+    EXPECT_EQ(got.source, want.source);
+    EXPECT_EQ(got.mark, want.mark);
+    EXPECT_EQ(got.verdict, want.verdict);
+    EXPECT_EQ(got.unjudged, want.unjudged);
+    EXPECT_EQ(got.working.DataValid, want.working.DataValid);
+    EXPECT_EQ(std::memcmp(&got.working.Record, &want.working.Record, sizeof(MeasurementRecord)), 0);
+    EXPECT_EQ(std::memcmp(&got.working.Angles, &want.working.Angles, sizeof(ConductionAngles)), 0);
+}
+
 // A plain connection to the store, as another program would have one.
 class RawConnection {
   public:
@@ -210,6 +228,15 @@ class RawConnection {
         return query.next() ? query.value(0) : QVariant();
     }
     bool Exec(const QString& sql) const { return QSqlQuery(Db()).exec(sql); }
+    // The names of the columns of `table`.
+    std::set<std::string> Columns(const char* table) const {
+        std::set<std::string> names;
+        const QSqlRecord record = Db().record(table);
+        for (int i = 0; i < record.count(); ++i) {
+            names.insert(record.fieldName(i).toStdString());
+        }
+        return names;
+    }
 
   private:
     QString name_;

@@ -207,7 +207,7 @@ TEST(ArgumentParser, ValuesSwitchesPositionalsAndTheirMistakes) {
 TEST(CliConventions, HelpForEachCommandAndAShortUsageOnMistakes) {
     const std::vector<std::string> commands{"acquire", "export", "ports",  "check",
                                             "history", "stats",  "import", "sync",
-                                            "show",    "report", "decode"};
+                                            "serve",   "show",   "report", "decode"};
     std::vector<std::string> rows;
     for (const CliCommand& command : CliCommands()) {
         rows.emplace_back(command.name);

@@ -14,33 +14,23 @@ namespace {
 // A target that handles some commands, marks some, and logs what it ran.
 class FakeTarget : public CommandTarget {
   public:
-    FakeTarget(std::string name, std::set<int> handles, std::vector<std::string>& log)
-        : name_(std::move(name)), handles_(std::move(handles)), log_(log) {}
-    bool OnCommand(int id) override {
-        if (!handles_.count(id)) {
-            return false;
+    FakeTarget(const std::string& name, const std::set<int>& handles,
+               std::vector<std::string>& log) {
+        std::vector<CommandHandler> table;
+        for (const int id : handles) {
+            table.push_back(
+                {id, [&log, name, id] { log.push_back(name + ":" + std::to_string(id)); }});
         }
-        log_.push_back(name_ + ":" + std::to_string(id));
-        return true;
+        AddCommandHandlers(std::move(table));
     }
-    bool OnUpdateCommand(int id, CommandState& state) override {
-        if (id != updates_) {
-            return false;
-        }
-        state.enabled = enabled_;
-        state.checkable = true;
-        state.checked = true;
-        return true;
+    // Decides the state of `id`: enabled or not, and marked.
+    void Decide(int id, bool enabled) {
+        AddCommandHandlers({{id, {}, [enabled](CommandState& state) {
+                                 state.enabled = enabled;
+                                 state.checkable = true;
+                                 state.checked = true;
+                             }}});
     }
-    bool HandlesCommand(int id) const override { return handles_.count(id) != 0; }
-
-    int updates_ = -1;
-    bool enabled_ = true;
-
-  private:
-    std::string name_;
-    std::set<int> handles_;
-    std::vector<std::string>& log_;
 };
 
 TEST(CommandRouter, FirstHandlerWinsAndUnhandledCommandsAreDisabled) {
@@ -63,11 +53,11 @@ TEST(CommandRouter, FirstHandlerWinsAndUnhandledCommandsAreDisabled) {
     EXPECT_FALSE(router.State(5).checkable);
 
     // An update handler decides, even for a command handled further down.
-    frame.updates_ = 4;
-    frame.enabled_ = false;
+    frame.Decide(4, false);
     EXPECT_FALSE(router.State(4).enabled);
     EXPECT_TRUE(router.State(4).checked);
-    EXPECT_FALSE(router.Dispatch(4));  // a disabled command does not run
+    EXPECT_FALSE(router.Dispatch(4));       // a disabled command does not run
+    EXPECT_FALSE(frame.HandlesCommand(4));  // deciding the state is not handling it
     EXPECT_EQ(log.size(), 3u);
 }
 

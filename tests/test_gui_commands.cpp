@@ -15,7 +15,9 @@
 #include "gui_helpers.h"
 #include "gui_meter.h"
 #include "meter/sim/meter_simulator.h"
+#include "record/file_io.h"
 #include "record/mark_number.h"
+#include "record/test_file.h"
 #include "view/zx840_view.h"
 
 namespace zx840 {
@@ -107,6 +109,7 @@ TEST_F(CommandsTest, NextExchangeUsesTheChosenPortAndSpeed) {
     frame_->Action(kCmdCom1 + 2)->trigger();
     frame_->Action(kCmdBaud2400)->trigger();
     QTest::keyClick(frame_, Qt::Key_F3);
+    ASSERT_TRUE(testing::ExchangesOver(view_));
     EXPECT_EQ(other->Requests(), (std::vector<Request>{{0x11, 0x11}}));
     EXPECT_TRUE(sim_->Requests().empty());
     EXPECT_EQ(view_->Working().DataValid, 1);
@@ -179,6 +182,31 @@ TEST_F(CommandsTest, CommPassBetweenTicksDoesNotEndTheTest) {
     view_->StopContinuousTest();
     ASSERT_TRUE(testing::WaitUntil(
         [&] { return !view_->TimerRunning() && !view_->ExchangeInProgress(); }, 5000));
+}
+
+// Commands and files handed over while the meter answers wait for the
+// exchange, in the order given: the first measurement keeps the number it
+// was started with, and the file opened last is what the window shows.
+TEST_F(CommandsTest, WhatComesDuringAnExchangeRunsAfterItInOrder) {
+    QTemporaryDir files;
+    ProductMark stored;
+    stored.Number = 7;
+    const QString path = files.filePath(QStringLiteral("seven.ZX8"));
+    ASSERT_TRUE(WriteFileAtomically(path.toStdString(), SerializeTest(stored, {})));
+    std::vector<std::int32_t> numbersMeasured;
+    QObject::connect(view_, &CZX840ENView::exchangeFinished, frame_,
+                     [&] { numbersMeasured.push_back(view_->Mark().Number); });
+    QTest::keyClick(frame_, Qt::Key_F3);
+    ASSERT_TRUE(view_->ExchangeInProgress());
+    frame_->Action(kCmdNumberAddOne)->trigger();
+    frame_->Action(kCmdCommPass)->trigger();
+    app_.RequestOpen(path);
+    EXPECT_EQ(view_->Mark().Number, 1);
+    ASSERT_TRUE(testing::WaitUntil([&] { return doc_->State().Mark.Number == 7; }, 30000));
+    EXPECT_EQ(numbersMeasured, (std::vector<std::int32_t>{1, 2}));
+    EXPECT_EQ(sim_->Requests().size(), 2u);
+    EXPECT_EQ(frame_->windowTitle(), QStringLiteral("seven.ZX8 - ZX840 DIGITAL POWER METER"));
+    EXPECT_EQ(view_->Mark().Number, 7);
 }
 
 TEST_F(CommandsTest, NumberAddOneWarnsAndWrapsAfterTheLargest) {

@@ -85,7 +85,7 @@ class FilesTest : public ::testing::Test {
 };
 
 TEST_F(FilesTest, SavedTestOpensAgainAndSavesToTheSameBytes) {
-    EXPECT_EQ(View()->OnCommPass(), 1);
+    EXPECT_EQ(testing::CommPass(View()), 1);
     View()->Mark().Manufacturer = "Acme \xE2\x84\x83";
     const QString path = Path("first");
     ChooseInFileDialog(path);
@@ -116,7 +116,7 @@ TEST_F(FilesTest, SavedTestOpensAgainAndSavesToTheSameBytes) {
 }
 
 TEST_F(FilesTest, DamagedFilesChangeNothingAndNothingHalfLoadedReachesTheSettings) {
-    EXPECT_EQ(View()->OnCommPass(), 1);
+    EXPECT_EQ(testing::CommPass(View()), 1);
     const QString good = Path("good.ZX8");
     ASSERT_TRUE(Doc()->OnSaveDocument(good));
     const TestDocument document = Doc()->State();
@@ -162,7 +162,7 @@ TEST_F(FilesTest, FailedSaveSaysSoAndKeepsTheOldFile) {
     const QString target = Path("kept.ZX8");
     ASSERT_TRUE(Doc()->OnSaveDocument(target));
     const Bytes old = ReadBytes(target);
-    EXPECT_EQ(View()->OnCommPass(), 1);
+    EXPECT_EQ(testing::CommPass(View()), 1);
     std::filesystem::create_directory(Path("folder.ZX8").toStdString());
     for (const QString& bad : {Path("missing/x.ZX8"), Path("folder.ZX8")}) {
         const auto seen = AnswerMessageBoxes([&] { EXPECT_FALSE(Doc()->OnSaveDocument(bad)); });

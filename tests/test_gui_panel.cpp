@@ -93,6 +93,7 @@ TEST_F(PanelTest, NewTestShowsNothing) {
 
 TEST_F(PanelTest, F3FillsReadoutsListAndPlotsFromTheMeter) {
     QTest::keyClick(app_.Frame(), Qt::Key_F3);
+    ASSERT_TRUE(testing::ExchangesOver(view_));
     ASSERT_EQ(sim_->Requests(), (std::vector<Request>{{0x11, 0x30}}));
     const WorkingRecord expected = Expected();
     EXPECT_EQ(view_->Working(), expected);
@@ -123,13 +124,19 @@ TEST_F(PanelTest, F3FillsReadoutsListAndPlotsFromTheMeter) {
 
 TEST_F(PanelTest, FailuresShowTheirMessageAndLeaveThePanel) {
     QTest::keyClick(app_.Frame(), Qt::Key_F3);
+    ASSERT_TRUE(testing::ExchangesOver(view_));
     const WorkingRecord before = view_->Working();
     const QStringList texts = PanelTexts();
     ASSERT_EQ(before.DataValid, 1);
 
     sim_->SetFault({FaultMode::WrongMark, 0, 1});
     int boxes = 0;
-    auto seen = AnswerMessageBoxes([&] { QTest::keyClick(app_.Frame(), Qt::Key_F3); }, &boxes);
+    auto seen = AnswerMessageBoxes(
+        [&] {
+            QTest::keyClick(app_.Frame(), Qt::Key_F3);
+            EXPECT_TRUE(testing::ExchangesOver(view_));
+        },
+        &boxes);
     EXPECT_EQ(boxes, 1);
     EXPECT_EQ(sim_->Requests().size(), 2u);
     EXPECT_EQ(seen.caption, QStringLiteral("ZX840 DIGITAL POWER METER"));
@@ -141,7 +148,10 @@ TEST_F(PanelTest, FailuresShowTheirMessageAndLeaveThePanel) {
 
     setenv("ZX840_COM1", "/dev/zx840-no-such-port", 1);
     QApplication::setActiveWindow(app_.Frame());  // back from the message box
-    seen = AnswerMessageBoxes([&] { QTest::keyClick(app_.Frame(), Qt::Key_F3); });
+    seen = AnswerMessageBoxes([&] {
+        QTest::keyClick(app_.Frame(), Qt::Key_F3);
+        EXPECT_TRUE(testing::ExchangesOver(view_));
+    });
     EXPECT_EQ(seen.caption, QStringLiteral("ZX840 DIGITAL POWER METER"));
     EXPECT_EQ(seen.text, QStringLiteral("Can't get touch with mainframe! Please check:\n1.The "
                                         "communication port;\n2.The communication cable;\n3.The "
@@ -179,7 +189,7 @@ TEST_F(PanelTest, WindowRepaintsDuringAnExchangeAndClosesOnlyAfterIt) {
         app_.Frame()->close();  // as if the operator clicked the close box
         stillOpenAfterClose = app_.Frame()->isVisible();
     });
-    EXPECT_EQ(view_->OnCommPass(), 1);
+    EXPECT_EQ(testing::CommPass(view_), 1);
     EXPECT_TRUE(ranDuringExchange);
     EXPECT_GT(paintsDuringExchange, 0);
     EXPECT_TRUE(stillOpenAfterClose);
@@ -200,7 +210,8 @@ TEST(PanelInitialUpdate, ALoadedMeasurementFillsTheListAtOnce) {
     document.BaudRate = 2400;
     document.Mark.Manufacturer = "Acme";
 
-    CZX840ENView view(document);
+    MeterSession session;
+    CZX840ENView view(document, session);
     view.resize(1000, 600);
     view.OnInitialUpdate();
     EXPECT_EQ(view.List()->rowCount(), 49);  // also on the very first update
@@ -220,7 +231,8 @@ TEST(PanelInitialUpdate, ALoadedMeasurementFillsTheListAtOnce) {
 
 TEST(PanelLayout, ControlsFollowTheClientAreaAndSmallWindowsScroll) {
     TestDocument document;
-    CZX840ENView view(document);
+    MeterSession session;
+    CZX840ENView view(document, session);
     view.resize(1000, 600);
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
@@ -321,7 +333,8 @@ TEST(DarkPalette, TheListReadoutsAndDialogsStayReadable) {
     ApplyReply(*EncodeReply(SimulateMeasurement(load)), HarmonicTable{}, stored);
     document.Record = stored.Record;
     document.DataValid = 1;
-    CZX840ENView view(document);
+    MeterSession session;
+    CZX840ENView view(document, session);
     view.resize(1000, 600);
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));

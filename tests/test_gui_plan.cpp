@@ -66,7 +66,7 @@ class PlanTest : public ::testing::Test {
 
 TEST_F(PlanTest, AFailingPlanShowsFailFirstAndNoPlanLeavesAllAsItWas) {
     // No plan for this type: no panel, no verdict, a report without its line.
-    ASSERT_EQ(view_->OnCommPass(), 1);
+    ASSERT_EQ(testing::CommPass(view_), 1);
     EXPECT_FALSE(view_->ActivePlan());
     EXPECT_FALSE(view_->CurrentVerdict());
     EXPECT_FALSE(PanelShown());
@@ -95,7 +95,7 @@ TEST_F(PlanTest, AFailingPlanShowsFailFirstAndNoPlanLeavesAllAsItWas) {
 
     // A new acquisition is judged again.
     const std::size_t before = sim_->Requests().size();
-    ASSERT_EQ(view_->OnCommPass(), 1);
+    ASSERT_EQ(testing::CommPass(view_), 1);
     EXPECT_EQ(sim_->Requests().size(), before + 1);
     EXPECT_EQ(panel->ResultText(), "FAIL");
 
@@ -140,7 +140,7 @@ TEST_F(PlanTest, ARefusedPlanIsShownAndItsMeasurementsAreKeptAsNotJudged) {
         << plans_->Panel()->PlanText().toStdString();
     EXPECT_NE(plans_->Panel()->PlanText().indexOf("psu.zx8plan"), -1);
 
-    ASSERT_EQ(view_->OnCommPass(), 1);
+    ASSERT_EQ(testing::CommPass(view_), 1);
     app_.Store()->Flush();
     StoreStatus status;
     StoreUrl url;
@@ -167,7 +167,7 @@ TEST_F(PlanTest, ARefusedPlanIsShownAndItsMeasurementsAreKeptAsNotJudged) {
 TEST_F(PlanTest, AKeptResultShowsItsOwnVerdictUntilJudgedAgain) {
     WritePlan("psu.zx8plan", R"({"Type": "PSU", "Power": {"max": 66}})");
     SetType("PSU");
-    ASSERT_EQ(view_->OnCommPass(), 1);
+    ASSERT_EQ(testing::CommPass(view_), 1);
     ASSERT_FALSE(view_->CurrentVerdict()->pass);
     app_.Store()->Flush();
     StoreStatus status;

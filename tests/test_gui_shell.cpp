@@ -95,6 +95,8 @@ TEST_F(ShellTest, MenusShortcutsAndToolbarAreTheProgramsOwn) {
         "  -",
         "  &Results Store...",
         "  &History...",
+        "  -",
+        "  Re&mote Control...",
         "&Help >",
         "  &About ZX840...",
     };

@@ -62,7 +62,7 @@ class StoreWindowTest : public ::testing::Test {
         mark.Number = number;
         mark.Operator = "Ana";
         view_->OnMarkChanged(mark, MarkChange::AllButTestday);
-        ASSERT_EQ(view_->OnCommPass(), 1);
+        ASSERT_EQ(testing::CommPass(view_), 1);
         store_->Flush();
     }
     static std::vector<Result> Kept(const std::string& url) {

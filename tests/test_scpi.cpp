@@ -62,7 +62,7 @@ TEST(Scpi, MessagesAnswerAsTheLanguageHasIt) {
         // A relative header goes on from the path of the one before it.
         {"MARK:TYPE \"PS\"\"U\";TYPE?;:mark:type?", "\"PS\"\"U\";\"PS\"\"U\"\n"},
         {"MARK:NUMB 41;NUMB:STEP;:MARK:NUMBer?", "42\n"},
-        {"SYST:COMM:SER:PORT COM3;BAUD 19200;PORT?;BAUD?", "COM3;19200\n"},
+        {"SYST:COMM:SER:PORT COM3;BAUD 2400;PORT?;BAUD?", "COM3;2400\n"},
         {"CALC:LIM:PLAN \"PSU-60\";PLAN?;:MMEM:STOR:STAT OFF;STAT?", "\"PSU-60\";0\n"},
         {"MEAS:ALL?", "230.1,0.25,0.5,50,28.75,1.414,3\n"},
         {"FETCh:SCALar:VOLTage:RMS?;:FETC:VOLT:THD?;:FETC:CURR:ANGL?", "230.1;2;30.5,90,150.25\n"},
@@ -89,7 +89,7 @@ TEST(Scpi, BadCommandsGoToTheErrorQueueAndTheStatusRegisters) {
         {"*ESE", "-109,\"Missing parameter\""},
         {"*IDN? 5", "-108,\"Parameter not allowed\""},
         {"SYST:COMM:SER:BAUD 1234",
-         "-222,\"Data out of range;the meter speaks at 9600 or 19200 baud\""},
+         "-222,\"Data out of range;the meter speaks at 2400 or 9600 baud\""},
         {"CALC:LIM:PLAN \"other\"",
          "-222,\"Data out of range;no plan \"\"other\"\" in the plan folder\""},
         {"MARK:TYPE \"a\x01\"",

@@ -114,7 +114,9 @@ TEST(ScpiServerAddresses, ListenAndAllowAreReadStrictly) {
     EXPECT_EQ(port, 6000);
     EXPECT_TRUE(ParseListenAddress("0.0.0.0", address, port, &error));
     EXPECT_EQ(port, kScpiPort);
-    for (const char* bad : {"127.0.0.1:0", "127.0.0.1:70000", "host:5025", "", "1.2.3.4:x"}) {
+    EXPECT_TRUE(ParseListenAddress("127.0.0.1:0", address, port, &error));  // any free port
+    EXPECT_EQ(port, 0);
+    for (const char* bad : {"127.0.0.1:70000", "host:5025", "", "1.2.3.4:x"}) {
         EXPECT_FALSE(ParseListenAddress(bad, address, port, &error)) << bad;
     }
     std::vector<QPair<QHostAddress, int>> allow;

@@ -1,6 +1,7 @@
 // What the store can never take stalls nothing: text with a NUL is kept,
 // and a result the store refuses for its content, met when it is kept or in
-// the spool, waits in the quarantine while the results behind it are stored.
+// the spool, waits in the quarantine while the results behind it are stored;
+// a batch with such a result is written not at all.
 // (Damaged spools: CliStore.ADamagedSpoolStallsNothingAndIsToldUntilRemoved.)
 #include <gtest/gtest.h>
 
@@ -42,7 +43,37 @@ void WriteToSpool(const StoreUrl& store, const fs::path& folder, const std::vect
     ASSERT_TRUE(spool->WriteAll(all));
 }
 
+// The store refuses results of the type REFUSE-ME for their content.
+void RefuseType(const StoreUrl& url) {
+    RawConnection(url).Exec(
+        url.kind == StoreKind::Sqlite
+            ? "CREATE TRIGGER refuse_me BEFORE INSERT ON results WHEN "
+              "NEW.product_type = 'REFUSE-ME' BEGIN SELECT RAISE(ABORT, 'refused'); END"
+            : "ALTER TABLE results ADD CONSTRAINT refuse_me CHECK (product_type <> 'REFUSE-ME')");
+}
+
 class QuarantineTest : public testing::BackendTest {};
+
+// A batch is written whole or not at all: the refusal of one result takes
+// back the others, and leaves the store free for the next write.
+TEST_P(QuarantineTest, ABatchWithARefusedResultLeavesNothingBehind) {
+    const StoreUrl url = scratch_->Url();
+    StoreStatus status;
+    const auto store = ResultsStore::Open(url, &status);
+    ASSERT_TRUE(store) << status.message;
+    RefuseType(url);
+    Result refused = OddResult(2);
+    refused.mark.Type = "REFUSE-ME";
+    const std::vector<Result> batch = {OddResult(1), refused, OddResult(3)};
+    EXPECT_EQ(store->WriteAll(batch).kind, StoreStatus::Kind::Refused);
+    std::int64_t count = -1;
+    ASSERT_TRUE(store->Count({}, &count));
+    EXPECT_EQ(count, 0);
+    std::int64_t inserted = 0;
+    ASSERT_TRUE(store->WriteAll(std::vector<Result>{batch[0], batch[2]}, &inserted));
+    EXPECT_EQ(inserted, 2);
+    EXPECT_EQ(Count(url), 2);
+}
 
 TEST_P(QuarantineTest, AResultTheStoreRefusesStallsNothingBehindIt) {
     const StoreUrl url = scratch_->Url();
@@ -53,12 +84,7 @@ TEST_P(QuarantineTest, AResultTheStoreRefusesStallsNothingBehindIt) {
     nul.mark.Type = std::string("A\0B", 3);
     EXPECT_EQ(keeper.Keep(nul).outcome, KeepOutcome::Stored);
 
-    // The store refuses results of one type for their content.
-    RawConnection(url).Exec(
-        url.kind == StoreKind::Sqlite
-            ? "CREATE TRIGGER refuse_me BEFORE INSERT ON results WHEN "
-              "NEW.product_type = 'REFUSE-ME' BEGIN SELECT RAISE(ABORT, 'refused'); END"
-            : "ALTER TABLE results ADD CONSTRAINT refuse_me CHECK (product_type <> 'REFUSE-ME')");
+    RefuseType(url);
     Result refused = OddResult(2);
     refused.mark.Type = "REFUSE-ME";
     const KeepStatus kept = keeper.Keep(refused);
@@ -82,6 +108,15 @@ TEST_P(QuarantineTest, AResultTheStoreRefusesStallsNothingBehindIt) {
     EXPECT_NE(sync.quarantine.find("2 results"), std::string::npos) << sync.quarantine;
     EXPECT_NE(sync.quarantine.find(refused.id), std::string::npos) << sync.quarantine;
     EXPECT_NE(sync.quarantine.find(spooled.id), std::string::npos) << sync.quarantine;
+    // Moved into the quarantine as it was stored, every column of it.
+    StoreStatus opened;
+    const auto quarantine = ResultsStore::Open(SqliteUrl(keeper.QuarantinePath()), &opened);
+    std::vector<Result> moved;
+    ResultFilter one;
+    one.id = spooled.id;
+    ASSERT_TRUE(quarantine && quarantine->Find(one, 0, -1, true, moved)) << opened.message;
+    ASSERT_EQ(moved.size(), 1u);
+    testing::ExpectSameResult(moved[0], spooled);
 
     EXPECT_EQ(Count(url), 6);
     StoreStatus status;

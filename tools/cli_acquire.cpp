@@ -16,6 +16,7 @@
 #include "record/mark_number.h"
 #include "record/record_json.h"
 #include "record/test_file.h"
+#include "session/measurement.h"
 #include "store/result_keeper.h"
 #include "tools/acquire_options.h"
 #include "tools/acquisition_log.h"
@@ -266,15 +267,15 @@ bool Run::Step(bool last) {
     localtime_r(&now, &local);
     mark_.Testday = FormatTestday(local);
 
-    const AcquireResult result = zx840::Acquire(device_, options_.baud, table_, working_);
+    const Measurement result =
+        Measure(device_, options_.baud, table_, plan_ ? &*plan_ : nullptr, working_);
     LogEntry entry{now, options_.port, options_.baud, mark_, result.exchange.failure, {}, nullptr};
     entry.judged = plan_.has_value();
     if (!result.ok) {
         return Failed(result.exchange, entry, last);
     }
     ++good_;
-    const std::optional<Verdict> verdict =
-        plan_ ? Judge(*plan_, working_) : std::optional<Verdict>();
+    const std::optional<Verdict>& verdict = result.verdict;
     // Kept durably first (store or spool): a log row or a test file says the
     // unit was measured, and a run killed after them must not have lost it.
     KeepResult(verdict);

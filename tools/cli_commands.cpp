@@ -18,6 +18,9 @@ constexpr OptionDeclaration kStatsOptions[] = {
     {"--db", Path},     {"--type", Value}, {"--station", Value}, {"--since", Value},
     {"--until", Value}, {"--plan", Path},  {"--by", Value}};
 constexpr OptionDeclaration kStoreOptions[] = {{"--db", Path}};
+constexpr OptionDeclaration kServeOptions[] = {
+    {"--listen", Value},  {"--allow", Value},       {"--port", Value}, {"--baud", Value},
+    {"--station", Value}, {"--max-clients", Value}, {"--plan", Path},  {"--db", Path}};
 constexpr OptionDeclaration kReportOptions[] = {{"--pdf", Path}, {"--plan", Path}};
 
 const char kHelpTail[] =
@@ -119,6 +122,17 @@ const CliCommand kCommands[] = {
              "      results.sqlite in $XDG_DATA_HOME/Orvalisto (~/.local/share/Orvalisto).\n",
      .options = kStoreOptions,
      .run = SyncCommand},
+    {.name = "serve",
+     .usage = "zx840-cli serve [OPTIONS]",
+     .help = "  zx840-cli serve [--listen ADDR:PORT] [--allow CIDR[,CIDR...]] [--port COMn]\n"
+             "                  [--baud 2400|9600] [--plan PLAN.zx8plan] [--db URL]\n"
+             "                  [--station NAME] [--max-clients N]\n"
+             "      Serves the station as an instrument on the network until SIGINT or\n"
+             "      SIGTERM: remote-control commands over TCP, one line a message (default\n"
+             "      127.0.0.1:5025; another address needs --allow), at most --max-clients\n"
+             "      at once (default 32).\n",
+     .options = kServeOptions,
+     .run = ServeCommand},
     {.name = "show",
      .usage = "zx840-cli show TEST.ZX8",
      .help = "  zx840-cli show TEST.ZX8\n"

@@ -31,6 +31,8 @@ int HistoryCommand(const CommandCall& call);
 int StatsCommand(const CommandCall& call);
 int ImportCommand(const CommandCall& call);
 int SyncCommand(const CommandCall& call);
+// The remote control without a window, until a signal.
+int ServeCommand(const CommandCall& call);
 int ShowCommand(const CommandCall& call);
 int ReportCommand(const CommandCall& call);
 int DecodeCommand(const CommandCall& call);

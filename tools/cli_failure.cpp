@@ -24,20 +24,6 @@ int FailureStatus(AcquireFailure failure) {
     return kCliBadReply;
 }
 
-const char* FailureCode(AcquireFailure failure) {
-    switch (failure) {
-        case AcquireFailure::None:
-            return "";
-        case AcquireFailure::OpenFailed:
-            return "F1";
-        case AcquireFailure::WriteFailed:
-            return "F2";
-        case AcquireFailure::BadReply:
-            return "F3";
-    }
-    return "F3";
-}
-
 std::string FailureDetail(const ExchangeResult& exchange, const std::string& port,
                           const std::string& device) {
     std::ostringstream detail;

@@ -1,6 +1,6 @@
-// A failed exchange with the meter as zx840-cli names it: its exit status,
-// its code in acquire's JSON and the technical detail after the operator
-// message.
+// A failed exchange with the meter as zx840-cli names it: its exit status
+// and the technical detail after the operator message (its code, F1 to F3,
+// is the meter's: FailureCode).
 #pragma once
 
 #include <ostream>
@@ -12,9 +12,6 @@ namespace zx840 {
 
 // The exit status of a failed exchange.
 int FailureStatus(AcquireFailure failure);
-// Its code in acquire's JSON: "F1" the port cannot be opened, "F2" the
-// request cannot be written, "F3" no valid reply (statuses 2, 3 and 4).
-const char* FailureCode(AcquireFailure failure);
 // The technical side of a failure, after the operator message: the port
 // (and its device) and what went wrong there.
 std::string FailureDetail(const ExchangeResult& exchange, const std::string& port,

@@ -1,12 +1,10 @@
 #include "view/zx840_view.h"
 
-#include <QApplication>
 #include <QEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPrinter>
 #include <QResizeEvent>
-#include <QTimerEvent>
 
 #include "analysis/displayed_record.h"
 #include "commands/command_ids.h"
@@ -17,7 +15,6 @@
 #include "view/plot_box.h"
 #include "view/plots.h"
 #include "view/print_dialogs.h"
-#include "view/responsive_wait.h"
 
 namespace zx840 {
 namespace {
@@ -38,8 +35,8 @@ QString ShownText(const char* templateText) {
 
 }  // namespace
 
-CZX840ENView::CZX840ENView(const TestDocument& document, QWidget* parent)
-    : QScrollArea(parent), document_(document), panel_(new QWidget) {
+CZX840ENView::CZX840ENView(const TestDocument& document, MeterSession& session, QWidget* parent)
+    : QScrollArea(parent), document_(document), session_(session), panel_(new QWidget) {
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::NoFocus);
     setWidgetResizable(false);
@@ -48,6 +45,13 @@ CZX840ENView::CZX840ENView(const TestDocument& document, QWidget* parent)
     BuildControls();
     setWidget(panel_);
     viewport()->installEventFilter(this);
+    connect(&session_, &MeterSession::measured, this, &CZX840ENView::ShowMeasurement);
+    connect(&session_, &MeterSession::failed, this, [this](const SessionFailure& failure) {
+        ShowFailure(failure.exchange.failure);
+        emit exchangeFinished();
+    });
+    connect(&session_, &MeterSession::planChanged, this, &CZX840ENView::OnPlanChanged);
+    AddHandlers();
 }
 
 CZX840ENView::~CZX840ENView() = default;
@@ -146,8 +150,8 @@ void CZX840ENView::LayoutControls() {
 
 void CZX840ENView::OnInitialUpdate() {
     mark_ = document_.Mark;
-    portName_ = document_.ComPort;
-    baudRate_ = document_.BaudRate;
+    session_.SetPort(document_.ComPort);
+    session_.SetBaudRate(document_.BaudRate);
     working_ = DisplayedRecord(document_.Record, document_.DataValid);
     source_ = VerdictSource::Judged;
     Rejudge();
@@ -212,44 +216,21 @@ void CZX840ENView::DrawPlots() {
                                        verdict_ ? &failing.current : nullptr));
 }
 
-int CZX840ENView::OnCommPass() {
-    if (exchanging_) {
-        return 0;
-    }
-    exchanging_ = true;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const std::string device = ports_.Resolve(portName_);
-    const std::int32_t baud = baudRate_;
-    // The exchange can take ten seconds; the window keeps repainting meanwhile.
-    const ExchangeResult exchange =
-        RunWhileResponsive([&device, baud] { return ExchangeWithMeter(device, baud); });
-    QApplication::restoreOverrideCursor();
-    int ok = 0;
-    if (exchange.failure != AcquireFailure::None) {
-        ShowFailure(exchange.failure);
-    } else {
-        ApplyReply(exchange.reply, table_, working_);
-        source_ = VerdictSource::Judged;
-        Rejudge();
-        FillHarmonicList();
-        RefreshDisplay();
-        ok = 1;
-    }
-    exchanging_ = false;
-    if (ok == 1) {
-        emit measured();
-    }
-    if (tickDeferred_) {
-        tickDeferred_ = false;
-        timer_.start(1, this);
-    }
-    emit exchangeFinished();
-    return ok;
+void CZX840ENView::OnCommPass() {
+    session_.Request(MeasureOrigin::Operator);
 }
 
-void CZX840ENView::SetTestPlan(std::optional<TestPlan> plan, std::string refusal) {
-    plan_ = std::move(plan);
-    planRefusal_ = plan_ ? std::string() : std::move(refusal);
+void CZX840ENView::ShowMeasurement(const SessionMeasurement& measurement) {
+    working_ = measurement.working;
+    source_ = VerdictSource::Judged;
+    verdict_ = measurement.verdict;  // judged by the active plan
+    emit verdictChanged();
+    FillHarmonicList();
+    RefreshDisplay();
+    emit exchangeFinished();
+}
+
+void CZX840ENView::OnPlanChanged() {
     Rejudge();
     FillHarmonicList();
     if (working_.DataValid == 1) {
@@ -259,7 +240,7 @@ void CZX840ENView::SetTestPlan(std::optional<TestPlan> plan, std::string refusal
 
 void CZX840ENView::Rejudge() {
     if (source_ != VerdictSource::Kept) {
-        verdict_ = plan_ ? Judge(*plan_, working_) : std::nullopt;
+        verdict_ = ActivePlan() ? Judge(*ActivePlan(), working_) : std::nullopt;
         if (verdict_ && source_ == VerdictSource::JudgedAgain) {
             verdict_->rejudged = true;
         }
@@ -279,7 +260,7 @@ void CZX840ENView::ShowKeptVerdict(std::optional<Verdict> verdict, std::string u
 }
 
 void CZX840ENView::JudgeAgain() {
-    if (!plan_ || working_.DataValid != 1) {
+    if (!ActivePlan() || working_.DataValid != 1) {
         return;
     }
     source_ = VerdictSource::JudgedAgain;
@@ -292,11 +273,15 @@ ReportData CZX840ENView::Report() const {
     return {working_.Record, working_.Angles, mark_, verdict_ ? &*verdict_ : nullptr};
 }
 
+// Modal as ever, but nobody waits for it: the session goes on with what
+// was asked for meanwhile.
 void CZX840ENView::ShowFailure(AcquireFailure failure) {
     const OperatorMessage message = FailureMessage(failure);
-    QMessageBox box(QMessageBox::Critical, QString::fromStdString(message.caption),
-                    QString::fromStdString(message.text), QMessageBox::Ok, window());
-    box.exec();
+    auto* box = new QMessageBox(QMessageBox::Critical, QString::fromStdString(message.caption),
+                                QString::fromStdString(message.text), QMessageBox::Ok, window());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::ApplicationModal);
+    box->show();
 }
 
 QPrinter& CZX840ENView::Printer() {
@@ -323,107 +308,60 @@ bool CZX840ENView::PrintDirect(const QString& printerName) {
     return zx840::PrintDirect(Printer(), printerName, Report()) == PrintResult::Printed;
 }
 
-bool CZX840ENView::HandlesCommand(int id) const {
-    return id == kCmdFilePrint || id == kCmdFilePrintDirect || id == kCmdFilePrintPreview ||
-           id == kCmdCommPass || (id >= kCmdCom1 && id <= kCmdCom8) || id == kCmdBaud2400 ||
-           id == kCmdBaud9600 || id == kCmdContinuousStart || id == kCmdContinuousStop;
+void CZX840ENView::OnFilePrintDirect() {
+    if (!PrintDirect()) {
+        QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle),
+                        CouldNotStartPrintJobText({}), QMessageBox::Ok, window());
+        box.exec();
+    }
 }
 
-bool CZX840ENView::OnCommand(int id) {
-    if (id == kCmdCommPass) {
-        OnCommPass();
-    } else if (id == kCmdFilePrint) {
-        OnFilePrint();
-    } else if (id == kCmdFilePrintPreview) {
-        OnFilePrintPreview();
-    } else if (id == kCmdFilePrintDirect) {
-        if (!PrintDirect()) {
-            QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle),
-                            CouldNotStartPrintJobText({}), QMessageBox::Ok, window());
-            box.exec();
-        }
-    } else if (id >= kCmdCom1 && id <= kCmdCom8) {
-        SelectPort(id - kCmdCom1 + 1);
-    } else if (id == kCmdBaud2400) {
-        SelectBaudRate(2400);
-    } else if (id == kCmdBaud9600) {
-        SelectBaudRate(9600);
-    } else if (id == kCmdContinuousStart) {
-        StartContinuousTest();
-    } else if (id == kCmdContinuousStop) {
-        StopContinuousTest();
-    } else {
-        return false;
+void CZX840ENView::AddHandlers() {
+    std::vector<CommandHandler> handlers = {
+        {kCmdCommPass, [this] { OnCommPass(); }},
+        {kCmdFilePrint, [this] { OnFilePrint(); }},
+        {kCmdFilePrintPreview, [this] { OnFilePrintPreview(); }},
+        {kCmdFilePrintDirect, [this] { OnFilePrintDirect(); }},
+        {kCmdContinuousStart, [this] { StartContinuousTest(); },
+         [this](CommandState& state) { state.enabled = !ContinuousTest(); }},
+        {kCmdContinuousStop, [this] { StopContinuousTest(); },
+         [this](CommandState& state) { state.enabled = ContinuousTest(); }},
+    };
+    // Plain marks, never disabled; none when the port or the speed is none
+    // of these.
+    for (int number = 1; number <= kPortCount; ++number) {
+        handlers.push_back({kCmdCom1 + number - 1, [this, number] { SelectPort(number); },
+                            [this, number](CommandState& state) {
+                                std::string name = "COM";
+                                name += std::to_string(number);
+                                state.checkable = true;
+                                state.checked = PortName() == name;
+                            }});
     }
-    return true;
-}
-
-bool CZX840ENView::OnUpdateCommand(int id, CommandState& state) {
-    if (id >= kCmdCom1 && id <= kCmdCom8) {
-        // Plain marks, never disabled; none when the port is none of these.
-        const std::string name = "COM" + std::to_string(id - kCmdCom1 + 1);
-        state.checkable = true;
-        state.checked = portName_ == name;
-        return true;
+    for (const std::int32_t baud : {2400, 9600}) {
+        handlers.push_back({baud == 2400 ? kCmdBaud2400 : kCmdBaud9600,
+                            [this, baud] { SelectBaudRate(baud); },
+                            [this, baud](CommandState& state) {
+                                state.checkable = true;
+                                state.checked = BaudRate() == baud;
+                            }});
     }
-    if (id == kCmdBaud2400 || id == kCmdBaud9600) {
-        state.checkable = true;
-        state.checked = baudRate_ == (id == kCmdBaud2400 ? 2400 : 9600);
-        return true;
-    }
-    if (id == kCmdContinuousStart) {
-        state.enabled = !continuous_;
-        return true;
-    }
-    if (id == kCmdContinuousStop) {
-        state.enabled = continuous_;
-        return true;
-    }
-    return false;
+    AddCommandHandlers(std::move(handlers));
 }
 
 void CZX840ENView::SelectPort(int number) {
-    portName_ = "COM" + std::to_string(number);
+    std::string name = "COM";
+    name += std::to_string(number);
+    session_.SetPort(name);
     if (portListener_) {
-        portListener_(portName_);
+        portListener_(name);
     }
 }
 
 void CZX840ENView::SelectBaudRate(std::int32_t baudRate) {
-    baudRate_ = baudRate;
+    session_.SetBaudRate(baudRate);
     if (baudListener_) {
-        baudListener_(baudRate_);
-    }
-}
-
-void CZX840ENView::StartContinuousTest() {
-    continuous_ = true;
-    timer_.start(1, this);
-}
-
-// Only clears the flag: the tick already scheduled still runs its
-// acquisition, and after it the timer is not started again.
-void CZX840ENView::StopContinuousTest() {
-    continuous_ = false;
-}
-
-void CZX840ENView::timerEvent(QTimerEvent* event) {
-    if (event->timerId() != timer_.timerId()) {
-        QScrollArea::timerEvent(event);
-        return;
-    }
-    timer_.stop();
-    if (exchanging_) {
-        // Another exchange is running (Comm Pass pressed between two ticks):
-        // this tick comes once it is over.
-        tickDeferred_ = true;
-        return;
-    }
-    if (OnCommPass() == 0) {
-        continuous_ = false;
-    }
-    if (continuous_) {
-        timer_.start(1, this);
+        baudListener_(baudRate);
     }
 }
 

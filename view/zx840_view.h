@@ -1,9 +1,8 @@
 // The measurement panel: the program's only view. It owns the working
-// record, shows its readouts, plots and harmonic list, and runs the
-// acquisition.
+// record and shows its readouts, plots and harmonic list; the measurements
+// come from the meter session, whose commands it carries.
 #pragma once
 
-#include <QBasicTimer>
 #include <QScrollArea>
 #include <functional>
 #include <map>
@@ -11,14 +10,11 @@
 #include <optional>
 #include <string>
 
-#include "analysis/harmonics.h"
 #include "commands/command_router.h"
-#include "meter/acquisition.h"
-#include "meter/port_map.h"
-#include "plan/test_plan.h"
 #include "plan/verdict.h"
 #include "record/test_document.h"
 #include "report/report_printing.h"
+#include "session/meter_session.h"
 
 class QLabel;
 class QPrinter;
@@ -31,24 +27,25 @@ class PlotBox;
 class CZX840ENView : public QScrollArea, public CommandTarget {
     Q_OBJECT
   public:
-    // `document` is the document's state; it outlives the view.
-    explicit CZX840ENView(const TestDocument& document, QWidget* parent = nullptr);
+    // `document` is the document's state and `session` the meter's; both
+    // outlive the view.
+    CZX840ENView(const TestDocument& document, MeterSession& session, QWidget* parent = nullptr);
     ~CZX840ENView() override;
 
-    // Copies the document into the view (product mark, port, speed, record,
-    // DataValid), fills the harmonic list and recomputes the angles.
+    // Copies the document into the view (product mark, record, DataValid)
+    // and its port and speed into the session, fills the harmonic list and
+    // recomputes the angles.
     void OnInitialUpdate();
 
-    // One acquisition: 1 on success, 0 after a failure already reported.
-    int OnCommPass();
+    // One acquisition, asked of the session: the panel shows it, or says
+    // why it failed, once it is over.
+    void OnCommPass();
 
-    // Port and speed: the view's copy, used by the next acquisition, and the
+    // Port and speed: the session's, used by the next acquisition, and the
     // document's value, kept for the settings file.
     void SelectPort(int number);
     void SelectBaudRate(std::int32_t baudRate);
 
-    // The continuous test: acquisitions one after the other until Stop or
-    // the first failure.
     // Printing the report of what the panel shows. A job that cannot start
     // says "Could not start print job.".
     void OnFilePrint();
@@ -60,27 +57,23 @@ class CZX840ENView : public QScrollArea, public CommandTarget {
     int PreviewPages() const { return previewPages_; }
     void SetPreviewPages(int pages) { previewPages_ = pages == 2 ? 2 : 1; }
 
-    void StartContinuousTest();
-    void StopContinuousTest();
-    bool ContinuousTest() const { return continuous_; }
-    bool TimerRunning() const { return timer_.isActive(); }
-
     void FillHarmonicList();
     void RefreshDisplay();
 
-    // Command routing.
-    bool OnCommand(int id) override;
-    bool OnUpdateCommand(int id, CommandState& state) override;
-    bool HandlesCommand(int id) const override;
-
-    // The test plan that judges what the panel shows, or none. Setting it
-    // judges the current measurement at once; every acquisition and every
-    // opened test is judged again.
-    // `refusal` says why no plan judges although one was chosen (the plan
-    // file cannot be read): measurements are then kept as not judged.
-    void SetTestPlan(std::optional<TestPlan> plan, std::string refusal = {});
-    const std::optional<TestPlan>& ActivePlan() const { return plan_; }
-    const std::string& PlanRefusal() const { return planRefusal_; }
+    // The session's, as the panel's commands and marks use them. The
+    // active plan judges each acquisition and, whenever it changes, the
+    // measurement shown; every opened test is judged again.
+    MeterSession& Session() const { return session_; }
+    void StartContinuousTest() { session_.StartContinuousTest(); }
+    void StopContinuousTest() { session_.StopContinuousTest(); }
+    bool ContinuousTest() const { return session_.ContinuousTest(); }
+    bool TimerRunning() const { return session_.TimerRunning(); }
+    bool ExchangeInProgress() const { return session_.ExchangeInProgress(); }
+    const std::string& PortName() const { return session_.PortName(); }
+    std::int32_t BaudRate() const { return session_.BaudRate(); }
+    PortMap& Ports() { return session_.Ports(); }
+    const std::optional<TestPlan>& ActivePlan() const { return session_.Plan(); }
+    const std::string& PlanRefusal() const { return session_.PlanRefusal(); }
     // The verdict of the measurement shown: none without a plan or without
     // a measurement.
     const std::optional<Verdict>& CurrentVerdict() const { return verdict_; }
@@ -112,14 +105,6 @@ class CZX840ENView : public QScrollArea, public CommandTarget {
         portListener_ = std::move(port);
         baudListener_ = std::move(baud);
     }
-    const std::string& PortName() const { return portName_; }
-    std::int32_t BaudRate() const { return baudRate_; }
-    PortMap& Ports() { return ports_; }
-
-    // True while an exchange with the meter runs; things that must not
-    // happen in its middle wait for exchangeFinished().
-    bool ExchangeInProgress() const { return exchanging_; }
-
     // The nominal size of the form in pixels; smaller windows scroll.
     QSize NominalSize() const { return nominal_; }
 
@@ -129,8 +114,8 @@ class CZX840ENView : public QScrollArea, public CommandTarget {
     HarmonicList* List() const { return list_; }
 
   signals:
-    // An acquisition succeeded: the panel shows its measurement and verdict.
-    void measured();
+    // An exchange is over: the panel shows its measurement and verdict, or
+    // the message of its failure.
     void exchangeFinished();
     // The verdict or the plan changed.
     void verdictChanged();
@@ -140,21 +125,23 @@ class CZX840ENView : public QScrollArea, public CommandTarget {
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
-    void timerEvent(QTimerEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void BuildControls();
+    void AddHandlers();
     void LayoutControls();
     void DrawPlots();
+    void ShowMeasurement(const SessionMeasurement& measurement);
     void ShowFailure(AcquireFailure failure);
+    void OnPlanChanged();
+    void OnFilePrintDirect();
     // Judges the working record against the plan and tells whoever listens.
     void Rejudge();
     ReportData Report() const;
 
     const TestDocument& document_;
-    std::optional<TestPlan> plan_;
-    std::string planRefusal_;
+    MeterSession& session_;
     std::optional<Verdict> verdict_;
     VerdictSource source_ = VerdictSource::Judged;
     std::string keptUnjudged_;
@@ -170,14 +157,6 @@ class CZX840ENView : public QScrollArea, public CommandTarget {
 
     WorkingRecord working_;
     ProductMark mark_;
-    std::string portName_ = kDefaultComPort;
-    std::int32_t baudRate_ = kDefaultBaudRate;
-    PortMap ports_;
-    HarmonicTable table_;
-    bool exchanging_ = false;
-    bool continuous_ = false;
-    QBasicTimer timer_;                  // paces the continuous test, 1 ms
-    bool tickDeferred_ = false;          // a tick came while another exchange ran
     std::unique_ptr<QPrinter> printer_;  // keeps the printer set-up between jobs
     int previewPages_ = 1;
 };

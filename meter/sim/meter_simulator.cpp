@@ -240,17 +240,21 @@ void MeterSimulator::ServeLoop() {
             continue;
         }
         pending.insert(pending.end(), chunk, chunk + n);
-        // A request is 0x11 and one more byte; anything before a 0x11 is noise.
-        while (!pending.empty() && !stopping_) {
-            const auto lead = std::find(pending.begin(), pending.end(), kRequestLead);
-            pending.erase(pending.begin(), lead);
-            if (pending.size() < kRequestSize) {
-                break;
-            }
-            const Request request{pending[0], pending[1]};
-            pending.erase(pending.begin(), pending.begin() + kRequestSize);
-            HandleRequest(request);
+        HandleRequests(pending);
+    }
+}
+
+void MeterSimulator::HandleRequests(std::vector<std::uint8_t>& pending) {
+    // A request is 0x11 and one more byte; anything before a 0x11 is noise.
+    while (!pending.empty() && !stopping_) {
+        const auto lead = std::find(pending.begin(), pending.end(), kRequestLead);
+        pending.erase(pending.begin(), lead);
+        if (pending.size() < kRequestSize) {
+            break;
         }
+        const Request request{pending[0], pending[1]};
+        pending.erase(pending.begin(), pending.begin() + kRequestSize);
+        HandleRequest(request);
     }
 }
 

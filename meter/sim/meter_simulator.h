@@ -91,6 +91,9 @@ class MeterSimulator {
     bool ClientGone() const;
     void WaitForClient();
 
+    // Answers the whole requests at the front of `pending`, which keeps
+    // what is left of a request still arriving.
+    void HandleRequests(std::vector<std::uint8_t>& pending);
     void HandleRequest(const Request& request);
     void SendAnswer(const Request& request, FaultMode mode, const std::vector<std::uint8_t>& answer,
                     bool paced, std::chrono::milliseconds stall);
