@@ -4,6 +4,7 @@
 #include <QMetaObject>
 #include <QObject>
 #include <QThread>
+#include <cstdlib>
 #include <mutex>
 #include <set>
 
@@ -47,6 +48,13 @@ std::set<HistoryReader::Thread*>& Gone() {
 
 HistoryReader::HistoryReader(QObject* context, StoreUrl url, ResultsStore::Access access)
     : thread_(new Thread) {
+    // A reader gone while the program ends leaves its thread to be waited
+    // for at exit, even where nothing calls WaitForAll.
+    static const bool waitAtExit = [] {
+        std::atexit([] { WaitForAll(); });
+        return true;
+    }();
+    (void)waitAtExit;
     thread_->answerTo = context;
     thread_->thread.setObjectName(QStringLiteral("history"));
     thread_->worker->moveToThread(&thread_->thread);
