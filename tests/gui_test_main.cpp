@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <string>
 
+#include "store/history_reader.h"
+
 namespace {
 
 // The per-user settings and data of the tests (the results store among
@@ -63,5 +65,9 @@ int main(int argc, char** argv) {
     const TestFolder folder;
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    // History windows closed with their test leave a thread to end on its
+    // own; the program waits for them as the desktop program does.
+    zx840::HistoryReader::WaitForAll();
+    return status;
 }
