@@ -1,7 +1,9 @@
 // The command tree: every header the station answers, with its work.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
+#include "record/archive.h"
 #include "record/derived_values.h"
 #include "scpi/scpi_interpreter.h"
 
@@ -9,27 +11,12 @@ namespace zx840::scpi {
 
 namespace {
 
+// UTF-8 without control characters: what a product field may hold.
 bool IsUtf8Text(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        std::size_t length = c < 0x80           ? 1
-                             : (c >> 5) == 0x6  ? 2
-                             : (c >> 4) == 0xE  ? 3
-                             : (c >> 3) == 0x1E ? 4
-                                                : 0;
-        if (length == 0 || i + length > text.size() || c < 0x20 || c == 0x7F || c == 0xC0 ||
-            c == 0xC1 || c > 0xF4) {
-            return false;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
-                return false;
-            }
-        }
-        i += length;
-    }
-    return true;
+    return IsValidUtf8(text) && std::none_of(text.begin(), text.end(), [](char c) {
+               const auto byte = static_cast<unsigned char>(c);
+               return byte < 0x20 || byte == 0x7F;
+           });
 }
 
 // A parameter as a whole number within [low, high]; nothing after telling.

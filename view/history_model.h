@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <functional>
 #include <list>
-#include <map>
 #include <memory>
 #include <optional>
 #include <set>
