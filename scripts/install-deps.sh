@@ -11,6 +11,7 @@ run_packages=(
   g++ make cmake ninja-build pkg-config dpkg-dev
   qt6-base-dev libx11-dev fonts-dejavu-core libcups2-dev
   libqt6sql6-sqlite libqt6sql6-psql libpq-dev
+  qt6-httpserver-dev libjs-chart.js
 )
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -21,6 +22,7 @@ test_packages=(
   fakeroot file lintian xvfb xauth imagemagick
   man-db locales
   python3-pyvisa python3-pyvisa-py
+  chromium chromium-driver python3-selenium python3-numpy
 )
 
 case "$mode" in
