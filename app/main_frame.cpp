@@ -16,6 +16,7 @@
 #include <QUrl>
 #include <vector>
 
+#include "analysis/power_quality.h"
 #include "app/key_indicators.h"
 #include "app/menu_style.h"
 #include "commands/command_ids.h"
@@ -50,6 +51,7 @@ CMainFrame::CMainFrame(CommandRouter& router, CZX840ENView* view, MeterSession& 
             QApplication::restoreOverrideCursor();
         }
     });
+    connect(&session_, &MeterSession::measured, this, &CMainFrame::ShowMeterCheck);
     // Like an idle handler: whenever the event loop runs out of work, the
     // toolbar's states follow the commands' update handlers.
     connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
@@ -199,6 +201,10 @@ void CMainFrame::BuildToolbar() {
 void CMainFrame::BuildStatusBar() {
     message_ = new QLabel(QString::fromLatin1(kReadyPrompt));
     statusBar()->addWidget(message_, 1);
+    meterCheck_ = new QLabel;
+    meterCheck_->setStyleSheet(QStringLiteral("color: #c00000"));
+    meterCheck_->hide();
+    statusBar()->addWidget(meterCheck_);
     for (int i = 0; i < 3; ++i) {
         indicators_[i] = new QLabel;
         indicators_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -207,6 +213,22 @@ void CMainFrame::BuildStatusBar() {
             indicators_[i]->fontMetrics().horizontalAdvance(QLatin1String(kIndicatorNames[i])) + 8);
         statusBar()->addPermanentWidget(indicators_[i]);
     }
+}
+
+void CMainFrame::ShowMeterCheck(const SessionMeasurement& measurement) {
+    const auto disagreements = Disagreements(measurement.working.Record);
+    if (disagreements.empty()) {
+        meterCheck_->clear();
+        meterCheck_->hide();
+        return;
+    }
+    meterCheck_->setText(QStringLiteral("Meter check: the readings disagree with the samples: ") +
+                         QString::fromStdString(DisagreementText(disagreements)));
+    meterCheck_->show();
+}
+
+QString CMainFrame::MeterCheckWarning() const {
+    return meterCheck_->text();
 }
 
 void CMainFrame::ShowPrompt(int id) {

@@ -18,6 +18,7 @@ namespace zx840 {
 
 class CZX840ENView;
 class MeterSession;
+struct SessionMeasurement;
 
 class CMainFrame : public QMainWindow, public CommandTarget {
     Q_OBJECT
@@ -40,6 +41,9 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     QToolBar* ToolBar() const { return toolbar_; }
     QString StatusMessage() const;
     QString IndicatorText(int index) const;  // 0 CAP, 1 NUM, 2 SCRL
+    // The status bar's warning that the last measurement's readings
+    // disagree with its samples, with the figures; empty when they agree.
+    QString MeterCheckWarning() const;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -57,6 +61,7 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     static int IdOf(const QAction* action);
     void ShowPrompt(int id);
     void ShowReady();
+    void ShowMeterCheck(const SessionMeasurement& measurement);
     void UpdateIndicators();
     void OnIdle();
 
@@ -68,6 +73,7 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     QToolBar* toolbar_ = nullptr;
     QLabel* message_ = nullptr;
     QLabel* indicators_[3] = {};
+    QLabel* meterCheck_ = nullptr;  // in the status bar, owned by it
     QElapsedTimer sinceIndicators_;
     std::function<void(const QStringList&)> dropHandler_;
 };

@@ -205,6 +205,8 @@ void CTestPlanDlg::ChangeFolder() {
 }
 
 void CTestPlanDlg::Edit(const TestPlan& plan) {
+    notEdited_.derived = plan.derived;
+    notEdited_.meterCheck = plan.meterCheck;
     name_->setText(QString::fromStdString(plan.name));
     type_->setText(QString::fromStdString(plan.type));
     class_->setCurrentIndex(plan.iec ? 1 + static_cast<int>(*plan.iec) : 0);
@@ -222,6 +224,8 @@ void CTestPlanDlg::Edit(const TestPlan& plan) {
 
 std::optional<TestPlan> CTestPlanDlg::EditedPlan(std::string* problem) const {
     TestPlan plan;
+    plan.derived = notEdited_.derived;
+    plan.meterCheck = notEdited_.meterCheck;
     plan.name = name_->text().trimmed().toStdString();
     if (plan.name.empty() || plan.name.find('/') != std::string::npos || plan.name[0] == '.') {
         *problem = "The plan needs a name that can be a file name.";

@@ -76,6 +76,9 @@ class CTestPlanDlg : public QDialog {
     QComboBox* class_;
     QTableWidget* readings_;
     QTableWidget* harmonics_;
+    // What the editor has no entries for (derived limits, MeterCheck) of
+    // the plan put into it, kept when it is saved.
+    TestPlan notEdited_;
 };
 
 }  // namespace zx840

@@ -9,6 +9,7 @@
 
 #include "analysis/conduction_angles.h"
 #include "analysis/harmonics.h"
+#include "analysis/power_quality.h"
 
 namespace zx840 {
 namespace {
@@ -103,6 +104,17 @@ void BM_ComputeConductionAngles(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ComputeConductionAngles);
+
+// What every measurement's JSON costs beyond the record: the derived
+// quantities and the meter's check against its samples.
+void BM_DerivedQuantitiesAndMeterCheck(benchmark::State& state) {
+    const MeasurementRecord r = RealisticRecord();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(ComputeDerived(r));
+        benchmark::DoNotOptimize(CheckMeter(r));
+    }
+}
+BENCHMARK(BM_DerivedQuantitiesAndMeterCheck)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace zx840

@@ -5,6 +5,8 @@
 // (default: bench-data in the build folder).
 #include <benchmark/benchmark.h>
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QUuid>
 #include <algorithm>
 #include <cstdlib>
@@ -152,6 +154,51 @@ void BM_ImportTenThousandFiles(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kImportFiles);
 }
 BENCHMARK(BM_ImportTenThousandFiles)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// The store at `path` as schema 4 left it: the derived columns gone.
+void TakeDerivedColumnsAway(const std::string& path) {
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "schema4");
+        db.setDatabaseName(QString::fromStdString(path));
+        db.open();
+        QSqlQuery query(db);
+        for (const char* column : {"displacement_pf", "phase_angle", "distortion_factor", "ithd_r",
+                                   "uthd_r", "k_factor", "apparent_power", "reactive_power"}) {
+            query.exec(QStringLiteral("ALTER TABLE results DROP COLUMN ") + column);
+        }
+        query.exec("UPDATE schema_version SET version = 4");
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("schema4");
+}
+
+// The update of a store of schema 4 to schema 5: the derived quantities
+// computed for each result kept (SQLite, 20,000 results).
+void BM_UpdateToSchema5Sqlite(benchmark::State& state) {
+    constexpr int kResults = 20000;
+    const std::filesystem::path file = DataFolder() / "schema4.sqlite";
+    std::mt19937 random(4);
+    std::vector<Result> results(kResults, SampleResult(random));
+    for (Result& result : results) {
+        result.id = QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString();
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (const char* suffix : {"", "-wal", "-shm"}) {
+            std::filesystem::remove(file.string() + suffix);
+        }
+        const std::string url = "sqlite:" + file.string();
+        if (auto store = Open(url, state); !store || !store->WriteAll(results)) {
+            state.SkipWithError("cannot write the results");
+            break;
+        }
+        TakeDerivedColumnsAway(file.string());
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(Open(url, state));
+    }
+    state.SetItemsProcessed(state.iterations() * kResults);
+}
+BENCHMARK(BM_UpdateToSchema5Sqlite)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
 }  // namespace
 }  // namespace zx840

@@ -24,6 +24,7 @@ constexpr char kTypeKey[] = "Type";
 constexpr char kUHarmonicKey[] = "UHarmonicPercent";
 constexpr char kIHarmonicKey[] = "IHarmonicPercent";
 constexpr char kIecKey[] = "Iec61000_3_2";
+constexpr char kMeterCheckKey[] = "MeterCheck";
 
 class PlanParser {
   public:
@@ -78,6 +79,18 @@ class PlanParser {
             if (key == kReadingNames[r]) {
                 return ReadingLimit(key, value, plan.readings[r]);
             }
+        }
+        for (std::size_t q = 0; q < kDerivedQuantities; ++q) {
+            if (key == DerivedQuantityName(static_cast<DerivedQuantity>(q))) {
+                return ReadingLimit(key, value, plan.derived[q]);
+            }
+        }
+        if (key == kMeterCheckKey) {
+            if (value.kind != JsonValue::Kind::Bool) {
+                return WrongType(key, "true or false", value);
+            }
+            plan.meterCheck = value.boolean;
+            return true;
         }
         if (key == kUHarmonicKey) {
             return Harmonics(key, value, plan.uHarmonicMaxPercent);
@@ -156,6 +169,19 @@ class PlanParser {
     std::string error_;
 };
 
+// {"min": x, "max": y} of the ends the limit has.
+std::string LimitJson(const Limit& limit) {
+    std::string bounds;
+    if (limit.min) {
+        bounds += "\"min\": " + ShortestDouble(*limit.min);
+    }
+    if (limit.max) {
+        bounds += limit.min ? ", " : "";
+        bounds += "\"max\": " + ShortestDouble(*limit.max);
+    }
+    return "{" + bounds + "}";
+}
+
 // {"3": 5, "5": 3} of the orders that have a limit; empty for none.
 std::string HarmonicsJson(const std::array<std::optional<double>, kPlanHighestOrder + 1>& limits) {
     std::string members;
@@ -208,16 +234,17 @@ std::string PlanToJson(const TestPlan& plan) {
     }
     for (std::size_t r = 0; r < kPlanReadings; ++r) {
         if (const auto& limit = plan.readings[r]) {
-            std::string bounds;
-            if (limit->min) {
-                bounds += "\"min\": " + ShortestDouble(*limit->min);
-            }
-            if (limit->max) {
-                bounds +=
-                    std::string(limit->min ? ", " : "") + "\"max\": " + ShortestDouble(*limit->max);
-            }
-            members.push_back(key(kReadingNames[r]) + "{" + bounds + "}");
+            members.push_back(key(kReadingNames[r]) + LimitJson(*limit));
         }
+    }
+    for (std::size_t q = 0; q < kDerivedQuantities; ++q) {
+        if (const auto& limit = plan.derived[q]) {
+            members.push_back(key(DerivedQuantityName(static_cast<DerivedQuantity>(q))) +
+                              LimitJson(*limit));
+        }
+    }
+    if (plan.meterCheck) {
+        members.push_back(key(kMeterCheckKey) + "true");
     }
     if (const std::string u = HarmonicsJson(plan.uHarmonicMaxPercent); !u.empty()) {
         members.push_back(key(kUHarmonicKey) + u);

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/power_quality.h"
 #include "record/measurement_record.h"
 
 namespace zx840 {
@@ -61,6 +62,12 @@ struct TestPlan {
     std::array<std::optional<double>, kPlanHighestOrder + 1> uHarmonicMaxPercent;
     std::array<std::optional<double>, kPlanHighestOrder + 1> iHarmonicMaxPercent;
     std::optional<IecClass> iec;
+    // Limits of the derived quantities (keys DisplacementPF, ..., as
+    // DerivedQuantityName gives them), in DerivedQuantity order.
+    std::array<std::optional<Limit>, kDerivedQuantities> derived;
+    // "MeterCheck": true: the meter's PF, Icf and Ucf must agree with its
+    // samples (CheckMeter).
+    bool meterCheck = false;
 
     const std::optional<Limit>& Reading(PlanReading r) const {
         return readings[static_cast<std::size_t>(r)];

@@ -152,6 +152,56 @@ bool MeetsStandbyLimit(const TestPlan& plan, const std::vector<Check>& checks) {
     return false;
 }
 
+// The check of each derived quantity the plan limits. One with no value
+// says why: no current (which a standby plan may accept), else no voltage.
+void DerivedChecks(const TestPlan& plan, const MeasurementRecord& record, std::vector<Check>& out) {
+    std::optional<DerivedQuantities> derived;
+    for (std::size_t q = 0; q < kDerivedQuantities; ++q) {
+        const auto& limit = plan.derived[q];
+        if (!limit) {
+            continue;
+        }
+        if (!derived) {
+            derived = ComputeDerived(record);
+        }
+        const auto quantity = static_cast<DerivedQuantity>(q);
+        Check check;
+        check.item = DerivedQuantityName(quantity);
+        check.value = (*derived)[quantity];
+        check.min = limit->min;
+        check.max = limit->max;
+        check.pass = WithinLimit(check.value, check.min, check.max);
+        if (quantity == DerivedQuantity::ApparentPower ||
+            quantity == DerivedQuantity::ReactivePower) {
+            using enum RecordQuantity;
+            FailOnOutOfRange(check, record, {{Urms}, {Irms}, {Power}});
+        }
+        if (std::isnan(check.value) && check.note.empty()) {
+            check.note = quantity != DerivedQuantity::UthdR && HasNoCurrent(record)
+                             ? kNoCurrentNote
+                             : kNoVoltageNote;
+        }
+        out.push_back(std::move(check));
+    }
+}
+
+// "MeterCheck PF", "MeterCheck Icf", "MeterCheck Ucf": the difference
+// between the meter and its samples against the tolerance, the figures in
+// the note. A channel too small to judge passes, and says so.
+void MeterChecks(const MeasurementRecord& record, std::vector<Check>& out) {
+    for (const ReadingAgreement& a : CheckMeter(record)) {
+        Check check;
+        check.item = std::string("MeterCheck ") + a.reading;
+        check.value = a.judged ? a.difference : std::nan("");
+        check.max = a.tolerance;
+        check.pass = a.agrees;
+        check.note = a.judged ? "meter " + JsonFloat(static_cast<float>(a.meter)) + ", samples " +
+                                    ShortestDouble(a.samples)
+                              : "not evaluated: the samples are too small to judge";
+        out.push_back(std::move(check));
+    }
+}
+
 }  // namespace
 
 bool WithinLimit(double value, const std::optional<double>& min, const std::optional<double>& max) {
@@ -323,12 +373,16 @@ std::optional<Verdict> Judge(const TestPlan& plan, const WorkingRecord& working)
             verdict.checks.push_back(std::move(check));
         }
     }
+    DerivedChecks(plan, record, verdict.checks);
     HarmonicChecks(false, plan.uHarmonicMaxPercent, record, verdict.checks);
     HarmonicChecks(true, plan.iHarmonicMaxPercent, record, verdict.checks);
     if (plan.iec) {
         AppendIecChecks(*plan.iec, record, verdict.checks);
         verdict.preCompliance = std::string("IEC 61000-3-2 Class ") + IecClassName(*plan.iec) +
                                 " pre-compliance indication (one period)";
+    }
+    if (plan.meterCheck) {
+        MeterChecks(record, verdict.checks);
     }
     if (HasNoCurrent(record) && MeetsStandbyLimit(plan, verdict.checks)) {
         for (Check& check : verdict.checks) {

@@ -44,9 +44,18 @@ struct Result {
     // Why a result has no verdict although a plan was to judge it ("Plan
     // refused: ..."); empty otherwise.
     std::string unjudged;
+    // The derived quantities as the store lists them, for a result read
+    // without its spectra and waveforms; nothing where `working` is whole
+    // and they are computed from it (DerivedOf).
+    std::optional<DerivedQuantities> derived;
 
     friend bool operator==(const Result&, const Result&) = default;
 };
+
+// The derived quantities of a result: as listed, else from its record.
+inline DerivedQuantities DerivedOf(const Result& result) {
+    return result.derived ? *result.derived : ComputeDerived(result.working.Record);
+}
 
 // A result made now on this station with a fresh id. Its time is at least
 // `notBeforeMs`: a caller that passes one more than its previous result's

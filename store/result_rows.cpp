@@ -1,10 +1,12 @@
 #include "store/result_rows.h"
 
 #include <QByteArray>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
 #include <array>
 #include <cmath>
+#include <optional>
 #include <string_view>
 #include <tuple>
 #include <utility>
@@ -84,6 +86,21 @@ consteval int FoundAt(std::string_view name) {
     return at + static_cast<int>(IndexOf(kArrayColumns, name)) - 1;
 }
 
+// Where Find's row holds each derived column, in DerivedQuantity order (as
+// FoundAt counts).
+constexpr auto kDerivedAt = [] {
+    std::array<int, kDerivedQuantities> at{};
+    int found = 0;
+    std::size_t derived = 0;
+    for (const ResultColumn& column : kResultColumns) {
+        if (column.derived) {
+            at.at(derived++) = found;
+        }
+        found += column.reading ? 0 : 1;
+    }
+    return at;
+}();
+
 // The floats `readings` keeps, in its order.
 template <typename Working>  // WorkingRecord, const or not
 auto KeptFloats(Working& working) {
@@ -112,6 +129,12 @@ std::string_view View(const QByteArray& bytes) {
 // A finite reading, or NULL: queries skip what is not a number.
 QVariant Number(double value) {
     return std::isfinite(value) ? QVariant(value) : QVariant(QMetaType::fromType<double>());
+}
+
+void SetDerived(ResultRow& row, const DerivedQuantities& derived) {
+    for (std::size_t i = 0; i < kDerivedQuantities; ++i) {
+        row.At(IndexOf(kResultColumns, kDerivedColumns[i])) = Number(derived.values[i]);
+    }
 }
 
 std::string JoinedChecks(const std::vector<std::string>& items) {
@@ -251,10 +274,12 @@ QString InsertSql(std::string_view table, std::span<const ResultColumn> columns)
     return sql;
 }
 
-QString FoundColumns(bool full) {
+QString FoundColumns(bool full, bool derivedColumns) {
     QStringList names;
     for (const ResultColumn& column : kResultColumns) {
-        if (!column.reading) {
+        if (column.derived && !derivedColumns) {
+            names << QStringLiteral("NULL");
+        } else if (!column.reading) {
             names << "results." + Latin1(column.name);
         }
     }
@@ -287,6 +312,7 @@ void BindResult(QSqlQuery& query, const Result& r) {
         row.At(kReadingAt[i]) = Number(PlanReadingValue(static_cast<PlanReading>(i), r.working));
     }
     SetVerdict(row, r);
+    SetDerived(row, DerivedOf(r));
     row.BindTo(query);
 }
 
@@ -314,8 +340,71 @@ bool ReadResult(const QSqlQuery& q, bool full, Result& r) {
         return false;
     }
     ReadVerdict(q, r);
+    r.derived.reset();
+    if (!full) {
+        DerivedQuantities derived;
+        for (std::size_t i = 0; i < kDerivedQuantities; ++i) {
+            const QVariant value = q.value(kDerivedAt[i]);
+            derived.values[i] = value.isNull() ? std::nan("") : value.toDouble();
+        }
+        r.derived = derived;
+    }
     return !full || ReadArrays(q, r.working.Record);
 }
+
+bool FillDerivedColumns(QSqlDatabase& db, std::string* error) {
+    QStringList assignments;
+    for (const std::string_view column : kDerivedColumns) {
+        assignments << Latin1(column) + " = ?";
+    }
+    QSqlQuery page(db);
+    QSqlQuery update(db);
+    const QString select = "SELECT " + FoundColumns(true, false) +
+                           " FROM results LEFT JOIN result_arrays ON result_arrays.id = results.id";
+    const QString order = QStringLiteral(" ORDER BY results.id LIMIT 500");
+    if (!update.prepare("UPDATE results SET " + assignments.join(", ") + " WHERE id = ?")) {
+        *error = update.lastError().text().toStdString();
+        return false;
+    }
+    std::optional<QString> after;  // the last id of the page before
+    for (bool more = true; more;) {
+        if (after) {
+            page.prepare(select + " WHERE results.id > ?" + order);
+            page.bindValue(0, *after);
+        } else {
+            page.prepare(select + order);
+        }
+        if (!page.exec()) {
+            *error = page.lastError().text().toStdString();
+            return false;
+        }
+        // The page read whole before any update: a server's connection
+        // runs one statement at a time.
+        std::vector<std::pair<QString, DerivedQuantities>> computed;
+        more = false;
+        while (page.next()) {
+            more = true;
+            Result result;
+            const bool whole = ReadResult(page, true, result);
+            after = Text(result.id);
+            if (whole) {
+                computed.emplace_back(*after, DerivedOf(result));
+            }
+        }
+        for (const auto& [id, derived] : computed) {
+            for (std::size_t i = 0; i < kDerivedQuantities; ++i) {
+                update.bindValue(static_cast<int>(i), Number(derived.values[i]));
+            }
+            update.bindValue(static_cast<int>(kDerivedQuantities), id);
+            if (!update.exec()) {
+                *error = update.lastError().text().toStdString();
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 Where::Where(const ResultFilter& f) {
     QStringList parts;
     const auto add = [&](const char* condition, QVariant value) {

@@ -16,6 +16,7 @@
 #include "plan/verdict.h"
 #include "store/result.h"
 
+class QSqlDatabase;
 class QSqlQuery;
 
 namespace zx840 {
@@ -27,6 +28,10 @@ struct ResultColumn {
     // A reading of the plan: written for the filters, the indices and the
     // stats, never read back (`readings` keeps it bit for bit).
     bool reading = false;
+    // A derived quantity, computed from the whole result when it is
+    // written (or by the update to schema 5) and read back by a list that
+    // leaves the waveforms out.
+    bool derived = false;
 };
 
 // The columns of the results table.
@@ -68,6 +73,15 @@ inline constexpr ResultColumn kResultColumns[] = {
     {"plan_name"},
     {"failed_checks"},
     {"verdict_json"},
+    // The derived quantities, in DerivedQuantity order (schema 5).
+    {"displacement_pf", false, true},
+    {"phase_angle", false, true},
+    {"distortion_factor", false, true},
+    {"ithd_r", false, true},
+    {"uthd_r", false, true},
+    {"k_factor", false, true},
+    {"apparent_power", false, true},
+    {"reactive_power", false, true},
 };
 
 // The columns of result_arrays, the spectra and waveforms of a result.
@@ -90,14 +104,30 @@ inline constexpr auto kReadingColumns = [] {
     return names;
 }();
 
+// The derived columns of kResultColumns, in DerivedQuantity order.
+inline constexpr auto kDerivedColumns = [] {
+    std::array<std::string_view, kDerivedQuantities> names{};
+    std::size_t count = 0;
+    for (const ResultColumn& column : kResultColumns) {
+        if (column.derived) {
+            names.at(count++) = column.name;
+        }
+    }
+    if (count != kDerivedQuantities) {
+        throw "a derived quantity without its column";
+    }
+    return names;
+}();
+
 // "a, b, ..." of the columns.
 QString ColumnList(std::span<const ResultColumn> columns);
 // Inserts a row of the columns into `table` from the placeholders of their
 // names (":id, :time_ms, ..."); nothing when the id is there already.
 QString InsertSql(std::string_view table, std::span<const ResultColumn> columns);
 // What Find selects, from results joined to result_arrays when `full`:
-// every column of kResultColumns but the readings, then the arrays.
-QString FoundColumns(bool full);
+// every column of kResultColumns but the readings, then the arrays. A store
+// older than schema 5 has no derived columns: NULL in their place.
+QString FoundColumns(bool full, bool derivedColumns = true);
 
 // Text as the store keeps it. A NUL becomes U+FFFD: PostgreSQL refuses
 // NUL in text, so a result holding one would be taken by an SQLite store
@@ -110,8 +140,14 @@ void BindResult(QSqlQuery& query, const Result& result);
 // Binds the placeholders of InsertSql("result_arrays", kArrayColumns).
 void BindArrays(QSqlQuery& query, const Result& result);
 // A result from a row of FoundColumns(full). False when a stored value has
-// the wrong size or is missing.
+// the wrong size or is missing. Without `full` the derived quantities come
+// from their columns (NULL: none), with it from the record.
 bool ReadResult(const QSqlQuery& query, bool full, Result& result);
+
+// The update to schema 5: the derived columns of every result computed from
+// its record, a page at a time in the order of the ids. A result that cannot
+// be read whole keeps them NULL.
+bool FillDerivedColumns(QSqlDatabase& db, std::string* error);
 
 // " WHERE ..." for the filter, its values bound in order by Bind.
 struct Where {

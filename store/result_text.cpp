@@ -1,6 +1,7 @@
 #include "store/result_text.h"
 
 #include <charconv>
+#include <cmath>
 #include <system_error>
 
 #include "plan/verdict.h"
@@ -42,6 +43,10 @@ void WriteResult(JsonWriter& json, const Result& r, bool full) {
     if (!r.unjudged.empty()) {
         json.Key("Unjudged").String(r.unjudged);
     }
+    const DerivedQuantities derived = DerivedOf(r);
+    for (std::size_t q = 0; q < kDerivedQuantities; ++q) {
+        json.Key(DerivedQuantityName(static_cast<DerivedQuantity>(q))).Double(derived.values[q]);
+    }
     if (full) {
         json.Key("USpec").Floats(m.USpec).Key("ISpec").Floats(m.ISpec);
         json.Key("UWave").Ints(m.UWave).Key("IWave").Ints(m.IWave);
@@ -73,6 +78,9 @@ void AppendResultCsvHeader(std::string& csv) {
     for (const char* name : kCsvHeader) {
         header.Text(name);
     }
+    for (std::size_t q = 0; q < kDerivedQuantities; ++q) {
+        header.Text(DerivedQuantityName(static_cast<DerivedQuantity>(q)));
+    }
     header.End();
 }
 
@@ -103,6 +111,14 @@ void AppendResultCsv(std::string& line, const Result& r) {
         row.Text("UNJUDGED").Empty(2);
     } else {
         row.Empty(3);
+    }
+    // After the columns of older versions, which keep their places.
+    for (const double value : DerivedOf(r).values) {
+        if (std::isfinite(value)) {
+            row.Double(value);
+        } else {
+            row.Empty(1);
+        }
     }
     row.End();
 }

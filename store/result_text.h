@@ -13,8 +13,10 @@
 namespace zx840 {
 
 // {"Id", "Time", "Station", "Source", the eight product fields, the readings,
-// "Upeak", "Ipeak", "UthdPercent", "IthdPercent", the angles, "Verdict"};
-// `full` adds "USpec", "ISpec", "UWave" and "IWave".
+// "Upeak", "Ipeak", "UthdPercent", "IthdPercent", the angles, "Verdict",
+// the derived quantities (DerivedQuantityName, null where there is none)};
+// `full` adds "USpec", "ISpec", "UWave" and "IWave". The CSV has the derived
+// quantities as its last columns, empty where there is none.
 std::string ResultJson(const Result& result, bool full);
 // The same as one value of what `json` is writing.
 void WriteResult(JsonWriter& json, const Result& result, bool full);

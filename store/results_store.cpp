@@ -21,6 +21,21 @@
 namespace zx840 {
 namespace {
 
+// A whole result as a list without its arrays gives it: the derived
+// quantities kept, the spectra but their fundamentals and the waveforms 0.
+void ListedWithoutArrays(Result& result) {
+    result.derived = ComputeDerived(result.working.Record);
+    MeasurementRecord& m = result.working.Record;
+    const float u1 = m.USpec[0];
+    const float i1 = m.ISpec[0];
+    m.USpec = {};
+    m.ISpec = {};
+    m.UWave = {};
+    m.IWave = {};
+    m.USpec[0] = u1;
+    m.ISpec[0] = i1;
+}
+
 // Every result with its arrays, and one whose arrays are missing as well
 // (it reads as damaged rather than not at all).
 constexpr char kJoinArrays[] = " LEFT JOIN result_arrays ON result_arrays.id = results.id";
@@ -182,6 +197,7 @@ std::unique_ptr<ResultsStore> ResultsStore::Open(const StoreUrl& url, StoreStatu
                     "zx840-cli sync by its owner";
         }
         *status = error.empty() ? StoreStatus{} : StoreStatus::Failed(usable + error);
+        store->derivedColumns_ = version.value_or(0) >= kDerivedColumnsSchemaVersion;
         return *status ? std::move(store) : nullptr;
     }
     const MigrationResult migration = MigrateStore(db, url.kind);
@@ -394,7 +410,11 @@ StoreStatus ResultsStore::Find(const ResultFilter& filter, std::int64_t offset, 
     if (offset > 0) {
         page += " OFFSET " + QString::number(offset);
     }
-    QString sql = "SELECT " + FoundColumns(full) + " FROM results" + (full ? kJoinArrays : "");
+    // A store older than the derived columns, open only to read: their
+    // values computed from the whole result.
+    const bool arrays = full || !derivedColumns_;
+    QString sql = "SELECT " + FoundColumns(arrays, derivedColumns_) + " FROM results" +
+                  (arrays ? kJoinArrays : "");
     if (offset > 0) {
         // The ids of the page first, counted off the index of time and id,
         // then only those results: skipping a million entries of an index
@@ -413,7 +433,7 @@ StoreStatus ResultsStore::Find(const ResultFilter& filter, std::int64_t offset, 
     }
     while (query.next()) {
         Result result;
-        if (!ReadResult(query, full, result)) {
+        if (!ReadResult(query, arrays, result)) {
             if (damaged != nullptr) {
                 damaged->push_back(result.id);
                 continue;
@@ -421,6 +441,9 @@ StoreStatus ResultsStore::Find(const ResultFilter& filter, std::int64_t offset, 
             return StoreStatus::Failed("The results store " + url_.Display() +
                                            " holds a damaged result (" + result.id + ")",
                                        StoreStatus::Kind::Damaged);
+        }
+        if (!full && !derivedColumns_) {
+            ListedWithoutArrays(result);
         }
         found.push_back(std::move(result));
     }

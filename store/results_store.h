@@ -183,6 +183,7 @@ class ResultsStore {
     QString connection_;
     std::unique_ptr<QSqlQuery> insert_;  // prepared once, used for every write
     std::unique_ptr<QSqlQuery> insertArrays_;
+    bool derivedColumns_ = true;  // false for an older store open only to read
 };
 
 }  // namespace zx840

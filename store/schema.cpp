@@ -6,6 +6,7 @@
 #include <QVariant>
 #include <vector>
 
+#include "store/result_rows.h"
 #include "store/transaction.h"
 
 namespace zx840 {
@@ -63,7 +64,22 @@ const std::vector<std::vector<const char*>> kSteps = {
         "DROP INDEX results_time",
         "CREATE INDEX results_type_time_id ON results (product_type, time_ms, id)",
     },
+    // 4 -> 5: the derived quantities, for lists that leave the waveforms
+    // out; FillDerivedColumns computes them for the results already kept.
+    {
+        "ALTER TABLE results ADD COLUMN displacement_pf {REAL}",
+        "ALTER TABLE results ADD COLUMN phase_angle {REAL}",
+        "ALTER TABLE results ADD COLUMN distortion_factor {REAL}",
+        "ALTER TABLE results ADD COLUMN ithd_r {REAL}",
+        "ALTER TABLE results ADD COLUMN uthd_r {REAL}",
+        "ALTER TABLE results ADD COLUMN k_factor {REAL}",
+        "ALTER TABLE results ADD COLUMN apparent_power {REAL}",
+        "ALTER TABLE results ADD COLUMN reactive_power {REAL}",
+    },
 };
+
+// The version whose statements are followed by FillDerivedColumns.
+constexpr int kDerivedVersion = kDerivedColumnsSchemaVersion;
 
 QString ForDatabase(const char* statement, StoreKind kind) {
     QString text = QString::fromUtf8(statement);
@@ -138,6 +154,10 @@ MigrationResult MigrateStore(QSqlDatabase& db, StoreKind kind, int target) {
                                " failed: " + query.lastError().text().toStdString();
                 return result;
             }
+        }
+        if (version + 1 == kDerivedVersion && !FillDerivedColumns(db, &result.error)) {
+            result.error = "the update of the store to schema version 5 failed: " + result.error;
+            return result;
         }
         query.prepare("UPDATE schema_version SET version = ?");
         query.addBindValue(version + 1);

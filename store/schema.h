@@ -13,11 +13,15 @@ namespace zx840 {
 
 // The version this program writes. Version 1 kept no verdicts; version 2
 // adds the verdict, the plan name, the failed checks and the verdict JSON;
-// version 3 an index that holds everything the statistics of a type read.
-inline constexpr int kStoreSchemaVersion = 4;
+// version 3 an index that holds everything the statistics of a type read;
+// version 4 the indices of the list in time order; version 5 the derived
+// quantities (analysis/power_quality.h), computed for the results kept.
+inline constexpr int kStoreSchemaVersion = 5;
+// The first version with the derived quantities' columns.
+inline constexpr int kDerivedColumnsSchemaVersion = 5;
 
 // The oldest version a store opened only for reading may have: the later
-// ones add indices only.
+// ones add indices, and columns that a reader of an older store computes.
 inline constexpr int kOldestReadableSchemaVersion = 2;
 
 struct MigrationResult {

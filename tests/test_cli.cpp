@@ -41,7 +41,7 @@ TEST(Cli, AcquireThroughTheComNameAndDecodeOfTheSameReplyAgree) {
     unsetenv("ZX840_COM5");
     EXPECT_EQ(acquired.status, kCliOk) << acquired.err;
     EXPECT_EQ(sim->Requests(), (std::vector<Request>{{0x11, 0x11}}));
-    EXPECT_NE(acquired.out.find("\"DataValid\":1}"), std::string::npos);
+    EXPECT_NE(acquired.out.find("\"DataValid\":1,\"DisplacementPF\":"), std::string::npos);
 
     const auto reply = *EncodeReply(SimulateMeasurement(options.load));
     const auto path = WriteFile("zx840-reply.bin", reply.data(), reply.size());

@@ -6,12 +6,14 @@
 #include <tuple>
 
 #include "record/file_io.h"
+#include "record/json_reader.h"
 #include "record/mark_number.h"
 #include "record/record_json.h"
 #include "record/settings_file.h"
 #include "record/test_file.h"
 #include "tests/test_cli_support.h"
 #include "tools/report_pdf.h"
+#include "tools/sim_options.h"
 
 namespace zx840 {
 namespace {
@@ -190,6 +192,43 @@ TEST(AcquireRun, AFailedExchangeIsALineOfTheStreamAndTheSummaryCountsVerdicts) {
     EXPECT_EQ(lines({"--port", dir / "no-meter", "--stop-on-error"}),
               (std::vector<std::string>{"F1 " + cannotOpen,
                                         "zx840-cli: 1 acquisition, 0 good, 1 failed\n"}));
+}
+
+// zx840-meter-sim --fault mismatched: three replies with the readings of the
+// rectifier and the waveforms of another load, then good ones.
+TEST(AcquireRun, AMeterWhoseReadingsDisagreeWithItsSamplesIsFlaggedAndFailsTheMeterCheck) {
+    SimCommandLine command;
+    std::string error;
+    ASSERT_TRUE(ParseSimCommandLine(
+        {"--load", "rectifier", "--fault", "mismatched", "--fault-count", "3"}, command, error))
+        << error;
+    auto sim = StartSimulator(command.options);
+    ASSERT_TRUE(sim);
+    const TempDir dir("zx840-meter-check");
+    std::ofstream(dir / "meter.zx8plan") << R"({"MeterCheck": true})";
+    const std::string plan = dir / "meter.zx8plan";
+    CliRun run = RunTool({"acquire", "--port", sim->DevicePath(), "--text"});
+    EXPECT_EQ(run.status, kCliOk) << run.err;
+    EXPECT_NE(run.out.find("\nMeter check  the readings disagree with the samples: PF 0.6"),
+              std::string::npos)
+        << run.out;
+    run = RunTool({"acquire", "--port", sim->DevicePath()});
+    const std::optional<JsonValue> flagged = ParseJson(run.out, nullptr);
+    ASSERT_TRUE(flagged) << run.out;
+    const JsonValue* pf =
+        flagged->Find("Consistency") ? flagged->Find("Consistency")->Find("PF") : nullptr;
+    ASSERT_NE(pf, nullptr) << run.out;
+    EXPECT_EQ(pf->Find("Meter")->number, flagged->Find("PF")->number);
+    EXPECT_GT(pf->Find("Difference")->number, 0.3);
+    EXPECT_EQ(pf->Find("Tolerance")->number, 0.03);
+    run = RunTool({"acquire", "--port", sim->DevicePath(), "--plan", plan, "--text"});
+    EXPECT_EQ(run.status, kCliVerdictFail) << run.err;
+    EXPECT_NE(run.out.find("  FAIL MeterCheck PF = "), std::string::npos) << run.out;
+    // The meter sends one load again: nothing flagged, the plan passes.
+    run = RunTool({"acquire", "--port", sim->DevicePath(), "--plan", plan});
+    EXPECT_EQ(run.status, kCliOk) << run.err;
+    EXPECT_EQ(run.out.find("Consistency"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(R"({"Item":"MeterCheck Ucf","Value":)"), std::string::npos);
 }
 
 TEST(AcquireRun, NumberStepsAfterGoodAcquisitionsAcrossTheLargestIntoOneFileEach) {

@@ -9,7 +9,11 @@
 #include <fstream>
 #include <regex>
 
+#include "analysis/displayed_record.h"
+#include "analysis/harmonics.h"
+#include "meter/sim/sim_load.h"
 #include "record/file_io.h"
+#include "record/json_reader.h"
 #include "record/record_json.h"
 #include "record/test_file.h"
 #include "store/result_keeper.h"
@@ -155,7 +159,7 @@ TEST_F(CliStore, AcquisitionsAreStoredWithTheirVerdictsAndListedNewestFirst) {
     EXPECT_EQ(order, (std::vector<std::string>{"D2/7", "D1/43", "D1/42", "D1/41"}));
     // Keys exactly as listed, in this order.
     const std::regex keys(
-        R"(^\{"Id":"[0-9a-f-]{36}","Time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z","Station":"bench-9","Source":"acquisition","Manufacturer":"","Type":"D2","Number":7,"Temperature":"25","Humidity":"65","Operator":"","Inspector":"","Testday":"[0-9-]{8}","Urms":230,"Irms":[-0-9.e]+,"PF":[-0-9.e]+,"Freq":50,"Power":[-0-9.e]+,"Ucf":[-0-9.e]+,"Icf":[-0-9.e]+,"Uthd":[-0-9.e]+,"Ithd":[-0-9.e]+,"Upeak":[-0-9.e]+,"Ipeak":[-0-9.e]+,"UthdPercent":[-0-9.e]+,"IthdPercent":[-0-9.e]+,"StartAngle":[-0-9.e]+,"PeakAngle":[-0-9.e]+,"EndAngle":[-0-9.e]+,"Verdict":null\},?$)");
+        R"(^\{"Id":"[0-9a-f-]{36}","Time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z","Station":"bench-9","Source":"acquisition","Manufacturer":"","Type":"D2","Number":7,"Temperature":"25","Humidity":"65","Operator":"","Inspector":"","Testday":"[0-9-]{8}","Urms":230,"Irms":[-0-9.e]+,"PF":[-0-9.e]+,"Freq":50,"Power":[-0-9.e]+,"Ucf":[-0-9.e]+,"Icf":[-0-9.e]+,"Uthd":[-0-9.e]+,"Ithd":[-0-9.e]+,"Upeak":[-0-9.e]+,"Ipeak":[-0-9.e]+,"UthdPercent":[-0-9.e]+,"IthdPercent":[-0-9.e]+,"StartAngle":[-0-9.e]+,"PeakAngle":[-0-9.e]+,"EndAngle":[-0-9.e]+,"Verdict":null,"DisplacementPF":[-0-9.e]+,"PhaseAngle":[-0-9.e]+,"DistortionFactor":[-0-9.e]+,"IthdR":[-0-9.e]+,"UthdR":[-0-9.e]+,"KFactor":[-0-9.e]+,"ApparentPower":[-0-9.e]+,"ReactivePower":[-0-9.e]+\},?$)");
     std::istringstream lines(out);
     std::string line;
     std::getline(lines, line);
@@ -559,6 +563,72 @@ TEST_F(CliStore, HistoryAndStatsListAStoreTheUserMayOnlyRead) {
     EXPECT_EQ(after, before);
     EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
     std::filesystem::permissions(folder, fs::perms(0755));
+}
+
+// A store as the program of schema 4 left it, holding `results`: written
+// by this program, the columns schema 5 added dropped again.
+void WriteSchema4Store(const StoreUrl& url, const std::vector<Result>& results) {
+    StoreStatus status;
+    ASSERT_TRUE(ResultsStore::Open(url, &status)->WriteAll(results)) << status.message;
+    const RawConnection raw(url);
+    for (const char* column : {"displacement_pf", "phase_angle", "distortion_factor", "ithd_r",
+                               "uthd_r", "k_factor", "apparent_power", "reactive_power"}) {
+        ASSERT_TRUE(raw.Exec(QStringLiteral("ALTER TABLE results DROP COLUMN ") + column));
+    }
+    ASSERT_TRUE(raw.Exec(QStringLiteral("UPDATE schema_version SET version = 4")));
+}
+
+// `history` lists the derived quantities of results kept before they
+// existed: computed from the whole result while the store is of schema 4,
+// from the columns the update to schema 5 filled once a writer opened it.
+TEST_F(CliStore, ResultsOfASchema4StoreAreListedWithTheirDerivedQuantities) {
+    const HarmonicTable table;
+    std::vector<Result> kept;
+    std::map<std::string, DerivedQuantities> want;
+    for (const LoadKind kind : {LoadKind::Resistive, LoadKind::Rectifier, LoadKind::Dimmer}) {
+        LoadSettings load;
+        load.kind = kind;
+        MeasurementRecord record = SimulateMeasurement(load);
+        ComputeHarmonics(table, record);
+        kept.push_back(NewResult(ResultSource::Acquisition, {}, DisplayedRecord(record), {}));
+        want[kept.back().id] = ComputeDerived(record);
+    }
+    const auto listed = [&](const std::string& db) {
+        const CliRun json = RunTool({"history", "--db", db});
+        const std::optional<JsonValue> results = ParseJson(json.out, nullptr);
+        ASSERT_TRUE(results) << json.out << json.err;
+        ASSERT_EQ(results->items.size(), 3u);
+        for (const JsonValue& result : results->items) {
+            const DerivedQuantities& derived = want.at(result.Find("Id")->text);
+            for (std::size_t q = 0; q < kDerivedQuantities; ++q) {
+                const char* name = DerivedQuantityName(static_cast<DerivedQuantity>(q));
+                EXPECT_EQ(result.Find(name)->number, derived.values[q]) << name;
+            }
+        }
+        const auto rows = testing::ParseCsv(RunTool({"history", "--db", db, "--csv"}).out);
+        ASSERT_EQ(rows.size(), 4u);
+        EXPECT_EQ(rows[0][rows[0].size() - kDerivedQuantities - 1], "FailedChecks");
+        EXPECT_EQ(rows[0].back(), "ReactivePower");
+        EXPECT_EQ(rows[1].back(),
+                  ShortestDouble(want.at(rows[1][0])[DerivedQuantity::ReactivePower]));
+    };
+    for (const bool postgresql : {false, true}) {
+        ScratchStore scratch(postgresql);
+        if (!scratch.Ok()) {
+            continue;  // no server: SQLite alone
+        }
+        WriteSchema4Store(scratch.Url(), kept);
+        listed(scratch.Text());
+        const RawConnection raw(scratch.Url());
+        EXPECT_EQ(raw.Value("SELECT version FROM schema_version").toInt(), 4);
+        StoreStatus status;
+        ASSERT_TRUE(ResultsStore::Open(scratch.Url(), &status)) << status.message;
+        EXPECT_EQ(raw.Value("SELECT version FROM schema_version").toInt(), 5);
+        const QString id = QString::fromStdString(kept[1].id);
+        EXPECT_EQ(raw.Value("SELECT k_factor FROM results WHERE id = '" + id + "'").toDouble(),
+                  want.at(kept[1].id)[DerivedQuantity::KFactor]);
+        listed(scratch.Text());
+    }
 }
 
 // Times that are not times and stores in memory are refused before any

@@ -122,6 +122,23 @@ TEST_F(PanelTest, F3FillsReadoutsListAndPlotsFromTheMeter) {
                            Box(kPlotISpec)->ClientSize().width()));
 }
 
+// The panel shows the meter's readings as ever; the status bar says they
+// disagree with the samples, until a measurement whose figures agree.
+TEST_F(PanelTest, ReadingsThatDisagreeWithTheSamplesAreWarnedOfInTheStatusBar) {
+    sim_->SetFault({FaultMode::Mismatched, 0, 1});
+    QTest::keyClick(app_.Frame(), Qt::Key_F3);
+    ASSERT_TRUE(testing::ExchangesOver(view_));
+    EXPECT_EQ(view_->Working().Record.PF, Expected().Record.PF);
+    const QString warning = app_.Frame()->MeterCheckWarning();
+    EXPECT_TRUE(warning.startsWith(
+        QStringLiteral("Meter check: the readings disagree with the samples: PF 0.6")))
+        << warning.toStdString();
+    EXPECT_NE(warning.indexOf(QStringLiteral("Icf")), -1);
+    QTest::keyClick(app_.Frame(), Qt::Key_F3);
+    ASSERT_TRUE(testing::ExchangesOver(view_));
+    EXPECT_EQ(app_.Frame()->MeterCheckWarning(), QString());
+}
+
 TEST_F(PanelTest, FailuresShowTheirMessageAndLeaveThePanel) {
     QTest::keyClick(app_.Frame(), Qt::Key_F3);
     ASSERT_TRUE(testing::ExchangesOver(view_));

@@ -235,6 +235,12 @@ TEST_F(PlanTest, TheDialogRefusesEntriesThatAreNotValidAndSavesWhatItShows) {
     EXPECT_EQ(saved.plan->Reading(PlanReading::Power), (Limit{20.0, 30.5}));
     EXPECT_EQ(saved.plan->iHarmonicMaxPercent[3], 80.0);
     EXPECT_EQ(dialog.UseBox()->currentText(), "lamp");
+    // What the editor has no entries for is saved as the plan had it.
+    TestPlan more = *saved.plan;
+    more.derived[static_cast<std::size_t>(DerivedQuantity::KFactor)] = Limit{std::nullopt, 8.0};
+    more.meterCheck = true;
+    dialog.Edit(more);
+    EXPECT_EQ(dialog.EditedPlan(&problem), more);
 }
 
 }  // namespace

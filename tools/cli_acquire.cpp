@@ -8,6 +8,7 @@
 #include <ostream>
 #include <system_error>
 
+#include "analysis/power_quality.h"
 #include "meter/port_map.h"
 #include "plan/test_plan.h"
 #include "plan/verdict.h"
@@ -339,6 +340,7 @@ void Run::Print(const std::optional<Verdict>& verdict) {
         JsonWriter json(line);
         json.BeginObject();
         WriteRecordMembers(json, working_);
+        WriteDerivedMembers(json, working_.Record);
         if (verdict) {
             WriteVerdict(json.Key("Verdict"), *verdict);
         }

@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "analysis/displayed_record.h"
+#include "analysis/power_quality.h"
 #include "record/file_io.h"
 #include "record/record_json.h"
 #include "record/test_file.h"
@@ -175,6 +176,7 @@ bool Batch::ExportOne(const std::string& path) {
         json.BeginObject().Key("Source").String(source);
         prefix_ = content_;
         WriteRecordMembers(json, working);
+        WriteDerivedMembers(json, working.Record);
         WriteMark(json.Key("ProductMark"), test->Mark);
         json.EndObject();
         content_ += '\n';

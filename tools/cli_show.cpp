@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "analysis/displayed_record.h"
+#include "analysis/power_quality.h"
 #include "record/record_json.h"
 #include "tools/cli_commands.h"
 #include "tools/cli_failure.h"
@@ -46,6 +47,7 @@ int ShowCommand(const CommandCall& call) {
     JsonWriter json(text);
     json.BeginObject();
     WriteRecordMembers(json, test->working);
+    WriteDerivedMembers(json, test->working.Record);
     WriteMark(json.Key("ProductMark"), test->mark);
     json.EndObject();
     call.out << text << "\n";
@@ -114,7 +116,13 @@ int DecodeCommand(const CommandCall& call) {
     const HarmonicTable table;
     WorkingRecord working;
     ApplyReply(exchange.reply, table, working);
-    call.out << WorkingRecordJson(working) << "\n";
+    std::string text;
+    JsonWriter json(text);
+    json.BeginObject();
+    WriteRecordMembers(json, working);
+    WriteDerivedMembers(json, working.Record);
+    json.EndObject();
+    call.out << text << "\n";
     return kCliOk;
 }
 

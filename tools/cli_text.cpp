@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "analysis/power_quality.h"
 #include "draw/number_format.h"
 #include "record/derived_values.h"
 #include "record/record_json.h"
@@ -37,6 +38,12 @@ void PrintText(std::ostream& out, const WorkingRecord& working) {
         << "Conduction   start " << fixed(working.Angles.StartAngle, 2) << "   peak "
         << fixed(working.Angles.PeakAngle, 2) << "   end " << fixed(working.Angles.EndAngle, 2)
         << " degrees\n";
+    if (working.DataValid == 1) {
+        if (const auto disagreements = Disagreements(r); !disagreements.empty()) {
+            out << "Meter check  the readings disagree with the samples: "
+                << DisagreementText(disagreements) << "\n";
+        }
+    }
 }
 
 void PrintVerdictText(std::ostream& out, const Verdict& verdict) {

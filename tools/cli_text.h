@@ -14,7 +14,8 @@ namespace zx840 {
 // "1 test", "2 tests": a count and the noun that agrees with it.
 std::string Counted(std::size_t count, const char* singular, const char* plural);
 
-// The readings: one per line, with their units.
+// The readings: one per line, with their units; a line with the figures
+// when the meter's readings disagree with its samples.
 void PrintText(std::ostream& out, const WorkingRecord& working);
 // The verdict line, then one line per failing check.
 void PrintVerdictText(std::ostream& out, const Verdict& verdict);

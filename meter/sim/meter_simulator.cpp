@@ -23,9 +23,13 @@ std::string ErrnoText(const char* what) {
     return std::string(what) + ": " + std::strerror(errno);
 }
 
-Reply ReplyFor(const LoadSettings& load) {
-    const auto reply = EncodeReply(SimulateMeasurement(load));
+Reply ReplyOf(const MeasurementRecord& record) {
+    const auto reply = EncodeReply(record);
     return reply ? *reply : Reply{kReplyMark};
+}
+
+Reply ReplyFor(const LoadSettings& load) {
+    return ReplyOf(SimulateMeasurement(load));
 }
 
 }  // namespace
@@ -37,7 +41,8 @@ MeterSimulator::MeterSimulator(int ioFd, bool pty, std::string devicePath,
       devicePath_(std::move(devicePath)),
       options_(options),
       random_(options.seed),
-      goodReply_(ReplyFor(options.load)) {}
+      goodReply_(ReplyFor(options.load)),
+      mismatchedReply_(ReplyOf(MismatchedMeasurement(options.load))) {}
 
 std::unique_ptr<MeterSimulator> MeterSimulator::CreatePty(const SimulatorOptions& options,
                                                           std::string* error) {
@@ -150,9 +155,11 @@ void MeterSimulator::RequestStop() {
 
 void MeterSimulator::SetLoad(const LoadSettings& load) {
     const Reply reply = ReplyFor(load);
+    const Reply mismatched = ReplyOf(MismatchedMeasurement(load));
     std::lock_guard lock(mutex_);
     options_.load = load;
     goodReply_ = reply;
+    mismatchedReply_ = mismatched;
 }
 
 void MeterSimulator::SetFault(const FaultPlan& fault) {
@@ -300,7 +307,8 @@ void MeterSimulator::SendAnswer(const Request& request, FaultMode mode,
         SendBytes(answer.data() + kStallSplit, answer.size() - kStallSplit, pace);
         return;
     }
-    if (SendBytes(answer.data(), answer.size(), pace) && mode == FaultMode::None) {
+    if (SendBytes(answer.data(), answer.size(), pace) &&
+        (mode == FaultMode::None || mode == FaultMode::Mismatched)) {
         ++repliesSent_;
     }
 }
@@ -314,6 +322,9 @@ std::vector<std::uint8_t> MeterSimulator::BuildAnswer(FaultMode mode) {
             break;
         case FaultMode::ShortReply:
             answer.resize(kMinReplySize - 1);
+            break;
+        case FaultMode::Mismatched:
+            answer.assign(mismatchedReply_.begin(), mismatchedReply_.end());
             break;
         case FaultMode::WrongMark:
             answer[0] = kWrongMark;
@@ -388,8 +399,9 @@ bool MeterSimulator::Pause(Clock::duration duration) {
 
 FaultMode ParseFaultMode(const std::string& text, bool* ok) {
     *ok = true;
-    for (const FaultMode mode : {FaultMode::None, FaultMode::NoAnswer, FaultMode::ShortReply,
-                                 FaultMode::WrongMark, FaultMode::Stall, FaultMode::Garbage}) {
+    for (const FaultMode mode :
+         {FaultMode::None, FaultMode::NoAnswer, FaultMode::ShortReply, FaultMode::WrongMark,
+          FaultMode::Stall, FaultMode::Garbage, FaultMode::Mismatched}) {
         if (text == FaultModeName(mode)) {
             return mode;
         }
@@ -412,6 +424,8 @@ const char* FaultModeName(FaultMode mode) {
             return "stall";
         case FaultMode::Garbage:
             return "garbage";
+        case FaultMode::Mismatched:
+            return "mismatched";
     }
     return "none";
 }

@@ -26,6 +26,7 @@ enum class FaultMode {
     WrongMark,   // a full reply whose first byte is not 0xEE
     Stall,       // part of the reply, a pause longer than the read interval, then the rest
     Garbage,     // random bytes of random length, never starting with 0xEE
+    Mismatched,  // a good reply: the readings of the load, the waveforms of another
 };
 
 struct FaultPlan {
@@ -118,7 +119,8 @@ class MeterSimulator {
     std::vector<Request> requests_;
     std::size_t answersDone_ = 0;
     std::mt19937 random_;
-    Reply goodReply_{};  // built from the load when it is set
+    Reply goodReply_{};        // built from the load when it is set
+    Reply mismatchedReply_{};  // and the readings of it with another load's waveforms
 
     std::atomic<int> repliesSent_{0};
     std::atomic<bool> stopping_{false};

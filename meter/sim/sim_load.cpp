@@ -352,4 +352,19 @@ MeasurementRecord SimulateMeasurement(const LoadSettings& settings) {
     return record;
 }
 
+LoadSettings OtherLoad(const LoadSettings& settings) {
+    LoadSettings other = settings;
+    other.kind = settings.kind == LoadKind::Resistive ? LoadKind::Rectifier : LoadKind::Resistive;
+    other.voltageHarmonics = {VoltageHarmonic{3, 20.0, 180.0}};
+    return other;
+}
+
+MeasurementRecord MismatchedMeasurement(const LoadSettings& settings) {
+    MeasurementRecord record = SimulateMeasurement(settings);
+    const MeasurementRecord other = SimulateMeasurement(OtherLoad(settings));
+    record.UWave = other.UWave;
+    record.IWave = other.IWave;
+    return record;
+}
+
 }  // namespace zx840

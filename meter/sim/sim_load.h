@@ -37,4 +37,12 @@ struct LoadSettings {
 // voltage. Settings out of range are clamped; readings are always finite.
 MeasurementRecord SimulateMeasurement(const LoadSettings& settings);
 
+// Another load on the same line, for a meter that sends the waveforms of one
+// load with the readings of another: a resistor for a rectifier or a dimmer,
+// a rectifier for a resistor, on flat-topped mains (a third harmonic of 20
+// percent in opposition), so that PF, Icf and Ucf all differ.
+LoadSettings OtherLoad(const LoadSettings& settings);
+// The readings of `settings` with the samples of OtherLoad(settings).
+MeasurementRecord MismatchedMeasurement(const LoadSettings& settings);
+
 }  // namespace zx840
