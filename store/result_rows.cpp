@@ -122,6 +122,8 @@ std::string JoinedChecks(const std::vector<std::string>& items) {
     return joined;
 }
 
+}  // namespace
+
 std::vector<std::string> SplitChecks(const std::string& joined) {
     std::vector<std::string> items;
     std::size_t start = 0;
@@ -133,6 +135,8 @@ std::vector<std::string> SplitChecks(const std::string& joined) {
     }
     return items;
 }
+
+namespace {
 
 QByteArray KeptBytes(const WorkingRecord& working) {
     const auto fields = KeptFloats(working);

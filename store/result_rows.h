@@ -113,6 +113,9 @@ void BindArrays(QSqlQuery& query, const Result& result);
 // the wrong size or is missing.
 bool ReadResult(const QSqlQuery& query, bool full, Result& result);
 
+// The items of the failed_checks column ("Power,I3"), in order.
+std::vector<std::string> SplitChecks(const std::string& joined);
+
 // " WHERE ..." for the filter, its values bound in order by Bind.
 struct Where {
     QString text;
