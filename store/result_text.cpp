@@ -131,8 +131,8 @@ bool ParseNumberRange(std::string_view text, std::int32_t& from, std::int32_t& t
 // the counts and each reading; with a plan that limits a reading, its Cpk
 // (null without both ends), and Cpl and Cpu for the ends it gives.
 void WriteResultStats(JsonWriter& json, const std::string& type,
-                const std::optional<std::string>& station, const ResultStats& stats,
-                const std::optional<TestPlan>& plan) {
+                      const std::optional<std::string>& station, const ResultStats& stats,
+                      const std::optional<TestPlan>& plan) {
     json.BeginObject().Key("Type").String(type);
     if (station) {
         json.Key("Station").String(*station);

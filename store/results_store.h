@@ -96,8 +96,8 @@ enum class StatsGroup { Station, Type };
 // Results, PASS and FAIL of one station and type, or of one hour, and when
 // the newest of them was made.
 struct TallyRow {
-    std::string station;     // by station and type
-    std::string type;        // by station and type
+    std::string station;      // by station and type
+    std::string type;         // by station and type
     std::int64_t hourMs = 0;  // by hour: where the hour begins (UTC)
     std::int64_t count = 0;
     std::int64_t passed = 0;

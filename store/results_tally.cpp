@@ -30,7 +30,8 @@ StoreStatus ResultsStore::Tally(const ResultFilter& filter, TallyBy by,
     QString sql = hours ? QStringLiteral("SELECT (time_ms / 3600000) * 3600000, ")
                         : QStringLiteral("SELECT station, product_type, ");
     sql += QLatin1String(kCounts) + where.text;
-    sql += hours ? QStringLiteral(" GROUP BY 1") : QStringLiteral(" GROUP BY station, product_type");
+    sql +=
+        hours ? QStringLiteral(" GROUP BY 1") : QStringLiteral(" GROUP BY station, product_type");
     QSqlQuery query(QSqlDatabase::database(connection_, false));
     query.setForwardOnly(true);
     query.prepare(sql);

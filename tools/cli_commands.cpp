@@ -21,12 +21,9 @@ constexpr OptionDeclaration kStoreOptions[] = {{"--db", Path}};
 constexpr OptionDeclaration kServeOptions[] = {
     {"--listen", Value},  {"--allow", Value},       {"--port", Value}, {"--baud", Value},
     {"--station", Value}, {"--max-clients", Value}, {"--plan", Path},  {"--db", Path}};
-constexpr OptionDeclaration kWebOptions[] = {{"--listen", Value},
-                                            {"--allow", Value},
-                                            {"--token-file", Path},
-                                            {"--plan", Path},
-                                            {"--max-clients", Value},
-                                            {"--db", Path}};
+constexpr OptionDeclaration kWebOptions[] = {{"--listen", Value},      {"--allow", Value},
+                                             {"--token-file", Path},   {"--plan", Path},
+                                             {"--max-clients", Value}, {"--db", Path}};
 constexpr OptionDeclaration kReportOptions[] = {{"--pdf", Path}, {"--plan", Path}};
 
 const char kHelpTail[] =

@@ -270,8 +270,8 @@ int StatsCommand(const CommandCall& call) {
         const bool byStation = by == StatsGroup::Station;
         JsonWriter json(text);
         WriteResultStats(json, byStation || !by ? filter.type.value_or("") : group.name,
-                   byStation ? std::optional<std::string>(group.name) : filter.station, group.stats,
-                   plan);
+                         byStation ? std::optional<std::string>(group.name) : filter.station,
+                         group.stats, plan);
         text += '\n';
     }
     call.out << text;

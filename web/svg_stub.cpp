@@ -28,9 +28,8 @@ std::string SvgFromDrawList(const DrawList& list, int width, int height) {
         if (!points.empty()) {
             out += "<polyline fill=\"none\" stroke=\"" + Color(pen.color) + "\" stroke-width=\"" +
                    std::to_string(pen.width) + "\"" +
-                   (pen.style == PenStyle::Dash ? " stroke-dasharray=\"4 2\"" : "") +
-                   " points=\"" + std::to_string(at.x) + "," + std::to_string(at.y) + points +
-                   "\"/>";
+                   (pen.style == PenStyle::Dash ? " stroke-dasharray=\"4 2\"" : "") + " points=\"" +
+                   std::to_string(at.x) + "," + std::to_string(at.y) + points + "\"/>";
             points.clear();
         }
     };
@@ -39,7 +38,10 @@ std::string SvgFromDrawList(const DrawList& list, int width, int height) {
             if (points.empty()) {
                 at = cur;
             }
-            points += " " + std::to_string(line->x) + "," + std::to_string(line->y);
+            points += ' ';
+            points += std::to_string(line->x);
+            points += ',';
+            points += std::to_string(line->y);
             cur = MoveTo{line->x, line->y};
             continue;
         }

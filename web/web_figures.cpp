@@ -15,14 +15,14 @@ ResultFigures FiguresOf(const Result& result) {
     ResultFigures figures;
     figures.waveform = SvgFromDrawList(WaveformPlot(r, kWebWaveWidth, kWebWaveHeight),
                                        kWebWaveWidth, kWebWaveHeight);
-    figures.voltageSpectrum = SvgFromDrawList(
-        SpectrumPlot(r.USpec, r.Uthd, Channel::Voltage, geometry, kWebSpectrumWidth,
-                     verdict ? &failing.voltage : nullptr),
-        kWebSpectrumWidth, kWebSpectrumHeight);
-    figures.currentSpectrum = SvgFromDrawList(
-        SpectrumPlot(r.ISpec, r.Ithd, Channel::Current, geometry, kWebSpectrumWidth,
-                     verdict ? &failing.current : nullptr),
-        kWebSpectrumWidth, kWebSpectrumHeight);
+    figures.voltageSpectrum =
+        SvgFromDrawList(SpectrumPlot(r.USpec, r.Uthd, Channel::Voltage, geometry, kWebSpectrumWidth,
+                                     verdict ? &failing.voltage : nullptr),
+                        kWebSpectrumWidth, kWebSpectrumHeight);
+    figures.currentSpectrum =
+        SvgFromDrawList(SpectrumPlot(r.ISpec, r.Ithd, Channel::Current, geometry, kWebSpectrumWidth,
+                                     verdict ? &failing.current : nullptr),
+                        kWebSpectrumWidth, kWebSpectrumHeight);
     return figures;
 }
 

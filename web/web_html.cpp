@@ -61,8 +61,12 @@ std::string ParetoPart(const std::vector<CheckCount>& pareto) {
         const CheckCount& c = pareto[i];
         std::string label;
         JsonWriter(label).String(c.item);
-        labels += (i > 0 ? "," : "") + label;
-        values += (i > 0 ? "," : "") + std::to_string(c.count);
+        if (i > 0) {
+            labels += ',';
+            values += ',';
+        }
+        labels += label;
+        values += std::to_string(c.count);
         rows += "<tr>" + Cell(c.item) + Cell(std::to_string(c.count), true) + "</tr>";
     }
     std::string out = "<section class=\"pareto\"><h2>Failing checks</h2>";
@@ -93,14 +97,13 @@ std::string ResultRows(const std::vector<Result>& rows, const char* id) {
     out += "<tbody>";
     for (const Result& r : rows) {
         std::string failed;
-        for (const std::string& item : r.verdict ? r.verdict->failedChecks
-                                                 : std::vector<std::string>{}) {
+        for (const std::string& item :
+             r.verdict ? r.verdict->failedChecks : std::vector<std::string>{}) {
             failed += (failed.empty() ? "" : ", ") + item;
         }
-        out += "<tr><td>" + ResultLink(r) + "</td>" + Cell(r.station) +
-               "<td><a href=\"/type/" + EncodeComponent(r.mark.Type) + "\">" +
-               HtmlEscape(r.mark.Type) + "</a></td>" + Cell(std::to_string(r.mark.Number), true) +
-               VerdictCell(r) + Cell(failed) + "</tr>";
+        out += "<tr><td>" + ResultLink(r) + "</td>" + Cell(r.station) + "<td><a href=\"/type/" +
+               EncodeComponent(r.mark.Type) + "\">" + HtmlEscape(r.mark.Type) + "</a></td>" +
+               Cell(std::to_string(r.mark.Number), true) + VerdictCell(r) + Cell(failed) + "</tr>";
     }
     out += "</tbody></table>";
     return out;
@@ -136,12 +139,23 @@ std::string HtmlEscape(std::string_view text) {
     out.reserve(text.size());
     for (const char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\'':
+                out += "&#39;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -160,10 +174,11 @@ std::string HtmlPage(std::string_view title, std::string_view body) {
         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
         "<title>";
     out += HtmlEscape(title);
-    out += " - ZX840 line</title><link rel=\"stylesheet\" href=\"/static/web.css\">"
-           "<script src=\"/static/chart.js\" defer></script>"
-           "<script src=\"/static/web.js\" defer></script></head><body>"
-           "<nav><a href=\"/\">Line</a> <a href=\"/search\">Search</a></nav><main><h1>";
+    out +=
+        " - ZX840 line</title><link rel=\"stylesheet\" href=\"/static/web.css\">"
+        "<script src=\"/static/chart.js\" defer></script>"
+        "<script src=\"/static/web.js\" defer></script></head><body>"
+        "<nav><a href=\"/\">Line</a> <a href=\"/search\">Search</a></nav><main><h1>";
     out += HtmlEscape(title);
     out += "</h1>";
     out += body;
@@ -184,8 +199,7 @@ std::string LineLiveHtml(const LineView& view) {
     std::string out = "<p class=\"totals\">Results <b id=\"count\">" + std::to_string(count) +
                       "</b> PASS <b id=\"passed\">" + std::to_string(passed) +
                       "</b> FAIL <b id=\"failed\">" + std::to_string(failed) +
-                      "</b> Yield <b id=\"yield\">" + Number(YieldPercent(total), 1) +
-                      "</b> %</p>";
+                      "</b> Yield <b id=\"yield\">" + Number(YieldPercent(total), 1) + "</b> %</p>";
     out += "<div class=\"tables\">" +
            YieldTable("By station", YieldOf(view.tally, YieldBy::Station), "by-station") +
            YieldTable("By type", YieldOf(view.tally, YieldBy::Type), "by-type") + "</div>";
@@ -212,7 +226,8 @@ std::string SearchHtml(const SearchView& view) {
     body += Input("type", "Type", p) + Input("number", "Number or N-M", p) +
             Input("station", "Station", p);
     body += "<label>Verdict <select name=\"verdict\">" + Option("", "Any", verdict) +
-            Option("PASS", "PASS", verdict) + Option("FAIL", "FAIL", verdict) + "</select></label> ";
+            Option("PASS", "PASS", verdict) + Option("FAIL", "FAIL", verdict) +
+            "</select></label> ";
     body += Input("since", "From", p, "date") + Input("until", "To", p, "date");
     body += "<button type=\"submit\">Search</button></form>";
     body += ResultRows(view.rows, "found");

@@ -78,7 +78,8 @@ std::string MetricsText(const MetricsView& view) {
     for (const TallyRow& t : view.tally) {
         last[t.station] = std::max(last[t.station], t.lastMs);
     }
-    out += "# HELP zx840_last_result_timestamp_seconds When the station's newest result was made.\n";
+    out +=
+        "# HELP zx840_last_result_timestamp_seconds When the station's newest result was made.\n";
     out += "# TYPE zx840_last_result_timestamp_seconds gauge\n";
     for (const auto& [station, ms] : last) {
         std::string seconds;

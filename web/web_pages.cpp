@@ -58,8 +58,8 @@ std::string StatsTable(const TypeView& view) {
                Td(Number(any(r.mean), 4), "num") + Td(Number(r.stdDev, 4), "num") +
                Td(Number(any(r.min), 4), "num") + Td(Number(any(r.max), 4), "num") +
                Td(Number(limit ? limit->min : std::nullopt, 4), "num") +
-               Td(Number(limit ? limit->max : std::nullopt, 4), "num") +
-               Td(Number(cpk, 2), "num") + "</tr>";
+               Td(Number(limit ? limit->max : std::nullopt, 4), "num") + Td(Number(cpk, 2), "num") +
+               "</tr>";
     }
     out += "</tbody></table>";
     return out;
@@ -73,9 +73,10 @@ std::string ChartPart(const TypeView& view) {
         const std::string key = ReadingKey(static_cast<PlanReading>(i));
         out += "<option" + std::string(key == name ? " selected" : "") + ">" + key + "</option>";
     }
-    out += "</select></label> <label>Last <input type=\"number\" name=\"n\" min=\"2\" "
-           "max=\"10000\" value=\"" +
-           std::to_string(view.lastN) + "\"></label> <button type=\"submit\">Show</button></form>";
+    out +=
+        "</select></label> <label>Last <input type=\"number\" name=\"n\" min=\"2\" "
+        "max=\"10000\" value=\"" +
+        std::to_string(view.lastN) + "\"></label> <button type=\"submit\">Show</button></form>";
     const auto limit = view.plan ? view.plan->Reading(c.reading) : std::nullopt;
     const auto around = [&](double k) {
         return c.sigma ? std::optional(c.mean + k * *c.sigma) : std::nullopt;
@@ -83,10 +84,10 @@ std::string ChartPart(const TypeView& view) {
     out += "<h2>" + HtmlEscape(name) + ", last " + std::to_string(c.values.size()) +
            " results</h2><p class=\"chartnote\">Mean " + Number(c.mean, 4) + ", &plusmn;3&sigma; " +
            Number(around(-3), 4) + " to " + Number(around(3), 4) + "</p>";
-    out += "<canvas id=\"individuals\" data-chart=\"individuals\"" +
-           std::string(" data-label=\"") + HtmlEscape(name) + "\" data-values=\"" +
-           JsonNumbers(c.values) + "\"" + DataAttr("mean", c.mean) + DataAttr("ucl", around(3)) +
-           DataAttr("lcl", around(-3)) + DataAttr("lsl", limit ? limit->min : std::nullopt) +
+    out += "<canvas id=\"individuals\" data-chart=\"individuals\"" + std::string(" data-label=\"") +
+           HtmlEscape(name) + "\" data-values=\"" + JsonNumbers(c.values) + "\"" +
+           DataAttr("mean", c.mean) + DataAttr("ucl", around(3)) + DataAttr("lcl", around(-3)) +
+           DataAttr("lsl", limit ? limit->min : std::nullopt) +
            DataAttr("usl", limit ? limit->max : std::nullopt) + "></canvas>";
     const Histogram h = HistogramOf(c.values, 20);
     std::vector<double> counts;
@@ -103,8 +104,12 @@ std::string ChartPart(const TypeView& view) {
 std::string MarkTable(const ProductMark& m) {
     std::string out = "<table id=\"mark\"><tbody>";
     const std::pair<const char*, std::string> rows[] = {
-        {"Manufacturer", m.Manufacturer}, {"Type", m.Type},       {"Number", std::to_string(m.Number)},
-        {"Temperature", m.Temperature},   {"Humidity", m.Humidity}, {"Operator", m.Operator},
+        {"Manufacturer", m.Manufacturer},
+        {"Type", m.Type},
+        {"Number", std::to_string(m.Number)},
+        {"Temperature", m.Temperature},
+        {"Humidity", m.Humidity},
+        {"Operator", m.Operator},
         {"Testday", m.Testday},
     };
     for (const auto& [name, value] : rows) {
@@ -115,8 +120,8 @@ std::string MarkTable(const ProductMark& m) {
 
 std::string ReadoutTable(const WorkingRecord& working) {
     static constexpr const char* kNames[12] = {
-        "Urms (V)", "Irms (A)", "Upeak (V)", "Ipeak (A)", "Ucf",        "Icf",
-        "Power (W)", "PF",      "Freq (Hz)", "Start angle", "Peak angle", "End angle"};
+        "Urms (V)",  "Irms (A)", "Upeak (V)", "Ipeak (A)",   "Ucf",        "Icf",
+        "Power (W)", "PF",       "Freq (Hz)", "Start angle", "Peak angle", "End angle"};
     const auto readouts = Readouts(working);
     std::string out = "<table id=\"readouts\"><tbody>";
     for (std::size_t i = 0; i < readouts.size(); ++i) {
@@ -164,11 +169,10 @@ std::string VerdictPart(const Result& result) {
 }  // namespace
 
 std::string TypeHtml(const TypeView& view) {
-    std::string body = "<p>" + std::to_string(view.stats.count) + " results, " +
-                       std::to_string(view.stats.passed) + " PASS, " +
-                       std::to_string(view.stats.failed) + " FAIL" +
-                       (view.plan ? ", limits of the plan " + HtmlEscape(view.plan->name) : "") +
-                       "</p>";
+    std::string body =
+        "<p>" + std::to_string(view.stats.count) + " results, " +
+        std::to_string(view.stats.passed) + " PASS, " + std::to_string(view.stats.failed) +
+        " FAIL" + (view.plan ? ", limits of the plan " + HtmlEscape(view.plan->name) : "") + "</p>";
     body += StatsTable(view);
     body += ChartPart(view);
     return HtmlPage("Type " + view.type, body);
@@ -180,8 +184,10 @@ std::string ResultHtml(const Result& result, const ResultFigures& figures) {
                        HtmlEscape(result.station) + " &middot; <a id=\"zx8\" href=\"" + base +
                        "/test.ZX8\" download>Test file (.ZX8)</a> &middot; <a id=\"pdf\" href=\"" +
                        base + "/report.pdf\">Report (PDF)</a></p>";
-    body += "<div class=\"panel\">" + MarkTable(result.mark) + ReadoutTable(result.working) + "</div>";
-    body += "<figure id=\"waveform\">" + figures.waveform + "<figcaption>Waveforms</figcaption></figure>";
+    body +=
+        "<div class=\"panel\">" + MarkTable(result.mark) + ReadoutTable(result.working) + "</div>";
+    body += "<figure id=\"waveform\">" + figures.waveform +
+            "<figcaption>Waveforms</figcaption></figure>";
     body += "<div class=\"spectra\"><figure id=\"uspec\">" + figures.voltageSpectrum +
             "<figcaption>Voltage spectrum</figcaption></figure><figure id=\"ispec\">" +
             figures.currentSpectrum + "<figcaption>Current spectrum</figcaption></figure></div>";

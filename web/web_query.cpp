@@ -172,8 +172,9 @@ std::optional<Period> ReadPeriod(const QueryParams& params, std::int64_t nowMs,
         period.sinceMs = nowMs - ((nowMs % kDayMs) + kDayMs) % kDayMs;
     } else if (name == "8h" || name == "24h" || name == "7d") {
         period.name = name;
-        period.sinceMs =
-            nowMs - (name == "8h" ? 8 * 3600 * 1000LL : name == "24h" ? kDayMs : 7 * kDayMs);
+        period.sinceMs = nowMs - (name == "8h"    ? 8 * 3600 * 1000LL
+                                  : name == "24h" ? kDayMs
+                                                  : 7 * kDayMs);
     } else {
         *error = "period takes today, 8h, 24h, 7d or range, not \"" + name + "\"";
         return std::nullopt;
@@ -216,8 +217,7 @@ std::optional<ResultFilter> ReadFilter(const QueryParams& params, std::int64_t n
     return filter;
 }
 
-std::optional<std::int64_t> ReadCount(const std::string& text, std::int64_t min,
-                                      std::int64_t max) {
+std::optional<std::int64_t> ReadCount(const std::string& text, std::int64_t min, std::int64_t max) {
     std::int64_t value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc{} || end != text.data() + text.size() || value < min || value > max) {

@@ -42,8 +42,8 @@ std::optional<std::string> BadKey(const QueryParams& params,
 }  // namespace
 
 bool WebSite::PageOf(ResultFilter filter, const std::optional<std::string>& cursor,
-                     std::int64_t rows, std::vector<Result>& found,
-                     std::optional<ResultKey>& next, WebResponse& failure) {
+                     std::int64_t rows, std::vector<Result>& found, std::optional<ResultKey>& next,
+                     WebResponse& failure) {
     if (cursor) {
         filter.after = ReadCursor(*cursor);
         if (!filter.after) {
@@ -183,8 +183,7 @@ WebResponse WebSite::ResultPage(const Asked& asked) {
     }
     WebResponse file;
     if (asked.segments[2] == "test.ZX8") {
-        const std::vector<std::uint8_t> bytes =
-            SerializeTest(result->mark, result->working.Record);
+        const std::vector<std::uint8_t> bytes = SerializeTest(result->mark, result->working.Record);
         file.contentType = "application/octet-stream";
         file.body.assign(bytes.begin(), bytes.end());
         file.headers.emplace_back("Content-Disposition",
@@ -236,8 +235,8 @@ WebResponse WebSite::ApiResults(const Asked& asked) {
 }
 
 WebResponse WebSite::ApiStats(const Asked& asked) {
-    if (const auto bad = BadKey(asked.params, {"type", "number", "verdict", "station", "period",
-                                               "since", "until"})) {
+    if (const auto bad = BadKey(
+            asked.params, {"type", "number", "verdict", "station", "period", "since", "until"})) {
         return Refusal(400, *bad, true);
     }
     std::string error;

@@ -30,9 +30,10 @@ class WebListener : public QTcpServer {
         }
         if (open_ >= max_) {
             const QByteArray body = QByteArray::fromStdString(ErrorJson("too many connections"));
-            socket->write("HTTP/1.1 503 Service Unavailable\r\nContent-Type: application/json\r\n"
-                          "Retry-After: 1\r\nConnection: close\r\nContent-Length: " +
-                          QByteArray::number(body.size()) + "\r\n\r\n" + body);
+            socket->write(
+                "HTTP/1.1 503 Service Unavailable\r\nContent-Type: application/json\r\n"
+                "Retry-After: 1\r\nConnection: close\r\nContent-Length: " +
+                QByteArray::number(body.size()) + "\r\n\r\n" + body);
             socket->disconnectFromHost();
             return;
         }
@@ -63,10 +64,14 @@ namespace {
 
 const char* MethodName(QHttpServerRequest::Method method) {
     switch (method) {
-        case QHttpServerRequest::Method::Get: return "GET";
-        case QHttpServerRequest::Method::Head: return "HEAD";
-        case QHttpServerRequest::Method::Post: return "POST";
-        default: return "OTHER";
+        case QHttpServerRequest::Method::Get:
+            return "GET";
+        case QHttpServerRequest::Method::Head:
+            return "HEAD";
+        case QHttpServerRequest::Method::Post:
+            return "POST";
+        default:
+            return "OTHER";
     }
 }
 
@@ -74,9 +79,10 @@ void Write(QHttpServerResponder&& responder, const WebResponse& response, bool h
     QHttpServerResponse out(QByteArray::fromStdString(response.contentType),
                             head ? QByteArray() : QByteArray::fromStdString(response.body),
                             static_cast<QHttpServerResponder::StatusCode>(response.status));
-    out.addHeader("Content-Security-Policy",
-                  "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self' data:; "
-                  "connect-src 'self'; form-action 'self'; base-uri 'none'; frame-ancestors 'none'");
+    out.addHeader(
+        "Content-Security-Policy",
+        "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self' data:; "
+        "connect-src 'self'; form-action 'self'; base-uri 'none'; frame-ancestors 'none'");
     out.addHeader("X-Content-Type-Options", "nosniff");
     out.addHeader("Referrer-Policy", "no-referrer");
     bool cacheSet = false;

@@ -213,7 +213,8 @@ WebResponse WebSite::Route(const Asked& asked) {
         return ResultPage(asked);
     }
     if (n == 1 && s[0] == "metrics") {
-        return asked.params.empty() ? Metrics() : Refusal(400, "/metrics takes no parameters", true);
+        return asked.params.empty() ? Metrics()
+                                    : Refusal(400, "/metrics takes no parameters", true);
     }
     if (n >= 2 && s[0] == "api") {
         if (s[1] == "results" && n <= 3) {
@@ -235,8 +236,8 @@ WebResponse WebSite::Static(const std::string& name) {
         return Refusal(404, "there is nothing here", false);
     }
     WebResponse response;
-    response.contentType = name.ends_with(".css") ? "text/css; charset=utf-8"
-                                                  : "text/javascript; charset=utf-8";
+    response.contentType =
+        name.ends_with(".css") ? "text/css; charset=utf-8" : "text/javascript; charset=utf-8";
     response.body = *body;
     response.headers.emplace_back("Cache-Control", "max-age=3600");
     return response;

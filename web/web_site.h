@@ -92,8 +92,7 @@ class WebSite {
     // One page of results of `filter` after `cursor`; false after a store
     // failure, which `failure` then answers.
     bool PageOf(ResultFilter filter, const std::optional<std::string>& cursor, std::int64_t rows,
-                std::vector<Result>& found, std::optional<ResultKey>& next,
-                WebResponse& failure);
+                std::vector<Result>& found, std::optional<ResultKey>& next, WebResponse& failure);
     // A result by id, whole; a 404 or 503 in `failure` otherwise.
     std::optional<Result> Find(const std::string& id, bool api, WebResponse& failure);
 
