@@ -22,7 +22,7 @@ test_packages=(
   fakeroot file lintian xvfb xauth imagemagick
   man-db locales
   python3-pyvisa python3-pyvisa-py
-  chromium chromium-driver python3-selenium python3-numpy
+  chromium chromium-driver python3-selenium python3-numpy curl
 )
 
 case "$mode" in
