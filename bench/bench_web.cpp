@@ -57,26 +57,66 @@ void BM_WebApiStatsAMillion(benchmark::State& state) {
 }
 BENCHMARK(BM_WebApiStatsAMillion)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// One GET over a fresh connection; true for a 200.
-bool Get(quint16 port, const std::string& path) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    const std::string request =
-        "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
-    ok =
-        ok && ::send(fd, request.data(), request.size(), 0) == static_cast<ssize_t>(request.size());
-    std::string answer;
-    char buffer[65536];
-    for (ssize_t n = 0; ok && (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;) {
-        answer.append(buffer, static_cast<std::size_t>(n));
+// A browser's connection: requests one after the other over one socket
+// (HTTP/1.1 keeps it open), each answer read to its Content-Length.
+class Client {
+  public:
+    explicit Client(quint16 port) : port_(port) {}
+    ~Client() { Close(); }
+
+    // True for a 200.
+    bool Get(const std::string& path) {
+        if (fd_ < 0 && !Connect()) {
+            return false;
+        }
+        const std::string request = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+        if (::send(fd_, request.data(), request.size(), MSG_NOSIGNAL) !=
+            static_cast<ssize_t>(request.size())) {
+            Close();
+            return false;
+        }
+        std::string answer;
+        std::size_t end = std::string::npos;
+        std::size_t length = 0;
+        char buffer[65536];
+        while (end == std::string::npos || answer.size() < end + 4 + length) {
+            const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+            if (n <= 0) {
+                Close();
+                return false;
+            }
+            answer.append(buffer, static_cast<std::size_t>(n));
+            if (end == std::string::npos && (end = answer.find("\r\n\r\n")) != std::string::npos) {
+                const std::size_t at = answer.find("Content-Length: ");
+                length = at < end ? std::stoul(answer.substr(at + 16)) : 0;
+            }
+        }
+        return answer.starts_with("HTTP/1.1 200 ");
     }
-    ::close(fd);
-    return ok && answer.starts_with("HTTP/1.1 200 ");
-}
+
+  private:
+    bool Connect() {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(port_);
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            Close();
+            return false;
+        }
+        return true;
+    }
+    void Close() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+
+    quint16 port_;
+    int fd_ = -1;
+};
 
 // 64 browsers watching the Line page of the running server, each asking
 // again as soon as it has its answer, for 10 s.
@@ -118,8 +158,9 @@ void BM_WebLinePagePolledBy64Clients(benchmark::State& state) {
         std::vector<std::thread> clients;
         for (int c = 0; c < 64; ++c) {
             clients.emplace_back([&] {
+                Client client(port);
                 while (std::chrono::steady_clock::now() < end) {
-                    (Get(port, "/live") ? done : failed) += 1;
+                    (client.Get("/live") ? done : failed) += 1;
                 }
             });
         }
