@@ -2,7 +2,7 @@
 
 #include "analysis/displayed_record.h"
 #include "view/plots.h"
-#include "web/svg_stub.h"
+#include "draw/svg_output.h"
 
 namespace zx840 {
 
