@@ -1,6 +1,7 @@
 // The web dashboard over a store of 1,000,000 results: the server time of
-// the Line page and of /api/stats, each asked afresh (no cache), and 64
-// clients polling the Line page of a running `zx840-cli web` for 10 s.
+// the Line page, of /api/stats, /api/yield and /metrics, each asked afresh
+// (no cache), and 64 clients polling the Line page of a running
+// `zx840-cli web` for 10 s.
 // Targets: under 100 ms each; no failed request.
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -56,6 +57,18 @@ void BM_WebApiStatsAMillion(benchmark::State& state) {
     Ask(state, "/api/stats", "type=T3");
 }
 BENCHMARK(BM_WebApiStatsAMillion)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The store's other questions of the dashboard: results by hour over a
+// week, and the metrics, which count every result by station and type.
+void BM_WebApiYieldByHourAMillion(benchmark::State& state) {
+    Ask(state, "/api/yield", "by=hour&period=7d");
+}
+BENCHMARK(BM_WebApiYieldByHourAMillion)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_WebMetricsAMillion(benchmark::State& state) {
+    Ask(state, "/metrics", "");
+}
+BENCHMARK(BM_WebMetricsAMillion)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A browser's connection: requests one after the other over one socket
 // (HTTP/1.1 keeps it open), each answer read to its Content-Length.

@@ -94,6 +94,28 @@ std::int64_t NowMs() {
         .count();
 }
 
+// What the site is given: the token, the plan, its files, the clock, and
+// the reports, made by `pdf` with the verdict each result was kept with.
+WebSiteOptions SiteOptions(const WebOptions& options, ReportPdfWriter& pdf) {
+    WebSiteOptions site;
+    site.token = options.token;
+    site.plan = options.plan;
+    site.asset = WebAsset;
+    site.now = NowMs;
+    site.pdf = [&pdf](const Result& result) -> std::optional<std::string> {
+        std::string document;
+        std::string error;
+        const std::optional<Verdict> verdict =
+            result.verdict ? std::optional(VerdictOf(*result.verdict)) : std::nullopt;
+        if (!pdf.Make(document, result.working, result.mark, &error,
+                      verdict ? &*verdict : nullptr)) {
+            return std::nullopt;
+        }
+        return document;
+    };
+    return site;
+}
+
 }  // namespace
 
 int WebCommand(const CommandCall& call) {
@@ -120,23 +142,7 @@ int WebCommand(const CommandCall& call) {
     if (!store) {
         return failure;
     }
-    WebSiteOptions site;
-    site.token = options->token;
-    site.plan = options->plan;
-    site.asset = WebAsset;
-    site.now = NowMs;
-    site.pdf = [&pdf](const Result& result) -> std::optional<std::string> {
-        std::string document;
-        std::string error;
-        const std::optional<Verdict> verdict =
-            result.verdict ? std::optional(VerdictOf(*result.verdict)) : std::nullopt;
-        if (!pdf.Make(document, result.working, result.mark, &error,
-                      verdict ? &*verdict : nullptr)) {
-            return std::nullopt;
-        }
-        return document;
-    };
-    WebSite website(*store, std::move(site));
+    WebSite website(*store, SiteOptions(*options, pdf));
     WebServer server(website);
     std::string problem;
     if (!server.Listen(options->server, !options->token.empty(), &problem)) {

@@ -129,6 +129,17 @@ def api(base, env, db):
               else status == 400, f"{path}: {status} {body}")
     check(get(base, "/api/results/0000")[0] == 404, "no such result")
     check(get(base, "/" + "x" * 5000)[0] == 414, "a path too long")
+    crowded = {f"X-Header-{i}": "x" for i in range(70)}
+    crowded["Authorization"] = "Bearer " + TOKEN
+    posted = urllib.request.Request(base + "/api/results", data=b"x",
+                                    headers={"Authorization": "Bearer " + TOKEN})
+    for request, status in [(urllib.request.Request(base + "/api/results", headers=crowded), 431),
+                            (posted, 405)]:
+        try:
+            urllib.request.urlopen(request, timeout=TIMEOUT_S)
+            check(False, f"{request.full_url} answered")
+        except urllib.error.HTTPError as error:
+            check(error.code == status, f"{status}: {error.code}")
     # 64 connections at once: each answered, none dropped.
     with concurrent.futures.ThreadPoolExecutor(64) as pool:
         statuses = list(pool.map(lambda _: get(base, "/api/yield?by=type")[0], range(64)))
