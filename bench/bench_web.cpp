@@ -36,6 +36,7 @@ void Ask(benchmark::State& state, const std::string& path, const std::string& qu
     const std::int64_t now = NewestMs(*store);
     WebSiteOptions options;
     options.cacheLifetime = std::chrono::milliseconds(0);
+    options.metricsLifetime = std::chrono::milliseconds(0);
     options.now = [now] { return now; };
     WebSite site(*store, options);
     for (auto _ : state) {

@@ -1,6 +1,7 @@
 // Who may ask, what each path is, and the shared cache.
 #include "web/web_site.h"
 
+#include <algorithm>
 #include <random>
 
 #include "web/web_html.h"
@@ -170,12 +171,15 @@ WebResponse WebSite::Handle(const WebRequest& request) {
     if (asked.segments.size() == 2 && asked.segments[0] == "static") {
         return Static(asked.segments[1]);
     }
-    return Cached(request.path + "?" + request.query, [&] { return Route(asked); });
+    const auto lifetime =
+        request.path == "/metrics" ? options_.metricsLifetime : options_.cacheLifetime;
+    return Cached(request.path + "?" + request.query, lifetime, [&] { return Route(asked); });
 }
 
-WebResponse WebSite::Cached(const std::string& key, const std::function<WebResponse()>& make) {
+WebResponse WebSite::Cached(const std::string& key, std::chrono::milliseconds kept,
+                            const std::function<WebResponse()>& make) {
     const std::int64_t now = options_.now();
-    const std::int64_t lifetime = options_.cacheLifetime.count();
+    const std::int64_t lifetime = kept.count();
     if (const auto found = cache_.find(key);
         found != cache_.end() && now - found->second.madeMs < lifetime) {
         return found->second.response;
@@ -185,7 +189,9 @@ WebResponse WebSite::Cached(const std::string& key, const std::function<WebRespo
         return response;
     }
     if (cache_.size() >= kMaxCacheEntries) {
-        std::erase_if(cache_, [&](const auto& e) { return now - e.second.madeMs >= lifetime; });
+        const std::int64_t longest =
+            std::max(options_.cacheLifetime, options_.metricsLifetime).count();
+        std::erase_if(cache_, [&](const auto& e) { return now - e.second.madeMs >= longest; });
         if (cache_.size() >= kMaxCacheEntries) {
             cache_.clear();
         }

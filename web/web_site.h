@@ -45,6 +45,10 @@ struct WebSiteOptions {
     // The limits of the Type page and of /api/stats.
     std::optional<TestPlan> plan;
     std::chrono::milliseconds cacheLifetime{2000};
+    // The metrics count every result of the store, which no index serves
+    // by station: a scrape's answer is kept longer (Prometheus scrapes
+    // every 15 s by default).
+    std::chrono::milliseconds metricsLifetime{15000};
     // A kept result's report as a PDF document; nothing when it cannot be made.
     std::function<std::optional<std::string>(const Result&)> pdf;
     // A file of the site by its name under /static/ (web.css, web.js,
@@ -77,7 +81,8 @@ class WebSite {
     WebResponse Login(const WebRequest& request);
     WebResponse Route(const Asked& asked);
     // A cached answer of `key`, or `make`'s, kept for the lifetime.
-    WebResponse Cached(const std::string& key, const std::function<WebResponse()>& make);
+    WebResponse Cached(const std::string& key, std::chrono::milliseconds lifetime,
+                       const std::function<WebResponse()>& make);
 
     WebResponse LinePage(const Asked& asked, bool live);
     WebResponse SearchPage(const Asked& asked);
