@@ -13,6 +13,7 @@ import concurrent.futures
 import json
 import os
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -147,6 +148,31 @@ def api(base, env, db):
     return history
 
 
+def bounds(env, db, token_file):
+    """Another address than the loopback needs --allow and a token; one
+    connection more than --max-clients is answered 503 and closed."""
+    for options in [[], ["--allow", "10.0.0.0/8"], ["--token-file", token_file]]:
+        done = subprocess.run([CLI, "web", "--db", db, "--listen", "0.0.0.0:0", *options],
+                              env=env, capture_output=True, text=True, timeout=TIMEOUT_S)
+        check(done.returncode == 1 and "needs --allow and --token-file" in done.stderr,
+              f"{options}: {done.returncode} {done.stderr}")
+    web = subprocess.Popen([CLI, "web", "--db", db, "--listen", "127.0.0.1:0",
+                            "--max-clients", "2"], env=env, stdout=subprocess.PIPE, text=True)
+    try:
+        port = int(web.stdout.readline().rsplit(":", 1)[1].rstrip("/\n"))
+        held = [socket.create_connection(("127.0.0.1", port), TIMEOUT_S) for _ in range(2)]
+        for connection in held:  # each answered, and kept open
+            connection.sendall(b"GET /metrics HTTP/1.1\r\nHost: x\r\n\r\n")
+            check(connection.recv(12) == b"HTTP/1.1 200", "a client within the bound")
+        status, _ = get(f"http://127.0.0.1:{port}", "/metrics", token=None)
+        check(status == 503, f"one more: {status}")
+        for connection in held:
+            connection.close()
+    finally:
+        web.send_signal(signal.SIGTERM)
+        web.wait(TIMEOUT_S)
+
+
 def browser(base, env, db, history, sim_env):
     from selenium import webdriver
     from selenium.webdriver.common.by import By
@@ -241,6 +267,7 @@ def main():
         check(line.startswith("Listening on http://127.0.0.1:"), f"listening: {line}")
         base = line.split()[-1].rstrip("/")
         history = api(base, env, db)
+        bounds(env, db, token_file)
         browser(base, env, db, history, env)
         web.send_signal(signal.SIGTERM)
         check(web.wait(TIMEOUT_S) == 0, "ends cleanly on SIGTERM")
