@@ -4,7 +4,7 @@
 # apart: only the tools, the tests and the benchmarks may include it.
 #
 #   cmake -DSOURCE_DIR=<project> -P CheckIncludes.cmake
-set(layers record analysis plan scpi store meter draw report commands session remote view app)
+set(layers record analysis plan scpi store meter draw report commands session remote view web app)
 
 if(NOT SOURCE_DIR)
   message(FATAL_ERROR "SOURCE_DIR is not set")

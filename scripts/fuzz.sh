@@ -6,7 +6,7 @@
 # the targets) in build-fuzz/ (FUZZ_BUILD). Exits non-zero on any finding and
 # leaves the input that caused it in build-fuzz/artifacts/. The seed corpora
 # are copied to a temporary directory and never modified. FUZZ_TARGETS picks
-# targets by name (files open_request plan csv store_url iso_time scpi).
+# targets by name (files open_request plan csv store_url iso_time scpi web_query).
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -21,10 +21,10 @@ if [ ! -f "$build/build.ninja" ]; then
         -DCMAKE_CXX_FLAGS="-O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all" \
         -DZX840_FUZZ=ON -DZX840_BUILD_GUI=OFF -DZX840_BUILD_TESTS=OFF -DZX840_BUILD_BENCH=OFF
 fi
-targets=(${FUZZ_TARGETS:-files open_request plan csv store_url iso_time scpi})
+targets=(${FUZZ_TARGETS:-files open_request plan csv store_url iso_time scpi web_query})
 declare -A corpus=([files]=corpus [open_request]=corpus_open_request [plan]=corpus_plan
                    [csv]=corpus_csv [store_url]=corpus_store_url [iso_time]=corpus_iso_time
-                   [scpi]=corpus_scpi)
+                   [scpi]=corpus_scpi [web_query]=corpus_web_query)
 for target in "${targets[@]}"; do
     cmake --build "$build" --target "zx840_fuzz_$target"
 done

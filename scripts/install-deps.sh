@@ -11,7 +11,7 @@ run_packages=(
   g++ make cmake ninja-build pkg-config dpkg-dev
   qt6-base-dev libx11-dev fonts-dejavu-core libcups2-dev
   libqt6sql6-sqlite libqt6sql6-psql libpq-dev
-  qt6-httpserver-dev libjs-chart.js
+  qt6-httpserver-dev qt6-websockets-dev libjs-chart.js
 )
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -22,7 +22,7 @@ test_packages=(
   fakeroot file lintian xvfb xauth imagemagick
   man-db locales
   python3-pyvisa python3-pyvisa-py
-  chromium chromium-driver python3-selenium python3-numpy
+  chromium chromium-driver python3-selenium python3-numpy curl
 )
 
 case "$mode" in

@@ -145,6 +145,8 @@ std::string JoinedChecks(const std::vector<std::string>& items) {
     return joined;
 }
 
+}  // namespace
+
 std::vector<std::string> SplitChecks(const std::string& joined) {
     std::vector<std::string> items;
     std::size_t start = 0;
@@ -156,6 +158,8 @@ std::vector<std::string> SplitChecks(const std::string& joined) {
     }
     return items;
 }
+
+namespace {
 
 QByteArray KeptBytes(const WorkingRecord& working) {
     const auto fields = KeptFloats(working);

@@ -149,6 +149,9 @@ bool ReadResult(const QSqlQuery& query, bool full, Result& result);
 // be read whole keeps them NULL.
 bool FillDerivedColumns(QSqlDatabase& db, std::string* error);
 
+// The items of the failed_checks column ("Power,I3"), in order.
+std::vector<std::string> SplitChecks(const std::string& joined);
+
 // " WHERE ..." for the filter, its values bound in order by Bind.
 struct Where {
     QString text;

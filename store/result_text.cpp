@@ -143,4 +143,42 @@ bool ParseNumberRange(std::string_view text, std::int32_t& from, std::int32_t& t
     return true;
 }
 
+// One object of stats: the type, the station when the stats are of one,
+// the counts and each reading; with a plan that limits a reading, its Cpk
+// (null without both ends), and Cpl and Cpu for the ends it gives.
+void WriteResultStats(JsonWriter& json, const std::string& type,
+                      const std::optional<std::string>& station, const ResultStats& stats,
+                      const std::optional<TestPlan>& plan) {
+    json.BeginObject().Key("Type").String(type);
+    if (station) {
+        json.Key("Station").String(*station);
+    }
+    json.Key("Count").Int(stats.count).Key("Passed").Int(stats.passed);
+    json.Key("Failed").Int(stats.failed).Key("Readings").BeginObject();
+    for (std::size_t i = 0; i < kPlanReadings; ++i) {
+        const auto reading = static_cast<PlanReading>(i);
+        const ReadingStats& r = stats.readings[i];
+        const std::string name = reading == PlanReading::Uthd   ? "UthdPercent"
+                                 : reading == PlanReading::Ithd ? "IthdPercent"
+                                                                : PlanReadingName(reading);
+        const auto any = [&r](double value) {
+            return r.count > 0 ? std::optional(value) : std::nullopt;
+        };
+        json.Key(name).BeginObject().Key("Count").Int(r.count);
+        json.Key("Min").Double(any(r.min)).Key("Mean").Double(any(r.mean));
+        json.Key("Max").Double(any(r.max)).Key("StdDev").Double(r.stdDev);
+        if (const auto limit = plan ? plan->Reading(reading) : std::nullopt) {
+            json.Key("Cpk").Double(Cpk(r, *limit));
+            if (limit->min) {
+                json.Key("Cpl").Double(Cpl(r, *limit));
+            }
+            if (limit->max) {
+                json.Key("Cpu").Double(Cpu(r, *limit));
+            }
+        }
+        json.EndObject();
+    }
+    json.EndObject().EndObject();
+}
+
 }  // namespace zx840

@@ -4,11 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "record/record_json.h"
 #include "store/result.h"
+#include "store/results_store.h"
 
 namespace zx840 {
 
@@ -20,6 +22,14 @@ namespace zx840 {
 std::string ResultJson(const Result& result, bool full);
 // The same as one value of what `json` is writing.
 void WriteResult(JsonWriter& json, const Result& result, bool full);
+
+// One object of stats as `stats` writes it: the type, the station when
+// the stats are of one, the counts and each reading; with a plan that
+// limits a reading, its Cpk (null without both ends), and Cpl and Cpu for
+// the ends it gives.
+void WriteResultStats(JsonWriter& json, const std::string& type,
+                      const std::optional<std::string>& station, const ResultStats& stats,
+                      const std::optional<TestPlan>& plan);
 
 // The header line and one result's line, each ended with CRLF, appended.
 void AppendResultCsvHeader(std::string& csv);

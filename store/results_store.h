@@ -93,6 +93,27 @@ struct GroupStats {
 // What the stats are given for one by one.
 enum class StatsGroup { Station, Type };
 
+// Results, PASS and FAIL of one station and type, or of one hour, and when
+// the newest of them was made.
+struct TallyRow {
+    std::string station;      // by station and type
+    std::string type;         // by station and type
+    std::int64_t hourMs = 0;  // by hour: where the hour begins (UTC)
+    std::int64_t count = 0;
+    std::int64_t passed = 0;
+    std::int64_t failed = 0;
+    std::int64_t lastMs = 0;
+    friend bool operator==(const TallyRow&, const TallyRow&) = default;
+};
+enum class TallyBy { StationAndType, Hour };
+
+// How many failing results of a filter failed one check.
+struct CheckCount {
+    std::string item;
+    std::int64_t count = 0;
+    friend bool operator==(const CheckCount&, const CheckCount&) = default;
+};
+
 // Process capability of a reading against one end of a limit: Cpl =
 // (mean - min) / 3s for its minimum, Cpu = (max - mean) / 3s for its
 // maximum; against both ends, Cpk = min(Cpl, Cpu). Nothing without the
@@ -161,6 +182,12 @@ class ResultsStore {
     // The stats of each station or product type among the results `filter`
     // takes, in the byte order of their names; none without results.
     StoreStatus Stats(const ResultFilter& filter, StatsGroup by, std::vector<GroupStats>& groups);
+    // The results the filter takes counted by station and type (in the byte
+    // order of station, then type) or by hour (oldest first), in the engine.
+    StoreStatus Tally(const ResultFilter& filter, TallyBy by, std::vector<TallyRow>& rows);
+    // How often each check failed among the failing results the filter
+    // takes: most often first, then by item.
+    StoreStatus FailingChecks(const ResultFilter& filter, std::vector<CheckCount>& counts);
 
   private:
     ResultsStore(const StoreUrl& url, QString connection);

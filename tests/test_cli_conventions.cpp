@@ -205,9 +205,9 @@ TEST(ArgumentParser, ValuesSwitchesPositionalsAndTheirMistakes) {
 // Every command answers --help with its own help alone; a mistake gives the
 // message, the command's usage line and where its help is, not the whole help.
 TEST(CliConventions, HelpForEachCommandAndAShortUsageOnMistakes) {
-    const std::vector<std::string> commands{"acquire", "export", "ports",  "check",
-                                            "history", "stats",  "import", "sync",
-                                            "serve",   "show",   "report", "decode"};
+    const std::vector<std::string> commands{"acquire", "export", "ports", "check", "history",
+                                            "stats",   "import", "sync",  "serve", "web",
+                                            "show",    "report", "decode"};
     std::vector<std::string> rows;
     for (const CliCommand& command : CliCommands()) {
         rows.emplace_back(command.name);

@@ -21,6 +21,9 @@ constexpr OptionDeclaration kStoreOptions[] = {{"--db", Path}};
 constexpr OptionDeclaration kServeOptions[] = {
     {"--listen", Value},  {"--allow", Value},       {"--port", Value}, {"--baud", Value},
     {"--station", Value}, {"--max-clients", Value}, {"--plan", Path},  {"--db", Path}};
+constexpr OptionDeclaration kWebOptions[] = {{"--listen", Value},      {"--allow", Value},
+                                             {"--token-file", Path},   {"--plan", Path},
+                                             {"--max-clients", Value}, {"--db", Path}};
 constexpr OptionDeclaration kReportOptions[] = {{"--pdf", Path}, {"--plan", Path}};
 
 const char kHelpTail[] =
@@ -133,6 +136,15 @@ const CliCommand kCommands[] = {
              "      at once (default 32).\n",
      .options = kServeOptions,
      .run = ServeCommand},
+    {.name = "web",
+     .usage = "zx840-cli web [OPTIONS]",
+     .help = "  zx840-cli web [--db URL] [--listen ADDR:PORT] [--allow CIDR[,CIDR...]]\n"
+             "                [--token-file FILE] [--plan PLAN.zx8plan] [--max-clients N]\n"
+             "      Serves the results store read-only to browsers, as JSON and as metrics\n"
+             "      until SIGINT or SIGTERM (default 127.0.0.1:8840; another address needs\n"
+             "      --allow and --token-file). The plan gives the limits of Cpk.\n",
+     .options = kWebOptions,
+     .run = WebCommand},
     {.name = "show",
      .usage = "zx840-cli show TEST.ZX8",
      .help = "  zx840-cli show TEST.ZX8\n"

@@ -33,6 +33,8 @@ int ImportCommand(const CommandCall& call);
 int SyncCommand(const CommandCall& call);
 // The remote control without a window, until a signal.
 int ServeCommand(const CommandCall& call);
+// The results store in a browser, as JSON and as metrics, until a signal.
+int WebCommand(const CommandCall& call);
 int ShowCommand(const CommandCall& call);
 int ReportCommand(const CommandCall& call);
 int DecodeCommand(const CommandCall& call);
