@@ -16,51 +16,64 @@
 namespace zx840 {
 namespace {
 
-// The stats of one group as its rows come: the group, verdict_pass, then
-// the reading columns. One pass over the small rows, the spread by
-// Welford's update: as precise as two passes, and no sums of squares to
-// cancel.
-struct StatsSums {
+// The columns of the stats query for reading `i`: its count, minimum,
+// maximum, mean and the sum of its squared deviations from the mean.
+constexpr int kGroupColumns = 4;  // the group, count, passed, failed
+constexpr int kColumnsPerReading = 5;
+
+QString Column(std::size_t i) {
+    const std::string_view name = kReadingColumns[i];
+    return QLatin1String(name.data(), static_cast<qsizetype>(name.size()));
+}
+
+// The stats of every group in one statement, all in the database: a first
+// scan for the counts, extremes and means, a second for the spread around
+// each group's mean (as precise as two passes over the values, and no sums
+// of squares to cancel). Only one row per group comes back.
+// Without a group column every result is one group, named "".
+QString StatsSql(const char* groupColumn, const QString& where) {
+    const QString group = groupColumn != nullptr ? QString::fromLatin1(groupColumn) : "''";
+    QString means = "SELECT " + group + " AS g_, count(*) AS n_," +
+                    " sum(CASE WHEN verdict_pass = 1 THEN 1 ELSE 0 END) AS p_," +
+                    " sum(CASE WHEN verdict_pass = 0 THEN 1 ELSE 0 END) AS f_";
+    QString outer = "SELECT m.g_, min(m.n_), min(m.p_), min(m.f_)";
+    for (std::size_t i = 0; i < kPlanReadings; ++i) {
+        const QString c = Column(i);
+        const QString k = QString::number(i);
+        means += ", count(" + c + ") AS c" + k + ", min(" + c + ") AS l" + k + ", max(" + c +
+                 ") AS h" + k + ", avg(" + c + ") AS a" + k;
+        outer += ", min(m.c" + k + "), min(m.l" + k + "), min(m.h" + k + "), min(m.a" + k +
+                 "), sum((" + c + " - m.a" + k + ") * (" + c + " - m.a" + k + "))";
+    }
+    const QString grouped = groupColumn != nullptr ? " GROUP BY " + group : QString();
+    return "WITH m AS (" + means + " FROM results" + where + grouped + ") " + outer +
+           " FROM results JOIN m ON " + group + " = m.g_" + where + " GROUP BY m.g_";
+}
+
+ResultStats ReadStats(const QSqlQuery& query) {
     ResultStats stats;
-    std::array<double, kPlanReadings> spread{};
-
-    void Add(const QSqlQuery& query) {
-        ++stats.count;
-        const QVariant verdict = query.value(1);
-        if (!verdict.isNull()) {
-            ++(verdict.toInt() == 1 ? stats.passed : stats.failed);
+    stats.count = query.value(1).toLongLong();
+    stats.passed = query.value(2).toLongLong();
+    stats.failed = query.value(3).toLongLong();
+    for (std::size_t i = 0; i < kPlanReadings; ++i) {
+        const int at = kGroupColumns + static_cast<int>(i) * kColumnsPerReading;
+        ReadingStats& r = stats.readings[i];
+        r.count = query.value(at).toLongLong();
+        if (r.count == 0) {
+            continue;
         }
-        for (std::size_t i = 0; i < kPlanReadings; ++i) {
-            const QVariant value = query.value(static_cast<int>(i) + 2);
-            if (value.isNull()) {
-                continue;
-            }
-            const double x = value.toDouble();
-            ReadingStats& r = stats.readings[i];
-            if (r.count == 0) {
-                r.min = r.max = x;
-            } else {
-                r.min = std::min(r.min, x);
-                r.max = std::max(r.max, x);
-            }
-            ++r.count;
-            const double delta = x - r.mean;
-            r.mean += delta / static_cast<double>(r.count);
-            spread[i] += delta * (x - r.mean);
+        r.min = query.value(at + 1).toDouble();
+        r.max = query.value(at + 2).toDouble();
+        // Values all alike have that value as their mean and no spread,
+        // whatever the rounding of a sum of them.
+        r.mean = r.min == r.max ? r.min : std::clamp(query.value(at + 3).toDouble(), r.min, r.max);
+        if (r.count > 1) {
+            const double squares = r.min == r.max ? 0.0 : query.value(at + 4).toDouble();
+            r.stdDev = std::sqrt(std::max(0.0, squares) / static_cast<double>(r.count - 1));
         }
     }
-
-    ResultStats Finish() const {
-        ResultStats done = stats;
-        for (std::size_t i = 0; i < kPlanReadings; ++i) {
-            ReadingStats& r = done.readings[i];
-            if (r.count > 1) {
-                r.stdDev = std::sqrt(spread[i] / static_cast<double>(r.count - 1));
-            }
-        }
-        return done;
-    }
-};
+    return stats;
+}
 
 }  // namespace
 
@@ -102,30 +115,25 @@ StoreStatus ResultsStore::Stats(const ResultFilter& filter, StatsGroup by,
 StoreStatus ResultsStore::StatsBy(const ResultFilter& filter, const char* groupColumn,
                                   std::vector<GroupStats>& groups) {
     const Where where(filter);
-    QString sql = QStringLiteral("SELECT ");
-    sql += groupColumn != nullptr ? groupColumn : "''";
-    sql += ", verdict_pass";
-    for (const std::string_view column : kReadingColumns) {
-        sql += ", " + QLatin1String(column.data(), static_cast<qsizetype>(column.size()));
-    }
     QSqlQuery query(QSqlDatabase::database(connection_, false));
     query.setForwardOnly(true);
-    query.prepare(sql + " FROM results" + where.text);
-    where.Bind(query);
+    query.prepare(StatsSql(groupColumn, where.text));
+    where.Bind(query);  // the first scan's filter
+    where.Bind(query);  // the second's
     groups.clear();
     if (!query.exec()) {
         return Fail("read", query.lastError());
     }
     // Groups are ordered here, not by the database, whose collation differs.
-    std::map<std::string, StatsSums> sums;
+    std::map<std::string, ResultStats> sums;
     while (query.next()) {
-        sums[query.value(0).toString().toStdString()].Add(query);
+        sums[query.value(0).toString().toStdString()] = ReadStats(query);
     }
     if (query.lastError().isValid()) {
         return Fail("read", query.lastError());
     }
-    for (const auto& [name, group] : sums) {
-        groups.push_back({name, group.Finish()});
+    for (auto& [name, stats] : sums) {
+        groups.push_back({name, std::move(stats)});
     }
     return {};
 }
