@@ -58,7 +58,7 @@ void Warn(QWidget* parent, const std::string& text) {
 std::optional<std::string> RemoteChoiceProblem(const RemoteChoice& choice,
                                                ScpiServerOptions* options) {
     std::string problem;
-    if (!ParseListenAddress(choice.listen, options->address, options->port, &problem)) {
+    if (!ParseListenAddress(choice.listen, &options->address, &options->port, &problem)) {
         return problem;
     }
     options->allow.clear();

@@ -38,7 +38,7 @@ void CZX840ENDoc::ReadSettings() {
     const QString programFolder = QFileInfo(settingsPath_).absolutePath();
     settingsLocation_ = LocateSettingsFile(programFolder.toStdString());
     Settings settings;
-    settingsStatus_ = ReadSettingsFile(settingsLocation_.readPath, settings);
+    settingsStatus_ = ReadSettingsFile(settingsLocation_.readPath, &settings);
     ApplySettingsToMark(settings, state_.Mark);
     state_.ComPort = settings.ComPort;
     state_.BaudRate = settings.BaudRate;
