@@ -41,8 +41,8 @@ class HistoryPages {
     // waveforms; fewer at the end of the list.
     StoreStatus Page(std::int64_t page, std::vector<Result>& rows);
     // `count` rows from row `first`, in order, handed to `visit` until it
-    // says stop; with `full` their spectra and waveforms too.
-    StoreStatus Rows(std::int64_t first, std::int64_t count, bool full,
+    // says stop; with Detail::Full their spectra and waveforms too.
+    StoreStatus Rows(std::int64_t first, std::int64_t count, Detail detail,
                      const std::function<bool(const Result&)>& visit);
     // A new filter, or the store changed: the count and the keys are
     // asked again.

@@ -251,7 +251,7 @@ QString InsertSql(std::string_view table, std::span<const ResultColumn> columns)
     return sql;
 }
 
-QString FoundColumns(bool full) {
+QString FoundColumns(Detail detail) {
     QStringList names;
     for (const ResultColumn& column : kResultColumns) {
         if (!column.reading) {
@@ -259,7 +259,7 @@ QString FoundColumns(bool full) {
         }
     }
     for (const ResultColumn& column : kArrayColumns) {
-        if (full && column.name != "id") {
+        if (detail == Detail::Full && column.name != "id") {
             names << "result_arrays." + Latin1(column.name);
         }
     }
@@ -301,7 +301,8 @@ void BindArrays(QSqlQuery& query, const Result& r) {
     row.BindTo(query);
 }
 
-bool ReadResult(const QSqlQuery& q, bool full, Result& r) {
+bool ReadResult(const QSqlQuery& q, Detail detail, Result* result) {
+    Result& r = *result;
     r.id = StdText(q.value(FoundAt("id")));
     r.timeMs = q.value(FoundAt("time_ms")).toLongLong();
     r.station = StdText(q.value(FoundAt("station")));
@@ -314,7 +315,7 @@ bool ReadResult(const QSqlQuery& q, bool full, Result& r) {
         return false;
     }
     ReadVerdict(q, r);
-    return !full || ReadArrays(q, r.working.Record);
+    return detail == Detail::Summary || ReadArrays(q, r.working.Record);
 }
 Where::Where(const ResultFilter& f) {
     QStringList parts;

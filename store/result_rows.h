@@ -95,9 +95,9 @@ QString ColumnList(std::span<const ResultColumn> columns);
 // Inserts a row of the columns into `table` from the placeholders of their
 // names (":id, :time_ms, ..."); nothing when the id is there already.
 QString InsertSql(std::string_view table, std::span<const ResultColumn> columns);
-// What Find selects, from results joined to result_arrays when `full`:
+// What Find selects, from results joined to result_arrays for Detail::Full:
 // every column of kResultColumns but the readings, then the arrays.
-QString FoundColumns(bool full);
+QString FoundColumns(Detail detail);
 
 // Text as the store keeps it. A NUL becomes U+FFFD: PostgreSQL refuses
 // NUL in text, so a result holding one would be taken by an SQLite store
@@ -109,9 +109,9 @@ QString StoreText(const std::string& text);
 void BindResult(QSqlQuery& query, const Result& result);
 // Binds the placeholders of InsertSql("result_arrays", kArrayColumns).
 void BindArrays(QSqlQuery& query, const Result& result);
-// A result from a row of FoundColumns(full). False when a stored value has
+// A result from a row of FoundColumns(detail). False when a stored value has
 // the wrong size or is missing.
-bool ReadResult(const QSqlQuery& query, bool full, Result& result);
+bool ReadResult(const QSqlQuery& query, Detail detail, Result* result);
 
 // " WHERE ..." for the filter, its values bound in order by Bind.
 struct Where {

@@ -382,7 +382,7 @@ StoreStatus ResultsStore::MoveTo(const std::string& path, const std::vector<std:
 }
 
 StoreStatus ResultsStore::Find(const ResultFilter& filter, std::int64_t offset, std::int64_t limit,
-                               bool full, std::vector<Result>& found,
+                               Detail detail, std::vector<Result>& found,
                                std::vector<std::string>* damaged) {
     const Where where(filter);
     QString page = " ORDER BY time_ms DESC, results.id DESC";
@@ -394,7 +394,8 @@ StoreStatus ResultsStore::Find(const ResultFilter& filter, std::int64_t offset, 
     if (offset > 0) {
         page += " OFFSET " + QString::number(offset);
     }
-    QString sql = "SELECT " + FoundColumns(full) + " FROM results" + (full ? kJoinArrays : "");
+    QString sql = "SELECT " + FoundColumns(detail) + " FROM results" +
+                  (detail == Detail::Full ? kJoinArrays : "");
     if (offset > 0) {
         // The ids of the page first, counted off the index of time and id,
         // then only those results: skipping a million entries of an index
@@ -413,7 +414,7 @@ StoreStatus ResultsStore::Find(const ResultFilter& filter, std::int64_t offset, 
     }
     while (query.next()) {
         Result result;
-        if (!ReadResult(query, full, result)) {
+        if (!ReadResult(query, detail, &result)) {
             if (damaged != nullptr) {
                 damaged->push_back(result.id);
                 continue;
@@ -430,7 +431,7 @@ StoreStatus ResultsStore::Find(const ResultFilter& filter, std::int64_t offset, 
     return {};
 }
 
-StoreStatus ResultsStore::Scan(const ResultFilter& filter, std::int64_t limit, bool full,
+StoreStatus ResultsStore::Scan(const ResultFilter& filter, std::int64_t limit, Detail detail,
                                const std::function<bool(const Result&)>& visit,
                                std::int64_t pageRows) {
     const std::int64_t pageSize = std::max<std::int64_t>(pageRows, 1);
@@ -440,7 +441,7 @@ StoreStatus ResultsStore::Scan(const ResultFilter& filter, std::int64_t limit, b
     while (left > 0) {
         page.clear();
         const std::int64_t take = std::min(left, pageSize);
-        if (const StoreStatus status = Find(next, 0, take, full, page); !status) {
+        if (const StoreStatus status = Find(next, 0, take, detail, page); !status) {
             return status;
         }
         for (const Result& result : page) {

@@ -31,10 +31,12 @@ using testing::ScratchStore;
 using testing::TempDir;
 namespace fs = std::filesystem;
 
-std::unique_ptr<MeterSimulator> StartSimulator(bool paced = false) {
+enum class Pace { Unpaced, Paced };
+
+std::unique_ptr<MeterSimulator> StartSimulator(Pace pace = Pace::Unpaced) {
     SimulatorOptions options;
     options.load.kind = LoadKind::Dimmer;
-    options.paced = paced;
+    options.paced = pace == Pace::Paced;
     return testing::StartSimulator(options);
 }
 
@@ -328,7 +330,7 @@ TEST_F(CliStore, AServerStoppedDuringARunLosesNothingAndDoublesNothing) {
     ASSERT_EQ(std::system((script + " start " + serverDir + " > /dev/null").c_str()), 0);
     const std::string url =
         ReadText(serverDir + "/url").substr(0, ReadText(serverDir + "/url").find('\n'));
-    auto sim = StartSimulator(true);  // about 1.1 s a reply
+    auto sim = StartSimulator(Pace::Paced);  // about 1.1 s a reply
     ASSERT_TRUE(sim);
     // Twenty paced exchanges, the server stopped after the fourth: long
     // enough for the run to go on well after the stop, and no longer.

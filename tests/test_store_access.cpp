@@ -106,7 +106,7 @@ TEST_P(StoreAccess, AStoreOpenedToReadIsNeitherCreatedNorChanged) {
         auto store = readOnly(&status);
         ASSERT_TRUE(store) << status.message;
         std::vector<Result> found;
-        ASSERT_TRUE(store->Find({}, 0, -1, true, found));
+        ASSERT_TRUE(store->Find({}, 0, -1, Detail::Full, found));
         EXPECT_EQ(found.size(), 2u);
         ResultStats stats;
         EXPECT_TRUE(store->Stats({}, stats));

@@ -89,14 +89,13 @@ bool ApplyFilterOption(const CommandCall& call, const std::string& name, const s
     } else if (name == "--station") {
         filter.station = value;
     } else if (name == "--number") {
-        std::int32_t from = 0;
-        std::int32_t to = 0;
-        if (!ParseNumberRange(value, from, to)) {
+        const std::optional<NumberRange> range = ParseNumberRange(value);
+        if (!range) {
             call.Mistake("--number takes N or N-M, not \"" + value + "\"");
             return false;
         }
-        filter.numberFrom = from;
-        filter.numberTo = to;
+        filter.numberFrom = range->from;
+        filter.numberTo = range->to;
     } else if (name == "--verdict") {
         if (value != "PASS" && value != "FAIL") {
             call.Mistake("--verdict takes PASS or FAIL, not \"" + value + "\"");
@@ -154,13 +153,13 @@ StoreStatus ListHistory(ResultsStore& store, const HistoryQuery& query, std::ost
     } else {
         json.BeginArray(JsonWriter::Layout::OneLineEach);
     }
-    const bool whole = query.full && !query.csv;
-    const StoreStatus status =
-        store.Scan(query.filter, query.limit, whole, [&](const Result& result) {
+    const Detail detail = query.full ? Detail::Full : Detail::Summary;
+    const StoreStatus status = store.Scan(
+        query.filter, query.limit, query.csv ? Detail::Summary : detail, [&](const Result& result) {
             if (query.csv) {
                 AppendResultCsv(text, result);
             } else {
-                WriteResult(json, result, query.full);
+                WriteResult(json, result, detail);
             }
             if (text.size() >= 64 * 1024) {
                 out << text;
