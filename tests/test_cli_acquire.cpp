@@ -337,8 +337,8 @@ TEST(AcquireSignals, InterruptDuringAnExchangeLeavesACompleteLog) {
         args.insert(args.end(), {"--quiet", "--log", log});
         const std::size_t before = sim->Requests().size();
         testing::CliProcess cli(args, dir / "out.txt", dir / "err.txt");
+        // The second request has come: its reply is under way.
         ASSERT_TRUE(sim->WaitForRequests(before + 2, std::chrono::seconds(20)));
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // within the reply
         cli.Signal(signal);
         EXPECT_EQ(cli.Wait(std::chrono::seconds(30)), status) << ReadText(dir / "err.txt");
         EXPECT_EQ(sim->Requests().size(), before + 2);
