@@ -352,7 +352,7 @@ FileStatus NotARegularFile(unsigned mode) {
     return Failure(EINVAL, std::string("not a regular file but ") + kind);
 }
 
-FileStatus ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes,
+FileStatus ReadWholeFile(const std::string& path, std::vector<std::uint8_t>* bytes,
                          std::size_t limit) {
     // Non-blocking, so that opening a FIFO without a writer returns at once.
     struct Fd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
@@ -385,7 +385,7 @@ FileStatus ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& byt
         done += static_cast<std::size_t>(n);
     }
     content.resize(done);
-    bytes = std::move(content);
+    *bytes = std::move(content);
     return {};
 }
 

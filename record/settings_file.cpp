@@ -136,7 +136,7 @@ SettingsLocation LocateSettingsFile(const std::string& programFolder) {
 FileStatus ReadSettingsFile(const std::string& path, Settings* settings) {
     *settings = Settings{};
     std::vector<std::uint8_t> bytes;
-    const FileStatus status = ReadWholeFile(path, bytes, kMaxTestFileBytes);
+    const FileStatus status = ReadWholeFile(path, &bytes, kMaxTestFileBytes);
     if (!status) {
         // No file at all is the first run; anything else there is refused.
         return status.sysErrno == ENOENT || status.sysErrno == ENOTDIR ? FileStatus{} : status;

@@ -62,7 +62,7 @@ std::optional<TestFileContents> ParseTest(std::span<const std::uint8_t> bytes) {
 TestFileRead ReadTestFile(const std::string& path) {
     TestFileRead result;
     std::vector<std::uint8_t> bytes;
-    const FileStatus status = ReadWholeFile(path, bytes, kMaxTestFileBytes);
+    const FileStatus status = ReadWholeFile(path, &bytes, kMaxTestFileBytes);
     if (status.sysErrno == EFBIG) {
         return result;  // too large to be a test file: not one
     }

@@ -57,13 +57,13 @@ ResultFilter HistoryPages::StartOf(std::int64_t row, std::int64_t* skip) const {
     return start;
 }
 
-StoreStatus HistoryPages::Page(std::int64_t page, std::vector<Result>& rows) {
-    rows.clear();
+StoreStatus HistoryPages::Page(std::int64_t page, std::vector<Result>* rows) {
+    rows->clear();
     if (page < 0) {
         return {};
     }
-    return Rows(page * pageSize_, pageSize_, Detail::Summary, [&rows](const Result& result) {
-        rows.push_back(result);
+    return Rows(page * pageSize_, pageSize_, Detail::Summary, [rows](const Result& result) {
+        rows->push_back(result);
         return true;
     });
 }

@@ -158,10 +158,10 @@ class ResultsStore {
     StoreStatus PageKeys(const ResultFilter& filter, std::int64_t every, std::int64_t limit,
                          std::vector<ResultKey>& keys);
     StoreStatus Count(const ResultFilter& filter, std::int64_t* count);
-    StoreStatus Stats(const ResultFilter& filter, ResultStats& stats);
+    StoreStatus Stats(const ResultFilter& filter, ResultStats* stats);
     // The stats of each station or product type among the results `filter`
     // takes, in the byte order of their names; none without results.
-    StoreStatus Stats(const ResultFilter& filter, StatsGroup by, std::vector<GroupStats>& groups);
+    StoreStatus Stats(const ResultFilter& filter, StatsGroup by, std::vector<GroupStats>* groups);
 
   private:
     ResultsStore(const StoreUrl& url, QString connection);

@@ -31,7 +31,7 @@ std::string OneLineMessage(AcquireFailure failure) {
 
 TestFileContents ReadTest(const std::string& path) {
     std::vector<std::uint8_t> bytes;
-    EXPECT_TRUE(ReadWholeFile(path, bytes)) << path;
+    EXPECT_TRUE(ReadWholeFile(path, &bytes)) << path;
     const auto test = ParseTest(bytes);
     EXPECT_TRUE(test) << path;
     return test.value_or(TestFileContents{});

@@ -70,7 +70,7 @@ std::string ShortUsage(const std::string& problem, const std::string& usage,
 
 ProductMark SavedMark(const std::string& path) {
     std::vector<std::uint8_t> bytes;
-    EXPECT_TRUE(ReadWholeFile(path, bytes));
+    EXPECT_TRUE(ReadWholeFile(path, &bytes));
     const auto test = ParseTest(bytes);
     EXPECT_TRUE(test) << path;
     return test ? test->Mark : ProductMark{};

@@ -545,7 +545,7 @@ TEST_F(CliStore, HistoryAndStatsListAStoreTheUserMayOnlyRead) {
     std::filesystem::permissions(path, root ? fs::perms(0644) : fs::perms(0444));
     std::filesystem::permissions(folder, root ? fs::perms(0755) : fs::perms(0555));
     std::vector<std::uint8_t> before;
-    ASSERT_TRUE(ReadWholeFile(path, before));
+    ASSERT_TRUE(ReadWholeFile(path, &before));
     const std::string out = dir_ / "out.txt";
     const std::string err = dir_ / "err.txt";
     EXPECT_EQ(RunAsNobody({"history", "--db", db}, out, err), kCliOk) << ReadText(err);
@@ -557,7 +557,7 @@ TEST_F(CliStore, HistoryAndStatsListAStoreTheUserMayOnlyRead) {
     EXPECT_EQ(RunAsNobody({"import", (folder / "tests").string(), "--db", db}, out, err),
               kCliFileError);
     std::vector<std::uint8_t> after;
-    ASSERT_TRUE(ReadWholeFile(path, after));
+    ASSERT_TRUE(ReadWholeFile(path, &after));
     EXPECT_EQ(after, before);
     EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
     std::filesystem::permissions(folder, fs::perms(0755));

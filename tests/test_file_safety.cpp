@@ -36,7 +36,7 @@ constexpr uid_t kNobody = 65534;
 
 Bytes Read(const fs::path& path) {
     Bytes bytes;
-    EXPECT_TRUE(ReadWholeFile(path.string(), bytes)) << path;
+    EXPECT_TRUE(ReadWholeFile(path.string(), &bytes)) << path;
     return bytes;
 }
 
@@ -184,7 +184,7 @@ TEST_F(FileSafetyTest, FifosAndDevicesNamedLikeInputsOrOutputsNeverHang) {
     };
     EXPECT_EQ(ends([&] {
                   Bytes bytes;
-                  const FileStatus status = ReadWholeFile(fifo.string(), bytes);
+                  const FileStatus status = ReadWholeFile(fifo.string(), &bytes);
                   return status.sysErrno == EINVAL &&
                          status.Describe().find("FIFO") != std::string::npos;
               }),
@@ -197,7 +197,7 @@ TEST_F(FileSafetyTest, FifosAndDevicesNamedLikeInputsOrOutputsNeverHang) {
               0);
     EXPECT_EQ(ends([] {
                   Bytes bytes;
-                  return ReadWholeFile("/dev/zero", bytes).sysErrno == EINVAL;
+                  return ReadWholeFile("/dev/zero", &bytes).sysErrno == EINVAL;
               }),
               0);
     // The tool's readers and the export's outputs, with their messages.

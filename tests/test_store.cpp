@@ -262,7 +262,7 @@ TEST_P(StoreTest, StatsMatchValuesComputedIndependently) {
     }
     ASSERT_TRUE(store->WriteAll(all));
     ResultStats stats;
-    ASSERT_TRUE(store->Stats(Filter([](ResultFilter& f) { f.type = "S1"; }), stats));
+    ASSERT_TRUE(store->Stats(Filter([](ResultFilter& f) { f.type = "S1"; }), &stats));
     EXPECT_EQ(stats.count, 50);
     EXPECT_EQ(stats.passed, 30);  // i % 5 in 2, 3, 4
     EXPECT_EQ(stats.failed, 10);
@@ -345,14 +345,14 @@ TEST_P(StoreTest, StatsByStationOrTypeAreTheStatsOfEachAlone) {
             filter.type = type;
         }
         std::vector<GroupStats> groups;
-        ASSERT_TRUE(store->Stats(filter, by, groups));
+        ASSERT_TRUE(store->Stats(filter, by, &groups));
         Names got;
         for (const GroupStats& group : groups) {
             got.push_back(group.name);
             ResultFilter alone = filter;
             (by == StatsGroup::Station ? alone.station : alone.type) = group.name;
             ResultStats want;
-            ASSERT_TRUE(store->Stats(alone, want));
+            ASSERT_TRUE(store->Stats(alone, &want));
             const auto urms = static_cast<std::size_t>(PlanReading::Urms);
             EXPECT_EQ(group.stats.count, want.count) << group.name;
             EXPECT_EQ(group.stats.passed, want.passed) << group.name;
@@ -406,7 +406,7 @@ TEST_P(StoreTest, AStoreOfANewerVersionIsRefusedAndLeftUntouched) {
     }
     std::vector<std::uint8_t> before;
     if (url.kind == StoreKind::Sqlite) {
-        ASSERT_TRUE(ReadWholeFile(url.path, before));
+        ASSERT_TRUE(ReadWholeFile(url.path, &before));
     }
     StoreStatus status;
     EXPECT_FALSE(ResultsStore::Open(url, &status));
@@ -415,7 +415,7 @@ TEST_P(StoreTest, AStoreOfANewerVersionIsRefusedAndLeftUntouched) {
     EXPECT_NE(status.message.find("left untouched"), std::string::npos);
     if (url.kind == StoreKind::Sqlite) {
         std::vector<std::uint8_t> after;
-        ASSERT_TRUE(ReadWholeFile(url.path, after));
+        ASSERT_TRUE(ReadWholeFile(url.path, &after));
         EXPECT_EQ(after, before);
     } else {
         RawConnection raw(url);
@@ -521,7 +521,7 @@ TEST_P(StoreTest, HistoryPagesGiveTheRowsOfTheWholeListInOrder) {
         EXPECT_EQ(count, 25);
         for (const std::int64_t page : {0, 1, 2, 5, 6, 3, 0, 7, -1}) {
             std::vector<Result> rows;
-            ASSERT_TRUE(pages.Page(page, rows));
+            ASSERT_TRUE(pages.Page(page, &rows));
             seen.clear();
             std::for_each(rows.begin(), rows.end(), see);
             EXPECT_EQ(seen, page < 0 ? ids(0, 0) : ids(static_cast<std::size_t>(page) * 4, 4))

@@ -293,10 +293,10 @@ int StatsCommand(const CommandCall& call) {
     std::vector<GroupStats> groups;
     StoreStatus status;
     if (by) {
-        status = store->Stats(filter, *by, groups);
+        status = store->Stats(filter, *by, &groups);
     } else {
         groups.push_back({});
-        status = store->Stats(filter, groups.front().stats);
+        status = store->Stats(filter, &groups.front().stats);
     }
     if (!status) {
         err << "zx840-cli: " << status.message << "\n";
@@ -395,7 +395,7 @@ class Import {
 
 bool Import::One(const std::string& path) {
     ++seen_;
-    if (const FileStatus status = ReadWholeFile(path, bytes_, kMaxTestFileBytes); !status) {
+    if (const FileStatus status = ReadWholeFile(path, &bytes_, kMaxTestFileBytes); !status) {
         Unreadable(path, DescribeTestFileReadError(status));
         return true;
     }
