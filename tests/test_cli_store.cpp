@@ -310,9 +310,9 @@ TEST_F(CliStore, ImportKeepsEachFileOnceAndSkipsDamagedFiles) {
     EXPECT_NE(run.out.find("\"Urms\":233,"), std::string::npos) << run.out;
 }
 
-// The PostgreSQL server stops while a paced run of 50 acquisitions goes on:
+// The PostgreSQL server stops while a paced run of 20 acquisitions goes on:
 // the run ends well with one warning, and after the server is back a sync
-// leaves exactly 50 results.
+// leaves exactly 20 results.
 TEST_F(CliStore, AServerStoppedDuringARunLosesNothingAndDoublesNothing) {
     if (!testing::TestServerUrl()) {
         GTEST_SKIP() << testing::kNoServer;
