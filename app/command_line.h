@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <functional>
 
+#include "view/operator_report.h"
+
 namespace zx840 {
 
 struct CommandLine {
@@ -40,5 +42,14 @@ struct CommandLine {
 // "pt" the next three are printer, driver and port.
 CommandLine ParseCommandLine(const QStringList& arguments,
                              const std::function<bool(const QString&)>& exists);
+
+// Whether the line asks for the window: a new test or a file to open.
+bool OpensWindow(const CommandLine& line);
+
+// Whether an operator sits at a screen, decided here alone: the window
+// always has one; printing and unregistering have one unless they draw
+// offscreen (the program chooses that where there is no display), when
+// nobody could close a message box.
+Screen ScreenFor(const CommandLine& line);
 
 }  // namespace zx840

@@ -12,7 +12,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -28,6 +27,7 @@
 #include "record/product_identity.h"
 #include "store/result_text.h"
 #include "view/history_model.h"
+#include "view/operator_report.h"
 
 namespace zx840 {
 
@@ -185,16 +185,15 @@ bool CHistoryWindow::Find() {
         filter.type = type.toStdString();
     }
     if (const QString number = number_->text().trimmed(); !number.isEmpty()) {
-        std::int32_t from = 0;
-        std::int32_t to = 0;
-        if (!ParseNumberRange(number.toStdString(), from, to)) {
+        const std::optional<NumberRange> range = ParseNumberRange(number.toStdString());
+        if (!range) {
             Warn(QStringLiteral("The number is a serial number N or a range N-M, not \"%1\".")
                      .arg(number));
             number_->setFocus();
             return false;
         }
-        filter.numberFrom = from;
-        filter.numberTo = to;
+        filter.numberFrom = range->from;
+        filter.numberTo = range->to;
     }
     if (verdict_->currentIndex() > 0) {
         filter.pass = verdict_->currentIndex() == 1;
@@ -246,9 +245,7 @@ void CHistoryWindow::ShowCount() {
 }
 
 void CHistoryWindow::Warn(const QString& text) {
-    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle), text, QMessageBox::Ok,
-                    this);
-    box.exec();
+    Tell(this, Severity::Warning, QString::fromLatin1(kAppTitle), text);
 }
 
 RowRanges CHistoryWindow::SelectedRanges() const {
@@ -274,7 +271,7 @@ void CHistoryWindow::OpenRow(int row) {
         std::optional<Result> found;
         StoreStatus status = lane.opened;
         if (lane.pages) {
-            status = lane.pages->Rows(row, 1, true, [&found](const Result& result) {
+            status = lane.pages->Rows(row, 1, Detail::Full, [&found](const Result& result) {
                 found = result;
                 return true;
             });

@@ -19,10 +19,9 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcInstance, "zx840.instance", QtWarningMsg)
 
-// A client that has not sent its request by then is dropped, and no more
-// than this many are served at once: a stuck or flooding client cannot
-// hold the running program's resources.
-constexpr int kClientTimeoutMs = 5000;
+// No more than this many clients are served at once: with the time a client
+// has for its request, a stuck or flooding client cannot hold the running
+// program's resources.
 constexpr int kMaxClients = 16;
 constexpr char kClientProperty[] = "zx840Client";
 
@@ -199,7 +198,7 @@ void InstanceLink::OnConnection() {
         // one of their own handlers.
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { OnReadable(socket); });
-        QTimer::singleShot(kClientTimeoutMs, socket, [this, socket] { Drop(socket); });
+        QTimer::singleShot(clientTimeout_, socket, [this, socket] { Drop(socket); });
         if (socket->bytesAvailable() > 0) {
             OnReadable(socket);
         }

@@ -8,6 +8,7 @@
 #include <QLockFile>
 #include <QObject>
 #include <QString>
+#include <chrono>
 #include <optional>
 
 class QLocalServer;
@@ -52,6 +53,11 @@ class InstanceLink : public QObject {
     bool Listen();
     bool Listening() const;
 
+    // A client that has not sent its request this long after connecting is
+    // dropped.
+    static constexpr std::chrono::milliseconds kClientTimeout{5000};
+    void SetClientTimeout(std::chrono::milliseconds timeout) { clientTimeout_ = timeout; }
+
   signals:
     // Emitted from the event loop, never from inside a socket's handler:
     // a receiver may run a nested event loop (a message box) safely.
@@ -65,6 +71,7 @@ class InstanceLink : public QObject {
     QString socketPath_;
     QLockFile lock_;
     QLocalServer* server_ = nullptr;  // a child of this object
+    std::chrono::milliseconds clientTimeout_ = kClientTimeout;
 };
 
 }  // namespace zx840

@@ -5,8 +5,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QMessageBox>
 #include <QSettings>
 #include <cstdio>
 
@@ -19,6 +17,7 @@
 #include "record/product_identity.h"
 #include "report/runtime_folder.h"
 #include "store/history_reader.h"
+#include "view/operator_report.h"
 
 namespace {
 
@@ -94,23 +93,24 @@ void RegisterFileType() {
         zx840::DefaultDesktopPaths(), QCoreApplication::applicationFilePath(), appIcon.readAll(),
         documentIcon.readAll());
     if (!result.ok) {
-        std::fprintf(stderr, "zx840: desktop registration: %s\n", qPrintable(result.error));
+        zx840::WriteOperatorLine("desktop registration: " + result.error.toLocal8Bit());
     }
 }
 
 // Removes the desktop registration and the per-user settings area, says
 // how that went (unless embedded), and ends.
-int Unregister(bool embedding) {
+int Unregister(const zx840::CommandLine& line) {
+    const bool embedding = line.embedding;
     QCoreApplication::setOrganizationName(QString::fromLatin1(zx840::kSettingsOrganization));
     QCoreApplication::setApplicationName(QString::fromLatin1(zx840::kSettingsApplication));
     const auto result = zx840::UnregisterDesktopIntegration(zx840::DefaultDesktopPaths());
     bool ok = result.ok;
     // The details, for whoever reads standard error; embedded, nothing.
     if (!embedding && !result.error.isEmpty()) {
-        std::fprintf(stderr, "zx840: %s\n", qPrintable(result.error));
+        zx840::WriteOperatorLine(result.error.toLocal8Bit());
     }
     if (!embedding && !result.warning.isEmpty()) {
-        std::fprintf(stderr, "zx840: warning: %s\n", qPrintable(result.warning));
+        zx840::WriteOperatorLine("warning: " + result.warning.toLocal8Bit());
     }
     {
         QSettings settings;
@@ -122,16 +122,55 @@ int Unregister(bool embedding) {
         }
     }
     if (!embedding) {
-        const QString text =
-            QString::fromLatin1(ok ? zx840::kUnregisterDone : zx840::kUnregisterPartial);
-        std::fprintf(stderr, "zx840: %s\n", qPrintable(text));
-        if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
-            QMessageBox box(ok ? QMessageBox::Information : QMessageBox::Warning,
-                            QString::fromLatin1(zx840::kAppTitle), text, QMessageBox::Ok);
-            box.exec();
-        }
+        const zx840::ScreenDecision screen(zx840::ScreenFor(line));
+        zx840::Tell(nullptr,
+                    {ok ? zx840::Severity::Information : zx840::Severity::Warning,
+                     QString::fromLatin1(zx840::kAppTitle),
+                     QString::fromLatin1(ok ? zx840::kUnregisterDone : zx840::kUnregisterPartial),
+                     zx840::Echo::Always});
     }
     return ok ? 0 : 1;
+}
+
+// What the line asks for, once the toolkit is up: unregistering, printing
+// or the window.
+int Run(const zx840::CommandLine& line) {
+    const bool interactive = zx840::OpensWindow(line);
+
+    // One start at a time decides who is the running program; a file named
+    // while one runs goes to it. Unregistering waits for a start that is
+    // still registering, so that the two never refresh the databases at
+    // once. Without a safe folder for the socket there is no hand-over: the
+    // file opens in a window of its own.
+    zx840::InstanceLink link;
+    if (line.action == zx840::CommandLine::Action::Unregister) {
+        link.LockStartup();
+        return Unregister(line);
+    }
+    if (interactive) {
+        link.LockStartup();
+        if (line.action == zx840::CommandLine::Action::Open && link.HandToRunning(line.file)) {
+            return 0;
+        }
+    }
+    if (interactive && !zx840::InstalledSystemWide(QCoreApplication::applicationFilePath())) {
+        RegisterFileType();
+    }
+    zx840::CZX840ENApp program;
+    if (!program.InitFromCommandLine(line)) {
+        return program.ExitCode();
+    }
+    // A logout, kill or Ctrl+C ends the program as Exit does.
+    zx840::ExitSignals exitSignals;
+    QObject::connect(&exitSignals, &zx840::ExitSignals::exitRequested,
+                     [&program](int) { program.EndSession(); });
+    if (interactive) {
+        link.Listen();
+        link.UnlockStartup();
+        QObject::connect(&link, &zx840::InstanceLink::openRequested,
+                         [&program](const QString& path) { program.RequestOpen(path); });
+    }
+    return QApplication::exec();
 }
 
 }  // namespace
@@ -161,44 +200,8 @@ int main(int argc, char** argv) {
     const zx840::CommandLine line = zx840::ParseCommandLine(
         arguments, [](const QString& path) { return QFileInfo::exists(path); });
     if (!line.mistake.isEmpty()) {
-        std::fprintf(stderr, "zx840: %s\n", qPrintable(line.mistake));
+        zx840::WriteOperatorLine(line.mistake.toLocal8Bit());
         return 1;
     }
-    const bool interactive = line.action == zx840::CommandLine::Action::NewTest ||
-                             line.action == zx840::CommandLine::Action::Open;
-
-    // One start at a time decides who is the running program; a file named
-    // while one runs goes to it. Unregistering waits for a start that is
-    // still registering, so that the two never refresh the databases at
-    // once. Without a safe folder for the socket there is no hand-over: the
-    // file opens in a window of its own.
-    zx840::InstanceLink link;
-    if (line.action == zx840::CommandLine::Action::Unregister) {
-        link.LockStartup();
-        return Unregister(line.embedding);
-    }
-    if (interactive) {
-        link.LockStartup();
-        if (line.action == zx840::CommandLine::Action::Open && link.HandToRunning(line.file)) {
-            return 0;
-        }
-    }
-    if (interactive && !zx840::InstalledSystemWide(QCoreApplication::applicationFilePath())) {
-        RegisterFileType();
-    }
-    zx840::CZX840ENApp program;
-    if (!program.InitFromCommandLine(line)) {
-        return program.ExitCode();
-    }
-    // A logout, kill or Ctrl+C ends the program as Exit does.
-    zx840::ExitSignals exitSignals;
-    QObject::connect(&exitSignals, &zx840::ExitSignals::exitRequested,
-                     [&program](int) { program.EndSession(); });
-    if (interactive) {
-        link.Listen();
-        link.UnlockStartup();
-        QObject::connect(&link, &zx840::InstanceLink::openRequested,
-                         [&program](const QString& path) { program.RequestOpen(path); });
-    }
-    return QApplication::exec();
+    return Run(line);
 }

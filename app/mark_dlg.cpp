@@ -3,7 +3,6 @@
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <limits>
@@ -11,6 +10,7 @@
 #include "meter/acquisition.h"
 #include "record/mark_number.h"
 #include "view/dialog_units.h"
+#include "view/operator_report.h"
 
 namespace zx840 {
 namespace {
@@ -146,12 +146,9 @@ void CMarkDlg::accept() {
     read.Type = Text(Edit(kIdType), mark_.Type);
     const NumberResult number = CheckMarkNumber(Edit(kIdNumber)->text().toStdString());
     if (number.check != NumberCheck::Ok) {
-        QMessageBox box(
-            QMessageBox::Warning, QString::fromLatin1(kAppTitle),
-            QString::fromLatin1(number.check == NumberCheck::NotInteger ? kNotIntegerMessage
-                                                                        : kNumberRangeMessage),
-            QMessageBox::Ok, this);
-        box.exec();
+        Tell(this, Severity::Warning, QString::fromLatin1(kAppTitle),
+             QString::fromLatin1(number.check == NumberCheck::NotInteger ? kNotIntegerMessage
+                                                                         : kNumberRangeMessage));
         QLineEdit* edit = Edit(kIdNumber);
         edit->setFocus();
         edit->selectAll();

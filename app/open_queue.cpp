@@ -1,11 +1,11 @@
 #include "app/open_queue.h"
 
 #include <QFileInfo>
-#include <QMessageBox>
 
 #include "app/zx840_doc.h"
 #include "record/product_identity.h"
 #include "session/meter_session.h"
+#include "view/operator_report.h"
 
 namespace zx840 {
 
@@ -91,16 +91,11 @@ void OpenQueue::Report() {
     }
     ForgetFailures();
     // Modal as ever, but nobody waits for it: closing it carries on.
-    auto* box = new QMessageBox(QMessageBox::Critical, QString::fromLatin1(kAppTitle), text,
-                                QMessageBox::Ok, window_);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::ApplicationModal);
-    QObject::connect(box, &QDialog::finished, window_, [this] {
-        report_ = nullptr;
-        Run();
-    });
-    report_ = box;
-    box->show();
+    report_ = TellWithoutWaiting(
+        window_, {Severity::Critical, QString::fromLatin1(kAppTitle), text}, [this] {
+            report_ = nullptr;
+            Run();
+        });
 }
 
 }  // namespace zx840

@@ -2,15 +2,14 @@
 
 #include <QLabel>
 #include <QMainWindow>
-#include <QMessageBox>
 #include <QSettings>
 #include <QStatusBar>
-#include <cstdio>
 
 #include "app/verdict_panel.h"
 #include "commands/command_ids.h"
 #include "record/product_identity.h"
 #include "session/meter_session.h"
+#include "view/operator_report.h"
 #include "view/zx840_view.h"
 
 namespace zx840 {
@@ -54,14 +53,8 @@ QString RefusalText(const std::string& problem) {
     return QStringLiteral("Plan refused: %1").arg(QString::fromStdString(problem));
 }
 
-PlanController::PlanController(QMainWindow* frame, CZX840ENView* view, MeterSession& session,
-                               bool quiet)
-    : QObject(frame),
-      frame_(frame),
-      view_(view),
-      session_(session),
-      quiet_(quiet),
-      choice_(LoadChoice()) {
+PlanController::PlanController(QMainWindow* frame, CZX840ENView* view, MeterSession& session)
+    : QObject(frame), frame_(frame), view_(view), session_(session), choice_(LoadChoice()) {
     panel_ = new CVerdictPanel(frame);
     frame->addDockWidget(Qt::RightDockWidgetArea, panel_);
     panel_->hide();
@@ -84,12 +77,9 @@ void PlanController::Update() {
     std::string problem;
     std::optional<TestPlan> plan = ActivePlanFor(choice_, view_->Mark().Type, &problem);
     if (!problem.empty() && problem != lastProblem_) {
-        std::fprintf(stderr, "zx840: %s\n", problem.c_str());
-        if (!quiet_) {
-            QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle),
-                            QString::fromStdString(problem), QMessageBox::Ok, frame_);
-            box.exec();
-        }
+        Tell(frame_,
+             {Severity::Warning, QString::fromLatin1(kAppTitle), QString::fromStdString(problem),
+              Echo::Always, QByteArray::fromStdString(problem)});
     }
     lastProblem_ = problem;
     refusal_->setText(problem.empty() ? QString() : RefusalText(problem));

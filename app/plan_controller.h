@@ -25,8 +25,9 @@ QString RefusalText(const std::string& problem);
 class PlanController : public QObject, public CommandTarget {
     Q_OBJECT
   public:
-    // `quiet`: a plan that cannot be read is reported on standard error only.
-    PlanController(QMainWindow* frame, CZX840ENView* view, MeterSession& session, bool quiet);
+    // A plan that cannot be read is said on standard error, and in a box
+    // where there is a screen.
+    PlanController(QMainWindow* frame, CZX840ENView* view, MeterSession& session);
 
     // Finds the plan the choice gives for the product's type and hands it to
     // the session, which judges with it.
@@ -43,7 +44,6 @@ class PlanController : public QObject, public CommandTarget {
     QMainWindow* frame_;
     CZX840ENView* view_;
     MeterSession& session_;
-    bool quiet_;
     PlanChoice choice_;
     CVerdictPanel* panel_;     // owned by the frame
     QLabel* refusal_;          // in the status bar while a plan is refused, owned by it

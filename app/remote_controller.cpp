@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
-#include <QMessageBox>
 #include <QSettings>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -18,6 +17,7 @@
 #include "plan/test_plan.h"
 #include "record/product_identity.h"
 #include "record/settings_file.h"
+#include "view/operator_report.h"
 
 namespace zx840 {
 
@@ -50,9 +50,7 @@ void SaveChoice(const RemoteChoice& choice) {
 }
 
 void Warn(QWidget* parent, const std::string& text) {
-    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle),
-                    QString::fromStdString(text), QMessageBox::Ok, parent);
-    box.exec();
+    Tell(parent, Severity::Warning, QString::fromLatin1(kAppTitle), QString::fromStdString(text));
 }
 
 }  // namespace
@@ -60,7 +58,7 @@ void Warn(QWidget* parent, const std::string& text) {
 std::optional<std::string> RemoteChoiceProblem(const RemoteChoice& choice,
                                                ScpiServerOptions* options) {
     std::string problem;
-    if (!ParseListenAddress(choice.listen, options->address, options->port, &problem)) {
+    if (!ParseListenAddress(choice.listen, &options->address, &options->port, &problem)) {
         return problem;
     }
     options->allow.clear();
@@ -161,7 +159,7 @@ bool RemoteController::Apply() {
         problem = listenProblem;
     }
     if (problem) {
-        std::fprintf(stderr, "zx840: remote control: %s\n", problem->c_str());
+        WriteOperatorLine(QByteArray("remote control: ") + problem->c_str());
         frame_->statusBar()->showMessage(
             QStringLiteral("Remote control is off: %1").arg(QString::fromStdString(*problem)));
         return false;

@@ -6,13 +6,13 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <cstdlib>
 
 #include "record/product_identity.h"
 #include "store/results_store.h"
+#include "view/operator_report.h"
 
 namespace zx840 {
 
@@ -123,9 +123,8 @@ std::optional<StoreChoice> CResultsStoreDlg::Entries() {
     }
     const StoreUrlParse parse = ParseStoreUrl(text);
     if (!parse.url) {
-        QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle),
-                        QString::fromStdString(parse.error), QMessageBox::Ok, this);
-        box.exec();
+        Tell(this, Severity::Warning, QString::fromLatin1(kAppTitle),
+             QString::fromStdString(parse.error));
         url_->setFocus();
         return std::nullopt;
     }

@@ -3,15 +3,14 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMainWindow>
-#include <QMessageBox>
 #include <QSettings>
 #include <QStatusBar>
-#include <cstdio>
 
 #include "app/history_window.h"
 #include "commands/command_ids.h"
 #include "record/product_identity.h"
 #include "session/meter_session.h"
+#include "view/operator_report.h"
 
 namespace zx840 {
 
@@ -83,7 +82,7 @@ void StoreController::Activate() {
         active_ = ChosenStore(choice_, nullptr, &error);
         if (!active_) {
             ShowWarning(QStringLiteral("Measurements are not kept: the results store is not valid"),
-                        QString::fromStdString(error), true);
+                        QString::fromStdString(error), Weight::Severe);
         }
     }
     keeper_->SetStore(active_, SpoolFolder());
@@ -93,7 +92,7 @@ void StoreController::Activate() {
 void StoreController::SetChoice(const StoreChoice& choice) {
     choice_ = choice;
     SaveChoice(choice_);
-    ShowWarning({}, {}, false);
+    ClearWarning();
     lossSaid_ = false;
     Activate();
 }
@@ -107,21 +106,22 @@ QString StoreController::Warning() const {
     return warning_->text();
 }
 
-void StoreController::ShowWarning(const QString& text, const QString& details, bool severe) {
-    if (text.isEmpty()) {
-        warning_->clear();
-        warning_->setToolTip({});
-        warning_->hide();
-        return;
-    }
+void StoreController::ClearWarning() {
+    warning_->clear();
+    warning_->setToolTip({});
+    warning_->hide();
+}
+
+void StoreController::ShowWarning(const QString& text, const QString& details, Weight weight) {
     if (text == warning_->text()) {
         return;  // said already
     }
-    std::fprintf(stderr, "zx840: %s: %s\n", qPrintable(text), qPrintable(details));
+    WriteOperatorLine((text + QStringLiteral(": ") + details).toLocal8Bit());
     warning_->setText(text);
     warning_->setToolTip(details);
-    warning_->setStyleSheet(severe ? QStringLiteral("color: #c00000; font-weight: bold")
-                                   : QStringLiteral("color: #a05000; font-weight: bold"));
+    warning_->setStyleSheet(weight == Weight::Severe
+                                ? QStringLiteral("color: #c00000; font-weight: bold")
+                                : QStringLiteral("color: #a05000; font-weight: bold"));
     warning_->show();
 }
 
@@ -134,16 +134,16 @@ void StoreController::OnReport(const KeepReport& report) {
                 // it is no outage that will pass by itself.
                 ShowWarning(QStringLiteral("The results store refused the login: measurements "
                                            "are kept in the local spool until it is set right"),
-                            QString::fromStdString(report.message), true);
+                            QString::fromStdString(report.message), Weight::Severe);
             } else if (report.outcome == KeepOutcome::Spooled) {
                 ShowWarning(QStringLiteral("The results store does not answer: measurements are "
                                            "kept in the local spool until it does"),
-                            QString::fromStdString(report.message), false);
+                            QString::fromStdString(report.message), Weight::Passing);
             } else if (report.outcome == KeepOutcome::Lost) {
                 lossSaid_ = true;
                 ShowWarning(QStringLiteral("Measurements cannot be kept: neither the results "
                                            "store nor the local spool can be written"),
-                            QString::fromStdString(report.message), true);
+                            QString::fromStdString(report.message), Weight::Severe);
             } else if (report.outcome == KeepOutcome::Refused ||
                        report.outcome == KeepOutcome::Noted) {
                 // Kept aside: nothing is lost, but someone must look at it.
@@ -151,14 +151,14 @@ void StoreController::OnReport(const KeepReport& report) {
                                 ? QStringLiteral("The results store refused a measurement: it "
                                                  "waits in the quarantine beside the spool")
                                 : QStringLiteral("Results wait in the quarantine beside the spool"),
-                            QString::fromStdString(report.message), false);
+                            QString::fromStdString(report.message), Weight::Passing);
                 if (report.outcome == KeepOutcome::Noted && history_) {
                     history_->NoteNewResults();
                 }
             } else {
                 if (lossSaid_) {
                     lossSaid_ = false;  // the store took this one
-                    ShowWarning({}, {}, false);
+                    ClearWarning();
                 }
                 if (history_) {
                     history_->NoteNewResults();
@@ -168,9 +168,9 @@ void StoreController::OnReport(const KeepReport& report) {
         case KeepReport::Kind::Synced:
             if (!report.quarantine.empty()) {
                 ShowWarning(QStringLiteral("Results wait in the quarantine beside the spool"),
-                            QString::fromStdString(report.quarantine), false);
+                            QString::fromStdString(report.quarantine), Weight::Passing);
             } else if (report.left == 0 && !lossSaid_) {
-                ShowWarning({}, {}, false);
+                ClearWarning();
             }
             if (report.pushed > 0 && history_) {
                 history_->NoteNewResults();
@@ -192,11 +192,8 @@ void StoreController::OpenHistory() {
     std::string error;
     const std::optional<StoreUrl> url = ChosenStore(choice_, nullptr, &error);
     if (!url) {
-        QMessageBox box(
-            QMessageBox::Warning, QString::fromLatin1(kAppTitle),
-            QStringLiteral("The history cannot be shown:\n%1").arg(QString::fromStdString(error)),
-            QMessageBox::Ok, frame_);
-        box.exec();
+        Tell(frame_, Severity::Warning, QString::fromLatin1(kAppTitle),
+             QStringLiteral("The history cannot be shown:\n%1").arg(QString::fromStdString(error)));
         return;
     }
     // Opened and read on the window's own thread: a store that is slow or

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -45,13 +46,20 @@ class StoreController : public QObject, public CommandTarget {
     CHistoryWindow* History() const { return history_; }
     // Returns once every result handed over so far is kept and reported.
     void Flush();
+    // How long a store that failed is left alone before the next result
+    // tries it again, for the stores chosen from now on (5 s by default).
+    void SetRetryDelay(std::chrono::milliseconds delay) { keeper_->SetRetryDelay(delay); }
     void OpenHistory();
 
   private:
     void Activate();
     void OnResultsStore();
     void OnReport(const KeepReport& report);
-    void ShowWarning(const QString& text, const QString& details, bool severe);
+    // Red for what loses results or needs someone to act, amber for what
+    // passes by itself.
+    enum class Weight { Passing, Severe };
+    void ShowWarning(const QString& text, const QString& details, Weight weight);
+    void ClearWarning();
 
     QMainWindow* frame_;
     MeterSession& session_;

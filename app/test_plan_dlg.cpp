@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -18,6 +17,7 @@
 
 #include "record/file_io.h"
 #include "record/product_identity.h"
+#include "view/operator_report.h"
 
 namespace zx840 {
 
@@ -28,9 +28,12 @@ constexpr int kUseByType = 1;
 constexpr int kFirstFile = 2;
 constexpr const char* kClassNames[] = {"(none)", "A", "B", "C", "C25", "D"};
 
-QTableWidgetItem* Cell(const QString& text, bool editable) {
+// A cell the operator fills in, or one that names its row.
+enum class Cell { Editable, Heading };
+
+QTableWidgetItem* NewCell(Cell cell, const QString& text = {}) {
     auto* item = new QTableWidgetItem(text);
-    if (!editable) {
+    if (cell == Cell::Heading) {
         item->setFlags(Qt::ItemIsEnabled);
     }
     return item;
@@ -120,30 +123,7 @@ CTestPlanDlg::CTestPlanDlg(PlanChoice choice, QWidget* parent)
     editor->addRow(QStringLiteral("IEC 61000-3-2 class:"), class_);
     layout->addLayout(editor);
 
-    auto* tables = new QHBoxLayout;
-    readings_ = new QTableWidget(static_cast<int>(kPlanReadings), 3, this);
-    readings_->setHorizontalHeaderLabels(
-        {QStringLiteral("Reading"), QStringLiteral("Min"), QStringLiteral("Max")});
-    for (int r = 0; r < static_cast<int>(kPlanReadings); ++r) {
-        readings_->setItem(
-            r, 0, Cell(QString::fromLatin1(PlanReadingName(static_cast<PlanReading>(r))), false));
-        readings_->setItem(r, 1, Cell({}, true));
-        readings_->setItem(r, 2, Cell({}, true));
-    }
-    harmonics_ = new QTableWidget(kPlanHighestOrder - 1, 3, this);
-    harmonics_->setHorizontalHeaderLabels(
-        {QStringLiteral("Order"), QStringLiteral("U max %"), QStringLiteral("I max %")});
-    for (int n = 2; n <= kPlanHighestOrder; ++n) {
-        harmonics_->setItem(n - 2, 0, Cell(QString::number(n), false));
-        harmonics_->setItem(n - 2, 1, Cell({}, true));
-        harmonics_->setItem(n - 2, 2, Cell({}, true));
-    }
-    for (QTableWidget* table : {readings_, harmonics_}) {
-        table->verticalHeader()->hide();
-        table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-        tables->addWidget(table);
-    }
-    layout->addLayout(tables, 1);
+    layout->addLayout(LimitTables(), 1);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     auto* save = buttons->addButton(QStringLiteral("Save Plan"), QDialogButtonBox::ActionRole);
@@ -160,6 +140,36 @@ CTestPlanDlg::CTestPlanDlg(PlanChoice choice, QWidget* parent)
     connect(use_, &QComboBox::currentIndexChanged, this, &CTestPlanDlg::UseChanged);
     UseChanged();
     resize(640, 520);
+}
+
+// The limits of the readings and of the harmonic orders, side by side.
+QLayout* CTestPlanDlg::LimitTables() {
+    readings_ = new QTableWidget(static_cast<int>(kPlanReadings), 3, this);
+    readings_->setHorizontalHeaderLabels(
+        {QStringLiteral("Reading"), QStringLiteral("Min"), QStringLiteral("Max")});
+    for (int r = 0; r < static_cast<int>(kPlanReadings); ++r) {
+        readings_->setItem(
+            r, 0,
+            NewCell(Cell::Heading,
+                    QString::fromLatin1(PlanReadingName(static_cast<PlanReading>(r)))));
+        readings_->setItem(r, 1, NewCell(Cell::Editable));
+        readings_->setItem(r, 2, NewCell(Cell::Editable));
+    }
+    harmonics_ = new QTableWidget(kPlanHighestOrder - 1, 3, this);
+    harmonics_->setHorizontalHeaderLabels(
+        {QStringLiteral("Order"), QStringLiteral("U max %"), QStringLiteral("I max %")});
+    for (int n = 2; n <= kPlanHighestOrder; ++n) {
+        harmonics_->setItem(n - 2, 0, NewCell(Cell::Heading, QString::number(n)));
+        harmonics_->setItem(n - 2, 1, NewCell(Cell::Editable));
+        harmonics_->setItem(n - 2, 2, NewCell(Cell::Editable));
+    }
+    auto* tables = new QHBoxLayout;
+    for (QTableWidget* table : {readings_, harmonics_}) {
+        table->verticalHeader()->hide();
+        table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+        tables->addWidget(table);
+    }
+    return tables;
 }
 
 void CTestPlanDlg::FillUseBox(const std::string& select) {
@@ -318,9 +328,7 @@ void CTestPlanDlg::accept() {
 }
 
 void CTestPlanDlg::Refuse(const std::string& problem) {
-    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle),
-                    QString::fromStdString(problem), QMessageBox::Ok, this);
-    box.exec();
+    Tell(this, Severity::Warning, QString::fromLatin1(kAppTitle), QString::fromStdString(problem));
 }
 
 }  // namespace zx840

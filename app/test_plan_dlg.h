@@ -12,6 +12,7 @@
 
 class QComboBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QTableWidget;
 
@@ -62,6 +63,7 @@ class CTestPlanDlg : public QDialog {
     void accept() override;
 
   private:
+    QLayout* LimitTables();
     void FillUseBox(const std::string& select);
     void UseChanged();
     void ChangeFolder();

@@ -7,12 +7,9 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLoggingCategory>
-#include <QMessageBox>
 #include <QPageSetupDialog>
 #include <QSettings>
-#include <cstdio>
 
 #include "app/about_dlg.h"
 #include "app/command_line.h"
@@ -31,6 +28,7 @@
 #include "record/test_file.h"
 #include "report/report_printing.h"
 #include "session/meter_session.h"
+#include "view/operator_report.h"
 #include "view/zx840_view.h"
 
 Q_LOGGING_CATEGORY(lcFiles, "zx840.files", QtWarningMsg)
@@ -79,18 +77,33 @@ bool CZX840ENApp::InitFromCommandLine(const CommandLine& line) {
         exitCode_ = 0;  // no document, no window
         return false;
     }
-    const bool printing =
-        line.action == CommandLine::Action::Print || line.action == CommandLine::Action::PrintTo;
     // Printing without a display (a script, a print server) reports on
     // standard error only: nobody could close a message box.
-    const bool quiet = printing && QGuiApplication::platformName() == QLatin1String("offscreen");
+    screen_.emplace(ScreenFor(line));
+    CreateParts();
+    doc_->OnNewDocument();
+    frame_->SetDocumentTitle(doc_->Title());
+    view_->OnInitialUpdate();
+    if (!line.file.isEmpty() && !OpenDocumentFile(line.file)) {
+        exitCode_ = 1;
+        return false;
+    }
+    if (line.action == CommandLine::Action::Print || line.action == CommandLine::Action::PrintTo) {
+        exitCode_ = PrintAndEnd(line.printer);
+        return false;
+    }
+    ShowFrame(line.show);
+    return true;
+}
 
+// The document, the session, the window with its view and controllers, and
+// what ties them together.
+void CZX840ENApp::CreateParts() {
     if (settingsDirectory_.isEmpty()) {
         settingsDirectory_ = QCoreApplication::applicationDirPath();
     }
     doc_ = std::make_unique<CZX840ENDoc>(settingsDirectory_ + QLatin1Char('/') +
                                          QString::fromLatin1(kSettingsFileName));
-    doc_->SetQuiet(quiet);
     session_ = std::make_unique<MeterSession>();
     view_ = new CZX840ENView(doc_->State(), *session_);
     frame_ = std::make_unique<CMainFrame>(router_, view_, *session_);
@@ -105,7 +118,7 @@ bool CZX840ENApp::InitFromCommandLine(const CommandLine& line) {
     doc_->SetWindow(frame_.get());
     doc_->ReportSettingsProblem();  // a settings file that was there but refused
     doc_->SetTitleListener([this](const QString& title) { frame_->SetDocumentTitle(title); });
-    plans_ = new PlanController(frame_.get(), view_, *session_, quiet);
+    plans_ = new PlanController(frame_.get(), view_, *session_);
     store_ = new StoreController(frame_.get(), *session_,
                                  [this](const Result& result) { ShowKeptResult(result); });
     remote_ = new RemoteController(frame_.get(), *session_, *doc_, *plans_, *store_);
@@ -121,31 +134,22 @@ bool CZX840ENApp::InitFromCommandLine(const CommandLine& line) {
     frame_->UpdateCommandStates();
     LoadPortMap(session_->Ports());
     view_->SetPreviewPages(QSettings().value(QStringLiteral("Settings/PreviewPages"), 1).toInt());
+}
 
-    doc_->OnNewDocument();
-    frame_->SetDocumentTitle(doc_->Title());
-    view_->OnInitialUpdate();
-    if (!line.file.isEmpty() && !OpenDocumentFile(line.file)) {
-        exitCode_ = 1;
-        return false;
+// Prints the test shown on `printer` (empty: the default one); the exit
+// status of the run.
+int CZX840ENApp::PrintAndEnd(const QString& printer) {
+    if (view_->PrintDirect(printer)) {
+        return 0;
     }
-    if (printing) {
-        exitCode_ = 0;
-        if (!view_->PrintDirect(line.printer)) {
-            const QString text = CouldNotStartPrintJobText(line.printer);
-            std::fprintf(stderr, "zx840: %s\n",
-                         qPrintable(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '))));
-            if (!quiet) {
-                QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle), text,
-                                QMessageBox::Ok);
-                box.exec();
-            }
-            exitCode_ = 2;
-        }
-        return false;
-    }
+    Tell(nullptr, {Severity::Warning, QString::fromLatin1(kAppTitle),
+                   CouldNotStartPrintJobText(printer), Echo::Always});
+    return 2;
+}
+
+void CZX840ENApp::ShowFrame(CommandLine::Show show) {
     frame_->resize(frame_->sizeHint().expandedTo(QSize(1000, 700)));
-    switch (line.show) {
+    switch (show) {
         case CommandLine::Show::Minimized:
             frame_->showMinimized();
             break;
@@ -156,7 +160,6 @@ bool CZX840ENApp::InitFromCommandLine(const CommandLine& line) {
             frame_->show();
             break;
     }
-    return true;
 }
 
 void CZX840ENApp::OnFileNew() {

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 #include "app/command_line.h"
 #include "commands/command_router.h"
@@ -73,6 +74,9 @@ class CZX840ENApp : public CommandTarget {
     static void SavePortMap(const PortMap& map);
 
   private:
+    void CreateParts();
+    int PrintAndEnd(const QString& printer);
+    void ShowFrame(CommandLine::Show show);
     void OnAppAbout();
     void OnFileNew();
     void OnFileOpen();
@@ -80,6 +84,9 @@ class CZX840ENApp : public CommandTarget {
     void OnPortDevices();
     void ShowKept(const Result& result);
 
+    // Whether the operator sits at a screen, from the command line; it
+    // stands until the document (which may report as it goes) is gone.
+    std::optional<ScreenDecision> screen_;
     QString settingsDirectory_;
     int exitCode_ = 0;
     bool ending_ = false;

@@ -2,7 +2,6 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <cstdio>
 
 #include "app/mark_dlg.h"
@@ -12,6 +11,7 @@
 #include "record/mark_number.h"
 #include "record/settings_file.h"
 #include "record/test_file.h"
+#include "view/operator_report.h"
 #include "view/zx840_view.h"
 
 namespace zx840 {
@@ -38,7 +38,7 @@ void CZX840ENDoc::ReadSettings() {
     const QString programFolder = QFileInfo(settingsPath_).absolutePath();
     settingsLocation_ = LocateSettingsFile(programFolder.toStdString());
     Settings settings;
-    settingsStatus_ = ReadSettingsFile(settingsLocation_.readPath, settings);
+    settingsStatus_ = ReadSettingsFile(settingsLocation_.readPath, &settings);
     ApplySettingsToMark(settings, state_.Mark);
     state_.ComPort = settings.ComPort;
     state_.BaudRate = settings.BaudRate;
@@ -55,27 +55,18 @@ void CZX840ENDoc::ReportSettingsProblem() {
             .arg(QString::fromStdString(settingsLocation_.readPath),
                  QString::fromStdString(settingsStatus_.Describe()));
     settingsStatus_ = {};  // said once
-    std::fprintf(stderr, "zx840: %s\n",
-                 qPrintable(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '))));
-    if (quiet_) {
-        return;
-    }
-    QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kSettingsReadCaption), text,
-                    QMessageBox::Ok);
-    box.exec();
+    Tell(nullptr,
+         {Severity::Warning, QString::fromLatin1(kSettingsReadCaption), text, Echo::Always});
 }
 
 void CZX840ENDoc::WriteSettings() {
     const Settings settings = SettingsFor(state_.Mark, state_.ComPort, state_.BaudRate);
     if (const FileStatus status = WriteSettingsFile(settingsLocation_, settings); !status) {
-        std::fprintf(stderr, "zx840: %s (%s: %s)\n", kSettingsCreateFailed,
-                     settingsLocation_.writePath.c_str(), status.Describe().c_str());
-        if (quiet_) {
-            return;
-        }
-        QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kSettingsCreateCaption),
-                        QString::fromLatin1(kSettingsCreateFailed), QMessageBox::Ok);
-        box.exec();
+        const std::string line = std::string(kSettingsCreateFailed) + " (" +
+                                 settingsLocation_.writePath + ": " + status.Describe() + ")";
+        Tell(nullptr, {Severity::Critical, QString::fromLatin1(kSettingsCreateCaption),
+                       QString::fromLatin1(kSettingsCreateFailed), Echo::Always,
+                       QByteArray::fromStdString(line)});
     }
 }
 
@@ -109,17 +100,13 @@ void CZX840ENDoc::SetPath(const QString& path) {
 }
 
 void CZX840ENDoc::ShowError(const QString& text) const {
-    std::fprintf(stderr, "zx840: %s\n", qPrintable(text));
     if (failureSink_) {
+        WriteOperatorLine(text.toLocal8Bit());
         failureSink_(text);
         return;
     }
-    if (quiet_) {
-        return;
-    }
-    QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kAppTitle), text, QMessageBox::Ok,
-                    window_);
-    box.exec();
+    Tell(window_, {Severity::Critical, QString::fromLatin1(kAppTitle), text, Echo::Always,
+                   text.toLocal8Bit()});
 }
 
 bool CZX840ENDoc::OnOpenDocument(const QString& path) {
@@ -203,9 +190,8 @@ void CZX840ENDoc::OnNumberAddOne() {
     bool wrapped = false;
     const std::int32_t next = NextNumber(state_.Mark.Number, &wrapped);
     if (wrapped) {
-        QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kNumberOverflowCaption),
-                        QString::fromLatin1(kNumberOverflowMessage), QMessageBox::Ok);
-        box.exec();
+        Tell(nullptr, Severity::Warning, QString::fromLatin1(kNumberOverflowCaption),
+             QString::fromLatin1(kNumberOverflowMessage));
     }
     state_.Mark.Number = next;
     if (markListener_) {

@@ -42,8 +42,6 @@ class CZX840ENDoc : public CommandTarget {
     // The port or the speed the operator selected on the panel.
     void SelectPort(const std::string& comPort) { state_.ComPort = comPort; }
     void SelectBaudRate(std::int32_t baudRate) { state_.BaudRate = baudRate; }
-    // Quiet: failures go to standard error only, never to a message box.
-    void SetQuiet(bool quiet) { quiet_ = quiet; }
     // When set, failures go to `sink` (after standard error) instead of a
     // message box: the application gathers those of open requests into one.
     void SetFailureSink(std::function<void(const QString&)> sink) {
@@ -100,7 +98,6 @@ class CZX840ENDoc : public CommandTarget {
     std::function<TestFileContents()> saveSource_;
     std::function<void(const ProductMark&, MarkChange)> markListener_;
     QWidget* window_ = nullptr;
-    bool quiet_ = false;
     QString title_ = QStringLiteral("Untitled");
     QString path_;
     QString suggestedName_;  // for Save As while there is no file

@@ -117,7 +117,7 @@ BENCHMARK(BM_ExportCsv)
 void BM_TestToCsv(benchmark::State& state) {
     const fs::path inputs = g_workspace.Inputs(1000);
     std::vector<std::uint8_t> bytes;
-    if (!ReadWholeFile((inputs / "PSU_1.ZX8").string(), bytes)) {
+    if (!ReadWholeFile((inputs / "PSU_1.ZX8").string(), &bytes)) {
         state.SkipWithError("no test file");
         return;
     }

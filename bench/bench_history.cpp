@@ -16,7 +16,7 @@ namespace {
 // The page of `row` as the table asks for it, and the cells of one screen.
 void PaintScreen(HistoryPages& pages, std::int64_t row, benchmark::State& state) {
     std::vector<Result> rows;
-    if (const StoreStatus status = pages.Page(row / pages.PageSize(), rows); !status) {
+    if (const StoreStatus status = pages.Page(row / pages.PageSize(), &rows); !status) {
         state.SkipWithError(status.message.c_str());
         return;
     }

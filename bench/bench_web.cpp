@@ -24,7 +24,7 @@ namespace {
 // The newest result's time: "today" is the last day of the store.
 std::int64_t NewestMs(ResultsStore& store) {
     std::vector<Result> newest;
-    return store.Find({}, 0, 1, false, newest) && !newest.empty() ? newest.front().timeMs : 0;
+    return store.Find({}, 0, 1, Detail::Summary, newest) && !newest.empty() ? newest.front().timeMs : 0;
 }
 
 void Ask(benchmark::State& state, const std::string& path, const std::string& query) {

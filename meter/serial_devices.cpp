@@ -43,12 +43,16 @@ bool NaturalLess(const std::string& a, const std::string& b) {
     return split(a) < split(b);
 }
 
-std::vector<std::string> Entries(const fs::path& folder, bool serialNamesOnly) {
+// Which entries of a folder are listed: those with the names of serial
+// devices, or all.
+enum class Names { Serial, All };
+
+std::vector<std::string> Entries(const fs::path& folder, Names listed) {
     std::vector<std::string> names;
     std::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
         const std::string name = it->path().filename().string();
-        if (!serialNamesOnly || IsSerialName(name)) {
+        if (listed == Names::All || IsSerialName(name)) {
             names.push_back(name);
         }
     }
@@ -65,7 +69,7 @@ std::vector<std::string> Entries(const fs::path& folder, bool serialNamesOnly) {
 std::vector<SerialDeviceInfo> DescribeSerialDevices(const std::string& devRoot) {
     const fs::path root(devRoot);
     std::vector<SerialDeviceInfo> devices;
-    for (const std::string& path : Entries(root, true)) {
+    for (const std::string& path : Entries(root, Names::Serial)) {
         SerialDeviceInfo info;
         info.path = path;
         info.accessible = ::access(path.c_str(), R_OK | W_OK) == 0;
@@ -85,7 +89,7 @@ std::vector<SerialDeviceInfo> DescribeSerialDevices(const std::string& devRoot) 
         devices.push_back(std::move(info));
     }
     for (const char* stable : {"serial/by-id", "serial/by-path"}) {
-        for (const std::string& link : Entries(root / stable, false)) {
+        for (const std::string& link : Entries(root / stable, Names::All)) {
             std::error_code error;
             const fs::path target = fs::canonical(link, error);
             if (error) {
@@ -110,9 +114,9 @@ std::string PermissionHint(const std::string& group) {
 
 std::vector<std::string> ListSerialDevices(const std::string& devRoot) {
     const fs::path root(devRoot);
-    std::vector<std::string> devices = Entries(root, true);
+    std::vector<std::string> devices = Entries(root, Names::Serial);
     for (const char* stable : {"serial/by-id", "serial/by-path"}) {
-        for (std::string& path : Entries(root / stable, false)) {
+        for (std::string& path : Entries(root / stable, Names::All)) {
             devices.push_back(std::move(path));
         }
     }

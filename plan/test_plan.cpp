@@ -215,7 +215,7 @@ PlanRead ParsePlan(std::string_view text, const std::string& fileName) {
 
 PlanRead ReadPlanFile(const std::string& path) {
     std::vector<std::uint8_t> bytes;
-    if (const FileStatus status = ReadWholeFile(path, bytes, kMaxPlanBytes); !status) {
+    if (const FileStatus status = ReadWholeFile(path, &bytes, kMaxPlanBytes); !status) {
         PlanRead result;
         result.error = path + ": " +
                        (status.sysErrno == EFBIG ? std::string("too large for a plan file")

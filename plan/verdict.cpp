@@ -16,11 +16,15 @@ namespace {
 // Percent of the fundamental as the panel shows it, but without a number
 // (NaN) where there is no fundamental: a check must not pass on a
 // percentage that does not exist.
-double PercentOrNaN(double part, double fundamental, bool quotientFirst) {
+// The order of evaluation: the panel divides first for the distortions and
+// multiplies first for the harmonic orders.
+enum class Order { QuotientFirst, ProductFirst };
+
+double PercentOrNaN(double part, double fundamental, Order order) {
     if (fundamental == 0.0) {
         return std::nan("");
     }
-    return quotientFirst ? part / fundamental * 100.0 : part * 100.0 / fundamental;
+    return order == Order::QuotientFirst ? part / fundamental * 100.0 : part * 100.0 / fundamental;
 }
 
 }  // namespace
@@ -53,9 +57,9 @@ double PlanReadingValue(PlanReading reading, const WorkingRecord& working) {
         case PlanReading::EndAngle:
             return working.Angles.EndAngle;
         case PlanReading::Uthd:
-            return PercentOrNaN(r.Uthd, r.USpec[0], true);
+            return PercentOrNaN(r.Uthd, r.USpec[0], Order::QuotientFirst);
         case PlanReading::Ithd:
-            return PercentOrNaN(r.Ithd, r.ISpec[0], true);
+            return PercentOrNaN(r.Ithd, r.ISpec[0], Order::QuotientFirst);
     }
     return std::nan("");
 }
@@ -102,9 +106,12 @@ void NoteMissingFundamental(Check& check, bool current, float fundamental) {
     }
 }
 
-void HarmonicChecks(bool current,
+enum class Channel { Voltage, Current };
+
+void HarmonicChecks(Channel channel,
                     const std::array<std::optional<double>, kPlanHighestOrder + 1>& limits,
                     const MeasurementRecord& record, std::vector<Check>& out) {
+    const bool current = channel == Channel::Current;
     const auto& spectrum = current ? record.ISpec : record.USpec;
     const RecordQuantity quantity = current ? RecordQuantity::ISpec : RecordQuantity::USpec;
     for (int n = 2; n <= kPlanHighestOrder; ++n) {
@@ -113,8 +120,8 @@ void HarmonicChecks(bool current,
             char item[8];
             std::snprintf(item, sizeof item, "%c%d", current ? 'I' : 'U', n);
             check.item = item;
-            check.value =
-                PercentOrNaN(spectrum[static_cast<std::size_t>(n - 1)], spectrum[0], false);
+            check.value = PercentOrNaN(spectrum[static_cast<std::size_t>(n - 1)], spectrum[0],
+                                       Order::ProductFirst);
             check.max = *max;
             check.pass = WithinLimit(check.value, std::nullopt, check.max);
             FailOnOutOfRange(check, record, {{quantity, n}, {quantity, 1}});
@@ -260,10 +267,10 @@ std::string WithNotes(std::string line, const std::vector<std::string>& notes) {
 
 std::string Verdict::Line() const {
     if (pass) {
-        return WithNotes(LineStart(rejudged, true), LimitNotes());
+        return WithNotes(LineStart(rejudged, pass), LimitNotes());
     }
     const int failed = FailedCount();
-    return LineStart(rejudged, false) + " (" + std::to_string(failed) +
+    return LineStart(rejudged, pass) + " (" + std::to_string(failed) +
            (failed == 1 ? " check" : " checks") + " failed)";
 }
 
@@ -374,8 +381,8 @@ std::optional<Verdict> Judge(const TestPlan& plan, const WorkingRecord& working)
         }
     }
     DerivedChecks(plan, record, verdict.checks);
-    HarmonicChecks(false, plan.uHarmonicMaxPercent, record, verdict.checks);
-    HarmonicChecks(true, plan.iHarmonicMaxPercent, record, verdict.checks);
+    HarmonicChecks(Channel::Voltage, plan.uHarmonicMaxPercent, record, verdict.checks);
+    HarmonicChecks(Channel::Current, plan.iHarmonicMaxPercent, record, verdict.checks);
     if (plan.iec) {
         AppendIecChecks(*plan.iec, record, verdict.checks);
         verdict.preCompliance = std::string("IEC 61000-3-2 Class ") + IecClassName(*plan.iec) +

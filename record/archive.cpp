@@ -53,37 +53,37 @@ bool ArchiveReader::ReadBytes(void* out, std::size_t count) {
     return true;
 }
 
-bool ArchiveReader::ReadInt32(std::int32_t& value) {
+bool ArchiveReader::ReadInt32(std::int32_t* value) {
     std::uint8_t b[4];
     if (!ReadBytes(b, 4)) {
         return false;
     }
-    value =
+    *value =
         std::bit_cast<std::int32_t>(static_cast<std::uint32_t>(b[0] | (b[1] << 8) | (b[2] << 16)) |
                                     (static_cast<std::uint32_t>(b[3]) << 24));
     return true;
 }
 
-bool ArchiveReader::ReadFloat(float& value) {
+bool ArchiveReader::ReadFloat(float* value) {
     std::int32_t bits = 0;
-    if (!ReadInt32(bits)) {
+    if (!ReadInt32(&bits)) {
         return false;
     }
-    value = std::bit_cast<float>(bits);
+    *value = std::bit_cast<float>(bits);
     return true;
 }
 
 // The length prefix; FF FE announces 16-bit characters and is followed by
 // the length in the same forms.
-bool ArchiveReader::ReadLength(std::uint64_t& length, bool& wide) {
-    wide = false;
+bool ArchiveReader::ReadLength(std::uint64_t* length, bool* wide) {
+    *wide = false;
     for (;;) {
         std::uint8_t first = 0;
         if (!ReadBytes(&first, 1)) {
             return false;
         }
         if (first < 0xFF) {
-            length = first;
+            *length = first;
             return true;
         }
         std::uint8_t w[2];
@@ -92,30 +92,30 @@ bool ArchiveReader::ReadLength(std::uint64_t& length, bool& wide) {
         }
         const std::uint32_t word = w[0] | (w[1] << 8);
         if (word == 0xFFFE) {
-            if (wide) {
+            if (*wide) {
                 return false;  // announced twice: no writer does that
             }
-            wide = true;
+            *wide = true;
             continue;
         }
         if (word != 0xFFFF) {
-            length = word;
+            *length = word;
             return true;
         }
         std::uint8_t d[4];
         if (!ReadBytes(d, 4)) {
             return false;
         }
-        length = static_cast<std::uint32_t>(d[0] | (d[1] << 8) | (d[2] << 16)) |
-                 (static_cast<std::uint32_t>(d[3]) << 24);
+        *length = static_cast<std::uint32_t>(d[0] | (d[1] << 8) | (d[2] << 16)) |
+                  (static_cast<std::uint32_t>(d[3]) << 24);
         return true;
     }
 }
 
-bool ArchiveReader::ReadString(std::string& text) {
+bool ArchiveReader::ReadString(std::string* text) {
     std::uint64_t length = 0;
     bool wide = false;
-    if (!ReadLength(length, wide)) {
+    if (!ReadLength(&length, &wide)) {
         return false;
     }
     // Never trust a length beyond what the buffer holds.
@@ -126,11 +126,11 @@ bool ArchiveReader::ReadString(std::string& text) {
     const auto raw = bytes_.subspan(position_, static_cast<std::size_t>(size));
     position_ += static_cast<std::size_t>(size);
     if (wide) {
-        text = Utf16LeToUtf8(raw);
+        *text = Utf16LeToUtf8(raw);
         return true;
     }
     const std::string_view narrow(reinterpret_cast<const char*>(raw.data()), raw.size());
-    text = IsValidUtf8(narrow) ? std::string(narrow) : Windows1252ToUtf8(narrow);
+    *text = IsValidUtf8(narrow) ? std::string(narrow) : Windows1252ToUtf8(narrow);
     return true;
 }
 

@@ -24,19 +24,21 @@ class ArchiveReader {
   public:
     explicit ArchiveReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
-    bool ReadInt32(std::int32_t& value);
-    bool ReadFloat(float& value);
+    // Each read puts what it read where its argument points; on a failure
+    // that is left as it was.
+    bool ReadInt32(std::int32_t* value);
+    bool ReadFloat(float* value);
     // A string in any of the prefix forms, also FF FE with 16-bit (UTF-16)
     // characters. Text that is not valid UTF-8 is taken as Windows-1252;
     // what comes back is always UTF-8.
-    bool ReadString(std::string& text);
+    bool ReadString(std::string* text);
 
     std::size_t Position() const { return position_; }
     std::size_t Remaining() const { return bytes_.size() - position_; }
 
   private:
     bool ReadBytes(void* out, std::size_t count);
-    bool ReadLength(std::uint64_t& length, bool& wide);
+    bool ReadLength(std::uint64_t* length, bool* wide);
 
     std::span<const std::uint8_t> bytes_;
     std::size_t position_ = 0;

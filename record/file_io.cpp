@@ -260,16 +260,20 @@ FileStatus FindTarget(const std::string& requested, Target& target) {
     return {};
 }
 
+// Whether `write` may be called twice (an unnamed file first) or only once
+// (a named file from the start).
+enum class Writes { TwiceIfNeeded, OnceOnly };
+
 // Writes a temporary file in `folder` through `write`, gives it `mode` and
 // renames it over `name`: 0, or the errno of the failure. The file is
-// unnamed while written where the file system can (unless `onceOnly`);
+// unnamed while written where the file system can (unless Writes::OnceOnly);
 // should it fail to get a name, it is written again as a named one.
 int WriteAndRename(int folder, const std::string& name, mode_t mode,
                    const std::function<int(int)>& write, AtomicWriteOptions options,
-                   bool onceOnly) {
+                   Writes writes) {
     int failure = 0;
     for (const bool unnamed : {true, false}) {
-        if (unnamed && onceOnly) {
+        if (unnamed && writes == Writes::OnceOnly) {
             continue;
         }
         TemporaryFile temporary(folder);
@@ -299,10 +303,10 @@ int WriteAndRename(int folder, const std::string& name, mode_t mode,
 
 // Writes the file through `write` (0, or the errno of its failure), which
 // may be called twice: once for an unnamed file and, should that file fail
-// to get a name, again for a named one; unless `onceOnly`, when the file is
-// named from the start.
+// to get a name, again for a named one; unless Writes::OnceOnly, when the
+// file is named from the start.
 FileStatus WriteAtomically(const std::string& requested, const std::function<int(int)>& write,
-                           AtomicWriteOptions options, bool onceOnly) {
+                           AtomicWriteOptions options, Writes writes) {
     Target target;
     if (const FileStatus found = FindTarget(requested, target); !found) {
         return found;
@@ -320,7 +324,7 @@ FileStatus WriteAtomically(const std::string& requested, const std::function<int
                         : target.replaces ? target.existing.st_mode & 07777
                                           : NewFileMode();
     const HoldFileSizeSignal hold;
-    if (const int failure = WriteAndRename(folder.fd, name, mode, write, options, onceOnly);
+    if (const int failure = WriteAndRename(folder.fd, name, mode, write, options, writes);
         failure != 0) {
         return Failure(failure);
     }
@@ -348,7 +352,7 @@ FileStatus NotARegularFile(unsigned mode) {
     return Failure(EINVAL, std::string("not a regular file but ") + kind);
 }
 
-FileStatus ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes,
+FileStatus ReadWholeFile(const std::string& path, std::vector<std::uint8_t>* bytes,
                          std::size_t limit) {
     // Non-blocking, so that opening a FIFO without a writer returns at once.
     struct Fd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
@@ -381,14 +385,15 @@ FileStatus ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& byt
         done += static_cast<std::size_t>(n);
     }
     content.resize(done);
-    bytes = std::move(content);
+    *bytes = std::move(content);
     return {};
 }
 
 FileStatus WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
                                AtomicWriteOptions options) {
     return WriteAtomically(
-        path, [bytes](int fd) { return WriteAll(fd, bytes.data(), bytes.size()); }, options, false);
+        path, [bytes](int fd) { return WriteAll(fd, bytes.data(), bytes.size()); }, options,
+        Writes::TwiceIfNeeded);
 }
 
 FileStatus WriteFileAtomically(const std::string& path, std::string_view bytes,
@@ -427,7 +432,7 @@ FileStatus WriteFileAtomically(const std::string& path,
         }
         return failure;
     };
-    return WriteAtomically(path, write, options, true);
+    return WriteAtomically(path, write, options, Writes::OnceOnly);
 }
 
 void OpenClosedStandardDescriptors() {

@@ -27,8 +27,9 @@ struct FileStatus {
 
 // Reads a whole regular file of at most `limit` bytes (EFBIG beyond). The
 // file is opened without blocking and its type checked first, so a FIFO or
-// a device named like a file is refused at once instead of hanging.
-FileStatus ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes,
+// a device named like a file is refused at once instead of hanging. `bytes`
+// is left as it was on a failure.
+FileStatus ReadWholeFile(const std::string& path, std::vector<std::uint8_t>* bytes,
                          std::size_t limit = std::size_t{64} << 20);
 
 // The status of a path that names something other than a regular file

@@ -35,7 +35,7 @@ Settings ParseSettings(std::span<const std::uint8_t> bytes, bool* whole) {
     // and all after it at their defaults.
     const auto text = [&in](std::string& field) {
         std::string value;
-        if (!in.ReadString(value)) {
+        if (!in.ReadString(&value)) {
             return false;
         }
         field = std::move(value);
@@ -43,7 +43,7 @@ Settings ParseSettings(std::span<const std::uint8_t> bytes, bool* whole) {
     };
     const auto number = [&in](std::int32_t& field) {
         std::int32_t value = 0;
-        if (!in.ReadInt32(value)) {
+        if (!in.ReadInt32(&value)) {
             return false;
         }
         field = value;
@@ -133,15 +133,15 @@ SettingsLocation LocateSettingsFile(const std::string& programFolder) {
     return ChooseSettingsLocation(programFolder, perUserFolder, facts);
 }
 
-FileStatus ReadSettingsFile(const std::string& path, Settings& settings) {
-    settings = Settings{};
+FileStatus ReadSettingsFile(const std::string& path, Settings* settings) {
+    *settings = Settings{};
     std::vector<std::uint8_t> bytes;
-    const FileStatus status = ReadWholeFile(path, bytes, kMaxTestFileBytes);
+    const FileStatus status = ReadWholeFile(path, &bytes, kMaxTestFileBytes);
     if (!status) {
         // No file at all is the first run; anything else there is refused.
         return status.sysErrno == ENOENT || status.sysErrno == ENOTDIR ? FileStatus{} : status;
     }
-    settings = ParseSettings(bytes);
+    *settings = ParseSettings(bytes);
     return {};
 }
 

@@ -92,7 +92,7 @@ SettingsLocation LocateSettingsFile(const std::string& programFolder);
 // gives the defaults and success; a file that is there but cannot be read
 // (no permission, not a regular file, too big) gives the defaults and the
 // reason.
-FileStatus ReadSettingsFile(const std::string& path, Settings& settings);
+FileStatus ReadSettingsFile(const std::string& path, Settings* settings);
 
 // Writes the settings to the location's file, whole or not at all; the
 // per-user folders are made (0700) as needed.

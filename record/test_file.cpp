@@ -38,20 +38,20 @@ std::optional<TestFileContents> ParseTest(std::span<const std::uint8_t> bytes) {
     ProductMark& mark = file.Mark;
     MeasurementRecord& record = file.Record;
     std::string signature;  // any string stands here
-    bool ok = in.ReadString(signature) && in.ReadInt32(mark.Number);
+    bool ok = in.ReadString(&signature) && in.ReadInt32(&mark.Number);
     for (std::string* text : {&mark.Type, &mark.Temperature, &mark.Humidity, &mark.Operator,
                               &mark.Testday, &mark.Inspector, &mark.Manufacturer}) {
-        ok = ok && in.ReadString(*text);
+        ok = ok && in.ReadString(text);
     }
     for (float* value : {&record.Urms, &record.Irms, &record.PF, &record.Power, &record.Ucf,
                          &record.Icf, &record.Freq, &record.Uthd, &record.Ithd}) {
-        ok = ok && in.ReadFloat(*value);
+        ok = ok && in.ReadFloat(value);
     }
     for (std::size_t k = 0; ok && k < record.USpec.size(); ++k) {
-        ok = in.ReadFloat(record.USpec[k]) && in.ReadFloat(record.ISpec[k]);
+        ok = in.ReadFloat(&record.USpec[k]) && in.ReadFloat(&record.ISpec[k]);
     }
     for (std::size_t n = 0; ok && n < record.UWave.size(); ++n) {
-        ok = in.ReadInt32(record.UWave[n]) && in.ReadInt32(record.IWave[n]);
+        ok = in.ReadInt32(&record.UWave[n]) && in.ReadInt32(&record.IWave[n]);
     }
     if (!ok) {
         return std::nullopt;
@@ -62,7 +62,7 @@ std::optional<TestFileContents> ParseTest(std::span<const std::uint8_t> bytes) {
 TestFileRead ReadTestFile(const std::string& path) {
     TestFileRead result;
     std::vector<std::uint8_t> bytes;
-    const FileStatus status = ReadWholeFile(path, bytes, kMaxTestFileBytes);
+    const FileStatus status = ReadWholeFile(path, &bytes, kMaxTestFileBytes);
     if (status.sysErrno == EFBIG) {
         return result;  // too large to be a test file: not one
     }

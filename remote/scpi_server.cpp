@@ -139,10 +139,10 @@ class ScpiServer::Client : public QObject {
     bool gone_ = false;
 };
 
-bool ParseListenAddress(const std::string& text, QHostAddress& address, quint16& port,
+bool ParseListenAddress(const std::string& text, QHostAddress* address, quint16* port,
                         std::string* error) {
     QString host = QString::fromStdString(text);
-    port = kScpiPort;
+    *port = kScpiPort;
     const int colon = host.lastIndexOf(QLatin1Char(':'));
     const bool bracketed = host.startsWith(QLatin1Char('['));
     if (colon > 0 &&
@@ -153,13 +153,13 @@ bool ParseListenAddress(const std::string& text, QHostAddress& address, quint16&
             *error = "the port is a number from 0 (any free port) to 65535";
             return false;
         }
-        port = static_cast<quint16>(number);
+        *port = static_cast<quint16>(number);
         host = host.left(colon);
     }
     if (bracketed && host.endsWith(QLatin1Char(']'))) {
         host = host.mid(1, host.size() - 2);
     }
-    if (!address.setAddress(host)) {
+    if (!address->setAddress(host)) {
         *error = Text("\"", text, "\" is no address: ADDRESS:PORT, such as 127.0.0.1:5025");
         return false;
     }

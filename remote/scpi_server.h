@@ -31,7 +31,7 @@ struct ScpiServerOptions {
 };
 
 // "127.0.0.1:5025", "[::1]:5025", "0.0.0.0:5025" or an address alone.
-bool ParseListenAddress(const std::string& text, QHostAddress& address, quint16& port,
+bool ParseListenAddress(const std::string& text, QHostAddress* address, quint16* port,
                         std::string* error);
 // "127.0.0.1:5025", "[::1]:5025": where a server listens, as --listen takes it.
 std::string Endpoint(const QHostAddress& address, quint16 port);

@@ -1,10 +1,13 @@
 #include "session/meter_session.h"
 
+#include <QLoggingCategory>
 #include <QTimerEvent>
 #include <algorithm>
 
 #include "store/background_keeper.h"
 #include "store/result.h"
+
+Q_LOGGING_CATEGORY(lcMeter, "zx840.meter", QtWarningMsg)
 
 namespace zx840 {
 
@@ -82,6 +85,8 @@ void MeterSession::Finish(const Exchanged& done) {
         Keep(measurement);
         emit measured(measurement);
     } else {
+        qCInfo(lcMeter) << "exchange failed:" << FailureCode(done.measurement.exchange.failure)
+                        << "after" << done.measurement.exchange.received << "bytes of reply";
         emit failed(SessionFailure{origin, done.measurement.exchange});
     }
     if (origin == MeasureOrigin::Continuous) {

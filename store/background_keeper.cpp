@@ -15,7 +15,8 @@ BackgroundKeeper::BackgroundKeeper(QObject* context, std::function<void(const Ke
     thread_.start();
     Post([this] {
         syncTimer_ = new QTimer(worker_);
-        QObject::connect(syncTimer_, &QTimer::timeout, worker_, [this] { SyncNow(true); });
+        QObject::connect(syncTimer_, &QTimer::timeout, worker_,
+                         [this] { SyncNow(Reporting::OnlyNews); });
         syncTimer_->start(syncEvery_);
     });
 }
@@ -47,9 +48,13 @@ void BackgroundKeeper::SetStore(std::optional<StoreUrl> url, std::string spoolFo
         keeper_.reset();
         spoolHeld_ = false;
         if (url) {
-            keeper_ = std::make_unique<ResultKeeper>(*url, folder);
+            keeper_ = std::make_unique<ResultKeeper>(*url, folder, retryAfter_);
         }
     });
+}
+
+void BackgroundKeeper::SetRetryDelay(std::chrono::milliseconds retryAfter) {
+    Post([this, retryAfter] { retryAfter_ = retryAfter; });
 }
 
 void BackgroundKeeper::Keep(Result result) {
@@ -69,13 +74,13 @@ void BackgroundKeeper::Keep(Result result) {
         if (heldBefore &&
             (status.outcome == KeepOutcome::Stored || status.outcome == KeepOutcome::Noted)) {
             // Keep pushed the spool first: say so, and how much is left.
-            SyncNow(false);
+            SyncNow(Reporting::Always);
         }
     });
 }
 
 void BackgroundKeeper::Sync() {
-    Post([this] { SyncNow(false); });
+    Post([this] { SyncNow(Reporting::Always); });
 }
 
 void BackgroundKeeper::Flush() {
@@ -84,9 +89,10 @@ void BackgroundKeeper::Flush() {
     done.acquire();
 }
 
-// On the keeper's thread. `quietWhenEmpty`: a spool with nothing in it and
+// On the keeper's thread. Reporting::OnlyNews: a spool with nothing in it and
 // nothing pushed is not worth a report.
-void BackgroundKeeper::SyncNow(bool quietWhenEmpty) {
+void BackgroundKeeper::SyncNow(Reporting when) {
+    const bool quietWhenEmpty = when == Reporting::OnlyNews;
     if (!keeper_) {
         return;
     }

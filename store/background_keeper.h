@@ -47,6 +47,9 @@ class BackgroundKeeper {
     // Where the following results go; nothing: they are not kept. Results
     // handed over earlier still go where they were meant to.
     void SetStore(std::optional<StoreUrl> url, std::string spoolFolder);
+    // How long a store that failed is left alone before it is tried again
+    // (ResultKeeper), for the stores set from now on.
+    void SetRetryDelay(std::chrono::milliseconds retryAfter);
     void Keep(Result result);
     // Pushes what the spool holds now.
     void Sync();
@@ -56,7 +59,10 @@ class BackgroundKeeper {
   private:
     void Post(std::function<void()> work);
     void Report(KeepReport report);
-    void SyncNow(bool quietWhenEmpty);
+    // Whether a sync that pushed nothing (or failed while no result waits in
+    // the spool) is reported.
+    enum class Reporting { Always, OnlyNews };
+    void SyncNow(Reporting when);
 
     QObject* context_;
     std::function<void(const KeepReport&)> report_;
@@ -66,6 +72,7 @@ class BackgroundKeeper {
     std::unique_ptr<ResultKeeper> keeper_;
     QTimer* syncTimer_ = nullptr;
     std::chrono::milliseconds syncEvery_;
+    std::chrono::milliseconds retryAfter_ = ResultKeeper::kRetryAfter;
     bool spoolHeld_ = false;  // the last result went to the spool
 };
 

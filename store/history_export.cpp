@@ -9,12 +9,12 @@
 
 namespace zx840 {
 
-StoreStatus ReadRanges(HistoryPages& pages, const RowRanges& ranges, bool full,
+StoreStatus ReadRanges(HistoryPages& pages, const RowRanges& ranges, Detail detail,
                        const std::function<bool(const Result&)>& visit) {
     bool stop = false;
     for (const auto& [first, last] : ranges) {
         std::int64_t expected = last - first + 1;
-        const StoreStatus status = pages.Rows(first, expected, full, [&](const Result& result) {
+        const StoreStatus status = pages.Rows(first, expected, detail, [&](const Result& result) {
             --expected;
             stop = !visit(result);
             return !stop;
@@ -41,7 +41,7 @@ HistoryExport ExportHistoryCsv(HistoryPages& pages, const RowRanges& ranges,
         if (!sink(line)) {
             return false;
         }
-        outcome.read = ReadRanges(pages, ranges, false, [&](const Result& result) {
+        outcome.read = ReadRanges(pages, ranges, Detail::Summary, [&](const Result& result) {
             line.clear();
             AppendResultCsv(line, result);
             ++outcome.done;
@@ -62,7 +62,7 @@ HistoryExport ExportHistoryTestFiles(HistoryPages& pages, const RowRanges& range
     HistoryExport outcome;
     const std::string base = folder + "/";
     const std::string extension = std::string(".") + kTestFileExtension;
-    outcome.read = ReadRanges(pages, ranges, true, [&](const Result& result) {
+    outcome.read = ReadRanges(pages, ranges, Detail::Full, [&](const Result& result) {
         const auto stem = FirstFreeStem(ProductFileStem(result.mark), [&](const std::string& s) {
             std::error_code error;
             return std::filesystem::exists(base + s + extension, error) || error;

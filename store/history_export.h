@@ -18,7 +18,7 @@ namespace zx840 {
 using RowRanges = std::vector<std::pair<std::int64_t, std::int64_t>>;
 
 // The rows of `ranges` in order, handed to `visit` until it says stop.
-StoreStatus ReadRanges(HistoryPages& pages, const RowRanges& ranges, bool full,
+StoreStatus ReadRanges(HistoryPages& pages, const RowRanges& ranges, Detail detail,
                        const std::function<bool(const Result&)>& visit);
 
 struct HistoryExport {

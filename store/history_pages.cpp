@@ -57,18 +57,18 @@ ResultFilter HistoryPages::StartOf(std::int64_t row, std::int64_t* skip) const {
     return start;
 }
 
-StoreStatus HistoryPages::Page(std::int64_t page, std::vector<Result>& rows) {
-    rows.clear();
+StoreStatus HistoryPages::Page(std::int64_t page, std::vector<Result>* rows) {
+    rows->clear();
     if (page < 0) {
         return {};
     }
-    return Rows(page * pageSize_, pageSize_, false, [&rows](const Result& result) {
-        rows.push_back(result);
+    return Rows(page * pageSize_, pageSize_, Detail::Summary, [rows](const Result& result) {
+        rows->push_back(result);
         return true;
     });
 }
 
-StoreStatus HistoryPages::Rows(std::int64_t first, std::int64_t count, bool full,
+StoreStatus HistoryPages::Rows(std::int64_t first, std::int64_t count, Detail detail,
                                const std::function<bool(const Result&)>& visit) {
     if (first < 0 || count <= 0) {
         return {};
@@ -78,7 +78,7 @@ StoreStatus HistoryPages::Rows(std::int64_t first, std::int64_t count, bool full
     // The first rows, then on from the last of them: Scan pages by keys.
     std::vector<Result> head;
     const std::int64_t headCount = std::min<std::int64_t>(count, pageSize_);
-    if (const StoreStatus status = store_.Find(start, skip, headCount, full, head); !status) {
+    if (const StoreStatus status = store_.Find(start, skip, headCount, detail, head); !status) {
         return status;
     }
     std::int64_t row = first;
@@ -96,7 +96,7 @@ StoreStatus HistoryPages::Rows(std::int64_t first, std::int64_t count, bool full
     }
     ResultFilter rest = filter_;
     rest.after = lastRead_->second;
-    return store_.Scan(rest, count - headCount, full, take);
+    return store_.Scan(rest, count - headCount, detail, take);
 }
 
 void HistoryPages::Reset(ResultFilter filter) {

@@ -39,10 +39,10 @@ class HistoryPages {
     std::uint64_t Generation() const { return generation_; }
     // The rows of page `page` (0 is the newest), without their spectra and
     // waveforms; fewer at the end of the list.
-    StoreStatus Page(std::int64_t page, std::vector<Result>& rows);
+    StoreStatus Page(std::int64_t page, std::vector<Result>* rows);
     // `count` rows from row `first`, in order, handed to `visit` until it
-    // says stop; with `full` their spectra and waveforms too.
-    StoreStatus Rows(std::int64_t first, std::int64_t count, bool full,
+    // says stop; with Detail::Full their spectra and waveforms too.
+    StoreStatus Rows(std::int64_t first, std::int64_t count, Detail detail,
                      const std::function<bool(const Result&)>& visit);
     // A new filter, or the store changed: the count and the keys are
     // asked again.

@@ -156,7 +156,7 @@ void HistoryReader::FetchPage(std::int64_t page,
         StoreStatus status = lane.opened;
         std::vector<Result> rows;
         if (lane.pages) {
-            status = lane.pages->Page(page, rows);
+            status = lane.pages->Page(page, &rows);
         }
         lane.Tell([fetched, status, rows = std::move(rows)]() mutable {
             fetched(status, std::move(rows));

@@ -15,6 +15,10 @@
 namespace zx840 {
 
 enum class ResultSource { Acquisition, File, Import };
+
+// How much of a result a read brings: without the spectra (but their
+// fundamentals) and the waveforms, or all of it.
+enum class Detail { Summary, Full };
 // "acquisition", "file", "import": as stored and listed.
 const char* ResultSourceName(ResultSource source);
 std::optional<ResultSource> ResultSourceFromName(std::string_view name);

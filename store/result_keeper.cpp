@@ -72,7 +72,8 @@ StoreStatus ResultKeeper::SetAsideSpool(const StoreStatus& why) {
     return StoreStatus::Failed(setAside_, StoreStatus::Kind::Damaged);
 }
 
-ResultsStore* ResultKeeper::OpenSpool(StoreStatus* status, bool create) {
+ResultsStore* ResultKeeper::OpenSpool(StoreStatus* status, Spool open) {
+    const bool create = open == Spool::Create;
     if (spool_) {
         return spool_.get();
     }
@@ -141,13 +142,13 @@ KeepStatus ResultKeeper::KeepRefused(const Result& result, const StoreStatus& re
 
 KeepStatus ResultKeeper::KeepInSpool(const Result& result, const StoreStatus& why) {
     StoreStatus spoolStatus;
-    ResultsStore* spool = OpenSpool(&spoolStatus, true);
+    ResultsStore* spool = OpenSpool(&spoolStatus, Spool::Create);
     if (spool != nullptr) {
         spoolStatus = spool->Write(result);
         if (spoolStatus.kind == StoreStatus::Kind::Damaged) {
             // Damage the opening did not see: a new spool takes the result.
             spoolStatus = SetAsideSpool(spoolStatus);
-            spool = setAside_.empty() ? nullptr : OpenSpool(&spoolStatus, true);
+            spool = setAside_.empty() ? nullptr : OpenSpool(&spoolStatus, Spool::Create);
             if (spool != nullptr) {
                 spoolStatus = spool->Write(result);
             }
@@ -216,7 +217,7 @@ StoreStatus ResultKeeper::Push(ResultsStore& store, const std::vector<Result>& b
 
 SyncReport ResultKeeper::Sync() {
     SyncReport report;
-    ResultsStore* spool = OpenSpool(&report.status, false);
+    ResultsStore* spool = OpenSpool(&report.status, Spool::IfThere);
     if (spool == nullptr) {
         // No spool: nothing to push. One that could not be read is not counted.
         spoolMayHold_ = !report.status.ok;
@@ -233,7 +234,8 @@ SyncReport ResultKeeper::Sync() {
     for (;;) {
         std::vector<Result> batch;
         std::vector<std::string> damaged;
-        if (report.status = spool->Find({}, 0, kSyncBatch, true, batch, &damaged); !report.status) {
+        if (report.status = spool->Find({}, 0, kSyncBatch, Detail::Full, batch, &damaged);
+            !report.status) {
             break;
         }
         for (const std::string& id : damaged) {

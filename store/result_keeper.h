@@ -49,8 +49,9 @@ class ResultKeeper {
   public:
     // After a failure the store is tried again only once `retryAfter` has
     // passed, so a store that is down does not slow every acquisition.
+    static constexpr std::chrono::milliseconds kRetryAfter{5000};
     ResultKeeper(StoreUrl url, std::string spoolFolder,
-                 std::chrono::milliseconds retryAfter = std::chrono::seconds(5));
+                 std::chrono::milliseconds retryAfter = kRetryAfter);
     ~ResultKeeper();
     ResultKeeper(const ResultKeeper&) = delete;
     ResultKeeper& operator=(const ResultKeeper&) = delete;
@@ -75,8 +76,10 @@ class ResultKeeper {
     ResultsStore* Connect(StoreStatus* status);
     void Disconnect();
     // The spool; a spool file that is damaged is set aside (and, with
-    // `create`, a new one made).
-    ResultsStore* OpenSpool(StoreStatus* status, bool create);
+    // Spool::Create, a new one made). Spool::IfThere opens none that is not
+    // there.
+    enum class Spool { Create, IfThere };
+    ResultsStore* OpenSpool(StoreStatus* status, Spool open);
     // Sets the spool aside for the damage `why` tells of; the status says
     // what was done.
     StoreStatus SetAsideSpool(const StoreStatus& why);

@@ -278,17 +278,17 @@ QString InsertSql(std::string_view table, std::span<const ResultColumn> columns)
     return sql;
 }
 
-QString FoundColumns(bool full, bool derivedColumns) {
+QString FoundColumns(Detail detail, DerivedColumns derived) {
     QStringList names;
     for (const ResultColumn& column : kResultColumns) {
-        if (column.derived && !derivedColumns) {
+        if (column.derived && derived == DerivedColumns::Absent) {
             names << QStringLiteral("NULL");
         } else if (!column.reading) {
             names << "results." + Latin1(column.name);
         }
     }
     for (const ResultColumn& column : kArrayColumns) {
-        if (full && column.name != "id") {
+        if (detail == Detail::Full && column.name != "id") {
             names << "result_arrays." + Latin1(column.name);
         }
     }
@@ -331,7 +331,8 @@ void BindArrays(QSqlQuery& query, const Result& r) {
     row.BindTo(query);
 }
 
-bool ReadResult(const QSqlQuery& q, bool full, Result& r) {
+bool ReadResult(const QSqlQuery& q, Detail detail, Result* result) {
+    Result& r = *result;
     r.id = StdText(q.value(FoundAt("id")));
     r.timeMs = q.value(FoundAt("time_ms")).toLongLong();
     r.station = StdText(q.value(FoundAt("station")));
@@ -345,7 +346,7 @@ bool ReadResult(const QSqlQuery& q, bool full, Result& r) {
     }
     ReadVerdict(q, r);
     r.derived.reset();
-    if (!full) {
+    if (detail == Detail::Summary) {
         DerivedQuantities derived;
         for (std::size_t i = 0; i < kDerivedQuantities; ++i) {
             const QVariant value = q.value(kDerivedAt[i]);
@@ -353,7 +354,7 @@ bool ReadResult(const QSqlQuery& q, bool full, Result& r) {
         }
         r.derived = derived;
     }
-    return !full || ReadArrays(q, r.working.Record);
+    return detail == Detail::Summary || ReadArrays(q, r.working.Record);
 }
 
 bool FillDerivedColumns(QSqlDatabase& db, std::string* error) {
@@ -363,7 +364,7 @@ bool FillDerivedColumns(QSqlDatabase& db, std::string* error) {
     }
     QSqlQuery page(db);
     QSqlQuery update(db);
-    const QString select = "SELECT " + FoundColumns(true, false) +
+    const QString select = "SELECT " + FoundColumns(Detail::Full, DerivedColumns::Absent) +
                            " FROM results LEFT JOIN result_arrays ON result_arrays.id = results.id";
     const QString order = QStringLiteral(" ORDER BY results.id LIMIT 500");
     if (!update.prepare("UPDATE results SET " + assignments.join(", ") + " WHERE id = ?")) {
@@ -389,7 +390,7 @@ bool FillDerivedColumns(QSqlDatabase& db, std::string* error) {
         while (page.next()) {
             more = true;
             Result result;
-            const bool whole = ReadResult(page, true, result);
+            const bool whole = ReadResult(page, Detail::Full, &result);
             after = Text(result.id);
             if (whole) {
                 computed.emplace_back(*after, DerivedOf(result));

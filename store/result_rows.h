@@ -124,10 +124,11 @@ QString ColumnList(std::span<const ResultColumn> columns);
 // Inserts a row of the columns into `table` from the placeholders of their
 // names (":id, :time_ms, ..."); nothing when the id is there already.
 QString InsertSql(std::string_view table, std::span<const ResultColumn> columns);
-// What Find selects, from results joined to result_arrays when `full`:
+// What Find selects, from results joined to result_arrays for Detail::Full:
 // every column of kResultColumns but the readings, then the arrays. A store
 // older than schema 5 has no derived columns: NULL in their place.
-QString FoundColumns(bool full, bool derivedColumns = true);
+enum class DerivedColumns { Stored, Absent };
+QString FoundColumns(Detail detail, DerivedColumns derived = DerivedColumns::Stored);
 
 // Text as the store keeps it. A NUL becomes U+FFFD: PostgreSQL refuses
 // NUL in text, so a result holding one would be taken by an SQLite store
@@ -139,10 +140,10 @@ QString StoreText(const std::string& text);
 void BindResult(QSqlQuery& query, const Result& result);
 // Binds the placeholders of InsertSql("result_arrays", kArrayColumns).
 void BindArrays(QSqlQuery& query, const Result& result);
-// A result from a row of FoundColumns(full). False when a stored value has
-// the wrong size or is missing. Without `full` the derived quantities come
-// from their columns (NULL: none), with it from the record.
-bool ReadResult(const QSqlQuery& query, bool full, Result& result);
+// A result from a row of FoundColumns(detail). False when a stored value has
+// the wrong size or is missing. With Detail::Summary the derived quantities
+// come from their columns (NULL: none), with Detail::Full from the record.
+bool ReadResult(const QSqlQuery& query, Detail detail, Result* result);
 
 // The update to schema 5: the derived columns of every result computed from
 // its record, a page at a time in the order of the ids. A result that cannot

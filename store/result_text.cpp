@@ -18,7 +18,7 @@ double Derived(const Result& r, PlanReading reading) {
 
 }  // namespace
 
-void WriteResult(JsonWriter& json, const Result& r, bool full) {
+void WriteResult(JsonWriter& json, const Result& r, Detail detail) {
     const MeasurementRecord& m = r.working.Record;
     const ConductionAngles& a = r.working.Angles;
     json.BeginObject().Key("Id").String(r.id).Key("Time").String(IsoTimeUtc(r.timeMs));
@@ -47,17 +47,17 @@ void WriteResult(JsonWriter& json, const Result& r, bool full) {
     for (std::size_t q = 0; q < kDerivedQuantities; ++q) {
         json.Key(DerivedQuantityName(static_cast<DerivedQuantity>(q))).Double(derived.values[q]);
     }
-    if (full) {
+    if (detail == Detail::Full) {
         json.Key("USpec").Floats(m.USpec).Key("ISpec").Floats(m.ISpec);
         json.Key("UWave").Ints(m.UWave).Key("IWave").Ints(m.IWave);
     }
     json.EndObject();
 }
 
-std::string ResultJson(const Result& r, bool full) {
+std::string ResultJson(const Result& r, Detail detail) {
     std::string text;
     JsonWriter json(text);
-    WriteResult(json, r, full);
+    WriteResult(json, r, detail);
     return text;
 }
 
@@ -123,7 +123,7 @@ void AppendResultCsv(std::string& line, const Result& r) {
     row.End();
 }
 
-bool ParseNumberRange(std::string_view text, std::int32_t& from, std::int32_t& to) {
+std::optional<NumberRange> ParseNumberRange(std::string_view text) {
     const auto parse = [](std::string_view part, std::int32_t& value) {
         const auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
         return !part.empty() && ec == std::errc{} && end == part.data() + part.size();
@@ -136,11 +136,9 @@ bool ParseNumberRange(std::string_view text, std::int32_t& from, std::int32_t& t
                         ? parse(text, first) && parse(text, last)
                         : parse(text.substr(0, dash), first) && parse(text.substr(dash + 1), last);
     if (!ok || first > last) {
-        return false;
+        return std::nullopt;
     }
-    from = first;
-    to = last;
-    return true;
+    return NumberRange{first, last};
 }
 
 // One object of stats: the type, the station when the stats are of one,

@@ -17,11 +17,11 @@ namespace zx840 {
 // {"Id", "Time", "Station", "Source", the eight product fields, the readings,
 // "Upeak", "Ipeak", "UthdPercent", "IthdPercent", the angles, "Verdict",
 // the derived quantities (DerivedQuantityName, null where there is none)};
-// `full` adds "USpec", "ISpec", "UWave" and "IWave". The CSV has the derived
-// quantities as its last columns, empty where there is none.
-std::string ResultJson(const Result& result, bool full);
+// Detail::Full adds "USpec", "ISpec", "UWave" and "IWave". The CSV has the
+// derived quantities as its last columns, empty where there is none.
+std::string ResultJson(const Result& result, Detail detail);
 // The same as one value of what `json` is writing.
-void WriteResult(JsonWriter& json, const Result& result, bool full);
+void WriteResult(JsonWriter& json, const Result& result, Detail detail);
 
 // One object of stats as `stats` writes it: the type, the station when
 // the stats are of one, the counts and each reading; with a plan that
@@ -36,7 +36,11 @@ void AppendResultCsvHeader(std::string& csv);
 void AppendResultCsv(std::string& csv, const Result& result);
 
 // "N" or "N-M" (N <= M, both 32-bit, N may be negative): the product
-// numbers a history filter takes. False for anything else.
-bool ParseNumberRange(std::string_view text, std::int32_t& from, std::int32_t& to);
+// numbers a history filter takes. Nothing for anything else.
+struct NumberRange {
+    std::int32_t from = 0;
+    std::int32_t to = 0;
+};
+std::optional<NumberRange> ParseNumberRange(std::string_view text);
 
 }  // namespace zx840

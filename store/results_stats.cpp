@@ -100,16 +100,16 @@ std::optional<double> Cpk(const ReadingStats& stats, const Limit& limit) {
     return std::min(*lower, *upper);
 }
 
-StoreStatus ResultsStore::Stats(const ResultFilter& filter, ResultStats& stats) {
+StoreStatus ResultsStore::Stats(const ResultFilter& filter, ResultStats* stats) {
     std::vector<GroupStats> groups;
     const StoreStatus status = StatsBy(filter, nullptr, groups);
-    stats = groups.empty() ? ResultStats{} : std::move(groups.front().stats);
+    *stats = groups.empty() ? ResultStats{} : std::move(groups.front().stats);
     return status;
 }
 
 StoreStatus ResultsStore::Stats(const ResultFilter& filter, StatsGroup by,
-                                std::vector<GroupStats>& groups) {
-    return StatsBy(filter, by == StatsGroup::Station ? "station" : "product_type", groups);
+                                std::vector<GroupStats>* groups) {
+    return StatsBy(filter, by == StatsGroup::Station ? "station" : "product_type", *groups);
 }
 
 StoreStatus ResultsStore::StatsBy(const ResultFilter& filter, const char* groupColumn,

@@ -398,7 +398,7 @@ StoreStatus ResultsStore::MoveTo(const std::string& path, const std::vector<std:
 }
 
 StoreStatus ResultsStore::Find(const ResultFilter& filter, std::int64_t offset, std::int64_t limit,
-                               bool full, std::vector<Result>& found,
+                               Detail detail, std::vector<Result>& found,
                                std::vector<std::string>* damaged) {
     const Where where(filter);
     QString page = " ORDER BY time_ms DESC, results.id DESC";
@@ -412,9 +412,11 @@ StoreStatus ResultsStore::Find(const ResultFilter& filter, std::int64_t offset, 
     }
     // A store older than the derived columns, open only to read: their
     // values computed from the whole result.
-    const bool arrays = full || !derivedColumns_;
-    QString sql = "SELECT " + FoundColumns(arrays, derivedColumns_) + " FROM results" +
-                  (arrays ? kJoinArrays : "");
+    const Detail read = derivedColumns_ ? detail : Detail::Full;
+    QString sql =
+        "SELECT " +
+        FoundColumns(read, derivedColumns_ ? DerivedColumns::Stored : DerivedColumns::Absent) +
+        " FROM results" + (read == Detail::Full ? kJoinArrays : "");
     if (offset > 0) {
         // The ids of the page first, counted off the index of time and id,
         // then only those results: skipping a million entries of an index
@@ -433,7 +435,7 @@ StoreStatus ResultsStore::Find(const ResultFilter& filter, std::int64_t offset, 
     }
     while (query.next()) {
         Result result;
-        if (!ReadResult(query, arrays, result)) {
+        if (!ReadResult(query, read, &result)) {
             if (damaged != nullptr) {
                 damaged->push_back(result.id);
                 continue;
@@ -442,7 +444,7 @@ StoreStatus ResultsStore::Find(const ResultFilter& filter, std::int64_t offset, 
                                            " holds a damaged result (" + result.id + ")",
                                        StoreStatus::Kind::Damaged);
         }
-        if (!full && !derivedColumns_) {
+        if (detail == Detail::Summary && !derivedColumns_) {
             ListedWithoutArrays(result);
         }
         found.push_back(std::move(result));
@@ -453,7 +455,7 @@ StoreStatus ResultsStore::Find(const ResultFilter& filter, std::int64_t offset, 
     return {};
 }
 
-StoreStatus ResultsStore::Scan(const ResultFilter& filter, std::int64_t limit, bool full,
+StoreStatus ResultsStore::Scan(const ResultFilter& filter, std::int64_t limit, Detail detail,
                                const std::function<bool(const Result&)>& visit,
                                std::int64_t pageRows) {
     const std::int64_t pageSize = std::max<std::int64_t>(pageRows, 1);
@@ -463,7 +465,7 @@ StoreStatus ResultsStore::Scan(const ResultFilter& filter, std::int64_t limit, b
     while (left > 0) {
         page.clear();
         const std::int64_t take = std::min(left, pageSize);
-        if (const StoreStatus status = Find(next, 0, take, full, page); !status) {
+        if (const StoreStatus status = Find(next, 0, take, detail, page); !status) {
             return status;
         }
         for (const Result& result : page) {

@@ -158,18 +158,19 @@ class ResultsStore {
     StoreStatus MoveTo(const std::string& path, const std::vector<std::string>& ids);
 
     // Results newest first, from the `offset`-th match, at most `limit` of
-    // them (no limit when negative). Without `full` the spectra (but their
-    // fundamentals) and the waveforms are left empty (zeros). A result that
+    // them (no limit when negative). With Detail::Summary the spectra (but
+    // their fundamentals) and the waveforms are left empty (zeros). A result that
     // cannot be read fails the query, unless `damaged` is given: then its
     // id goes there and the others are found.
-    StoreStatus Find(const ResultFilter& filter, std::int64_t offset, std::int64_t limit, bool full,
-                     std::vector<Result>& found, std::vector<std::string>* damaged = nullptr);
+    StoreStatus Find(const ResultFilter& filter, std::int64_t offset, std::int64_t limit,
+                     Detail detail, std::vector<Result>& found,
+                     std::vector<std::string>* damaged = nullptr);
     // Every result of the filter in the order of Find, at most `limit` (no
     // limit when negative), handed to `visit` one at a time until it says
     // stop. Read a page at a time, each page after the last one's key: a
     // million results take the memory of one page, and results kept
     // meanwhile (newer than the first) are not taken in.
-    StoreStatus Scan(const ResultFilter& filter, std::int64_t limit, bool full,
+    StoreStatus Scan(const ResultFilter& filter, std::int64_t limit, Detail detail,
                      const std::function<bool(const Result&)>& visit, std::int64_t pageRows = 500);
     // The keys of every `every`-th result of the filter in the order of
     // Find (the `every`-th, the 2·`every`-th, ...) among its first `limit`
@@ -178,16 +179,16 @@ class ResultsStore {
     StoreStatus PageKeys(const ResultFilter& filter, std::int64_t every, std::int64_t limit,
                          std::vector<ResultKey>& keys);
     StoreStatus Count(const ResultFilter& filter, std::int64_t* count);
-    StoreStatus Stats(const ResultFilter& filter, ResultStats& stats);
+    StoreStatus Stats(const ResultFilter& filter, ResultStats* stats);
     // The stats of each station or product type among the results `filter`
     // takes, in the byte order of their names; none without results.
-    StoreStatus Stats(const ResultFilter& filter, StatsGroup by, std::vector<GroupStats>& groups);
+    StoreStatus Stats(const ResultFilter& filter, StatsGroup by, std::vector<GroupStats>* groups);
     // The results the filter takes counted by station and type (in the byte
     // order of station, then type) or by hour (oldest first), in the engine.
-    StoreStatus Tally(const ResultFilter& filter, TallyBy by, std::vector<TallyRow>& rows);
+    StoreStatus Tally(const ResultFilter& filter, TallyBy by, std::vector<TallyRow>* rows);
     // How often each check failed among the failing results the filter
     // takes: most often first, then by item.
-    StoreStatus FailingChecks(const ResultFilter& filter, std::vector<CheckCount>& counts);
+    StoreStatus FailingChecks(const ResultFilter& filter, std::vector<CheckCount>* counts);
 
   private:
     ResultsStore(const StoreUrl& url, QString connection);

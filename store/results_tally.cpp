@@ -24,7 +24,8 @@ std::string StdText(const QVariant& value) {
 }  // namespace
 
 StoreStatus ResultsStore::Tally(const ResultFilter& filter, TallyBy by,
-                                std::vector<TallyRow>& rows) {
+                                std::vector<TallyRow>* found) {
+    std::vector<TallyRow>& rows = *found;
     const Where where(filter);
     const bool hours = by == TallyBy::Hour;
     QString sql = hours ? QStringLiteral("SELECT (time_ms / 3600000) * 3600000, ")
@@ -66,7 +67,8 @@ StoreStatus ResultsStore::Tally(const ResultFilter& filter, TallyBy by,
 }
 
 StoreStatus ResultsStore::FailingChecks(const ResultFilter& filter,
-                                        std::vector<CheckCount>& counts) {
+                                        std::vector<CheckCount>* found) {
+    std::vector<CheckCount>& counts = *found;
     ResultFilter failing = filter;
     failing.pass = false;
     const Where where(failing);

@@ -94,7 +94,7 @@ StoreStatus SpoolQuarantine::Ids(std::vector<std::string>& ids) const {
                                          ResultsStore::Access::ReadOnly);
     std::vector<Result> found;
     if (file) {
-        status = file->Find({}, 0, -1, false, found, &ids);
+        status = file->Find({}, 0, -1, Detail::Summary, found, &ids);
     }
     for (const Result& result : found) {
         ids.push_back(result.id);

@@ -25,10 +25,14 @@ struct SeenMessage {
 };
 
 // Runs `trigger`, answering every modal message box it opens with its
-// default button; returns what the first one said.
+// default button; returns what the first one said. `count` counts the boxes
+// as they are answered, from 0.
 inline SeenMessage AnswerMessageBoxes(const std::function<void()>& trigger, int* count = nullptr) {
     SeenMessage seen;
     int boxes = 0;
+    if (count != nullptr) {
+        *count = 0;
+    }
     QTimer watcher;
     watcher.setInterval(20);
     QObject::connect(&watcher, &QTimer::timeout, [&] {
@@ -40,15 +44,15 @@ inline SeenMessage AnswerMessageBoxes(const std::function<void()>& trigger, int*
             seen = {true, box->windowTitle(), box->text(), box->icon()};
         }
         ++boxes;
+        if (count != nullptr) {
+            *count = boxes;
+        }
         box->done(box->defaultButton() != nullptr ? box->standardButton(box->defaultButton())
                                                   : QMessageBox::Ok);
     });
     watcher.start();
     trigger();
     watcher.stop();
-    if (count != nullptr) {
-        *count = boxes;
-    }
     return seen;
 }
 

@@ -184,7 +184,7 @@ TEST(SimCommandLine, ParsesLoadsFaultsAndRejectsNonsense) {
          "--frequency", "60",     "--harmonic",    "5:4.5:30", "--harmonic",    "3:10",
          "--fault",     "stall",  "--fault-after", "3",        "--fault-count", "2",
          "--paced",     "--link", "/tmp/x"},
-        command, error))
+        &command, &error))
         << error;
     const SimulatorOptions& o = command.options;
     EXPECT_EQ(o.load.kind, LoadKind::Dimmer);
@@ -214,7 +214,7 @@ TEST(SimCommandLine, ParsesLoadsFaultsAndRejectsNonsense) {
                                                {"--stall-ms"},
                                                {"extra"}}) {
         SimCommandLine ignored;
-        EXPECT_FALSE(ParseSimCommandLine(bad, ignored, error)) << bad[0];
+        EXPECT_FALSE(ParseSimCommandLine(bad, &ignored, &error)) << bad[0];
         EXPECT_FALSE(error.empty());
     }
 }

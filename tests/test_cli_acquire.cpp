@@ -33,7 +33,7 @@ std::string OneLineMessage(AcquireFailure failure) {
 
 TestFileContents ReadTest(const std::string& path) {
     std::vector<std::uint8_t> bytes;
-    EXPECT_TRUE(ReadWholeFile(path, bytes)) << path;
+    EXPECT_TRUE(ReadWholeFile(path, &bytes)) << path;
     const auto test = ParseTest(bytes);
     EXPECT_TRUE(test) << path;
     return test.value_or(TestFileContents{});
@@ -200,7 +200,7 @@ TEST(AcquireRun, AMeterWhoseReadingsDisagreeWithItsSamplesIsFlaggedAndFailsTheMe
     SimCommandLine command;
     std::string error;
     ASSERT_TRUE(ParseSimCommandLine(
-        {"--load", "rectifier", "--fault", "mismatched", "--fault-count", "3"}, command, error))
+        {"--load", "rectifier", "--fault", "mismatched", "--fault-count", "3"}, &command, &error))
         << error;
     auto sim = StartSimulator(command.options);
     ASSERT_TRUE(sim);
@@ -376,8 +376,8 @@ TEST(AcquireSignals, InterruptDuringAnExchangeLeavesACompleteLog) {
         args.insert(args.end(), {"--quiet", "--log", log});
         const std::size_t before = sim->Requests().size();
         testing::CliProcess cli(args, dir / "out.txt", dir / "err.txt");
+        // The second request has come: its reply is under way.
         ASSERT_TRUE(sim->WaitForRequests(before + 2, std::chrono::seconds(20)));
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // within the reply
         cli.Signal(signal);
         EXPECT_EQ(cli.Wait(std::chrono::seconds(30)), status) << ReadText(dir / "err.txt");
         EXPECT_EQ(sim->Requests().size(), before + 2);

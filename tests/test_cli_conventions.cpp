@@ -70,7 +70,7 @@ std::string ShortUsage(const std::string& problem, const std::string& usage,
 
 ProductMark SavedMark(const std::string& path) {
     std::vector<std::uint8_t> bytes;
-    EXPECT_TRUE(ReadWholeFile(path, bytes));
+    EXPECT_TRUE(ReadWholeFile(path, &bytes));
     const auto test = ParseTest(bytes);
     EXPECT_TRUE(test) << path;
     return test ? test->Mark : ProductMark{};
@@ -84,7 +84,7 @@ TEST(CliConventions, VersionSwitchesAndCountsThatAgreeWithTheirNouns) {
         EXPECT_EQ(run.err, "");
         SimCommandLine command;
         std::string error;
-        ASSERT_TRUE(ParseSimCommandLine({option}, command, error)) << option << ": " << error;
+        ASSERT_TRUE(ParseSimCommandLine({option}, &command, &error)) << option << ": " << error;
         EXPECT_TRUE(command.version);
     }
 
@@ -370,8 +370,8 @@ TEST(CliConventions, EqualsFormAndFilesAfterTheEndOfOptions) {
     SimCommandLine command;
     std::string error;
     ASSERT_TRUE(ParseSimCommandLine(
-        {"--load=dimmer", "--firing", "120", "--harmonic=3:10", "--link=-", "--paced"}, command,
-        error))
+        {"--load=dimmer", "--firing", "120", "--harmonic=3:10", "--link=-", "--paced"}, &command,
+        &error))
         << error;
     EXPECT_EQ(command.options.load.kind, LoadKind::Dimmer);
     EXPECT_EQ(command.options.load.firingAngleDeg, 120.0);
@@ -382,11 +382,11 @@ TEST(CliConventions, EqualsFormAndFilesAfterTheEndOfOptions) {
     for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
              {"--paced=yes"}, {"--load="}, {"--", "x"}, {"--amps"}}) {
         SimCommandLine ignored;
-        EXPECT_FALSE(ParseSimCommandLine(bad, ignored, error)) << bad[0];
+        EXPECT_FALSE(ParseSimCommandLine(bad, &ignored, &error)) << bad[0];
         EXPECT_FALSE(error.empty());
     }
     SimCommandLine help;
-    ASSERT_TRUE(ParseSimCommandLine({"--amps", "2", "-h"}, help, error));
+    ASSERT_TRUE(ParseSimCommandLine({"--amps", "2", "-h"}, &help, &error));
     EXPECT_TRUE(help.help);
 }
 

@@ -133,7 +133,7 @@ TEST(CliPlan, SavedTestsAreJudgedWithoutAMeter) {
     // no checksum): its emission checks are made from a negative current and
     // fail, and its JSON says why.
     std::vector<std::uint8_t> bytes;
-    ASSERT_TRUE(ReadWholeFile(tests + "/R_1.ZX8", bytes));
+    ASSERT_TRUE(ReadWholeFile(tests + "/R_1.ZX8", &bytes));
     auto flipped = ParseTest(bytes);
     ASSERT_TRUE(flipped);
     flipped->Record.Irms = -flipped->Record.Irms;

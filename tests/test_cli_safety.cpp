@@ -116,7 +116,7 @@ TEST(AcquireLog, InvalidUtf8FromTheCommandLineBecomesReplacementCharacters) {
     EXPECT_TRUE(IsValidUtf8(rows[2][Column(rows[0], "Detail")]));
 
     std::vector<std::uint8_t> bytes;
-    ASSERT_TRUE(ReadWholeFile(dir / "t.ZX8", bytes));
+    ASSERT_TRUE(ReadWholeFile(dir / "t.ZX8", &bytes));
     const auto saved = ParseTest(bytes);
     ASSERT_TRUE(saved);
     EXPECT_EQ(saved->Mark.Operator, "Bob\xef\xbf\xbd\xef\xbf\xbd");

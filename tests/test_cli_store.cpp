@@ -35,10 +35,12 @@ using testing::ScratchStore;
 using testing::TempDir;
 namespace fs = std::filesystem;
 
-std::unique_ptr<MeterSimulator> StartSimulator(bool paced = false) {
+enum class Pace { Unpaced, Paced };
+
+std::unique_ptr<MeterSimulator> StartSimulator(Pace pace = Pace::Unpaced) {
     SimulatorOptions options;
     options.load.kind = LoadKind::Dimmer;
-    options.paced = paced;
+    options.paced = pace == Pace::Paced;
     return testing::StartSimulator(options);
 }
 
@@ -312,9 +314,9 @@ TEST_F(CliStore, ImportKeepsEachFileOnceAndSkipsDamagedFiles) {
     EXPECT_NE(run.out.find("\"Urms\":233,"), std::string::npos) << run.out;
 }
 
-// The PostgreSQL server stops while a paced run of 50 acquisitions goes on:
+// The PostgreSQL server stops while a paced run of 20 acquisitions goes on:
 // the run ends well with one warning, and after the server is back a sync
-// leaves exactly 50 results.
+// leaves exactly 20 results.
 TEST_F(CliStore, AServerStoppedDuringARunLosesNothingAndDoublesNothing) {
     if (!testing::TestServerUrl()) {
         GTEST_SKIP() << testing::kNoServer;
@@ -332,7 +334,7 @@ TEST_F(CliStore, AServerStoppedDuringARunLosesNothingAndDoublesNothing) {
     ASSERT_EQ(std::system((script + " start " + serverDir + " > /dev/null").c_str()), 0);
     const std::string url =
         ReadText(serverDir + "/url").substr(0, ReadText(serverDir + "/url").find('\n'));
-    auto sim = StartSimulator(true);  // about 1.1 s a reply
+    auto sim = StartSimulator(Pace::Paced);  // about 1.1 s a reply
     ASSERT_TRUE(sim);
     // Twenty paced exchanges, the server stopped after the fourth: long
     // enough for the run to go on well after the stop, and no longer.
@@ -547,7 +549,7 @@ TEST_F(CliStore, HistoryAndStatsListAStoreTheUserMayOnlyRead) {
     std::filesystem::permissions(path, root ? fs::perms(0644) : fs::perms(0444));
     std::filesystem::permissions(folder, root ? fs::perms(0755) : fs::perms(0555));
     std::vector<std::uint8_t> before;
-    ASSERT_TRUE(ReadWholeFile(path, before));
+    ASSERT_TRUE(ReadWholeFile(path, &before));
     const std::string out = dir_ / "out.txt";
     const std::string err = dir_ / "err.txt";
     EXPECT_EQ(RunAsNobody({"history", "--db", db}, out, err), kCliOk) << ReadText(err);
@@ -559,7 +561,7 @@ TEST_F(CliStore, HistoryAndStatsListAStoreTheUserMayOnlyRead) {
     EXPECT_EQ(RunAsNobody({"import", (folder / "tests").string(), "--db", db}, out, err),
               kCliFileError);
     std::vector<std::uint8_t> after;
-    ASSERT_TRUE(ReadWholeFile(path, after));
+    ASSERT_TRUE(ReadWholeFile(path, &after));
     EXPECT_EQ(after, before);
     EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
     std::filesystem::permissions(folder, fs::perms(0755));

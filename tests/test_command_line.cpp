@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
+#include <algorithm>
 #include <set>
+#include <string>
 
 #include "app/command_line.h"
+#include "gui_helpers.h"
+#include "view/operator_report.h"
 
 namespace zx840 {
 namespace {
@@ -60,6 +65,66 @@ TEST(CommandLineParsing, SwitchesFilesAndPathsThatLookLikeSwitches) {
     // An unknown switch is ignored; an unknown "/word" is a path.
     EXPECT_EQ(Parse({"-verbose"}).action, Action::NewTest);
     EXPECT_EQ(Parse({"/verbose"}).file, QStringLiteral("/verbose"));
+}
+
+// The program's lines among what standard error got (the window system
+// may add its own).
+std::string ProgramLines(const std::string& err) {
+    std::string lines;
+    for (std::size_t at = 0; at < err.size();) {
+        const std::size_t end = std::min(err.find('\n', at), err.size() - 1) + 1;
+        if (err.compare(at, 7, "zx840: ") == 0) {
+            lines += err.substr(at, end - at);
+        }
+        at = end;
+    }
+    return lines;
+}
+
+// The operator is told in a box while there is a screen, and the box's
+// answer comes back. A print run or an unregistering drawn offscreen has
+// none: the message is a line on standard error, the answer the default.
+TEST(OperatorReport, ABoxOnTheScreenALineOnStandardErrorWithout) {
+    ASSERT_EQ(QGuiApplication::platformName(), QStringLiteral("offscreen"));
+    EXPECT_EQ(ScreenFor(Parse({})), Screen::Present);
+    EXPECT_EQ(ScreenFor(Parse({"t.ZX8"})), Screen::Present);
+    EXPECT_EQ(ScreenFor(Parse({"-p", "t.ZX8"})), Screen::None);
+    EXPECT_EQ(ScreenFor(Parse({"-Unregister"})), Screen::None);
+
+    const OperatorReport told{Severity::Critical, "Caption", "First\nsecond"};
+    const OperatorReport logged{Severity::Warning, "Log", "Both", Echo::Always, "as written"};
+    const auto yesNo = QMessageBox::Yes | QMessageBox::No;
+    std::vector<QMessageBox::StandardButton> answers;
+    int boxes = 0;
+    ::testing::internal::CaptureStderr();
+    const auto seen = testing::AnswerMessageBoxes(
+        [&] {
+            answers.push_back(Tell(nullptr, told, yesNo, QMessageBox::No));
+            answers.push_back(Tell(nullptr, logged));
+        },
+        &boxes);
+    EXPECT_EQ(ProgramLines(::testing::internal::GetCapturedStderr()), "zx840: as written\n");
+    EXPECT_EQ(boxes, 2);
+    EXPECT_EQ(seen.caption, "Caption");
+    EXPECT_EQ(seen.text, "First\nsecond");
+    EXPECT_EQ(seen.icon, QMessageBox::Critical);
+    {
+        const ScreenDecision none(ScreenFor(Parse({"-p", "t.ZX8"})));
+        ::testing::internal::CaptureStderr();
+        testing::AnswerMessageBoxes(
+            [&] {
+                answers.push_back(Tell(nullptr, told, yesNo, QMessageBox::Yes));
+                answers.push_back(Tell(nullptr, logged));
+                EXPECT_EQ(TellWithoutWaiting(nullptr, told), nullptr);
+            },
+            &boxes);
+        EXPECT_EQ(ProgramLines(::testing::internal::GetCapturedStderr()),
+                  "zx840: First second\nzx840: as written\nzx840: First second\n");
+        EXPECT_EQ(boxes, 0);
+    }
+    EXPECT_EQ(answers,
+              (std::vector{QMessageBox::No, QMessageBox::Ok, QMessageBox::Yes, QMessageBox::Ok}));
+    EXPECT_EQ(OperatorScreen(), Screen::Present);  // the decision ends with its holder
 }
 
 }  // namespace

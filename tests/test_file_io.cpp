@@ -31,7 +31,7 @@ class FileIoTest : public ::testing::Test {
     }
     Bytes Read(const fs::path& path) {
         Bytes bytes;
-        EXPECT_TRUE(ReadWholeFile(path.string(), bytes));
+        EXPECT_TRUE(ReadWholeFile(path.string(), &bytes));
         return bytes;
     }
     // Only the target is left in the folder: no temporary files.
@@ -136,13 +136,13 @@ TEST_F(FileIoTest, ReadOnlyFolderRefusesTheWriteAndKeepsTheFile) {
 
 TEST_F(FileIoTest, ReadsWholeRegularFilesOnly) {
     Bytes bytes = {7};
-    EXPECT_EQ(ReadWholeFile((dir_ / "none").string(), bytes).sysErrno, ENOENT);
-    EXPECT_EQ(ReadWholeFile(dir_.string(), bytes).sysErrno, EISDIR);
+    EXPECT_EQ(ReadWholeFile((dir_ / "none").string(), &bytes).sysErrno, ENOENT);
+    EXPECT_EQ(ReadWholeFile(dir_.string(), &bytes).sysErrno, EISDIR);
     std::ofstream(dir_ / "big") << std::string(100, 'b');
-    EXPECT_EQ(ReadWholeFile((dir_ / "big").string(), bytes, 99).sysErrno, EFBIG);
+    EXPECT_EQ(ReadWholeFile((dir_ / "big").string(), &bytes, 99).sysErrno, EFBIG);
     EXPECT_EQ(bytes, (Bytes{7}));  // untouched on failure
     std::ofstream(dir_ / "empty") << "";
-    EXPECT_TRUE(ReadWholeFile((dir_ / "empty").string(), bytes));
+    EXPECT_TRUE(ReadWholeFile((dir_ / "empty").string(), &bytes));
     EXPECT_TRUE(bytes.empty());
 }
 

@@ -36,7 +36,7 @@ constexpr uid_t kNobody = 65534;
 
 Bytes Read(const fs::path& path) {
     Bytes bytes;
-    EXPECT_TRUE(ReadWholeFile(path.string(), bytes)) << path;
+    EXPECT_TRUE(ReadWholeFile(path.string(), &bytes)) << path;
     return bytes;
 }
 
@@ -184,7 +184,7 @@ TEST_F(FileSafetyTest, FifosAndDevicesNamedLikeInputsOrOutputsNeverHang) {
     };
     EXPECT_EQ(ends([&] {
                   Bytes bytes;
-                  const FileStatus status = ReadWholeFile(fifo.string(), bytes);
+                  const FileStatus status = ReadWholeFile(fifo.string(), &bytes);
                   return status.sysErrno == EINVAL &&
                          status.Describe().find("FIFO") != std::string::npos;
               }),
@@ -192,12 +192,12 @@ TEST_F(FileSafetyTest, FifosAndDevicesNamedLikeInputsOrOutputsNeverHang) {
     EXPECT_EQ(ends([&] {
                   Settings settings;
                   settings.ComPort = "COM7";
-                  return !ReadSettingsFile(fifo.string(), settings) && settings == Settings{};
+                  return !ReadSettingsFile(fifo.string(), &settings) && settings == Settings{};
               }),
               0);
     EXPECT_EQ(ends([] {
                   Bytes bytes;
-                  return ReadWholeFile("/dev/zero", bytes).sysErrno == EINVAL;
+                  return ReadWholeFile("/dev/zero", &bytes).sysErrno == EINVAL;
               }),
               0);
     // The tool's readers and the export's outputs, with their messages.
@@ -363,7 +363,7 @@ TEST_F(FileSafetyTest, InstalledProgramKeepsItsSettingsPerUserAcrossRuns) {
         }
         SettingsLocation first = LocateSettingsFile(program.string());
         Settings start;
-        if (!first.perUser || !ReadSettingsFile(first.readPath, start) || start != Settings{}) {
+        if (!first.perUser || !ReadSettingsFile(first.readPath, &start) || start != Settings{}) {
             return 4;
         }
         Settings chosen;
@@ -375,7 +375,7 @@ TEST_F(FileSafetyTest, InstalledProgramKeepsItsSettingsPerUserAcrossRuns) {
         const SettingsLocation second = LocateSettingsFile(program.string());
         Settings again;
         if (second.readPath != config + "/Orvalisto/ZX840EN.ini" ||
-            !ReadSettingsFile(second.readPath, again)) {
+            !ReadSettingsFile(second.readPath, &again)) {
             return 6;
         }
         return again == chosen ? 0 : 7;
@@ -427,14 +427,14 @@ TEST_F(FileSafetyTest, RefusedSettingsFileGivesTheDefaultsAndItsReason) {
     large.Operator = std::string(3 << 20, 'o');
     ASSERT_TRUE(WriteFileAtomically(big.string(), SerializeSettings(large)));
     Settings read;
-    EXPECT_TRUE(ReadSettingsFile(big.string(), read));
+    EXPECT_TRUE(ReadSettingsFile(big.string(), &read));
     EXPECT_EQ(read, large);  // what the program writes, it reads
 
-    EXPECT_TRUE(ReadSettingsFile((dir_ / "none.ini").string(), read));  // missing: silent
+    EXPECT_TRUE(ReadSettingsFile((dir_ / "none.ini").string(), &read));  // missing: silent
     EXPECT_EQ(read, Settings{});
     fs::create_directory(dir_ / "folder.ini");
     read.ComPort = "COM5";
-    const FileStatus folder = ReadSettingsFile((dir_ / "folder.ini").string(), read);
+    const FileStatus folder = ReadSettingsFile((dir_ / "folder.ini").string(), &read);
     EXPECT_EQ(folder.sysErrno, EISDIR);
     EXPECT_EQ(read, Settings{});
 }

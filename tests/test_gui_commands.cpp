@@ -18,6 +18,7 @@
 #include "record/file_io.h"
 #include "record/mark_number.h"
 #include "record/test_file.h"
+#include "session/meter_session.h"
 #include "view/zx840_view.h"
 
 namespace zx840 {
@@ -40,6 +41,21 @@ class CommandsTest : public ::testing::Test {
     void TearDown() override {
         unsetenv("ZX840_COM1");
         unsetenv("ZX840_COM3");
+    }
+
+    // Asks for a Comm Pass and waits until it has measured: what was asked
+    // for before it is over by then.
+    bool CommPassRuns() {
+        bool measured = false;
+        const QMetaObject::Connection connection = QObject::connect(
+            app_.Session(), &MeterSession::measured, frame_,
+            [&measured](const SessionMeasurement& measurement) {
+                measured = measured || measurement.origin == MeasureOrigin::Operator;
+            });
+        frame_->Action(kCmdCommPass)->trigger();
+        const bool ran = testing::WaitUntil([&] { return measured; }, 10000);
+        QObject::disconnect(connection);
+        return ran;
     }
 
     // The checked items among COM1..COM8, then among the two speeds.
@@ -144,10 +160,12 @@ TEST_F(CommandsTest, ContinuousTestRunsUntilStopThenExactlyOneMore) {
 
     ASSERT_TRUE(testing::WaitUntil(
         [&] { return !view_->ContinuousTest() && !view_->TimerRunning(); }, 10000));
-    QTest::qWait(200);  // nothing more follows
+    // Nothing more follows: a Comm Pass asked for now is the next exchange.
+    ASSERT_TRUE(CommPassRuns());
     EXPECT_TRUE(stopBetweenAcquisitions);
     EXPECT_EQ(requestsAtStop, 4u);
-    const auto requests = sim_->Requests();
+    auto requests = sim_->Requests();
+    requests.pop_back();  // the Comm Pass's
     ASSERT_EQ(requests.size(), 5u);
     EXPECT_EQ(requests[1], (Request{0x11, 0x30}));
     EXPECT_EQ(requests[2], (Request{0x11, 0x11}));
@@ -162,12 +180,16 @@ TEST_F(CommandsTest, FailureInMidTestGivesOneMessageAndEndsTheTest) {
         [&] {
             frame_->Action(kCmdContinuousStart)->trigger();
             ASSERT_TRUE(testing::WaitUntil([&] { return !view_->ContinuousTest(); }, 10000));
-            QTest::qWait(200);
+            ASSERT_TRUE(testing::WaitUntil([&] { return boxes == 1; }));
+            // Nothing more follows: with the meter answering again, a Comm
+            // Pass asked for now is the next exchange and brings no box.
+            sim_->SetFault({});
+            ASSERT_TRUE(CommPassRuns());
         },
         &boxes);
     EXPECT_EQ(boxes, 1);
     EXPECT_TRUE(seen.text.startsWith(QStringLiteral("Communication failed!")));
-    EXPECT_EQ(sim_->Requests().size(), 4u);
+    EXPECT_EQ(sim_->Requests().size(), 4u + 1);  // and the Comm Pass's
     EXPECT_FALSE(view_->TimerRunning());
     EXPECT_TRUE(Enabled(kCmdContinuousStart));
     EXPECT_FALSE(Enabled(kCmdContinuousStop));

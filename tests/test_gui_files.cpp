@@ -30,7 +30,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 Bytes ReadBytes(const QString& path) {
     Bytes bytes;
-    EXPECT_TRUE(ReadWholeFile(path.toStdString(), bytes));
+    EXPECT_TRUE(ReadWholeFile(path.toStdString(), &bytes));
     return bytes;
 }
 

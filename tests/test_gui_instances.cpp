@@ -237,7 +237,7 @@ TEST_F(ProgramProcesses, TermHangupAndInterruptEndTheWindowAsExitDoes) {
         EXPECT_EQ(running->exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(running->exitCode(), 0);
         std::vector<std::uint8_t> bytes;
-        ASSERT_TRUE(ReadWholeFile(settingsFile.toStdString(), bytes));
+        ASSERT_TRUE(ReadWholeFile(settingsFile.toStdString(), &bytes));
         const Settings written = ParseSettings(bytes);
         EXPECT_EQ(written.ComPort, "COM2");
         EXPECT_EQ(written.Number, 77);

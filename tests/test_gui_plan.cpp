@@ -148,7 +148,7 @@ TEST_F(PlanTest, ARefusedPlanIsShownAndItsMeasurementsAreKeptAsNotJudged) {
     const auto store = ResultsStore::Open(url, &status);
     ASSERT_TRUE(store) << status.message;
     std::vector<Result> kept;
-    ASSERT_TRUE(store->Find({}, 0, 1, false, kept));
+    ASSERT_TRUE(store->Find({}, 0, 1, Detail::Summary, kept));
     ASSERT_EQ(kept.size(), 1u);
     EXPECT_FALSE(kept[0].verdict);
     EXPECT_EQ(kept[0].unjudged.rfind("Plan refused: ", 0), 0u) << kept[0].unjudged;
@@ -177,7 +177,7 @@ TEST_F(PlanTest, AKeptResultShowsItsOwnVerdictUntilJudgedAgain) {
     {
         const auto store = ResultsStore::Open(url, &status);
         ASSERT_TRUE(store) << status.message;
-        ASSERT_TRUE(store->Find({}, 0, 1, true, kept));
+        ASSERT_TRUE(store->Find({}, 0, 1, Detail::Full, kept));
     }
     ASSERT_EQ(kept.size(), 1u);
 

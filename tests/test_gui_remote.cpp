@@ -70,7 +70,7 @@ TEST(RemoteWindow, ARemoteMeasurementLandsOnThePanelAndInTheStoreWhileF3Waits) {
     const auto store = ResultsStore::Open(*app.Store()->ActiveStore(), &status);
     ASSERT_TRUE(store) << status.message;
     std::vector<Result> kept;
-    ASSERT_TRUE(store->Find({}, 0, -1, false, kept));
+    ASSERT_TRUE(store->Find({}, 0, -1, Detail::Summary, kept));
     ASSERT_EQ(kept.size(), 2u);
     const MeasurementRecord& first = kept[1].working.Record;  // newest first
     EXPECT_EQ(kept[1].mark.Type, "RMT");

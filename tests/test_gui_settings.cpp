@@ -195,7 +195,7 @@ TEST(SettingsProgram, InstalledProgramKeepsSettingsPerUserPortableOneBesideItsel
     EXPECT_FALSE(fs::exists(bin / "ZX840EN.ini"));
     const fs::path perUser = home / "config" / "Orvalisto" / "ZX840EN.ini";
     std::vector<std::uint8_t> bytes;
-    ASSERT_TRUE(ReadWholeFile(perUser.string(), bytes)) << err;
+    ASSERT_TRUE(ReadWholeFile(perUser.string(), &bytes)) << err;
     EXPECT_EQ(ParseSettings(bytes).Type, "PSU-7");
     EXPECT_EQ(ParseSettings(bytes).Number, 41);
 
@@ -205,7 +205,7 @@ TEST(SettingsProgram, InstalledProgramKeepsSettingsPerUserPortableOneBesideItsel
     ASSERT_TRUE(WriteFileAtomically(test.string(), SerializeTest(mark, {})));
     EXPECT_EQ(RunProgramAsUser(program, home, print, err), 2) << err;
     EXPECT_EQ(err.find("Can't create"), std::string::npos) << err;
-    ASSERT_TRUE(ReadWholeFile((bin / "ZX840EN.ini").string(), bytes)) << err;
+    ASSERT_TRUE(ReadWholeFile((bin / "ZX840EN.ini").string(), &bytes)) << err;
     EXPECT_EQ(ParseSettings(bytes).Number, 42);
 }
 

@@ -70,7 +70,7 @@ class StoreWindowTest : public ::testing::Test {
         const auto store = ResultsStore::Open(*ParseStoreUrl(url).url, &status);
         std::vector<Result> found;
         if (store) {
-            status = store->Find({}, 0, -1, true, found);
+            status = store->Find({}, 0, -1, Detail::Full, found);
         }
         EXPECT_TRUE(status.ok) << status.message;
         return found;
@@ -244,6 +244,7 @@ TEST_F(StoreWindowTest, AStoreThatCannotBeWrittenWarnsOnceAndLosesNothing) {
     const QString blocker = work_.filePath("blocker");
     QFile(blocker).open(QIODevice::WriteOnly);
     const std::string url = "sqlite:" + blocker.toStdString() + "/results.sqlite";
+    store_->SetRetryDelay(std::chrono::milliseconds(0));
     store_->SetChoice({true, url, {}});
     Measure(1);
     const QString warning = store_->Warning();
@@ -252,8 +253,8 @@ TEST_F(StoreWindowTest, AStoreThatCannotBeWrittenWarnsOnceAndLosesNothing) {
     EXPECT_EQ(store_->Warning(), warning);
 
     // Once the store can be made, the spool goes to it at the next
-    // measurement that tries it again (a failed store is retried after a
-    // few seconds), and the warning goes.
+    // measurement that tries it again (at once here: no retry delay), and
+    // the warning goes.
     ASSERT_TRUE(QFile::remove(blocker));
     ASSERT_TRUE(QDir().mkpath(blocker));
     int measured = 2;

@@ -106,18 +106,18 @@ TEST(ScpiServerAddresses, ListenAndAllowAreReadStrictly) {
     QHostAddress address;
     quint16 port = 0;
     std::string error;
-    EXPECT_TRUE(ParseListenAddress("127.0.0.1:5026", address, port, &error));
+    EXPECT_TRUE(ParseListenAddress("127.0.0.1:5026", &address, &port, &error));
     EXPECT_EQ(address, QHostAddress::LocalHost);
     EXPECT_EQ(port, 5026);
-    EXPECT_TRUE(ParseListenAddress("[::1]:6000", address, port, &error));
+    EXPECT_TRUE(ParseListenAddress("[::1]:6000", &address, &port, &error));
     EXPECT_EQ(address, QHostAddress::LocalHostIPv6);
     EXPECT_EQ(port, 6000);
-    EXPECT_TRUE(ParseListenAddress("0.0.0.0", address, port, &error));
+    EXPECT_TRUE(ParseListenAddress("0.0.0.0", &address, &port, &error));
     EXPECT_EQ(port, kScpiPort);
-    EXPECT_TRUE(ParseListenAddress("127.0.0.1:0", address, port, &error));  // any free port
+    EXPECT_TRUE(ParseListenAddress("127.0.0.1:0", &address, &port, &error));  // any free port
     EXPECT_EQ(port, 0);
     for (const char* bad : {"127.0.0.1:70000", "host:5025", "", "1.2.3.4:x"}) {
-        EXPECT_FALSE(ParseListenAddress(bad, address, port, &error)) << bad;
+        EXPECT_FALSE(ParseListenAddress(bad, &address, &port, &error)) << bad;
     }
     std::vector<QPair<QHostAddress, int>> allow;
     EXPECT_TRUE(ParseAllowList("10.0.0.0/8, 192.168.1.7,fd00::/8", allow, &error));

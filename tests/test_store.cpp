@@ -101,7 +101,7 @@ TEST_P(StoreTest, CreatesTheSchemaAndMigratesAVersion1Store) {
         EXPECT_EQ(raw.Value("SELECT count(*) FROM schema_version").toInt(), 1);
     }
     std::vector<Result> found;
-    ASSERT_TRUE(store->Find({}, 0, -1, true, found));
+    ASSERT_TRUE(store->Find({}, 0, -1, Detail::Full, found));
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].station, "s1");
     EXPECT_EQ(found[0].working.Record.Urms, 230.0f);
@@ -113,7 +113,7 @@ TEST_P(StoreTest, CreatesTheSchemaAndMigratesAVersion1Store) {
     store = OpenStore(*scratch_);
     ASSERT_TRUE(store);
     found.clear();
-    ASSERT_TRUE(store->Find({}, 0, -1, false, found));
+    ASSERT_TRUE(store->Find({}, 0, -1, Detail::Summary, found));
     ASSERT_EQ(found.size(), 2u);
     EXPECT_TRUE(found[0].verdict);  // newest first
 }
@@ -140,12 +140,12 @@ TEST_P(StoreTest, EveryFieldRoundTripsBitExactly) {
         std::vector<Result> found;
         ResultFilter filter;
         filter.sinceMs = filter.untilMs = result.timeMs;
-        ASSERT_TRUE(store->Find(filter, 0, -1, true, found));
+        ASSERT_TRUE(store->Find(filter, 0, -1, Detail::Full, found));
         ASSERT_EQ(found.size(), 1u);
         ExpectSameResult(found[0], result);
         // Without the arrays: everything else, arrays left at zero.
         found.clear();
-        ASSERT_TRUE(store->Find(filter, 0, -1, false, found));
+        ASSERT_TRUE(store->Find(filter, 0, -1, Detail::Summary, found));
         ASSERT_EQ(found.size(), 1u);
         EXPECT_EQ(std::bit_cast<std::uint32_t>(found[0].working.Record.Freq),
                   std::bit_cast<std::uint32_t>(result.working.Record.Freq));
@@ -187,7 +187,7 @@ TEST_P(StoreTest, FiltersSelectExactlyTheMatchingResultsNewestFirst) {
             want.resize(static_cast<std::size_t>(limit));
         }
         std::vector<Result> got;
-        ASSERT_TRUE(store->Find(filter, 0, limit, false, got));
+        ASSERT_TRUE(store->Find(filter, 0, limit, Detail::Summary, got));
         ASSERT_EQ(got.size(), want.size());
         for (std::size_t i = 0; i < got.size(); ++i) {
             EXPECT_EQ(got[i].id, want[i].id) << i;
@@ -229,10 +229,10 @@ TEST_P(StoreTest, FiltersSelectExactlyTheMatchingResultsNewestFirst) {
         [](const Result& r) { return r.station == "st-1"; }, 4);
     // Paging: the pages together are the whole list, in order.
     std::vector<Result> whole;
-    ASSERT_TRUE(store->Find({}, 0, -1, false, whole));
+    ASSERT_TRUE(store->Find({}, 0, -1, Detail::Summary, whole));
     std::vector<Result> paged;
     for (std::int64_t offset = 0; offset < 30; offset += 7) {
-        ASSERT_TRUE(store->Find({}, offset, 7, false, paged));
+        ASSERT_TRUE(store->Find({}, offset, 7, Detail::Summary, paged));
     }
     ASSERT_EQ(paged.size(), whole.size());
     for (std::size_t i = 0; i < paged.size(); ++i) {
@@ -262,7 +262,7 @@ TEST_P(StoreTest, StatsMatchValuesComputedIndependently) {
     }
     ASSERT_TRUE(store->WriteAll(all));
     ResultStats stats;
-    ASSERT_TRUE(store->Stats(Filter([](ResultFilter& f) { f.type = "S1"; }), stats));
+    ASSERT_TRUE(store->Stats(Filter([](ResultFilter& f) { f.type = "S1"; }), &stats));
     EXPECT_EQ(stats.count, 50);
     EXPECT_EQ(stats.passed, 30);  // i % 5 in 2, 3, 4
     EXPECT_EQ(stats.failed, 10);
@@ -345,14 +345,14 @@ TEST_P(StoreTest, StatsByStationOrTypeAreTheStatsOfEachAlone) {
             filter.type = type;
         }
         std::vector<GroupStats> groups;
-        ASSERT_TRUE(store->Stats(filter, by, groups));
+        ASSERT_TRUE(store->Stats(filter, by, &groups));
         Names got;
         for (const GroupStats& group : groups) {
             got.push_back(group.name);
             ResultFilter alone = filter;
             (by == StatsGroup::Station ? alone.station : alone.type) = group.name;
             ResultStats want;
-            ASSERT_TRUE(store->Stats(alone, want));
+            ASSERT_TRUE(store->Stats(alone, &want));
             const auto urms = static_cast<std::size_t>(PlanReading::Urms);
             EXPECT_EQ(group.stats.count, want.count) << group.name;
             EXPECT_EQ(group.stats.passed, want.passed) << group.name;
@@ -378,7 +378,7 @@ TEST_P(StoreTest, AResultIsNeverStoredTwice) {
     ASSERT_TRUE(store->WriteAll(std::vector<Result>{result, OddResult(10)}, &added));
     EXPECT_EQ(added, 1);
     std::vector<Result> found;
-    ASSERT_TRUE(store->Find({}, 0, -1, false, found));
+    ASSERT_TRUE(store->Find({}, 0, -1, Detail::Summary, found));
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(found[1].station, result.station);  // the first kept
     // Imported files: the id follows the content.
@@ -406,7 +406,7 @@ TEST_P(StoreTest, AStoreOfANewerVersionIsRefusedAndLeftUntouched) {
     }
     std::vector<std::uint8_t> before;
     if (url.kind == StoreKind::Sqlite) {
-        ASSERT_TRUE(ReadWholeFile(url.path, before));
+        ASSERT_TRUE(ReadWholeFile(url.path, &before));
     }
     StoreStatus status;
     EXPECT_FALSE(ResultsStore::Open(url, &status));
@@ -415,7 +415,7 @@ TEST_P(StoreTest, AStoreOfANewerVersionIsRefusedAndLeftUntouched) {
     EXPECT_NE(status.message.find("left untouched"), std::string::npos);
     if (url.kind == StoreKind::Sqlite) {
         std::vector<std::uint8_t> after;
-        ASSERT_TRUE(ReadWholeFile(url.path, after));
+        ASSERT_TRUE(ReadWholeFile(url.path, &after));
         EXPECT_EQ(after, before);
     } else {
         RawConnection raw(url);
@@ -490,7 +490,7 @@ TEST_P(StoreTest, HistoryPagesGiveTheRowsOfTheWholeListInOrder) {
     ResultFilter even;
     even.type = "EVEN";
     std::vector<Result> whole;
-    ASSERT_TRUE(store->Find(even, 0, -1, false, whole));
+    ASSERT_TRUE(store->Find(even, 0, -1, Detail::Summary, whole));
     ASSERT_EQ(whole.size(), 25u);
     const auto ids = [&](std::size_t first, std::size_t count) {
         std::vector<std::string> wanted;
@@ -506,7 +506,7 @@ TEST_P(StoreTest, HistoryPagesGiveTheRowsOfTheWholeListInOrder) {
     };
     for (const std::int64_t limit : {-1, 9, 8}) {
         seen.clear();
-        ASSERT_TRUE(store->Scan(even, limit, false, see, 4));
+        ASSERT_TRUE(store->Scan(even, limit, Detail::Summary, see, 4));
         EXPECT_EQ(seen, ids(0, limit < 0 ? 25 : static_cast<std::size_t>(limit))) << limit;
     }
     for (const bool keys : {false, true}) {
@@ -521,21 +521,21 @@ TEST_P(StoreTest, HistoryPagesGiveTheRowsOfTheWholeListInOrder) {
         EXPECT_EQ(count, 25);
         for (const std::int64_t page : {0, 1, 2, 5, 6, 3, 0, 7, -1}) {
             std::vector<Result> rows;
-            ASSERT_TRUE(pages.Page(page, rows));
+            ASSERT_TRUE(pages.Page(page, &rows));
             seen.clear();
             std::for_each(rows.begin(), rows.end(), see);
             EXPECT_EQ(seen, page < 0 ? ids(0, 0) : ids(static_cast<std::size_t>(page) * 4, 4))
                 << page << (keys ? " by keys" : " counted");
         }
         seen.clear();
-        ASSERT_TRUE(ReadRanges(pages, {{0, 0}, {3, 12}, {22, 24}}, false, see));
+        ASSERT_TRUE(ReadRanges(pages, {{0, 0}, {3, 12}, {22, 24}}, Detail::Summary, see));
         std::vector<std::string> wanted = ids(0, 1);
         for (const auto& run : {ids(3, 10), ids(22, 3)}) {
             wanted.insert(wanted.end(), run.begin(), run.end());
         }
         EXPECT_EQ(seen, wanted) << (keys ? "by keys" : "counted");
         // Rows that are gone are said to be.
-        EXPECT_FALSE(ReadRanges(pages, {{20, 30}}, false, see));
+        EXPECT_FALSE(ReadRanges(pages, {{20, 30}}, Detail::Summary, see));
     }
     // A newer result comes first once the pages are asked again.
     HistoryPages pages(*store, even, 4);
@@ -550,8 +550,8 @@ TEST_P(StoreTest, HistoryPagesGiveTheRowsOfTheWholeListInOrder) {
     EXPECT_EQ(count, 26);
     ASSERT_TRUE(pages.LearnKeys());
     seen.clear();
-    ASSERT_TRUE(pages.Rows(0, 1, false, see));
-    ASSERT_TRUE(pages.Rows(25, 1, false, see));
+    ASSERT_TRUE(pages.Rows(0, 1, Detail::Summary, see));
+    ASSERT_TRUE(pages.Rows(25, 1, Detail::Summary, see));
     EXPECT_EQ(seen, (std::vector<std::string>{newest.id, whole[24].id}));
 }
 

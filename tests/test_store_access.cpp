@@ -100,22 +100,22 @@ TEST_P(StoreAccess, AStoreOpenedToReadIsNeitherCreatedNorChanged) {
     std::vector<std::uint8_t> before;
     if (sqlite) {
         RawConnection(url).Exec("PRAGMA wal_checkpoint(TRUNCATE)");
-        ASSERT_TRUE(ReadWholeFile(url.path, before));
+        ASSERT_TRUE(ReadWholeFile(url.path, &before));
     }
     {
         auto store = readOnly(&status);
         ASSERT_TRUE(store) << status.message;
         std::vector<Result> found;
-        ASSERT_TRUE(store->Find({}, 0, -1, true, found));
+        ASSERT_TRUE(store->Find({}, 0, -1, Detail::Full, found));
         EXPECT_EQ(found.size(), 2u);
         ResultStats stats;
-        EXPECT_TRUE(store->Stats({}, stats));
+        EXPECT_TRUE(store->Stats({}, &stats));
         EXPECT_EQ(stats.count, 2);
         EXPECT_FALSE(store->Write(OddResult(3)));
     }
     if (sqlite) {
         std::vector<std::uint8_t> after;
-        ASSERT_TRUE(ReadWholeFile(url.path, after));
+        ASSERT_TRUE(ReadWholeFile(url.path, &after));
         EXPECT_EQ(after, before);
     }
     // A store older than the one the reads need is refused, not changed.

@@ -114,7 +114,7 @@ TEST_P(QuarantineTest, AResultTheStoreRefusesStallsNothingBehindIt) {
     std::vector<Result> moved;
     ResultFilter one;
     one.id = spooled.id;
-    ASSERT_TRUE(quarantine && quarantine->Find(one, 0, -1, true, moved)) << opened.message;
+    ASSERT_TRUE(quarantine && quarantine->Find(one, 0, -1, Detail::Full, moved)) << opened.message;
     ASSERT_EQ(moved.size(), 1u);
     testing::ExpectSameResult(moved[0], spooled);
 
@@ -126,7 +126,7 @@ TEST_P(QuarantineTest, AResultTheStoreRefusesStallsNothingBehindIt) {
     filter.type =
         "A\xEF\xBF\xBD"
         "B";
-    ASSERT_TRUE(store && store->Find(filter, 0, -1, true, found));
+    ASSERT_TRUE(store && store->Find(filter, 0, -1, Detail::Full, found));
     ASSERT_EQ(found.size(), 1u);
     EXPECT_EQ(found[0].id, nul.id);
 }

@@ -41,7 +41,7 @@ TEST(ArchiveString, PrefixesFollowTheLength) {
         WriteArchiveString(out, text);
         ArchiveReader in(out);
         std::string back;
-        ASSERT_TRUE(in.ReadString(back)) << length;
+        ASSERT_TRUE(in.ReadString(&back)) << length;
         EXPECT_EQ(back, text);
         EXPECT_EQ(in.Remaining(), 0u);
     }
@@ -52,12 +52,12 @@ TEST(ArchiveString, ReadsWideTextAndOldEightBitTextAsUtf8) {
     const Bytes wide = {0xFF, 0xFE, 0xFF, 0x03, 'A', 0x00, 0xE9, 0x00, 0xAC, 0x20};
     ArchiveReader in(wide);
     std::string text;
-    ASSERT_TRUE(in.ReadString(text));
+    ASSERT_TRUE(in.ReadString(&text));
     EXPECT_EQ(text, "A\xC3\xA9\xE2\x82\xAC");
     // Windows-1252 bytes from an older tool: "25 °C" with 0xB0, and 0x80 (euro).
     const Bytes narrow = {0x07, '2', '5', ' ', 0xB0, 'C', ' ', 0x80};
     ArchiveReader old(narrow);
-    ASSERT_TRUE(old.ReadString(text));
+    ASSERT_TRUE(old.ReadString(&text));
     EXPECT_EQ(text,
               "25 \xC2\xB0"
               "C \xE2\x82\xAC");
@@ -65,7 +65,7 @@ TEST(ArchiveString, ReadsWideTextAndOldEightBitTextAsUtf8) {
     Bytes utf8;
     WriteArchiveString(utf8, "Prüfstand \xE2\x84\x83");
     ArchiveReader modern(utf8);
-    ASSERT_TRUE(modern.ReadString(text));
+    ASSERT_TRUE(modern.ReadString(&text));
     EXPECT_EQ(text, "Prüfstand \xE2\x84\x83");
     EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));      // overlong
     EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));  // surrogate
@@ -76,15 +76,15 @@ TEST(ArchiveString, NeverReadsBeyondWhatTheBufferHolds) {
     const Bytes huge = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 'a', 'b'};  // 4 GiB announced
     ArchiveReader in(huge);
     std::string text = "kept";
-    EXPECT_FALSE(in.ReadString(text));
+    EXPECT_FALSE(in.ReadString(&text));
     EXPECT_EQ(text, "kept");
     const Bytes wideHuge = {0xFF, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F};
     ArchiveReader wide(wideHuge);
-    EXPECT_FALSE(wide.ReadString(text));
+    EXPECT_FALSE(wide.ReadString(&text));
     for (std::size_t cut = 0; cut < 3; ++cut) {
         const Bytes shortPrefix(huge.begin(), huge.begin() + static_cast<std::ptrdiff_t>(cut));
         ArchiveReader partial(shortPrefix);
-        EXPECT_FALSE(partial.ReadString(text));
+        EXPECT_FALSE(partial.ReadString(&text));
     }
 }
 

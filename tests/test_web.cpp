@@ -190,7 +190,7 @@ TEST_P(WebStoreTest, TheEngineCountsByStationTypeAndHourAndTheFailingChecks) {
     ASSERT_TRUE(store) << status.message;
     ASSERT_TRUE(store->WriteAll(LineResults()));
     std::vector<TallyRow> rows;
-    ASSERT_TRUE(store->Tally({}, TallyBy::StationAndType, rows));
+    ASSERT_TRUE(store->Tally({}, TallyBy::StationAndType, &rows));
     const auto at = [](std::int64_t hour, std::int64_t i) { return kNoon + hour * 3600000 + i; };
     EXPECT_EQ(rows, (std::vector<TallyRow>{{"Beta", "S1", 0, 2, 1, 1, at(2, 2)},
                                            {"Beta", "S2", 0, 2, 1, 0, at(3, 11)},
@@ -200,16 +200,16 @@ TEST_P(WebStoreTest, TheEngineCountsByStationTypeAndHourAndTheFailingChecks) {
                                            {"alpha", "S2", 0, 1, 1, 0, at(2, 10)}}));
     ResultFilter s1;
     s1.type = "S1";
-    ASSERT_TRUE(store->Tally(s1, TallyBy::Hour, rows));
+    ASSERT_TRUE(store->Tally(s1, TallyBy::Hour, &rows));
     ASSERT_EQ(rows.size(), 4u);
     for (std::size_t h = 0; h < 4; ++h) {
         EXPECT_EQ(rows[h].hourMs, kNoon + static_cast<std::int64_t>(h) * 3600000);
         EXPECT_EQ(rows[h].count, 2);
     }
     std::vector<CheckCount> pareto;
-    ASSERT_TRUE(store->FailingChecks({}, pareto));
+    ASSERT_TRUE(store->FailingChecks({}, &pareto));
     EXPECT_EQ(pareto, (std::vector<CheckCount>{{"IEC I3", 5}, {"Power", 3}}));
-    ASSERT_TRUE(store->FailingChecks(s1, pareto));
+    ASSERT_TRUE(store->FailingChecks(s1, &pareto));
     EXPECT_EQ(pareto, (std::vector<CheckCount>{{"IEC I3", 4}, {"Power", 2}}));
 }
 

@@ -227,7 +227,7 @@ std::string Conflict(const AcquireOptions& options, bool counted) {
 
 bool ReadMarkFile(const std::string& path, ProductMark& mark, std::string* error) {
     std::vector<std::uint8_t> bytes;
-    if (const FileStatus status = ReadWholeFile(path, bytes, kMaxTestFileBytes); !status) {
+    if (const FileStatus status = ReadWholeFile(path, &bytes, kMaxTestFileBytes); !status) {
         *error = "cannot read the product information from " + path + ": " +
                  DescribeTestFileReadError(status);
         return false;

@@ -63,6 +63,8 @@ class Run {
 
   private:
     bool Prepare();
+    bool OpenStore();
+    bool OpenLog();
     // One exchange and all that follows from it; false ends the run.
     bool Step(bool last);
     // A failed exchange said, printed and logged; false ends the run.
@@ -102,8 +104,9 @@ class Run {
     int status_ = kCliOk;          // the first problem met
 };
 
-bool Run::Prepare() {
-    device_ = PortMap().Resolve(options_.port);
+// The store of --db or ZX840_DB, when one is named; false after a mistake
+// or a refused login.
+bool Run::OpenStore() {
     if (const auto storeText = ChosenStoreText(options_.db)) {
         const StoreUrlParse parsed = ParseStoreUrl(*storeText);
         if (!parsed.url) {
@@ -121,6 +124,14 @@ bool Run::Prepare() {
             status_ = kCliFileError;
             return false;
         }
+    }
+    return true;
+}
+
+bool Run::Prepare() {
+    device_ = PortMap().Resolve(options_.port);
+    if (!OpenStore()) {
+        return false;
     }
     if (!options_.plan.empty()) {
         PlanRead read = ReadPlanFile(options_.plan);
@@ -146,6 +157,11 @@ bool Run::Prepare() {
             return false;
         }
     }
+    return OpenLog();
+}
+
+// The log of --log: standard output, a file, or none.
+bool Run::OpenLog() {
     if (IsStandardOutput(options_.log)) {
         // The log is the output: its header, then one row per acquisition.
         logToOut_ = true;

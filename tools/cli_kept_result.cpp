@@ -48,7 +48,7 @@ std::optional<Result> FindKept(ResultsStore& store, const std::string& id, std::
     ResultFilter filter;
     filter.id = id;
     std::vector<Result> found;
-    if (const StoreStatus status = store.Find(filter, 0, 1, true, found); !status) {
+    if (const StoreStatus status = store.Find(filter, 0, 1, Detail::Full, found); !status) {
         err << "zx840-cli: " << status.message << "\n";
         return std::nullopt;
     }

@@ -36,7 +36,7 @@ std::optional<ServeOptions> ReadServeOptions(const CommandCall& call, int* statu
     std::string problem;
     for (const auto& [name, value] : call.options) {
         if (name == "--listen" &&
-            !ParseListenAddress(value, options.server.address, options.server.port, &problem)) {
+            !ParseListenAddress(value, &options.server.address, &options.server.port, &problem)) {
             break;
         } else if (name == "--allow" && !ParseAllowList(value, options.server.allow, &problem)) {
             break;

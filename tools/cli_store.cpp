@@ -89,14 +89,13 @@ bool ApplyFilterOption(const CommandCall& call, const std::string& name, const s
     } else if (name == "--station") {
         filter.station = value;
     } else if (name == "--number") {
-        std::int32_t from = 0;
-        std::int32_t to = 0;
-        if (!ParseNumberRange(value, from, to)) {
+        const std::optional<NumberRange> range = ParseNumberRange(value);
+        if (!range) {
             call.Mistake("--number takes N or N-M, not \"" + value + "\"");
             return false;
         }
-        filter.numberFrom = from;
-        filter.numberTo = to;
+        filter.numberFrom = range->from;
+        filter.numberTo = range->to;
     } else if (name == "--verdict") {
         if (value != "PASS" && value != "FAIL") {
             call.Mistake("--verdict takes PASS or FAIL, not \"" + value + "\"");
@@ -154,13 +153,13 @@ StoreStatus ListHistory(ResultsStore& store, const HistoryQuery& query, std::ost
     } else {
         json.BeginArray(JsonWriter::Layout::OneLineEach);
     }
-    const bool whole = query.full && !query.csv;
-    const StoreStatus status =
-        store.Scan(query.filter, query.limit, whole, [&](const Result& result) {
+    const Detail detail = query.full ? Detail::Full : Detail::Summary;
+    const StoreStatus status = store.Scan(
+        query.filter, query.limit, query.csv ? Detail::Summary : detail, [&](const Result& result) {
             if (query.csv) {
                 AppendResultCsv(text, result);
             } else {
-                WriteResult(json, result, query.full);
+                WriteResult(json, result, detail);
             }
             if (text.size() >= 64 * 1024) {
                 out << text;
@@ -256,10 +255,10 @@ int StatsCommand(const CommandCall& call) {
     std::vector<GroupStats> groups;
     StoreStatus status;
     if (by) {
-        status = store->Stats(filter, *by, groups);
+        status = store->Stats(filter, *by, &groups);
     } else {
         groups.push_back({});
-        status = store->Stats(filter, groups.front().stats);
+        status = store->Stats(filter, &groups.front().stats);
     }
     if (!status) {
         err << "zx840-cli: " << status.message << "\n";
@@ -358,7 +357,7 @@ class Import {
 
 bool Import::One(const std::string& path) {
     ++seen_;
-    if (const FileStatus status = ReadWholeFile(path, bytes_, kMaxTestFileBytes); !status) {
+    if (const FileStatus status = ReadWholeFile(path, &bytes_, kMaxTestFileBytes); !status) {
         Unreadable(path, DescribeTestFileReadError(status));
         return true;
     }

@@ -29,7 +29,7 @@ struct WebOptions {
 // The token of a file: its first line, without surrounding blanks.
 std::optional<std::string> ReadToken(const std::string& path, std::string* problem) {
     std::vector<std::uint8_t> bytes;
-    if (const FileStatus status = ReadWholeFile(path, bytes, 4096); !status) {
+    if (const FileStatus status = ReadWholeFile(path, &bytes, 4096); !status) {
         *problem = path + ": " + status.Describe();
         return std::nullopt;
     }
@@ -51,7 +51,7 @@ std::optional<WebOptions> ReadWebOptions(const CommandCall& call, int* status) {
     std::string problem;
     for (const auto& [name, value] : call.options) {
         if (name == "--listen" &&
-            !ParseListenAddress(value, options.server.address, options.server.port, &problem)) {
+            !ParseListenAddress(value, &options.server.address, &options.server.port, &problem)) {
             break;
         } else if (name == "--allow" && !ParseAllowList(value, options.server.allow, &problem)) {
             break;

@@ -25,8 +25,8 @@ void OnSignal(int) {
 int main(int argc, char** argv) {
     zx840::SimCommandLine command;
     std::string error;
-    if (!zx840::ParseSimCommandLine(std::vector<std::string>(argv + 1, argv + argc), command,
-                                    error)) {
+    if (!zx840::ParseSimCommandLine(std::vector<std::string>(argv + 1, argv + argc), &command,
+                                    &error)) {
         std::cerr << zx840::SimUsage(error);
         return 1;
     }

@@ -136,8 +136,8 @@ bool ApplyOption(const std::string& arg, const std::string& value, SimCommandLin
 
 }  // namespace
 
-bool ParseSimCommandLine(const std::vector<std::string>& args, SimCommandLine& result,
-                         std::string& error) {
+bool ParseSimCommandLine(const std::vector<std::string>& args, SimCommandLine* result,
+                         std::string* error) {
     ArgumentParser parser;
     parser.Switch("-V,--version");
     parser.Switch("--paced");
@@ -148,21 +148,21 @@ bool ParseSimCommandLine(const std::vector<std::string>& args, SimCommandLine& r
     }
     switch (parser.Parse(args)) {
         case ArgumentParser::Outcome::Help:
-            result.help = true;
+            result->help = true;
             return true;
         case ArgumentParser::Outcome::Mistake:
-            error = parser.Problem();
+            *error = parser.Problem();
             return false;
         case ArgumentParser::Outcome::Parsed:
             break;
     }
     for (const auto& [arg, value] : parser.Options()) {
         if (arg == "--version") {
-            result.version = true;
+            result->version = true;
         } else if (arg == "--paced") {
-            result.options.paced = true;
-        } else if (!ApplyOption(arg, value, result)) {
-            error = "bad value for " + arg + ": \"" + value + "\"";
+            result->options.paced = true;
+        } else if (!ApplyOption(arg, value, *result)) {
+            *error = "bad value for " + arg + ": \"" + value + "\"";
             return false;
         }
     }

@@ -20,8 +20,8 @@ extern const char kSimUsage[];
 
 // Parses `args` (without the program name). On a mistake returns false and
 // says why in `error`. With -h or --help only `help` is set.
-bool ParseSimCommandLine(const std::vector<std::string>& args, SimCommandLine& result,
-                         std::string& error);
+bool ParseSimCommandLine(const std::vector<std::string>& args, SimCommandLine* result,
+                         std::string* error);
 
 // What standard error shows for a mistake: the problem, the usage line and
 // where the help is, not the whole help.

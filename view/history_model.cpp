@@ -54,7 +54,7 @@ HistoryModel::HistoryModel(StoreUrl url, QObject* parent)
     : QAbstractTableModel(parent),
       reader_(
           std::make_unique<HistoryReader>(this, std::move(url), ResultsStore::Access::ReadWrite)) {
-    Count(false);
+    Count(WhileCounting::ClearRows);
 }
 
 HistoryModel::~HistoryModel() = default;
@@ -67,10 +67,10 @@ void HistoryModel::Note(const StoreStatus& status) const {
     emit const_cast<HistoryModel*>(this)->problemMet(QString::fromStdString(problem_));
 }
 
-void HistoryModel::Count(bool keepRows) {
+void HistoryModel::Count(WhileCounting rows) {
     const std::uint64_t generation = ++generation_;
     counting_ = true;
-    if (!keepRows) {
+    if (rows == WhileCounting::ClearRows) {
         beginResetModel();
         count_.reset();
         pages_.clear();
@@ -99,11 +99,11 @@ void HistoryModel::Count(bool keepRows) {
 
 void HistoryModel::SetFilter(const ResultFilter& filter) {
     filter_ = filter;
-    Count(false);
+    Count(WhileCounting::ClearRows);
 }
 
 void HistoryModel::Refresh() {
-    Count(true);
+    Count(WhileCounting::KeepRows);
 }
 
 void HistoryModel::Run(std::function<void(const HistoryReader::Lane&)> work) {

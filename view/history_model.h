@@ -65,7 +65,10 @@ class HistoryModel : public QAbstractTableModel {
     void problemMet(const QString& message);
 
   private:
-    void Count(bool keepRows);
+    // The rows shown while a new count comes: cleared for a new filter,
+    // kept for a refresh.
+    enum class WhileCounting { ClearRows, KeepRows };
+    void Count(WhileCounting rows);
     void Note(const StoreStatus& status) const;
     void Fetch(std::int64_t page) const;
     void Arrived(std::uint64_t generation, std::int64_t page, const StoreStatus& status,

@@ -95,6 +95,40 @@ SpectrumGeometry SpectrumGeometryFor(int width, int height) {
     return g;
 }
 
+namespace {
+
+// The bars of a spectrum, from its base line up; failing orders in the
+// failing pen.
+void AddBars(DrawList& ops, const std::array<float, kHarmonicOrders>& spectrum,
+             const SpectrumGeometry& geometry, const SelectPen& barPen,
+             const std::array<bool, kHarmonicOrders + 1>* failing) {
+    const double yB = geometry.baseY;
+    const int baseY = geometry.baseY;
+    const float m = BarScale(spectrum);
+    ops.emplace_back(barPen);
+    bool failingPen = false;
+    for (int i = 0; i < kHarmonicOrders; ++i) {
+        const float v = spectrum[static_cast<std::size_t>(i)];
+        // v / m is exactly 1 for the largest finite element anyway; the
+        // comparison only matters for an infinite one (inf / inf is NaN).
+        const double share = v == m ? 1.0 : static_cast<double>(v) / m;
+        const int top = ToCoord(yB - Trunc(share * geometry.fullHeight));
+        if (top == baseY) {
+            continue;
+        }
+        const bool failed = failing != nullptr && (*failing)[static_cast<std::size_t>(i + 1)];
+        if (failed != failingPen) {
+            ops.emplace_back(failed ? kFailingBarPen : barPen);
+            failingPen = failed;
+        }
+        const int x = ToCoord(geometry.firstX + i * static_cast<double>(geometry.pitch));
+        ops.emplace_back(MoveTo{x, baseY});
+        ops.emplace_back(LineTo{x, top});
+    }
+}
+
+}  // namespace
+
 DrawList SpectrumPlot(const std::array<float, kHarmonicOrders>& spectrum, float thd,
                       Channel channel, const SpectrumGeometry& geometry, int width,
                       const std::array<bool, kHarmonicOrders + 1>* failing) {
@@ -119,28 +153,7 @@ DrawList SpectrumPlot(const std::array<float, kHarmonicOrders>& spectrum, float 
     // NaN never wins the comparison and draws no bar; an infinite element is
     // the largest, takes the full height and leaves the finite ones empty;
     // negative elements draw downwards.
-    const float m = BarScale(spectrum);
-    const SelectPen barPen = voltage ? kVoltageBarPen : kCurrentBarPen;
-    ops.emplace_back(barPen);
-    bool failingPen = false;
-    for (int i = 0; i < kHarmonicOrders; ++i) {
-        const float v = spectrum[static_cast<std::size_t>(i)];
-        // v / m is exactly 1 for the largest finite element anyway; the
-        // comparison only matters for an infinite one (inf / inf is NaN).
-        const double share = v == m ? 1.0 : static_cast<double>(v) / m;
-        const int top = ToCoord(yB - Trunc(share * geometry.fullHeight));
-        if (top == baseY) {
-            continue;
-        }
-        const bool failed = failing != nullptr && (*failing)[static_cast<std::size_t>(i + 1)];
-        if (failed != failingPen) {
-            ops.emplace_back(failed ? kFailingBarPen : barPen);
-            failingPen = failed;
-        }
-        const int x = barX(i);
-        ops.emplace_back(MoveTo{x, baseY});
-        ops.emplace_back(LineTo{x, top});
-    }
+    AddBars(ops, spectrum, geometry, voltage ? kVoltageBarPen : kCurrentBarPen, failing);
 
     // Distortion in percent of the fundamental; 0.0 without a fundamental.
     // A value that is not finite (a NaN or an infinity in the record) is

@@ -2,7 +2,6 @@
 
 #include <QEvent>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPrinter>
 #include <QResizeEvent>
 
@@ -10,6 +9,7 @@
 #include "commands/command_ids.h"
 #include "view/dialog_units.h"
 #include "view/harmonic_list.h"
+#include "view/operator_report.h"
 #include "view/panel_layout.h"
 #include "view/panel_text.h"
 #include "view/plot_box.h"
@@ -277,11 +277,8 @@ ReportData CZX840ENView::Report() const {
 // was asked for meanwhile.
 void CZX840ENView::ShowFailure(AcquireFailure failure) {
     const OperatorMessage message = FailureMessage(failure);
-    auto* box = new QMessageBox(QMessageBox::Critical, QString::fromStdString(message.caption),
-                                QString::fromStdString(message.text), QMessageBox::Ok, window());
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::ApplicationModal);
-    box->show();
+    TellWithoutWaiting(window(), {Severity::Critical, QString::fromStdString(message.caption),
+                                  QString::fromStdString(message.text)});
 }
 
 QPrinter& CZX840ENView::Printer() {
@@ -293,10 +290,8 @@ QPrinter& CZX840ENView::Printer() {
 
 void CZX840ENView::OnFilePrint() {
     if (PrintWithDialog(Printer(), Report(), window()) == PrintResult::Failed) {
-        QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle),
-                        CouldNotStartPrintJobText(Printer().printerName()), QMessageBox::Ok,
-                        window());
-        box.exec();
+        Tell(window(), Severity::Warning, QString::fromLatin1(kAppTitle),
+             CouldNotStartPrintJobText(Printer().printerName()));
     }
 }
 
@@ -310,9 +305,8 @@ bool CZX840ENView::PrintDirect(const QString& printerName) {
 
 void CZX840ENView::OnFilePrintDirect() {
     if (!PrintDirect()) {
-        QMessageBox box(QMessageBox::Warning, QString::fromLatin1(kAppTitle),
-                        CouldNotStartPrintJobText({}), QMessageBox::Ok, window());
-        box.exec();
+        Tell(window(), Severity::Warning, QString::fromLatin1(kAppTitle),
+             CouldNotStartPrintJobText({}));
     }
 }
 

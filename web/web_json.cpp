@@ -18,7 +18,7 @@ std::string ResultsPageJson(const std::vector<Result>& rows, const std::optional
     JsonWriter json(out);
     json.BeginObject().Key("Results").BeginArray(JsonWriter::Layout::OneLineEach);
     for (const Result& r : rows) {
-        WriteResult(json, r, false);
+        WriteResult(json, r, Detail::Summary);
     }
     json.EndArray().Key("Next");
     if (next) {

@@ -188,14 +188,13 @@ std::optional<ResultFilter> ReadFilter(const QueryParams& params, std::int64_t n
     filter.type = Param(params, "type");
     filter.station = Param(params, "station");
     if (const auto number = Param(params, "number")) {
-        std::int32_t from = 0;
-        std::int32_t to = 0;
-        if (!ParseNumberRange(*number, from, to)) {
+        const std::optional<NumberRange> range = ParseNumberRange(*number);
+        if (!range) {
             *error = "number takes N or N-M, not \"" + *number + "\"";
             return std::nullopt;
         }
-        filter.numberFrom = from;
-        filter.numberTo = to;
+        filter.numberFrom = range->from;
+        filter.numberTo = range->to;
     }
     if (const auto verdict = Param(params, "verdict")) {
         if (*verdict != "PASS" && *verdict != "FAIL") {

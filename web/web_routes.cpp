@@ -52,7 +52,7 @@ bool WebSite::PageOf(ResultFilter filter, const std::optional<std::string>& curs
         }
     }
     // One more than a page says whether another page follows.
-    if (const StoreStatus status = store_.Find(filter, 0, rows + 1, false, found); !status) {
+    if (const StoreStatus status = store_.Find(filter, 0, rows + 1, Detail::Summary, found); !status) {
         failure = StoreFailure(status, true);
         return false;
     }
@@ -67,7 +67,7 @@ std::optional<Result> WebSite::Find(const std::string& id, bool api, WebResponse
     ResultFilter filter;
     filter.id = id;
     std::vector<Result> found;
-    if (const StoreStatus status = store_.Find(filter, 0, 1, true, found); !status) {
+    if (const StoreStatus status = store_.Find(filter, 0, 1, Detail::Full, found); !status) {
         failure = StoreFailure(status, api);
         return std::nullopt;
     }
@@ -93,12 +93,12 @@ WebResponse WebSite::LinePage(const Asked& asked, bool live) {
     ResultFilter filter;
     filter.sinceMs = period->sinceMs;
     filter.untilMs = period->untilMs;
-    StoreStatus status = store_.Tally(filter, TallyBy::StationAndType, view.tally);
+    StoreStatus status = store_.Tally(filter, TallyBy::StationAndType, &view.tally);
     if (status) {
-        status = store_.FailingChecks(filter, view.pareto);
+        status = store_.FailingChecks(filter, &view.pareto);
     }
     if (status) {
-        status = store_.Find(filter, 0, kLastResults, false, view.last);
+        status = store_.Find(filter, 0, kLastResults, Detail::Summary, view.last);
     }
     if (!status) {
         return StoreFailure(status, false);
@@ -155,9 +155,9 @@ WebResponse WebSite::TypePage(const Asked& asked) {
     ResultFilter filter;
     filter.type = view.type;
     std::vector<double> values;
-    StoreStatus status = store_.Stats(filter, view.stats);
+    StoreStatus status = store_.Stats(filter, &view.stats);
     if (status) {
-        status = store_.Scan(filter, *n, false, [&](const Result& r) {
+        status = store_.Scan(filter, *n, Detail::Summary, [&](const Result& r) {
             values.push_back(PlanReadingValue(*reading, r.working));
             return true;
         });
@@ -209,7 +209,7 @@ WebResponse WebSite::ApiResults(const Asked& asked) {
         }
         WebResponse failure;
         const auto result = Find(asked.segments[2], true, failure);
-        return result ? Json(ResultJson(*result, true) + "\n") : failure;
+        return result ? Json(ResultJson(*result, Detail::Full) + "\n") : failure;
     }
     if (const auto bad = BadKey(asked.params, {"type", "number", "verdict", "station", "period",
                                                "since", "until", "limit", "cursor"})) {
@@ -248,7 +248,7 @@ WebResponse WebSite::ApiStats(const Asked& asked) {
         return Refusal(400, "stats needs type", true);
     }
     ResultStats stats;
-    if (const StoreStatus status = store_.Stats(*filter, stats); !status) {
+    if (const StoreStatus status = store_.Stats(*filter, &stats); !status) {
         return StoreFailure(status, true);
     }
     std::string text;
@@ -281,7 +281,7 @@ WebResponse WebSite::ApiYield(const Asked& asked) {
                                           : YieldBy::Hour;
     std::vector<TallyRow> tally;
     const TallyBy tallyBy = group == YieldBy::Hour ? TallyBy::Hour : TallyBy::StationAndType;
-    if (const StoreStatus status = store_.Tally(filter, tallyBy, tally); !status) {
+    if (const StoreStatus status = store_.Tally(filter, tallyBy, &tally); !status) {
         return StoreFailure(status, true);
     }
     return Json(YieldJson(YieldOf(tally, group), group));
@@ -290,7 +290,7 @@ WebResponse WebSite::ApiYield(const Asked& asked) {
 WebResponse WebSite::Metrics() {
     MetricsView view;
     const auto start = std::chrono::steady_clock::now();
-    view.storeUp = static_cast<bool>(store_.Tally({}, TallyBy::StationAndType, view.tally));
+    view.storeUp = static_cast<bool>(store_.Tally({}, TallyBy::StationAndType, &view.tally));
     view.querySeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     WebResponse response;

@@ -34,10 +34,10 @@ Reply ReplyFor(const LoadSettings& load) {
 
 }  // namespace
 
-MeterSimulator::MeterSimulator(int ioFd, bool pty, std::string devicePath,
+MeterSimulator::MeterSimulator(int ioFd, Line line, std::string devicePath,
                                const SimulatorOptions& options)
     : ioFd_(ioFd),
-      pty_(pty),
+      pty_(line == Line::OwnPseudoTerminal),
       devicePath_(std::move(devicePath)),
       options_(options),
       random_(options.seed),
@@ -72,7 +72,8 @@ std::unique_ptr<MeterSimulator> MeterSimulator::CreatePty(const SimulatorOptions
     tcsetattr(client, TCSANOW, &tio);
     ::close(client);
 
-    std::unique_ptr<MeterSimulator> sim(new MeterSimulator(master, true, name, options));
+    std::unique_ptr<MeterSimulator> sim(
+        new MeterSimulator(master, Line::OwnPseudoTerminal, name, options));
     if (!sim->MakeWakePipe(error)) {
         return nullptr;
     }
@@ -95,7 +96,7 @@ std::unique_ptr<MeterSimulator> MeterSimulator::OpenDevice(const std::string& pa
     }
     device.SetLine(options.lineBaud);
     const int fd = device.NativeHandle();
-    std::unique_ptr<MeterSimulator> sim(new MeterSimulator(fd, false, path, options));
+    std::unique_ptr<MeterSimulator> sim(new MeterSimulator(fd, Line::Device, path, options));
     sim->device_ = std::move(device);
     if (!sim->MakeWakePipe(error)) {
         return nullptr;

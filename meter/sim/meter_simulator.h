@@ -86,7 +86,10 @@ class MeterSimulator {
     bool WaitForAnswers(std::size_t count, std::chrono::milliseconds timeout) const;
 
   private:
-    MeterSimulator(int ioFd, bool pty, std::string devicePath, const SimulatorOptions& options);
+    // What the simulator answers on: a pseudo-terminal of its own, or a
+    // device that others made.
+    enum class Line { OwnPseudoTerminal, Device };
+    MeterSimulator(int ioFd, Line line, std::string devicePath, const SimulatorOptions& options);
     bool MakeWakePipe(std::string* error);
     void ServeLoop();
     bool ClientGone() const;

@@ -24,7 +24,7 @@ using Bytes = std::vector<std::uint8_t>;
 void FuzzArchiveReader(std::span<const std::uint8_t> bytes) {
     zx840::ArchiveReader reader(bytes);
     std::string text;
-    while (reader.ReadString(text)) {
+    while (reader.ReadString(&text)) {
         Check(reader.Position() <= bytes.size());
         Check(zx840::IsValidUtf8(text));
     }
