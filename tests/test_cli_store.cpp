@@ -568,11 +568,12 @@ TEST_F(CliStore, HistoryAndStatsListAStoreTheUserMayOnlyRead) {
 }
 
 // A store as the program of schema 4 left it, holding `results`: written
-// by this program, the columns schema 5 added dropped again.
+// by this program, the index and the columns schema 5 added dropped again.
 void WriteSchema4Store(const StoreUrl& url, const std::vector<Result>& results) {
     StoreStatus status;
     ASSERT_TRUE(ResultsStore::Open(url, &status)->WriteAll(results)) << status.message;
     const RawConnection raw(url);
+    ASSERT_TRUE(raw.Exec(QStringLiteral("DROP INDEX results_station_type")));
     for (const char* column : {"displacement_pf", "phase_angle", "distortion_factor", "ithd_r",
                                "uthd_r", "k_factor", "apparent_power", "reactive_power"}) {
         ASSERT_TRUE(raw.Exec(QStringLiteral("ALTER TABLE results DROP COLUMN ") + column));
