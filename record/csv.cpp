@@ -85,6 +85,16 @@ CsvRow& CsvRow::Float(float value) {
     return *this;
 }
 
+CsvRow& CsvRow::Double(double value) {
+    Separate();
+    char buffer[32];
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    if (ec == std::errc{}) {
+        line_.append(buffer, end);
+    }
+    return *this;
+}
+
 CsvRow& CsvRow::Int(std::int64_t value) {
     Separate();
     char buffer[24];
