@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "record/file_io.h"
+#include "record/json_reader.h"
 #include "record/mark_number.h"
 #include "record/record_json.h"
 #include "record/settings_file.h"
@@ -192,6 +193,77 @@ TEST(AcquireRun, AFailedExchangeIsALineOfTheStreamAndTheSummaryCountsVerdicts) {
                                         "zx840-cli: 1 acquisition, 0 good, 1 failed\n"}));
 }
 
+// A burn-in ends at its count, its time or the first FAIL (status 7); its
+// summary, on stderr and as JSON, agrees with its log.
+TEST(AcquireRun, BurnInEndsAtItsCountTimeOrFirstFailAndItsSummaryAgreesWithTheLog) {
+    auto sim = StartSimulator(SimulatorOptions{});
+    ASSERT_TRUE(sim);
+    const TempDir dir("zx840-burn-in");
+    std::ofstream(dir / "pass.zx8plan") << R"({"Urms":{"min":200}})";
+    std::ofstream(dir / "fail.zx8plan") << R"({"Urms":{"max":200}})";
+    const auto burnIn = [&](const std::string& plan, std::vector<std::string> extra) {
+        std::filesystem::remove(dir / "log.csv");
+        std::vector<std::string> args{"acquire",       "--port",        sim->DevicePath(),
+                                      "--quiet",       "--plan",        dir / (plan + ".zx8plan"),
+                                      "--log",         dir / "log.csv", "--summary-json",
+                                      dir / "run.json"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return RunTool(args);
+    };
+    const auto summary = [&] {
+        JsonError error;
+        std::optional<JsonValue> json = ParseJson(ReadText(dir / "run.json"), &error);
+        EXPECT_TRUE(json) << error.Describe();
+        return json.value_or(JsonValue{});
+    };
+    const auto number = [](const JsonValue& json, const char* key) {
+        const JsonValue* value = json.Find(key);
+        return value != nullptr ? value->number : -1.0;
+    };
+
+    const CliRun counted = burnIn("pass", {"--count", "3", "--until-fail"});
+    EXPECT_EQ(counted.status, kCliOk) << counted.err;
+    JsonValue json = summary();
+    EXPECT_EQ(json.Find("Ended")->text, "count");
+    EXPECT_EQ(number(json, "Good"), 3);
+    EXPECT_EQ(number(json, "Pass"), 3);
+    EXPECT_EQ(json.Find("FirstFailSeconds")->kind, JsonValue::Kind::Null);
+    const CsvRecords rows = ParseCsv(ReadText(dir / "log.csv"));
+    ASSERT_EQ(rows.size(), 4u);
+    const JsonValue& power = *json.Find("Readings")->Find("Power");
+    const float logged = ParseFloat(Field(rows, 1, "Power"));
+    for (const char* key : {"Min", "Mean", "Max"}) {
+        EXPECT_EQ(static_cast<float>(number(power, key)), logged) << key;
+    }
+    EXPECT_EQ(number(power, "Sigma"), 0.0);
+    EXPECT_GT(number(json, "EnergyWh"), 0.0);
+    EXPECT_LE(number(json, "EnergyWh"), logged * number(json, "Seconds") / 3600 * (1 + 1e-9));
+    EXPECT_NE(counted.err.find("zx840-cli: run of "), std::string::npos) << counted.err;
+    EXPECT_NE(counted.err.find("\nzx840-cli:   Power (W): min "), std::string::npos);
+    EXPECT_EQ(counted.err.substr(counted.err.rfind("zx840-cli: ")),
+              "zx840-cli: 3 acquisitions, 3 good, 0 failed, 3 PASS, 0 FAIL\n");
+
+    // Until the first FAIL, however long that takes: here the first.
+    const CliRun failed = burnIn("fail", {"--until-fail"});
+    EXPECT_EQ(failed.status, kCliVerdictFail) << failed.err;
+    json = summary();
+    EXPECT_EQ(json.Find("Ended")->text, "fail");
+    EXPECT_EQ(number(json, "Acquisitions"), 1);
+    EXPECT_EQ(number(json, "FirstFailNumber"), 1);
+    EXPECT_EQ(number(json, "FirstFailSeconds"), number(json, "Seconds"));
+    EXPECT_EQ(ParseCsv(ReadText(dir / "log.csv")).size(), 2u);
+    EXPECT_NE(failed.err.find(", first FAIL after "), std::string::npos) << failed.err;
+
+    // For a time: as many acquisitions as the log has rows.
+    const CliRun timed = burnIn("pass", {"--duration", "1s"});
+    EXPECT_EQ(timed.status, kCliOk) << timed.err;
+    json = summary();
+    EXPECT_EQ(json.Find("Ended")->text, "duration");
+    EXPECT_GE(number(json, "Acquisitions"), 1);
+    EXPECT_EQ(number(json, "Acquisitions") + 1,
+              static_cast<double>(ParseCsv(ReadText(dir / "log.csv")).size()));
+}
+
 TEST(AcquireRun, NumberStepsAfterGoodAcquisitionsAcrossTheLargestIntoOneFileEach) {
     auto sim = StartSimulator(SimulatorOptions{});
     ASSERT_TRUE(sim);
@@ -294,7 +366,11 @@ TEST(AcquireRun, ProductInformationFromSettingsOrTestFilesWithOptionsOnTop) {
                                                {"--count", "3x"},
                                                {"--count", "2", "--continuous"},
                                                {"--type"},
-                                               {"--colour", "red"}}) {
+                                               {"--colour", "red"},
+                                               {"--duration", "1h1h"},
+                                               {"--duration", "8h", "--continuous"},
+                                               {"--until-fail"},
+                                               {"--summary-json", "-"}}) {
         std::vector<std::string> args{"acquire", "--port", sim->DevicePath()};
         args.insert(args.end(), bad.begin(), bad.end());
         EXPECT_EQ(RunTool(args).status, kCliUsage) << bad[0];

@@ -244,6 +244,10 @@ TEST(CliConventions, HelpForEachCommandAndAShortUsageOnMistakes) {
         ShortUsage("the count must be a whole number from 1, not \"0\"", acquireUsage, "acquire"));
     EXPECT_EQ(RunTool({"acquire", "--count=2", "--continuous"}).err,
               ShortUsage("--count and --continuous exclude each other", acquireUsage, "acquire"));
+    EXPECT_EQ(RunTool({"acquire", "--duration", "90x"}).err,
+              ShortUsage("--duration \"90x\": \"x\" is no unit (d, h, m or s); write for "
+                         "example 8h, 30m, 90s, 1h30m or 2d",
+                         acquireUsage, "acquire"));
     EXPECT_EQ(RunTool({"acquire", "--type"}).err,
               ShortUsage("--type needs a value", acquireUsage, "acquire"));
     EXPECT_EQ(RunTool({"acquire", "--quiet=no"}).err,

@@ -19,8 +19,11 @@ namespace zx840 {
 struct AcquireOptions {
     std::string port = kDefaultComPort;
     std::int32_t baud = kDefaultBaudRate;
-    std::int64_t count = 1;   // acquisitions in the run, when not continuous
-    bool continuous = false;  // until interrupted
+    std::int64_t count = 1;          // acquisitions in the run, when not continuous
+    bool continuous = false;         // until interrupted
+    std::optional<double> duration;  // seconds the run may take, whichever ends first
+    bool untilFail = false;          // the run ends at the first FAIL verdict
+    std::string summaryJson;         // the run's summary as one JSON object
     bool stopOnError = false;
     bool text = false;
     bool quiet = false;
