@@ -16,6 +16,7 @@ class QToolBar;
 
 namespace zx840 {
 
+class CTrendPanel;
 class CZX840ENView;
 class MeterSession;
 
@@ -38,6 +39,8 @@ class CMainFrame : public QMainWindow, public CommandTarget {
         dropHandler_ = std::move(handler);
     }
     QToolBar* ToolBar() const { return toolbar_; }
+    // The Trend panel of the continuous test, hidden until View, Trend.
+    CTrendPanel* Trend() const { return trend_; }
     QString StatusMessage() const;
     QString IndicatorText(int index) const;  // 0 CAP, 1 NUM, 2 SCRL
 
@@ -66,6 +69,7 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     std::map<int, QAction*> actions_;
     QStyle* menuStyle_ = nullptr;  // owned by the frame, shared by its menus
     QToolBar* toolbar_ = nullptr;
+    CTrendPanel* trend_ = nullptr;
     QLabel* message_ = nullptr;
     QLabel* indicators_[3] = {};
     QElapsedTimer sinceIndicators_;
