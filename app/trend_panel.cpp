@@ -238,6 +238,13 @@ void CTrendPanel::ShowStatistics() {
             stats_->setItem(row, column, new QTableWidgetItem(cells[column]));
         }
     }
+    // As high as its rows, the rest for the chart.
+    stats_->resizeRowsToContents();
+    int height = stats_->horizontalHeader()->height() + 2 * stats_->frameWidth();
+    for (int row = 0; row < stats_->rowCount(); ++row) {
+        height += stats_->rowHeight(row);
+    }
+    stats_->setFixedHeight(height);
 }
 
 QString CTrendPanel::CountsText() const {
