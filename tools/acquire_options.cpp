@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <limits>
 #include <span>
 #include <utility>
 
@@ -381,8 +380,7 @@ std::optional<AcquireOptions> ReadAcquireOptions(const CommandCall& call, int* s
         }
     }
     if (!state.counted && (state.options.duration || state.options.untilFail)) {
-        // Ended by the time or the first FAIL alone.
-        state.options.count = std::numeric_limits<std::int64_t>::max();
+        state.options.count = AcquireOptions::kNoCount;  // ended by the time or a FAIL
     }
     *status = kCliOk;
     return std::move(state.options);

@@ -36,6 +36,12 @@ struct AcquireOptions {
     std::string station;  // the station stored results name; empty: the default
     ProductMark mark;     // the test day is set at each acquisition
     bool stepNumber = false;
+
+    // A run that only a signal ends (or, with --until-fail, a FAIL): Ctrl+C
+    // is its ordinary end, not an interruption.
+    bool Endless() const { return continuous || (untilFail && !duration && count == kNoCount); }
+    // The count of a run that --duration or --until-fail ends without --count.
+    static constexpr std::int64_t kNoCount = INT64_MAX;
 };
 
 // What reading one command line builds up.

@@ -394,7 +394,7 @@ int Run::Execute() {
         if (interrupt.Requested()) {
             interrupted = true;
             ended_ = "interrupted";
-            if (!options_.continuous) {
+            if (!options_.Endless()) {
                 Problem(kCliInterrupted);
             }
             break;
@@ -404,7 +404,7 @@ int Run::Execute() {
             break;
         }
         ++done;
-        if (!Step(!options_.continuous && done == options_.count)) {
+        if (!Step(!options_.Endless() && done == options_.count)) {
             break;
         }
     }
