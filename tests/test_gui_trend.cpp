@@ -22,36 +22,23 @@
 namespace zx840 {
 namespace {
 
-// The exported CSV by column name (it quotes nothing).
-std::map<std::string, std::vector<std::string>> ReadColumns(const std::string& path) {
+// The numbers of the exported CSV by column name (it quotes nothing); an
+// empty cell is a reading without a value.
+std::map<std::string, std::vector<double>> ReadColumns(const std::string& path) {
     std::ifstream in(path);
     std::vector<std::string> names;
-    std::map<std::string, std::vector<std::string>> columns;
+    std::map<std::string, std::vector<double>> columns;
     for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        std::istringstream cells(line);
-        std::size_t i = 0;
-        for (std::string cell; std::getline(cells, cell, ','); ++i) {
-            if (names.size() < i + 1) {
-                names.push_back(cell);
-            } else {
-                columns[names[i]].push_back(cell);
+        std::istringstream cells(line.substr(0, line.find('\r')));
+        for (std::size_t i = 0; std::getline(cells, line, ','); ++i) {
+            if (names.size() <= i) {
+                names.push_back(line);
+            } else if (!line.empty()) {
+                columns[names[i]].push_back(std::stod(line));
             }
         }
     }
     return columns;
-}
-
-std::vector<double> Numbers(const std::vector<std::string>& cells) {
-    std::vector<double> numbers;
-    for (const std::string& cell : cells) {
-        if (!cell.empty()) {  // a reading without a value
-            numbers.push_back(std::stod(cell));
-        }
-    }
-    return numbers;
 }
 
 std::size_t Count(const DrawList& ops, const DrawOp& wanted) {
@@ -125,11 +112,11 @@ TEST_F(TrendTest, AContinuousRunFillsTheTrendWhoseStatisticsMatchItsCsv) {
     const std::string csv = dir_.filePath("trend.csv").toStdString();
     ASSERT_TRUE(trend_->ExportCsv(QString::fromStdString(csv)));
     auto columns = ReadColumns(csv);
-    const std::vector<double> seconds = Numbers(columns["Seconds"]);
-    const std::vector<double> fails = Numbers(columns["Fails"]);
+    const std::vector<double>& seconds = columns["Seconds"];
+    const std::vector<double>& fails = columns["Fails"];
     ASSERT_EQ(seconds.size(), static_cast<std::size_t>(measured));
     double energyWh = 0.0;
-    const std::vector<double> power = Numbers(columns["Power"]);
+    const std::vector<double>& power = columns["Power"];
     for (std::size_t i = 1; i < power.size(); ++i) {
         energyWh += (power[i - 1] + power[i]) / 2 * (seconds[i] - seconds[i - 1]) / 3600;
     }
@@ -142,7 +129,7 @@ TEST_F(TrendTest, AContinuousRunFillsTheTrendWhoseStatisticsMatchItsCsv) {
     EXPECT_EQ(summary.passed, 4);
     for (int row = 0; row < 4; ++row) {
         const PlanReading reading = trend_->Readings()[static_cast<std::size_t>(row)];
-        const std::vector<double> values = Numbers(columns[PlanReadingName(reading)]);
+        const std::vector<double>& values = columns[PlanReadingName(reading)];
         double mean = 0.0;
         for (const double v : values) {
             mean += v / static_cast<double>(values.size());
