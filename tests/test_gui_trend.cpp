@@ -170,7 +170,8 @@ TEST_F(TrendTest, AContinuousRunFillsTheTrendWhoseStatisticsMatchItsCsv) {
     EXPECT_FALSE(trend_->Summary().firstFailSeconds);
 }
 
-TEST(TrendPanel, AHundredThousandMeasurementsLeaveItsMemoryFlat) {
+// Decimated, the trend keeps its extremes and its FAIL.
+TEST(TrendPanel, AHundredThousandMeasurementsLeaveItsMemoryFlatAndTheirExtremesInSight) {
     MeterSession session;
     CTrendPanel panel(session, nullptr);
     emit session.continuousStarted();
@@ -180,17 +181,35 @@ TEST(TrendPanel, AHundredThousandMeasurementsLeaveItsMemoryFlat) {
     const std::size_t reserved = panel.Series().Buckets().capacity();
     std::size_t most = 0;
     for (int i = 0; i < 100000; ++i) {
-        measurement.working.Record.Power = static_cast<float>(100 + i % 7);
+        const int spike = i == 77777 ? 50 : i == 4242 ? -60 : 0;
+        measurement.working.Record.Power = static_cast<float>(100 + i % 7 + spike);
+        measurement.verdict = Verdict{i != 55555, "plan", {}, {}, false};
         emit session.measured(measurement);
         most = std::max(most, panel.Series().Buckets().size());
     }
     QCoreApplication::processEvents();
     EXPECT_EQ(panel.Summary().good, 100000);
-    EXPECT_EQ(panel.Series().Points(), 100000);
     EXPECT_LE(most, panel.Series().Capacity());
     EXPECT_EQ(panel.Series().Buckets().capacity(), reserved);
-    EXPECT_EQ(panel.StatCell(0, 1), QStringLiteral("100"));
-    EXPECT_EQ(panel.StatCell(0, 3), QStringLiteral("106"));
+    std::int64_t points = 0;
+    std::vector<double> failed;
+    constexpr auto kPower = static_cast<std::size_t>(PlanReading::Power);
+    double low = 1e9;
+    double high = -1e9;
+    for (const TrendBucket& bucket : panel.Series().Buckets()) {
+        points += bucket.points;
+        low = std::min(low, bucket.min[kPower]);
+        high = std::max(high, bucket.max[kPower]);
+        if (bucket.fails > 0) {
+            failed.push_back(bucket.failValues[kPower]);
+        }
+    }
+    EXPECT_EQ(points, 100000);
+    EXPECT_EQ(low, 40.0);  // the two lone spikes
+    EXPECT_EQ(high, 150.0);
+    EXPECT_EQ(failed, std::vector<double>{100 + 55555 % 7});
+    EXPECT_EQ(panel.StatCell(0, 1), QStringLiteral("40"));   // 100 + 4242 % 7 - 60
+    EXPECT_EQ(panel.StatCell(0, 3), QStringLiteral("150"));  // 100 + 77777 % 7 + 50
 }
 
 }  // namespace

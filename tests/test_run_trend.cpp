@@ -53,50 +53,6 @@ TEST(RunTrend, StatisticsAreStableAndEnergyIsTrapezoidsOverTheExchangeTimes) {
     EXPECT_EQ(summary.good, 4);
 }
 
-TEST(RunTrend, AHundredThousandPointsStayInBoundedBucketsThatKeepExtremesAndFails) {
-    TrendSeries series(64);
-    const std::size_t reserved = series.Buckets().capacity();
-    std::size_t most = 0;
-    constexpr int kPoints = 100000;
-    double sumPower = 0.0;
-    for (int i = 0; i < kPoints; ++i) {
-        double power = 100.0 + std::sin(i * 0.001);
-        power += i == 77777 ? 50.0 : i == 4242 ? -60.0 : 0.0;  // two lone spikes
-        sumPower += power;
-        series.Add(Point(i * 2.0, power, i != 55555));
-        most = std::max(most, series.Buckets().size());
-    }
-    EXPECT_LE(most, series.Capacity());
-    EXPECT_EQ(series.Buckets().capacity(), reserved);  // never grew
-    EXPECT_EQ(series.Points(), kPoints);
-    std::int64_t points = 0;
-    double low = 1e300;
-    double high = -1e300;
-    double sum = 0.0;
-    const TrendBucket* failing = nullptr;
-    double previousEnd = -1.0;
-    for (const TrendBucket& bucket : series.Buckets()) {
-        EXPECT_GT(bucket.firstSeconds, previousEnd);
-        previousEnd = bucket.lastSeconds;
-        points += bucket.points;
-        low = std::min(low, bucket.min[kPower]);
-        high = std::max(high, bucket.max[kPower]);
-        sum += bucket.sum[kPower];
-        if (bucket.fails > 0) {
-            EXPECT_EQ(failing, nullptr);
-            failing = &bucket;
-        }
-    }
-    EXPECT_EQ(points, kPoints);
-    EXPECT_DOUBLE_EQ(high, 100.0 + std::sin(77777 * 0.001) + 50.0);
-    EXPECT_DOUBLE_EQ(low, 100.0 + std::sin(4242 * 0.001) - 60.0);
-    EXPECT_NEAR(sum, sumPower, 1e-6);
-    ASSERT_NE(failing, nullptr);
-    EXPECT_EQ(failing->fails, 1);
-    EXPECT_EQ(failing->failSeconds, 55555 * 2.0);
-    EXPECT_EQ(failing->failValues[kPower], 100.0 + std::sin(55555 * 0.001));
-}
-
 TEST(RunTrend, DurationsAsPeopleWriteThemAndNothingElse) {
     const std::pair<const char*, double> good[] = {
         {"8h", 28800},     {"30m", 1800}, {"90s", 90},   {"1h30m", 5400},     {"2d", 172800},
