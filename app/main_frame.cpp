@@ -19,6 +19,7 @@
 #include "analysis/power_quality.h"
 #include "app/key_indicators.h"
 #include "app/menu_style.h"
+#include "app/trend_panel.h"
 #include "commands/command_ids.h"
 #include "commands/command_table.h"
 #include "record/product_identity.h"
@@ -37,6 +38,16 @@ CMainFrame::CMainFrame(CommandRouter& router, CZX840ENView* view, MeterSession& 
     : router_(router), view_(view), session_(session) {
     setCentralWidget(view_);
     setAcceptDrops(true);
+    trend_ = new CTrendPanel(session_, this);
+    addDockWidget(Qt::BottomDockWidgetArea, trend_);
+    trend_->hide();
+    AddCommandHandlers({
+        {kCmdViewTrend, [this] { trend_->setVisible(!trend_->isVisibleTo(this)); },
+         [this](CommandState& state) {
+             state.checkable = true;
+             state.checked = trend_->isVisibleTo(this);
+         }},
+    });
     BuildMenus();
     BuildAccelerators();
     BuildToolbar();

@@ -16,6 +16,7 @@ class QToolBar;
 
 namespace zx840 {
 
+class CTrendPanel;
 class CZX840ENView;
 class MeterSession;
 struct SessionMeasurement;
@@ -39,6 +40,8 @@ class CMainFrame : public QMainWindow, public CommandTarget {
         dropHandler_ = std::move(handler);
     }
     QToolBar* ToolBar() const { return toolbar_; }
+    // The Trend panel of the continuous test, hidden until View, Trend.
+    CTrendPanel* Trend() const { return trend_; }
     QString StatusMessage() const;
     QString IndicatorText(int index) const;  // 0 CAP, 1 NUM, 2 SCRL
     // The status bar's warning that the last measurement's readings
@@ -71,6 +74,7 @@ class CMainFrame : public QMainWindow, public CommandTarget {
     std::map<int, QAction*> actions_;
     QStyle* menuStyle_ = nullptr;  // owned by the frame, shared by its menus
     QToolBar* toolbar_ = nullptr;
+    CTrendPanel* trend_ = nullptr;
     QLabel* message_ = nullptr;
     QLabel* indicators_[3] = {};
     QLabel* meterCheck_ = nullptr;  // in the status bar, owned by it

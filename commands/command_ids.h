@@ -28,6 +28,7 @@ enum CommandId : int {
     kCmdHistory = 32803,        // the History window of the kept results
     kCmdJudgeAgain = 32804,     // the measurement shown, judged again by today's plan
     kCmdRemoteControl = 32805,  // the station as an instrument on the network
+    kCmdViewTrend = 32806,      // the Trend panel of the continuous test, shown or hidden
 };
 
 }  // namespace zx840

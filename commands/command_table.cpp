@@ -42,6 +42,9 @@ constexpr CommandSpec kCommands[] = {
      nullptr},
     {kCmdRemoteControl, "Remote Control",
      "Let test sequencers on the network measure through this window (SCPI over TCP).", nullptr},
+    {kCmdViewTrend, "Trend",
+     "Show or hide the trend of the continuous test: readings over time, statistics, energy.",
+     nullptr},
     {kCmdAppAbout, "About", "Display the Information About ZX840", nullptr},
 };
 
@@ -83,6 +86,9 @@ constexpr MenuSpec kMenuBar[] = {
     {MenuEntry::Item, "&History...", kCmdHistory},
     {MenuEntry::Separator},
     {MenuEntry::Item, "Re&mote Control...", kCmdRemoteControl},
+    {MenuEntry::EndPopup},
+    {MenuEntry::Popup, "&View"},
+    {MenuEntry::Item, "&Trend", kCmdViewTrend},
     {MenuEntry::EndPopup},
     {MenuEntry::Popup, "&Help"},
     {MenuEntry::Item, "&About ZX840...", kCmdAppAbout},

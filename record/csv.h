@@ -27,7 +27,7 @@ class CsvRow {
     // The shortest text that reads back as the same float ("nan", "inf" and
     // "-inf" for those values).
     CsvRow& Float(float value);
-    // The same for a double.
+    // The shortest text that reads back as the same double.
     CsvRow& Double(double value);
     CsvRow& Int(std::int64_t value);
     // `count` empty fields.

@@ -127,7 +127,11 @@ bool MeterSession::ContinuousPending() const {
 }
 
 void MeterSession::StartContinuousTest() {
+    const bool started = !continuous_;
     continuous_ = true;
+    if (started) {
+        emit continuousStarted();
+    }
     // A tick waiting or under way goes on to the next by itself.
     if (!ContinuousPending()) {
         timer_.start(1, this);

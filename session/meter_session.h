@@ -101,6 +101,8 @@ class MeterSession : public QObject {
   signals:
     void measured(const zx840::SessionMeasurement& measurement);
     void failed(const zx840::SessionFailure& failure);
+    // A continuous test began (none was running): a new run.
+    void continuousStarted();
     // True when an exchange starts while none ran, false once the last one
     // asked for is over.
     void busyChanged(bool busy);

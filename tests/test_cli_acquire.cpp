@@ -231,6 +231,77 @@ TEST(AcquireRun, AMeterWhoseReadingsDisagreeWithItsSamplesIsFlaggedAndFailsTheMe
     EXPECT_NE(run.out.find(R"({"Item":"MeterCheck Ucf","Value":)"), std::string::npos);
 }
 
+// A burn-in ends at its count, its time or the first FAIL (status 7); its
+// summary, on stderr and as JSON, agrees with its log.
+TEST(AcquireRun, BurnInEndsAtItsCountTimeOrFirstFailAndItsSummaryAgreesWithTheLog) {
+    auto sim = StartSimulator(SimulatorOptions{});
+    ASSERT_TRUE(sim);
+    const TempDir dir("zx840-burn-in");
+    std::ofstream(dir / "pass.zx8plan") << R"({"Urms":{"min":200}})";
+    std::ofstream(dir / "fail.zx8plan") << R"({"Urms":{"max":200}})";
+    const auto burnIn = [&](const std::string& plan, std::vector<std::string> extra) {
+        std::filesystem::remove(dir / "log.csv");
+        std::vector<std::string> args{"acquire",       "--port",        sim->DevicePath(),
+                                      "--quiet",       "--plan",        dir / (plan + ".zx8plan"),
+                                      "--log",         dir / "log.csv", "--summary-json",
+                                      dir / "run.json"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return RunTool(args);
+    };
+    const auto summary = [&] {
+        JsonError error;
+        std::optional<JsonValue> json = ParseJson(ReadText(dir / "run.json"), &error);
+        EXPECT_TRUE(json) << error.Describe();
+        return json.value_or(JsonValue{});
+    };
+    const auto number = [](const JsonValue& json, const char* key) {
+        const JsonValue* value = json.Find(key);
+        return value != nullptr ? value->number : -1.0;
+    };
+
+    const CliRun counted = burnIn("pass", {"--count", "3", "--until-fail"});
+    EXPECT_EQ(counted.status, kCliOk) << counted.err;
+    JsonValue json = summary();
+    EXPECT_EQ(json.Find("Ended")->text, "count");
+    EXPECT_EQ(number(json, "Good"), 3);
+    EXPECT_EQ(number(json, "Pass"), 3);
+    EXPECT_EQ(json.Find("FirstFailSeconds")->kind, JsonValue::Kind::Null);
+    const CsvRecords rows = ParseCsv(ReadText(dir / "log.csv"));
+    ASSERT_EQ(rows.size(), 4u);
+    const JsonValue& power = *json.Find("Readings")->Find("Power");
+    const float logged = ParseFloat(Field(rows, 1, "Power"));
+    for (const char* key : {"Min", "Mean", "Max"}) {
+        EXPECT_EQ(static_cast<float>(number(power, key)), logged) << key;
+    }
+    EXPECT_EQ(number(power, "Sigma"), 0.0);
+    EXPECT_GT(number(json, "EnergyWh"), 0.0);
+    EXPECT_LE(number(json, "EnergyWh"), logged * number(json, "Seconds") / 3600 * (1 + 1e-9));
+    EXPECT_NE(counted.err.find("zx840-cli: run of "), std::string::npos) << counted.err;
+    EXPECT_NE(counted.err.find("\nzx840-cli:   Power (W): min "), std::string::npos);
+    EXPECT_EQ(counted.err.substr(counted.err.rfind("zx840-cli: ")),
+              "zx840-cli: 3 acquisitions, 3 good, 0 failed, 3 PASS, 0 FAIL\n");
+
+    // Until the first FAIL, however long that takes: here the first.
+    const CliRun failed = burnIn("fail", {"--until-fail"});
+    EXPECT_EQ(failed.status, kCliVerdictFail) << failed.err;
+    json = summary();
+    EXPECT_EQ(json.Find("Ended")->text, "fail");
+    EXPECT_EQ(number(json, "Acquisitions"), 1);
+    EXPECT_EQ(number(json, "FirstFailNumber"), 1);
+    EXPECT_EQ(number(json, "FirstFailSeconds"), number(json, "Seconds"));
+    EXPECT_EQ(ParseCsv(ReadText(dir / "log.csv")).size(), 2u);
+    EXPECT_NE(failed.err.find(", first FAIL after "), std::string::npos) << failed.err;
+
+    // For a time: as many acquisitions as the log has rows.
+    const CliRun timed = burnIn("pass", {"--duration", "1s"});
+    EXPECT_EQ(timed.status, kCliOk) << timed.err;
+    json = summary();
+    EXPECT_EQ(json.Find("Ended")->text, "duration");
+    EXPECT_GE(number(json, "Acquisitions"), 1);
+    EXPECT_EQ(number(json, "Acquisitions") + 1,
+              static_cast<double>(ParseCsv(ReadText(dir / "log.csv")).size()));
+}
+
 TEST(AcquireRun, NumberStepsAfterGoodAcquisitionsAcrossTheLargestIntoOneFileEach) {
     auto sim = StartSimulator(SimulatorOptions{});
     ASSERT_TRUE(sim);
@@ -333,7 +404,11 @@ TEST(AcquireRun, ProductInformationFromSettingsOrTestFilesWithOptionsOnTop) {
                                                {"--count", "3x"},
                                                {"--count", "2", "--continuous"},
                                                {"--type"},
-                                               {"--colour", "red"}}) {
+                                               {"--colour", "red"},
+                                               {"--duration", "1h1h"},
+                                               {"--duration", "8h", "--continuous"},
+                                               {"--until-fail"},
+                                               {"--summary-json", "-"}}) {
         std::vector<std::string> args{"acquire", "--port", sim->DevicePath()};
         args.insert(args.end(), bad.begin(), bad.end());
         EXPECT_EQ(RunTool(args).status, kCliUsage) << bad[0];
@@ -367,23 +442,31 @@ TEST(AcquireSignals, InterruptDuringAnExchangeLeavesACompleteLog) {
     ASSERT_TRUE(sim);
     const TempDir dir("zx840-signal");
     const std::string log = dir / "line.csv";
-    for (const auto& [signal, mode, status] :
-         {std::tuple{SIGINT, "--continuous", 0}, {SIGTERM, "--count", int{kCliInterrupted}}}) {
-        std::vector<std::string> args{"acquire", "--port", sim->DevicePath(), mode};
+    std::ofstream(dir / "pass.zx8plan") << "{}";
+    // A burn-in that only a FAIL would end ends with Ctrl+C as a continuous run does.
+    for (const auto& [signal, mode, status] : {std::tuple{SIGINT, "--continuous", 0},
+                                               {SIGTERM, "--count", int{kCliInterrupted}},
+                                               {SIGINT, "--until-fail", 0}}) {
+        std::vector<std::string> args{"acquire", "--port", sim->DevicePath(), "--quiet", mode};
         if (std::string(mode) == "--count") {
-            args.push_back("100");
+            args.insert(args.end(), {"100", "--log", log});
+        } else if (std::string(mode) == "--until-fail") {
+            // A judged log has columns of its own.
+            args.insert(args.end(), {"--plan", dir / "pass.zx8plan", "--log", dir / "judged.csv"});
+        } else {
+            args.insert(args.end(), {"--log", log});
         }
-        args.insert(args.end(), {"--quiet", "--log", log});
         const std::size_t before = sim->Requests().size();
         testing::CliProcess cli(args, dir / "out.txt", dir / "err.txt");
         // The second request has come: its reply is under way.
-        ASSERT_TRUE(sim->WaitForRequests(before + 2, std::chrono::seconds(20)));
+        ASSERT_TRUE(sim->WaitForRequests(before + 2, std::chrono::seconds(20)))
+            << ReadText(dir / "err.txt");
         cli.Signal(signal);
         EXPECT_EQ(cli.Wait(std::chrono::seconds(30)), status) << ReadText(dir / "err.txt");
         EXPECT_EQ(sim->Requests().size(), before + 2);
-        EXPECT_NE(ReadText(dir / "err.txt").find("2 acquisitions, 2 good, 0 failed, interrupted"),
-                  std::string::npos)
-            << ReadText(dir / "err.txt");
+        const std::string err = ReadText(dir / "err.txt");
+        EXPECT_NE(err.find("2 acquisitions, 2 good, 0 failed"), std::string::npos) << err;
+        EXPECT_NE(err.find(", interrupted\n"), std::string::npos) << err;
     }
     const std::string text = ReadText(log);
     const CsvRecords rows = ParseCsv(text);

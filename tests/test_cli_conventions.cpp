@@ -244,6 +244,10 @@ TEST(CliConventions, HelpForEachCommandAndAShortUsageOnMistakes) {
         ShortUsage("the count must be a whole number from 1, not \"0\"", acquireUsage, "acquire"));
     EXPECT_EQ(RunTool({"acquire", "--count=2", "--continuous"}).err,
               ShortUsage("--count and --continuous exclude each other", acquireUsage, "acquire"));
+    EXPECT_EQ(RunTool({"acquire", "--duration", "90x"}).err,
+              ShortUsage("--duration \"90x\": \"x\" is no unit (d, h, m or s); write for "
+                         "example 8h, 30m, 90s, 1h30m or 2d",
+                         acquireUsage, "acquire"));
     EXPECT_EQ(RunTool({"acquire", "--type"}).err,
               ShortUsage("--type needs a value", acquireUsage, "acquire"));
     EXPECT_EQ(RunTool({"acquire", "--quiet=no"}).err,
@@ -406,7 +410,9 @@ TEST(CliConventions, DashSendsTheLogAndTheExportToStandardOutputAlone) {
     EXPECT_EQ(rows[0], ParseCsv(LogHeaderRow())[0]);
     EXPECT_EQ(rows[1][testing::Column(rows[0], "Result")], "OK");
     EXPECT_EQ(rows[2][testing::Column(rows[0], "Number")], "2");
-    EXPECT_EQ(run.err, "zx840-cli: 2 acquisitions, 2 good, 0 failed\n");
+    // The run's summary goes to stderr, its counts last.
+    EXPECT_EQ(run.err.substr(run.err.rfind("zx840-cli: ")),
+              "zx840-cli: 2 acquisitions, 2 good, 0 failed\n");
     ASSERT_EQ(RunTool({"acquire", "--port", sim->DevicePath(), "--quiet", "--save", "b.ZX8",
                        "--number", "7"})
                   .status,

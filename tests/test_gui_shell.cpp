@@ -97,6 +97,8 @@ TEST_F(ShellTest, MenusShortcutsAndToolbarAreTheProgramsOwn) {
         "  &History...",
         "  -",
         "  Re&mote Control...",
+        "&View >",
+        "  &Trend",
         "&Help >",
         "  &About ZX840...",
     };
@@ -291,7 +293,7 @@ TEST_F(ShellTest, EveryToolbarButtonHasItsCommandsNameForScreenReaders) {
 
 TEST_F(ShellTest, MenusShowNoTooltipsAndNoIcons) {
     const QList<QMenu*> menus = AllMenus(frame_->menuBar());
-    ASSERT_EQ(menus.size(), 6);
+    ASSERT_EQ(menus.size(), 7);
     for (QMenu* menu : menus) {
         EXPECT_FALSE(menu->toolTipsVisible()) << menu->title().toStdString();
         for (QAction* action : menu->actions()) {

@@ -13,6 +13,7 @@
 #include "record/mark_number.h"
 #include "record/settings_file.h"
 #include "record/test_file.h"
+#include "session/run_trend.h"
 #include "tools/cli.h"
 #include "tools/cli_files.h"
 
@@ -67,6 +68,17 @@ bool SetCount(AcquireParseState& state, const std::string& value, std::string* p
     return true;
 }
 
+bool SetDuration(AcquireParseState& state, const std::string& value, std::string* problem) {
+    std::string why;
+    const std::optional<double> seconds = ParseDuration(value, &why);
+    if (!seconds) {
+        *problem = "--duration \"" + value + "\": " + why;
+        return false;
+    }
+    state.options.duration = seconds;
+    return true;
+}
+
 bool SetMarkFile(AcquireParseState& state, const std::string& value, std::string*) {
     state.markFile = value;
     return true;
@@ -99,6 +111,19 @@ constexpr AcquireOption kOptions[] = {
      "acquisitions until Ctrl+C or SIGTERM, which end the run after the exchange in progress (a "
      "second one at once)",
      AsRead, SetSwitch<&AcquireOptions::continuous>},
+    {"--duration", "TIME",
+     "acquisitions until TIME has passed since the first began, e.g. 90s, 30m, 8h, 1h30m or 2d "
+     "(plain seconds too); with --count the run ends at whichever comes first",
+     AsRead, SetDuration},
+    {"--until-fail", "",
+     "end the run at the first FAIL verdict (needs --plan; exit status 7); without --count or "
+     "--duration the run goes on until then",
+     AsRead, SetSwitch<&AcquireOptions::untilFail>},
+    {"--summary-json", "FILE",
+     "write the run's summary as one JSON object when it ends: counts, verdicts, each "
+     "reading's minimum, mean, maximum and standard deviation, the energy and the time to the "
+     "first FAIL",
+     AsRead, SetPath<&AcquireOptions::summaryJson>, Refused},
     {"--stop-on-error", "", "end the run at the first failed exchange", AsRead,
      SetSwitch<&AcquireOptions::stopOnError>},
     {"--text", "", "the readings as text instead of JSON", AsRead,
@@ -207,10 +232,17 @@ std::string Conflict(const AcquireOptions& options, bool counted) {
     if (counted && options.continuous) {
         return "--count and --continuous exclude each other";
     }
+    if (options.duration && options.continuous) {
+        return "--duration and --continuous exclude each other";
+    }
+    if (options.untilFail && options.plan.empty()) {
+        return "--until-fail needs a plan to judge with (--plan)";
+    }
     // "-" is standard output; only the log can go there.
     for (const auto& [name, path] : {std::pair{"--save", &options.save},
                                      {"--save-dir", &options.saveDir},
-                                     {"--pdf-dir", &options.pdfDir}}) {
+                                     {"--pdf-dir", &options.pdfDir},
+                                     {"--summary-json", &options.summaryJson}}) {
         if (IsStandardOutput(*path)) {
             std::string text = name;
             text += " cannot write to standard output; name a file (./- for one named -)";
@@ -346,6 +378,9 @@ std::optional<AcquireOptions> ReadAcquireOptions(const CommandCall& call, int* s
         if (!option->apply(state, value, &problem)) {
             return usage(problem);
         }
+    }
+    if (!state.counted && (state.options.duration || state.options.untilFail)) {
+        state.options.count = AcquireOptions::kNoCount;  // ended by the time or a FAIL
     }
     *status = kCliOk;
     return std::move(state.options);

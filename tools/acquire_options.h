@@ -19,8 +19,11 @@ namespace zx840 {
 struct AcquireOptions {
     std::string port = kDefaultComPort;
     std::int32_t baud = kDefaultBaudRate;
-    std::int64_t count = 1;   // acquisitions in the run, when not continuous
-    bool continuous = false;  // until interrupted
+    std::int64_t count = 1;          // acquisitions in the run, when not continuous
+    bool continuous = false;         // until interrupted
+    std::optional<double> duration;  // seconds the run may take, whichever ends first
+    bool untilFail = false;          // the run ends at the first FAIL verdict
+    std::string summaryJson;         // the run's summary as one JSON object
     bool stopOnError = false;
     bool text = false;
     bool quiet = false;
@@ -33,6 +36,12 @@ struct AcquireOptions {
     std::string station;  // the station stored results name; empty: the default
     ProductMark mark;     // the test day is set at each acquisition
     bool stepNumber = false;
+
+    // A run that only a signal ends (or, with --until-fail, a FAIL): Ctrl+C
+    // is its ordinary end, not an interruption.
+    bool Endless() const { return continuous || (untilFail && !duration && count == kNoCount); }
+    // The count of a run that --duration or --until-fail ends without --count.
+    static constexpr std::int64_t kNoCount = INT64_MAX;
 };
 
 // What reading one command line builds up.

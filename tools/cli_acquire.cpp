@@ -2,6 +2,7 @@
 // and reported as the options ask.
 #include <time.h>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -18,6 +19,7 @@
 #include "record/record_json.h"
 #include "record/test_file.h"
 #include "session/measurement.h"
+#include "session/run_trend.h"
 #include "store/result_keeper.h"
 #include "tools/acquire_options.h"
 #include "tools/acquisition_log.h"
@@ -74,6 +76,11 @@ class Run {
     bool SaveFiles(const WorkingRecord& working, const Verdict* verdict);
     void KeepResult(const std::optional<Verdict>& verdict);
     bool WriteLog(const std::string& row);
+    // The run's summary: on stderr, and as JSON where --summary-json asks.
+    void Summarise(bool interrupted);
+    double Elapsed() const {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    }
     void Problem(int status) {
         if (status_ == kCliOk) {
             status_ = status;
@@ -97,10 +104,9 @@ class Run {
     bool lossReported_ = false;             // and one error when a result is lost
     const HarmonicTable table_;
     WorkingRecord working_;
-    std::int64_t good_ = 0;
-    std::int64_t failed_ = 0;      // exchanges
-    std::int64_t passed_ = 0;      // verdicts
-    std::int64_t judgedFail_ = 0;  // verdicts
+    std::chrono::steady_clock::time_point start_;  // of the run
+    RunSummary summary_;
+    const char* ended_ = "count";  // what ended the run, as the JSON summary says it
     int status_ = kCliOk;          // the first problem met
 };
 
@@ -291,8 +297,8 @@ bool Run::Step(bool last) {
     if (!result.ok) {
         return Failed(result.exchange, entry, last);
     }
-    ++good_;
     const std::optional<Verdict>& verdict = result.verdict;
+    summary_.Add(TrendPointOf(Elapsed(), working_, verdict));
     // Kept durably first (store or spool): a log row or a test file says the
     // unit was measured, and a run killed after them must not have lost it.
     KeepResult(verdict);
@@ -300,7 +306,6 @@ bool Run::Step(bool last) {
     entry.working = &working_;
     if (verdict) {
         entry.verdict = &*verdict;
-        ++(verdict->pass ? passed_ : judgedFail_);
     }
     // The measurement is logged even when a file could not be written.
     const bool logged = WriteLog(LogRow(entry));
@@ -315,11 +320,18 @@ bool Run::Step(bool last) {
     if (!saved) {
         Problem(kCliFileError);
     }
+    if (options_.untilFail && verdict && !verdict->pass) {
+        ended_ = "fail";
+        return false;
+    }
+    if (!saved || !logged) {
+        ended_ = "error";
+    }
     return saved && logged;
 }
 
 bool Run::Failed(const ExchangeResult& exchange, LogEntry& entry, bool last) {
-    ++failed_;
+    summary_.AddFailedExchange();
     Problem(ReportFailure(err_, exchange, options_.port, device_));
     entry.detail = FailureDetail(exchange, options_.port, device_);
     if (!options_.quiet && !logToOut_ && !options_.text) {
@@ -333,6 +345,7 @@ bool Run::Failed(const ExchangeResult& exchange, LogEntry& entry, bool last) {
         out_.flush();
     }
     if (!WriteLog(LogRow(entry)) || options_.stopOnError) {
+        ended_ = "error";
         return false;
     }
     if (!last) {
@@ -366,6 +379,26 @@ void Run::Print(const std::optional<Verdict>& verdict) {
     out_.flush();
 }
 
+void Run::Summarise(bool interrupted) {
+    if (options_.continuous || options_.count > 1) {
+        PrintRunSummary(err_, summary_, interrupted);
+    }
+    if (options_.summaryJson.empty()) {
+        return;
+    }
+    std::string text;
+    JsonWriter json(text);
+    json.BeginObject().Key("Ended").String(ended_);
+    WriteRunSummaryMembers(json, summary_);
+    json.EndObject();
+    text += "\n";
+    if (const FileStatus status = WriteFileAtomically(options_.summaryJson, text); !status) {
+        err_ << "zx840-cli: cannot write the summary " << options_.summaryJson << ": "
+             << status.Describe() << "\n";
+        Problem(kCliFileError);
+    }
+}
+
 int Run::Execute() {
     if (!Prepare()) {
         return status_;
@@ -373,30 +406,28 @@ int Run::Execute() {
     const InterruptScope interrupt;
     std::int64_t done = 0;
     bool interrupted = false;
+    summary_.judged = plan_.has_value();
+    start_ = std::chrono::steady_clock::now();
     while (options_.continuous || done < options_.count) {
         if (interrupt.Requested()) {
             interrupted = true;
-            if (!options_.continuous) {
+            ended_ = "interrupted";
+            if (!options_.Endless()) {
                 Problem(kCliInterrupted);
             }
             break;
         }
+        if (options_.duration && Elapsed() >= *options_.duration) {
+            ended_ = "duration";
+            break;
+        }
         ++done;
-        if (!Step(!options_.continuous && done == options_.count)) {
+        if (!Step(!options_.Endless() && done == options_.count)) {
             break;
         }
     }
-    if (options_.continuous || options_.count > 1) {
-        std::string verdicts;
-        if (plan_) {
-            verdicts += ", " + std::to_string(passed_) + " PASS, ";
-            verdicts += std::to_string(judgedFail_) + " FAIL";
-        }
-        err_ << "zx840-cli: " << Counted(done, "acquisition", "acquisitions") << ", "
-             << std::to_string(good_) << " good, " << std::to_string(failed_) << " failed"
-             << verdicts << (interrupted ? ", interrupted" : "") << "\n";
-    }
-    if (status_ == kCliOk && judgedFail_ > 0) {
+    Summarise(interrupted);
+    if (status_ == kCliOk && summary_.judgedFail > 0) {
         status_ = kCliVerdictFail;
     }
     return status_;

@@ -1,5 +1,6 @@
 #include "tools/cli_text.h"
 
+#include <charconv>
 #include <cmath>
 
 #include "analysis/power_quality.h"
@@ -70,6 +71,59 @@ void PrintVerdictText(std::ostream& out, const Verdict& verdict) {
         }
         out << "\n";
     }
+}
+
+namespace {
+
+// Six significant digits, locale-free.
+std::string Rounded(double value) {
+    char buffer[32];
+    const auto [end, ec] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
+    return ec == std::errc{} ? std::string(buffer, end) : std::string();
+}
+
+void PrintReadingLine(std::ostream& out, PlanReading reading, const RunningStats& stats) {
+    out << "zx840-cli:   " << PlanReadingName(reading);
+    if (const std::string unit = TrendReadingUnit(reading); !unit.empty()) {
+        out << " (" << unit << ")";
+    }
+    if (stats.count == 0) {
+        out << ": no value\n";
+        return;
+    }
+    out << ": min " << Rounded(stats.min) << ", mean " << Rounded(stats.mean) << ", max "
+        << Rounded(stats.max);
+    if (const auto sigma = stats.Sigma()) {
+        out << ", sigma " << Rounded(*sigma);
+    }
+    out << "\n";
+}
+
+}  // namespace
+
+void PrintRunSummary(std::ostream& out, const RunSummary& summary, bool interrupted) {
+    if (summary.good > 0) {
+        out << "zx840-cli: run of " << DurationText(summary.seconds) << ", energy "
+            << Rounded(summary.energyWh) << " Wh";
+        if (summary.firstFailSeconds) {
+            out << ", first FAIL after " << DurationText(*summary.firstFailSeconds)
+                << " (good acquisition " << summary.firstFailNumber << ")";
+        } else if (summary.judged) {
+            out << ", no FAIL";
+        }
+        out << "\n";
+        for (const PlanReading reading : kDefaultTrendReadings) {
+            PrintReadingLine(out, reading, summary.Of(reading));
+        }
+    }
+    out << "zx840-cli: "
+        << Counted(static_cast<std::size_t>(summary.acquisitions), "acquisition", "acquisitions")
+        << ", " << summary.good << " good, " << summary.failed << " failed";
+    if (summary.judged) {
+        out << ", " << summary.passed << " PASS, " << summary.judgedFail << " FAIL";
+    }
+    out << (interrupted ? ", interrupted" : "") << "\n";
 }
 
 }  // namespace zx840
