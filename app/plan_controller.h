@@ -7,7 +7,7 @@
 #include <QObject>
 #include <string>
 
-#include "app/test_plan_dlg.h"
+#include "app/plan_dlg.h"
 #include "commands/command_router.h"
 
 class QLabel;

@@ -14,7 +14,7 @@
 #include "app/store_controller.h"
 #include "app/zx840_doc.h"
 #include "commands/command_ids.h"
-#include "plan/test_plan.h"
+#include "plan/plan_file.h"
 #include "record/product_identity.h"
 #include "record/settings_file.h"
 #include "view/operator_report.h"

@@ -9,8 +9,8 @@
 #include "meter/acquisition.h"
 #include "record/file_io.h"
 #include "record/mark_number.h"
+#include "record/measurement_file.h"
 #include "record/settings_file.h"
-#include "record/test_file.h"
 #include "view/operator_report.h"
 #include "view/zx840_view.h"
 

@@ -7,9 +7,9 @@
 #include <functional>
 
 #include "commands/command_router.h"
+#include "record/document_content.h"
+#include "record/measurement_file.h"
 #include "record/settings_file.h"
-#include "record/test_document.h"
-#include "record/test_file.h"
 
 class QWidget;
 

@@ -18,7 +18,7 @@
 #include "meter/acquisition.h"
 #include "meter/sim/sim_load.h"
 #include "record/file_io.h"
-#include "record/test_file.h"
+#include "record/measurement_file.h"
 #include "tools/cli.h"
 #include "tools/record_csv.h"
 

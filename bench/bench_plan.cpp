@@ -5,7 +5,7 @@
 #include "analysis/conduction_angles.h"
 #include "analysis/harmonics.h"
 #include "meter/sim/sim_load.h"
-#include "plan/test_plan.h"
+#include "plan/plan_file.h"
 #include "plan/verdict.h"
 
 namespace zx840 {

@@ -16,7 +16,7 @@
 
 #include "bench_data.h"
 #include "record/file_io.h"
-#include "record/test_file.h"
+#include "record/measurement_file.h"
 #include "store/results_store.h"
 #include "tools/cli.h"
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "plan/test_plan.h"
+#include "plan/plan_file.h"
 #include "record/measurement_record.h"
 
 namespace zx840 {

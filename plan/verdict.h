@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "plan/test_plan.h"
+#include "plan/plan_file.h"
 #include "record/measurement_record.h"
 #include "record/reading_range.h"
 

@@ -9,8 +9,8 @@
 #include <cstdlib>
 
 #include "record/archive.h"
+#include "record/measurement_file.h"
 #include "record/product_identity.h"
-#include "record/test_file.h"
 
 namespace zx840 {
 

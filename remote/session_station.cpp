@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "plan/test_plan.h"
+#include "plan/plan_file.h"
 #include "record/product_identity.h"
 
 namespace zx840 {

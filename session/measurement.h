@@ -10,7 +10,7 @@
 
 #include "analysis/harmonics.h"
 #include "meter/acquisition.h"
-#include "plan/test_plan.h"
+#include "plan/plan_file.h"
 #include "plan/verdict.h"
 #include "record/measurement_record.h"
 

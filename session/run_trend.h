@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "plan/test_plan.h"
+#include "plan/plan_file.h"
 #include "plan/verdict.h"
 #include "record/measurement_record.h"
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "record/file_names.h"
-#include "record/test_file.h"
+#include "record/measurement_file.h"
 #include "store/result_text.h"
 
 namespace zx840 {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "plan/test_plan.h"
+#include "plan/plan_file.h"
 #include "store/result.h"
 #include "store/store_url.h"
 

@@ -12,7 +12,7 @@
 
 #include "meter/sim/meter_simulator.h"
 #include "record/file_io.h"
-#include "record/test_file.h"
+#include "record/measurement_file.h"
 #include "tests/test_cli_support.h"
 #include "tools/acquire_options.h"
 #include "tools/acquisition_log.h"

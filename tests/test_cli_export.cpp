@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "record/file_io.h"
+#include "record/measurement_file.h"
 #include "record/record_json.h"
-#include "record/test_file.h"
 #include "tests/test_cli_support.h"
 
 namespace zx840 {

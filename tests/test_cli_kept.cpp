@@ -11,8 +11,8 @@
 #include <tuple>
 
 #include "record/file_io.h"
+#include "record/measurement_file.h"
 #include "record/record_json.h"
-#include "record/test_file.h"
 #include "tests/test_cli_support.h"
 #include "tools/report_pdf.h"
 

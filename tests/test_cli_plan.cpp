@@ -8,7 +8,7 @@
 
 #include "meter/sim/meter_simulator.h"
 #include "record/file_io.h"
-#include "record/test_file.h"
+#include "record/measurement_file.h"
 #include "tests/test_cli_support.h"
 
 namespace zx840 {

@@ -12,8 +12,8 @@
 
 #include "record/archive.h"
 #include "record/file_io.h"
+#include "record/measurement_file.h"
 #include "record/settings_file.h"
-#include "record/test_file.h"
 #include "tests/test_cli_support.h"
 #include "tools/acquisition_log.h"
 #include "tools/cli.h"

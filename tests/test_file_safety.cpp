@@ -19,8 +19,8 @@
 
 #include "meter/sim/meter_simulator.h"
 #include "record/file_io.h"
+#include "record/measurement_file.h"
 #include "record/settings_file.h"
-#include "record/test_file.h"
 #include "test_cli_support.h"
 #include "tools/cli.h"
 #include "tools/export_output.h"

@@ -17,7 +17,7 @@
 #include "meter/sim/meter_simulator.h"
 #include "record/file_io.h"
 #include "record/mark_number.h"
-#include "record/test_file.h"
+#include "record/measurement_file.h"
 #include "session/meter_session.h"
 #include "view/zx840_view.h"
 

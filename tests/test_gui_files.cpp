@@ -17,8 +17,8 @@
 #include "gui_meter.h"
 #include "meter/sim/meter_simulator.h"
 #include "record/file_io.h"
+#include "record/measurement_file.h"
 #include "record/settings_file.h"
-#include "record/test_file.h"
 #include "view/harmonic_list.h"
 #include "view/zx840_view.h"
 

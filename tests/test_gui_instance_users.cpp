@@ -25,7 +25,7 @@
 #include "app/instance_link.h"
 #include "gui_helpers.h"
 #include "record/file_io.h"
-#include "record/test_file.h"
+#include "record/measurement_file.h"
 
 namespace zx840 {
 namespace {

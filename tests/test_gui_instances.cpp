@@ -17,8 +17,8 @@
 #include "app/zx840_doc.h"
 #include "gui_helpers.h"
 #include "record/file_io.h"
+#include "record/measurement_file.h"
 #include "record/settings_file.h"
-#include "record/test_file.h"
 
 namespace zx840 {
 namespace {

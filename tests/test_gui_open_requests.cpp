@@ -23,7 +23,7 @@
 #include "app/zx840_doc.h"
 #include "gui_helpers.h"
 #include "record/file_io.h"
-#include "record/test_file.h"
+#include "record/measurement_file.h"
 #include "view/zx840_view.h"
 
 namespace zx840 {

@@ -16,8 +16,8 @@
 
 #include "app/main_frame.h"
 #include "app/plan_controller.h"
+#include "app/plan_dlg.h"
 #include "app/store_controller.h"
-#include "app/test_plan_dlg.h"
 #include "app/verdict_panel.h"
 #include "app/zx840_app.h"
 #include "commands/command_ids.h"

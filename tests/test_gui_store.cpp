@@ -30,7 +30,7 @@
 #include "gui_helpers.h"
 #include "gui_meter.h"
 #include "meter/sim/meter_simulator.h"
-#include "record/test_file.h"
+#include "record/measurement_file.h"
 #include "store/history_reader.h"
 #include "store/results_store.h"
 #include "view/history_model.h"

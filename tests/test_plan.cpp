@@ -13,7 +13,7 @@
 #include "analysis/harmonics.h"
 #include "meter/sim/sim_load.h"
 #include "plan/iec61000_3_2.h"
-#include "plan/test_plan.h"
+#include "plan/plan_file.h"
 #include "plan/verdict.h"
 #include "record/json_reader.h"
 
@@ -401,8 +401,7 @@ TEST(Iec61000_3_2, LowPowerLightingWaveform) {
 
     // Above 25 W the waveform option does not apply.
     late.Record.Power = 40.0f;
-    EXPECT_EQ(JudgeClass(IecClass::C25, late).checks.at(0).note,
-              "Class C25: no limit above 25 W");
+    EXPECT_EQ(JudgeClass(IecClass::C25, late).checks.at(0).note, "Class C25: no limit above 25 W");
 }
 
 TEST(PlanFolder, ThePlanOfTheProductTypeIsFound) {

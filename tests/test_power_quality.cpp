@@ -9,7 +9,7 @@
 #include "meter/acquisition.h"
 #include "meter/protocol.h"
 #include "meter/sim/sim_load.h"
-#include "plan/test_plan.h"
+#include "plan/plan_file.h"
 #include "plan/verdict.h"
 #include "record/record_json.h"
 

@@ -5,8 +5,8 @@
 #include <random>
 
 #include "record/archive.h"
+#include "record/measurement_file.h"
 #include "record/settings_file.h"
-#include "record/test_file.h"
 
 namespace zx840 {
 namespace {

@@ -5,13 +5,13 @@
 #include <vector>
 
 #include "analysis/displayed_record.h"
-#include "plan/test_plan.h"
+#include "plan/plan_file.h"
 #include "plan/verdict.h"
 #include "record/record_json.h"
 #include "tools/cli_commands.h"
 #include "tools/cli_files.h"
+#include "tools/cli_inputs.h"
 #include "tools/cli_text.h"
-#include "tools/test_inputs.h"
 
 namespace zx840 {
 namespace {

@@ -14,16 +14,16 @@
 #include "analysis/displayed_record.h"
 #include "analysis/power_quality.h"
 #include "record/file_io.h"
+#include "record/measurement_file.h"
 #include "record/record_json.h"
-#include "record/test_file.h"
 #include "tools/cli_commands.h"
 #include "tools/cli_files.h"
+#include "tools/cli_inputs.h"
 #include "tools/cli_text.h"
 #include "tools/export_output.h"
 #include "tools/interrupt.h"
 #include "tools/progress_bar.h"
 #include "tools/record_csv.h"
-#include "tools/test_inputs.h"
 
 namespace zx840 {
 namespace {

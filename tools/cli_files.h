@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "plan/test_plan.h"
+#include "plan/plan_file.h"
 #include "plan/verdict.h"
-#include "record/test_file.h"
+#include "record/measurement_file.h"
 
 namespace zx840 {
 

@@ -7,7 +7,7 @@
 
 #include "analysis/displayed_record.h"
 #include "record/file_io.h"
-#include "record/test_file.h"
+#include "record/measurement_file.h"
 #include "tools/cli_files.h"
 #include "tools/cli_store.h"
 #include "tools/report_pdf.h"

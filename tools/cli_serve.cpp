@@ -8,7 +8,7 @@
 #include <optional>
 #include <ostream>
 
-#include "plan/test_plan.h"
+#include "plan/plan_file.h"
 #include "record/defaults.h"
 #include "remote/scpi_server.h"
 #include "remote/session_station.h"

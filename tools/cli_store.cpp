@@ -16,11 +16,11 @@
 #include "store/result_text.h"
 #include "tools/cli_commands.h"
 #include "tools/cli_files.h"
+#include "tools/cli_inputs.h"
 #include "tools/cli_store.h"
 #include "tools/cli_text.h"
 #include "tools/interrupt.h"
 #include "tools/progress_bar.h"
-#include "tools/test_inputs.h"
 
 namespace zx840 {
 namespace {

@@ -7,7 +7,7 @@
 #include <span>
 
 #include "draw/draw_ops.h"
-#include "plan/test_plan.h"
+#include "plan/plan_file.h"
 #include "session/run_trend.h"
 
 namespace zx840 {

@@ -12,7 +12,7 @@
 
 #include "commands/command_router.h"
 #include "plan/verdict.h"
-#include "record/test_document.h"
+#include "record/document_content.h"
 #include "report/report_printing.h"
 #include "session/meter_session.h"
 

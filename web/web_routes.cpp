@@ -1,7 +1,7 @@
 // What each path of the dashboard answers, from the store.
 #include <chrono>
 
-#include "record/test_file.h"
+#include "record/measurement_file.h"
 #include "store/result_text.h"
 #include "web/web_figures.h"
 #include "web/web_html.h"
@@ -52,7 +52,8 @@ bool WebSite::PageOf(ResultFilter filter, const std::optional<std::string>& curs
         }
     }
     // One more than a page says whether another page follows.
-    if (const StoreStatus status = store_.Find(filter, 0, rows + 1, Detail::Summary, found); !status) {
+    if (const StoreStatus status = store_.Find(filter, 0, rows + 1, Detail::Summary, found);
+        !status) {
         failure = StoreFailure(status, true);
         return false;
     }

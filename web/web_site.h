@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "plan/test_plan.h"
+#include "plan/plan_file.h"
 #include "store/results_store.h"
 #include "web/web_query.h"
 

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "record/archive.h"
+#include "record/measurement_file.h"
 #include "record/settings_file.h"
-#include "record/test_file.h"
 #include "tests/fuzz/fuzz_check.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "plan/test_plan.h"
+#include "plan/plan_file.h"
 #include "record/json_reader.h"
 #include "tests/fuzz/fuzz_check.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "plan/test_plan.h"
+#include "plan/plan_file.h"
 
 class QComboBox;
 class QLabel;

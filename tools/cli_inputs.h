@@ -11,7 +11,7 @@
 #include <system_error>
 #include <vector>
 
-#include "record/test_file.h"
+#include "record/measurement_file.h"
 #include "tools/interrupt.h"
 #include "tools/progress_bar.h"
 

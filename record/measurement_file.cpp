@@ -1,4 +1,4 @@
-#include "record/test_file.h"
+#include "record/measurement_file.h"
 
 #include <cerrno>
 

@@ -1,4 +1,4 @@
-#include "app/test_plan_dlg.h"
+#include "app/plan_dlg.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

@@ -1,4 +1,4 @@
-#include "plan/test_plan.h"
+#include "plan/plan_file.h"
 
 #include <algorithm>
 #include <cerrno>
