@@ -21,9 +21,9 @@
 #include "app/main_frame.h"
 #include "app/zx840_app.h"
 #include "app/zx840_doc.h"
-#include "gui_helpers.h"
 #include "record/file_io.h"
 #include "record/measurement_file.h"
+#include "tests/gui_helpers.h"
 #include "view/zx840_view.h"
 
 namespace zx840 {

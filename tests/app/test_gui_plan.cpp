@@ -21,10 +21,10 @@
 #include "app/verdict_panel.h"
 #include "app/zx840_app.h"
 #include "commands/command_ids.h"
-#include "gui_helpers.h"
-#include "gui_meter.h"
 #include "meter/sim/meter_simulator.h"
 #include "store/results_store.h"
+#include "tests/gui_helpers.h"
+#include "tests/gui_meter.h"
 #include "view/harmonic_list.h"
 #include "view/zx840_view.h"
 

@@ -23,9 +23,9 @@
 #include <string>
 
 #include "app/instance_link.h"
-#include "gui_helpers.h"
 #include "record/file_io.h"
 #include "record/measurement_file.h"
+#include "tests/gui_helpers.h"
 
 namespace zx840 {
 namespace {

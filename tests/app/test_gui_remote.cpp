@@ -12,12 +12,12 @@
 #include "app/remote_controller.h"
 #include "app/store_controller.h"
 #include "app/zx840_app.h"
-#include "gui_helpers.h"
-#include "gui_meter.h"
 #include "meter/sim/meter_simulator.h"
 #include "record/record_json.h"
 #include "session/meter_session.h"
 #include "store/results_store.h"
+#include "tests/gui_helpers.h"
+#include "tests/gui_meter.h"
 #include "view/zx840_view.h"
 
 namespace zx840 {

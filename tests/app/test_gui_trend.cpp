@@ -13,9 +13,9 @@
 #include "app/trend_panel.h"
 #include "app/zx840_app.h"
 #include "commands/command_ids.h"
-#include "gui_helpers.h"
-#include "gui_meter.h"
 #include "record/file_io.h"
+#include "tests/gui_helpers.h"
+#include "tests/gui_meter.h"
 #include "view/trend_plot.h"
 #include "view/zx840_view.h"
 

@@ -13,7 +13,7 @@
 #include "meter/serial_port.h"
 #include "meter/sim/meter_simulator.h"
 #include "meter/uucp_lock.h"
-#include "pty_peer.h"
+#include "tests/pty_peer.h"
 
 namespace zx840 {
 namespace {

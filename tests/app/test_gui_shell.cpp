@@ -19,7 +19,7 @@
 #include "app/zx840_doc.h"
 #include "commands/command_ids.h"
 #include "commands/command_table.h"
-#include "gui_helpers.h"
+#include "tests/gui_helpers.h"
 #include "view/dialog_units.h"
 #include "view/zx840_view.h"
 

@@ -15,10 +15,10 @@
 #include "app/main_frame.h"
 #include "app/zx840_app.h"
 #include "app/zx840_doc.h"
-#include "gui_helpers.h"
 #include "record/file_io.h"
 #include "record/measurement_file.h"
 #include "record/settings_file.h"
+#include "tests/gui_helpers.h"
 
 namespace zx840 {
 namespace {

@@ -15,8 +15,8 @@
 #include "app/main_frame.h"
 #include "app/zx840_app.h"
 #include "commands/command_ids.h"
-#include "gui_helpers.h"
 #include "meter/protocol.h"
+#include "tests/gui_helpers.h"
 #include "view/zx840_view.h"
 
 namespace zx840 {

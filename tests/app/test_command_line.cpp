@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/command_line.h"
-#include "gui_helpers.h"
+#include "tests/gui_helpers.h"
 #include "view/operator_report.h"
 
 namespace zx840 {

@@ -21,7 +21,7 @@
 #include "record/file_io.h"
 #include "record/measurement_file.h"
 #include "record/settings_file.h"
-#include "test_cli_support.h"
+#include "tests/test_cli_support.h"
 #include "tools/cli.h"
 #include "tools/export_output.h"
 #include "tools/report_pdf.h"

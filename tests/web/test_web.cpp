@@ -5,7 +5,7 @@
 
 #include <regex>
 
-#include "store_test_support.h"
+#include "tests/store_test_support.h"
 #include "web/web_html.h"
 #include "web/web_json.h"
 #include "web/web_site.h"

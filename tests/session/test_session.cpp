@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "pty_peer.h"
 #include "session/meter_session.h"
+#include "tests/pty_peer.h"
 
 namespace zx840 {
 namespace {

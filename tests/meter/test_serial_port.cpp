@@ -17,7 +17,7 @@
 
 #include "meter/protocol.h"
 #include "meter/serial_port.h"
-#include "pty_peer.h"
+#include "tests/pty_peer.h"
 
 namespace zx840 {
 namespace {

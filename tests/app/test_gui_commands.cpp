@@ -12,13 +12,13 @@
 #include "app/zx840_app.h"
 #include "app/zx840_doc.h"
 #include "commands/command_ids.h"
-#include "gui_helpers.h"
-#include "gui_meter.h"
 #include "meter/sim/meter_simulator.h"
 #include "record/file_io.h"
 #include "record/mark_number.h"
 #include "record/measurement_file.h"
 #include "session/meter_session.h"
+#include "tests/gui_helpers.h"
+#include "tests/gui_meter.h"
 #include "view/zx840_view.h"
 
 namespace zx840 {

@@ -7,8 +7,8 @@
 #include <QTcpSocket>
 #include <memory>
 
-#include "gui_helpers.h"
 #include "remote/scpi_server.h"
+#include "tests/gui_helpers.h"
 #include "tests/scpi_station_stub.h"
 
 namespace zx840 {
