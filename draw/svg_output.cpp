@@ -155,6 +155,13 @@ class SvgWriter {
 
 }  // namespace
 
+std::string MarkupText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    AppendEscaped(out, text);
+    return out;
+}
+
 std::string SvgFromDrawList(const DrawList& list, int width, int height,
                             const SvgOptions& options) {
     std::string body;

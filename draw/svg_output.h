@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "draw/draw_ops.h"
 
@@ -23,6 +24,10 @@ struct SvgOptions {
 // anchored as the operation says, behind it its background while that is
 // opaque. Texts are escaped; broken UTF-8 and control characters become
 // U+FFFD.
+// Text as XML or HTML character data or a double-quoted attribute value:
+// & < > " ' escaped, broken UTF-8 and control characters as U+FFFD.
+std::string MarkupText(std::string_view text);
+
 std::string SvgFromDrawList(const DrawList& list, int width, int height,
                             const SvgOptions& options = {});
 

@@ -1,5 +1,7 @@
 #include "remote/scpi_server.h"
 
+#include <cstdlib>
+
 #include <QPointer>
 #include <QTcpSocket>
 #include <deque>
@@ -170,6 +172,17 @@ std::string Endpoint(const QHostAddress& address, quint16 port) {
     const bool six = address.protocol() == QAbstractSocket::IPv6Protocol;
     return Text(six ? "[" : "", address.toString().toStdString(), six ? "]:" : ":",
                 std::to_string(port));
+}
+
+bool ParseMaxClients(const std::string& text, int* clients, std::string* error) {
+    char* end = nullptr;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || value < 1 || value > 1024) {
+        *error = "--max-clients takes a number from 1 to 1024, not \"" + text + "\"";
+        return false;
+    }
+    *clients = static_cast<int>(value);
+    return true;
 }
 
 bool ParseAllowList(const std::string& text, std::vector<QPair<QHostAddress, int>>& allow,

@@ -39,6 +39,9 @@ std::string Endpoint(const QHostAddress& address, quint16 port);
 bool ParseAllowList(const std::string& text, std::vector<QPair<QHostAddress, int>>& allow,
                     std::string* error);
 
+// A server's bound on clients at once, from 1 to 1024.
+bool ParseMaxClients(const std::string& text, int* clients, std::string* error);
+
 class ScpiServer : public QObject {
     Q_OBJECT
   public:

@@ -48,14 +48,9 @@ std::optional<ServeOptions> ReadServeOptions(const CommandCall& call, int* statu
                 break;
             }
             options.speed = std::stoi(value);
-        } else if (name == "--max-clients") {
-            char* end = nullptr;
-            const long clients = std::strtol(value.c_str(), &end, 10);
-            if (value.empty() || *end != '\0' || clients < 1 || clients > 1024) {
-                problem = "--max-clients takes a number from 1 to 1024, not \"" + value + "\"";
-                break;
-            }
-            options.server.maxClients = static_cast<int>(clients);
+        } else if (name == "--max-clients" &&
+                   !ParseMaxClients(value, &options.server.maxClients, &problem)) {
+            break;
         } else if (name == "--station") {
             options.station = value;
         } else if (name == "--db") {

@@ -55,14 +55,9 @@ std::optional<WebOptions> ReadWebOptions(const CommandCall& call, int* status) {
             break;
         } else if (name == "--allow" && !ParseAllowList(value, options.server.allow, &problem)) {
             break;
-        } else if (name == "--max-clients") {
-            char* end = nullptr;
-            const long clients = std::strtol(value.c_str(), &end, 10);
-            if (value.empty() || *end != '\0' || clients < 1 || clients > 1024) {
-                problem = "--max-clients takes a number from 1 to 1024, not \"" + value + "\"";
-                break;
-            }
-            options.server.maxConnections = static_cast<int>(clients);
+        } else if (name == "--max-clients" &&
+                   !ParseMaxClients(value, &options.server.maxConnections, &problem)) {
+            break;
         } else if (name == "--db") {
             options.db = value;
         } else if (name == "--token-file") {

@@ -1,5 +1,7 @@
 #include "web/web_html.h"
 
+#include "draw/svg_output.h"
+
 #include <cmath>
 
 #include "draw/number_format.h"
@@ -135,30 +137,7 @@ std::string PeriodForm(const QueryParams& params, std::string_view action) {
 }  // namespace
 
 std::string HtmlEscape(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&#39;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
+    return MarkupText(text);
 }
 
 std::string Number(const std::optional<double>& value, int decimals) {

@@ -177,6 +177,7 @@ def browser(base, env, db, history, sim_env):
     from selenium import webdriver
     from selenium.webdriver.common.by import By
     from selenium.webdriver.chrome.service import Service
+    from selenium.common.exceptions import StaleElementReferenceException
     from selenium.webdriver.support.ui import WebDriverWait
 
     options = webdriver.ChromeOptions()
@@ -185,22 +186,29 @@ def browser(base, env, db, history, sim_env):
         options.add_argument(argument)
     service = Service(executable_path="/usr/bin/chromedriver")
     driver = webdriver.Chrome(options=options, service=service)
-    wait = WebDriverWait(driver, TIMEOUT_S)
+    # The live part of the Line page is replaced as it refreshes: an element
+    # found just before may be gone when read, and is looked up again.
+    wait = WebDriverWait(driver, TIMEOUT_S,
+                         ignored_exceptions=[StaleElementReferenceException])
+
+    def text(element_id):
+        return wait.until(lambda d: [d.find_element(By.ID, element_id).text])[0]
+
     try:
         driver.get(base + "/login")
         driver.find_element(By.NAME, "token").send_keys(TOKEN)
         driver.find_element(By.CSS_SELECTOR, "form button").click()
         wait.until(lambda d: d.find_elements(By.ID, "count"))
-        check(driver.find_element(By.ID, "count").text == "6", "Line: results")
-        check(driver.find_element(By.ID, "passed").text == "3", "Line: PASS")
-        check(driver.find_element(By.ID, "failed").text == "2", "Line: FAIL")
-        check(driver.find_element(By.ID, "yield").text == "60.0", "Line: yield")
+        check(text("count") == "6", "Line: results")
+        check(text("passed") == "3", "Line: PASS")
+        check(text("failed") == "2", "Line: FAIL")
+        check(text("yield") == "60.0", "Line: yield")
         painted = ("const c = document.getElementById('pareto');"
                    "const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;"
                    "for (let i = 3; i < d.length; i += 4) { if (d[i] > 0) return true; }"
                    "return false;")
         wait.until(lambda d: d.execute_script(painted))
-        check(HOSTILE in driver.find_element(By.ID, "last").text, "a hostile Type as text")
+        check(HOSTILE in text("last"), "a hostile Type as text")
         check(not driver.find_elements(By.XPATH, "//script[not(@src)]"), "no inline script")
         if SHOTS:
             driver.save_screenshot(os.path.join(SHOTS, "web-line.png"))
