@@ -69,6 +69,11 @@ std::optional<QueryParams> ParseQuery(std::string_view query, std::string* error
             *error = "a broken %-escape in the query";
             return std::nullopt;
         }
+        if (key->empty()) {
+            // Nothing could name it again: refused like any unknown name.
+            *error = "a parameter without a name";
+            return std::nullopt;
+        }
         if (Param(params, *key)) {
             *error = "\"" + *key + "\" is given twice";
             return std::nullopt;

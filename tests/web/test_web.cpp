@@ -34,6 +34,7 @@ TEST(WebQuery, EveryParameterIsReadStrictlyOrRefusedWithItsReason) {
              {"type=%G1", "a broken %-escape in the query"},
              {"type=%4", "a broken %-escape in the query"},
              {"type=a&type=b", "\"type\" is given twice"},
+             {"type=a&=0400", "a parameter without a name"},
              {"a=1&b=2&c=3&d=4&e=5&f=6&g=7&h=8&i=9&j=10&k=11&l=12&m=13&n=14&o=15&p=16&q=17",
               "more than 16 parameters"},
              {"number=9-3", "number takes N or N-M, not \"9-3\""},
