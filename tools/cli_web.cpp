@@ -122,8 +122,7 @@ int WebCommand(const CommandCall& call) {
     // The report writer's application is the server's: made first, so
     // that the PDF reports have the GUI library they need.
     ReportPdfWriter pdf;
-    std::string ignored;
-    pdf.Make(ignored, WorkingRecord{}, ProductMark{}, &ignored);
+    pdf.StartApplication();
     int argc = 1;
     char name[] = "zx840-cli";
     char* argv[] = {name, nullptr};

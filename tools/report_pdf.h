@@ -33,8 +33,11 @@ class ReportPdfWriter {
     bool Make(std::string& document, const WorkingRecord& working, const ProductMark& mark,
               std::string* error, const Verdict* verdict = nullptr);
 
-  private:
+    // The application object reports need, made now: for a program whose
+    // own event loop runs on it (a server that writes reports on request).
     void StartApplication();
+
+  private:
 
     struct Application;
     std::unique_ptr<Application> application_;
