@@ -233,6 +233,8 @@ def browser(base, env, db, history, sim_env):
         status, body = get("", href, raw=True)
         saved = run(env, "history", "--db", db, "--id", one["Id"], "--save", "-")
         check(status == 200 and body == saved, ".ZX8 byte for byte")
+        status, body = get("", href.rsplit("/", 1)[0] + "/report.pdf", raw=True)
+        check(status == 200 and body.startswith(b"%PDF-") and b"/Type /Page" in body, "the report")
 
         driver.get(base + "/type/" + urllib.parse.quote(HOSTILE, safe=""))
         check(driver.find_element(By.TAG_NAME, "h1").text == "Type " + HOSTILE, "Type as text")
