@@ -27,12 +27,6 @@ std::string Text(const Parts&... parts) {
     return text;
 }
 
-bool IsLoopback(const QHostAddress& address) {
-    return address.isLoopback() ||
-           (address.protocol() == QAbstractSocket::IPv6Protocol && address.toIPv4Address() != 0 &&
-            QHostAddress(address.toIPv4Address()).isLoopback());
-}
-
 }  // namespace
 
 // One connection: its socket, its interpreter and the messages read from it
@@ -174,6 +168,24 @@ std::string Endpoint(const QHostAddress& address, quint16 port) {
                 std::to_string(port));
 }
 
+bool IsLoopbackAddress(const QHostAddress& address) {
+    return address.isLoopback() ||
+           (address.protocol() == QAbstractSocket::IPv6Protocol && address.toIPv4Address() != 0 &&
+            QHostAddress(address.toIPv4Address()).isLoopback());
+}
+
+bool MayConnect(const QHostAddress& peer, const std::vector<QPair<QHostAddress, int>>& allow) {
+    if (IsLoopbackAddress(peer)) {
+        return true;
+    }
+    for (const auto& subnet : allow) {
+        if (peer.isInSubnet(subnet)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool ParseMaxClients(const std::string& text, int* clients, std::string* error) {
     char* end = nullptr;
     const long value = std::strtol(text.c_str(), &end, 10);
@@ -215,7 +227,7 @@ ScpiServer::~ScpiServer() {
 
 bool ScpiServer::Listen(const ScpiServerOptions& options, std::string* error) {
     Close();
-    if (!IsLoopback(options.address) && options.allow.empty()) {
+    if (!IsLoopbackAddress(options.address) && options.allow.empty()) {
         *error = Text("listening on ", options.address.toString().toStdString(),
                       " needs --allow with the addresses that may connect");
         return false;
@@ -239,15 +251,7 @@ void ScpiServer::Close() {
 }
 
 bool ScpiServer::Allowed(const QHostAddress& peer) const {
-    if (IsLoopback(peer)) {
-        return true;
-    }
-    for (const auto& subnet : options_.allow) {
-        if (peer.isInSubnet(subnet)) {
-            return true;
-        }
-    }
-    return false;
+    return MayConnect(peer, options_.allow);
 }
 
 void ScpiServer::Accept() {

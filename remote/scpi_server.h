@@ -39,6 +39,12 @@ std::string Endpoint(const QHostAddress& address, quint16 port);
 bool ParseAllowList(const std::string& text, std::vector<QPair<QHostAddress, int>>& allow,
                     std::string* error);
 
+// Whether `address` is the loopback, IPv4-mapped (::ffff:127.0.0.1) too.
+bool IsLoopbackAddress(const QHostAddress& address);
+// Whether `peer` may connect: from the loopback always, from elsewhere
+// when it is in a subnet of `allow`.
+bool MayConnect(const QHostAddress& peer, const std::vector<QPair<QHostAddress, int>>& allow);
+
 // A server's bound on clients at once, from 1 to 1024.
 bool ParseMaxClients(const std::string& text, int* clients, std::string* error);
 

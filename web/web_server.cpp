@@ -5,6 +5,7 @@
 #include <QtHttpServer/QHttpServerResponder>
 #include <QtHttpServer/QHttpServerResponse>
 
+#include "remote/scpi_server.h"
 #include "web/web_json.h"
 
 namespace zx840 {
@@ -24,7 +25,7 @@ class WebListener : public QTcpServer {
             return;
         }
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        if (!Allowed(socket->peerAddress())) {
+        if (!MayConnect(socket->peerAddress(), allow_)) {
             socket->abort();
             return;
         }
@@ -43,18 +44,6 @@ class WebListener : public QTcpServer {
     }
 
   private:
-    bool Allowed(const QHostAddress& peer) const {
-        if (peer.isLoopback()) {
-            return true;
-        }
-        for (const auto& subnet : allow_) {
-            if (peer.isInSubnet(subnet)) {
-                return true;
-            }
-        }
-        return false;
-    }
-
     std::vector<QPair<QHostAddress, int>> allow_;
     int max_;
     int open_ = 0;
@@ -101,7 +90,7 @@ void Write(QHttpServerResponder&& responder, const WebResponse& response, bool h
 WebServer::WebServer(WebSite& site, QObject* parent) : QAbstractHttpServer(parent), site_(site) {}
 
 bool WebServer::Listen(const WebServerOptions& options, bool tokenSet, std::string* error) {
-    if (!options.address.isLoopback() && (options.allow.empty() || !tokenSet)) {
+    if (!IsLoopbackAddress(options.address) && (options.allow.empty() || !tokenSet)) {
         *error = "listening on an address other than the loopback needs --allow and --token-file";
         return false;
     }
