@@ -4,6 +4,7 @@
 #include <set>
 
 #include "record/archive.h"
+#include "record/text_pieces.h"
 
 namespace zx840 {
 namespace {
@@ -12,12 +13,6 @@ std::string Hex(const Rgb& rgb) {
     char text[8];
     std::snprintf(text, sizeof text, "#%02x%02x%02x", rgb.r, rgb.g, rgb.b);
     return text;
-}
-
-// Appends each piece in turn.
-template <typename... Pieces>
-void Put(std::string& out, const Pieces&... pieces) {
-    ((out += pieces), ...);
 }
 
 // Text as XML character data or an attribute value in double quotes.
@@ -96,11 +91,11 @@ class SvgWriter {
         if (points_.empty()) {
             return;
         }
-        Put(out_, "<polyline fill=\"none\" stroke=\"", Hex(pen_.color), "\" stroke-width=\"",
-            std::to_string(pen_.width), "\"");
+        AppendText(out_, "<polyline fill=\"none\" stroke=\"", Hex(pen_.color), "\" stroke-width=\"",
+                   std::to_string(pen_.width), "\"");
         if (pen_.style == PenStyle::Dash) {
             const std::string dash = std::to_string(3 * pen_.width);
-            Put(out_, " stroke-dasharray=\"", dash, " ", dash, "\"");
+            AppendText(out_, " stroke-dasharray=\"", dash, " ", dash, "\"");
         }
         out_ += pen_.width > 1 ? " stroke-linecap=\"round\" stroke-linejoin=\"round\"" : "";
         out_ += " points=\"";
@@ -118,23 +113,24 @@ class SvgWriter {
             points_ += ' ';
         }
         // Pixel centres: a one-unit line at y covers the pixel row y, as on screen.
-        Put(points_, std::to_string(x), ".5,", std::to_string(y), ".5");
+        AppendText(points_, std::to_string(x), ".5,", std::to_string(y), ".5");
     }
 
     void Text(const DrawText& text) {
         static constexpr const char* kAnchor[] = {"start", "middle", "end"};
         static constexpr const char* kBaseline[] = {"text-before-edge", "alphabetic",
                                                     "text-after-edge"};
-        Put(out_, "<text x=\"", std::to_string(text.x), "\" y=\"", std::to_string(text.y),
-            "\" text-anchor=\"", kAnchor[static_cast<int>(text.halign)], "\" dominant-baseline=\"",
-            kBaseline[static_cast<int>(text.valign)], "\" font-family=\"");
+        AppendText(out_, "<text x=\"", std::to_string(text.x), "\" y=\"", std::to_string(text.y),
+                   "\" text-anchor=\"", kAnchor[static_cast<int>(text.halign)],
+                   "\" dominant-baseline=\"", kBaseline[static_cast<int>(text.valign)],
+                   "\" font-family=\"");
         AppendEscaped(out_, font_.family);
-        Put(out_, "\" font-size=\"", std::to_string(FontSize(font_)), "\" font-weight=\"",
-            std::to_string(font_.weight), "\" fill=\"", Hex(textColor_), "\"");
+        AppendText(out_, "\" font-size=\"", std::to_string(FontSize(font_)), "\" font-weight=\"",
+                   std::to_string(font_.weight), "\" fill=\"", Hex(textColor_), "\"");
         if (opaque_) {
             const std::string back = Hex(backColor_).substr(1);
             backgrounds_.insert(back);
-            Put(out_, " filter=\"url(#back-", back, ")\"");
+            AppendText(out_, " filter=\"url(#back-", back, ")\"");
         }
         out_ += '>';
         AppendEscaped(out_, text.text);
@@ -174,21 +170,21 @@ std::string SvgFromDrawList(const DrawList& list, int width, int height,
     const std::string w = std::to_string(width);
     const std::string h = std::to_string(height);
     std::string svg;
-    Put(svg, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"", w, "\" height=\"", h,
-        "\" viewBox=\"0 0 ", w, " ", h, "\"");
+    AppendText(svg, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"", w, "\" height=\"", h,
+               "\" viewBox=\"0 0 ", w, " ", h, "\"");
     svg += options.crisp ? " shape-rendering=\"crispEdges\">\n" : ">\n";
     if (!writer.Backgrounds().empty()) {
         svg += "<defs>\n";
         for (const std::string& back : writer.Backgrounds()) {
-            Put(svg, "<filter id=\"back-", back,
-                "\" x=\"0\" y=\"0\" width=\"1\" height=\"1\"><feFlood flood-color=\"#", back,
-                "\"/><feComposite in=\"SourceGraphic\"/></filter>\n");
+            AppendText(svg, "<filter id=\"back-", back,
+                       "\" x=\"0\" y=\"0\" width=\"1\" height=\"1\"><feFlood flood-color=\"#", back,
+                       "\"/><feComposite in=\"SourceGraphic\"/></filter>\n");
         }
         svg += "</defs>\n";
     }
     if (options.background) {
-        Put(svg, "<rect width=\"", w, "\" height=\"", h, "\" fill=\"", Hex(*options.background),
-            "\"/>\n");
+        AppendText(svg, "<rect width=\"", w, "\" height=\"", h, "\" fill=\"",
+                   Hex(*options.background), "\"/>\n");
     }
     svg += body;
     svg += "</svg>\n";

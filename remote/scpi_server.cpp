@@ -1,5 +1,7 @@
 #include "remote/scpi_server.h"
 
+#include "record/text_pieces.h"
+
 #include <cstdlib>
 
 #include <QPointer>
@@ -17,15 +19,6 @@ namespace {
 // Bytes taken from a client's socket at a time; the kernel holds the rest,
 // so a client that sends faster than it is served is slowed, not buffered.
 constexpr qint64 kReadChunk = 16 * 1024;
-
-// The parts one after the other (built up: GCC 12 sees overlaps in chains
-// of + that are not there).
-template <typename... Parts>
-std::string Text(const Parts&... parts) {
-    std::string text;
-    (text += ... += parts);
-    return text;
-}
 
 }  // namespace
 
@@ -156,7 +149,7 @@ bool ParseListenAddress(const std::string& text, QHostAddress* address, quint16*
         host = host.mid(1, host.size() - 2);
     }
     if (!address->setAddress(host)) {
-        *error = Text("\"", text, "\" is no address: ADDRESS:PORT, such as 127.0.0.1:5025");
+        *error = TextOf("\"", text, "\" is no address: ADDRESS:PORT, such as 127.0.0.1:5025");
         return false;
     }
     return true;
@@ -164,8 +157,8 @@ bool ParseListenAddress(const std::string& text, QHostAddress* address, quint16*
 
 std::string Endpoint(const QHostAddress& address, quint16 port) {
     const bool six = address.protocol() == QAbstractSocket::IPv6Protocol;
-    return Text(six ? "[" : "", address.toString().toStdString(), six ? "]:" : ":",
-                std::to_string(port));
+    return TextOf(six ? "[" : "", address.toString().toStdString(), six ? "]:" : ":",
+                  std::to_string(port));
 }
 
 bool IsLoopbackAddress(const QHostAddress& address) {
@@ -208,7 +201,7 @@ bool ParseAllowList(const std::string& text, std::vector<QPair<QHostAddress, int
         }
         if (subnet.first.isNull()) {
             *error =
-                Text("\"", entry.toStdString(), "\" is no address or subnet such as 10.0.0.0/8");
+                TextOf("\"", entry.toStdString(), "\" is no address or subnet such as 10.0.0.0/8");
             return false;
         }
         allow.push_back(subnet);
@@ -228,15 +221,15 @@ ScpiServer::~ScpiServer() {
 bool ScpiServer::Listen(const ScpiServerOptions& options, std::string* error) {
     Close();
     if (!IsLoopbackAddress(options.address) && options.allow.empty()) {
-        *error = Text("listening on ", options.address.toString().toStdString(),
-                      " needs --allow with the addresses that may connect");
+        *error = TextOf("listening on ", options.address.toString().toStdString(),
+                        " needs --allow with the addresses that may connect");
         return false;
     }
     options_ = options;
     server_->setMaxPendingConnections(options.maxClients);
     if (!server_->listen(options.address, options.port)) {
-        *error = Text("cannot listen on ", options.address.toString().toStdString(), " port ",
-                      std::to_string(options.port), ": ", server_->errorString().toStdString());
+        *error = TextOf("cannot listen on ", options.address.toString().toStdString(), " port ",
+                        std::to_string(options.port), ": ", server_->errorString().toStdString());
         return false;
     }
     return true;

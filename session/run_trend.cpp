@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <initializer_list>
 #include <system_error>
 
 #include "draw/number_format.h"
 #include "record/csv.h"
 #include "record/record_json.h"
+#include "record/text_pieces.h"
 
 namespace zx840 {
 namespace {
@@ -17,15 +17,6 @@ constexpr double kSecondsPerHour = 3600.0;
 
 constexpr const char* kUnits[kPlanReadings] = {"V", "A",  "V",   "A",   "",    "",  "W",
                                                "",  "Hz", "deg", "deg", "deg", "%", "%"};
-
-// Pieces of text one after the other (no temporary strings added together).
-std::string Joined(std::initializer_list<std::string_view> pieces) {
-    std::string text;
-    for (const std::string_view piece : pieces) {
-        text += piece;
-    }
-    return text;
-}
 
 PlanReading ReadingAt(std::size_t index) {
     return static_cast<PlanReading>(index);
@@ -144,9 +135,9 @@ std::string DurationText(double seconds) {
     };
     std::string text;
     if (days > 0) {
-        text = Joined({std::to_string(days), "d", two(hours), "h"});
+        text = TextOf(std::to_string(days), "d", two(hours), "h");
     } else if (hours > 0) {
-        text = Joined({std::to_string(hours), "h"});
+        text = TextOf(std::to_string(hours), "h");
     }
     text += text.empty() ? std::to_string(minutes) : two(minutes);
     text += "m";
@@ -174,10 +165,10 @@ std::optional<double> ParseDuration(std::string_view text, std::string* problem)
         const auto [end, ec] = std::from_chars(text.data() + at, text.data() + text.size(), number);
         const std::size_t digits = static_cast<std::size_t>(end - (text.data() + at));
         if (digits == 0 || !std::isdigit(static_cast<unsigned char>(text[at]))) {
-            return refuse(Joined({"a whole number is missing before \"", text.substr(at), "\""}));
+            return refuse(TextOf("a whole number is missing before \"", text.substr(at), "\""));
         }
         if (ec != std::errc{} || digits > 12) {
-            return refuse(Joined({"the number ", text.substr(at, digits), " is too large"}));
+            return refuse(TextOf("the number ", text.substr(at, digits), " is too large"));
         }
         at += digits;
         if (at == text.size() && lastUnit == 0) {
@@ -188,7 +179,7 @@ std::optional<double> ParseDuration(std::string_view text, std::string* problem)
         if (at == text.size() || rank == std::string_view::npos) {
             return refuse(at == text.size()
                               ? std::string("the last number has no unit")
-                              : Joined({"\"", text.substr(at, 1), "\" is no unit (d, h, m or s)"}));
+                              : TextOf("\"", text.substr(at, 1), "\" is no unit (d, h, m or s)"));
         }
         if (rank + 1 <= lastUnit) {
             return refuse("the units go from d to s, each at most once");
