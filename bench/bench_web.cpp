@@ -13,6 +13,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <memory>
+#include <random>
 #include <thread>
 
 #include "bench_data.h"
@@ -24,7 +26,8 @@ namespace {
 // The newest result's time: "today" is the last day of the store.
 std::int64_t NewestMs(ResultsStore& store) {
     std::vector<Result> newest;
-    return store.Find({}, 0, 1, Detail::Summary, newest) && !newest.empty() ? newest.front().timeMs : 0;
+    return store.Find({}, 0, 1, Detail::Summary, newest) && !newest.empty() ? newest.front().timeMs
+                                                                            : 0;
 }
 
 void Ask(benchmark::State& state, const std::string& path, const std::string& query) {
@@ -54,10 +57,57 @@ void BM_WebLinePageAMillion(benchmark::State& state) {
 }
 BENCHMARK(BM_WebLinePageAMillion)->Arg(0)->Arg(7)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// /api/stats of 100,000 results of one type as the server answers it:
+// Arg 0 the first question after the server starts (every result counted),
+// Arg 1 each later one, a new result of the type kept before each (its
+// stats merged with those already counted). The results written are
+// removed afterwards.
 void BM_WebApiStatsAMillion(benchmark::State& state) {
-    Ask(state, "/api/stats", "type=T3");
+    const std::string url = bench::BigStore(state);
+    const auto store = url.empty() ? nullptr : bench::Open(url, state);
+    if (!store) {
+        return;
+    }
+    const std::int64_t now = NewestMs(*store);
+    WebSiteOptions options;
+    options.cacheLifetime = std::chrono::milliseconds(0);
+    options.now = [now] { return now; };
+    auto site = std::make_unique<WebSite>(*store, options);
+    const WebRequest request{"GET", "/api/stats", "type=T3", "", "", ""};
+    const bool arriving = state.range(0) == 1;
+    if (arriving) {
+        site->Handle(request);  // the first count, not measured
+    }
+    std::mt19937 random(7);
+    std::vector<std::string> written;
+    for (auto _ : state) {
+        state.PauseTiming();
+        if (arriving) {
+            Result r = bench::SampleResult(random);
+            r.id = "bench-stats-" + std::to_string(written.size());
+            r.timeMs = now + 1 + static_cast<std::int64_t>(written.size());
+            r.mark.Type = "T3";
+            if (!store->Write(r)) {
+                state.SkipWithError("the new result could not be kept");
+                break;
+            }
+            written.push_back(r.id);
+        } else {
+            site = std::make_unique<WebSite>(*store, options);
+        }
+        state.ResumeTiming();
+        const WebResponse response = site->Handle(request);
+        if (response.status != 200) {
+            state.SkipWithError(response.body.c_str());
+            break;
+        }
+        benchmark::DoNotOptimize(response.body.data());
+    }
+    if (!written.empty() && !store->Remove(written)) {
+        state.SkipWithError("the results written could not be removed");
+    }
 }
-BENCHMARK(BM_WebApiStatsAMillion)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WebApiStatsAMillion)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The store's other questions of the dashboard: results by hour over a
 // week, and the metrics, which count every result by station and type.

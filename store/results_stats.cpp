@@ -100,6 +100,45 @@ std::optional<double> Cpk(const ReadingStats& stats, const Limit& limit) {
     return std::min(*lower, *upper);
 }
 
+namespace {
+
+// The sum of squared deviations from the mean that a spread stands for.
+double Squares(const ReadingStats& r) {
+    return r.stdDev ? *r.stdDev * *r.stdDev * static_cast<double>(r.count - 1) : 0.0;
+}
+
+ReadingStats Combined(const ReadingStats& a, const ReadingStats& b) {
+    if (a.count == 0 || b.count == 0) {
+        return a.count == 0 ? b : a;
+    }
+    ReadingStats r;
+    r.count = a.count + b.count;
+    r.min = std::min(a.min, b.min);
+    r.max = std::max(a.max, b.max);
+    const double na = static_cast<double>(a.count);
+    const double nb = static_cast<double>(b.count);
+    const double n = static_cast<double>(r.count);
+    const double delta = b.mean - a.mean;
+    r.mean = r.min == r.max ? r.min : std::clamp(a.mean + delta * nb / n, r.min, r.max);
+    const double squares =
+        r.min == r.max ? 0.0 : Squares(a) + Squares(b) + delta * delta * na * nb / n;
+    r.stdDev = std::sqrt(std::max(0.0, squares) / (n - 1.0));
+    return r;
+}
+
+}  // namespace
+
+ResultStats CombinedStats(const ResultStats& a, const ResultStats& b) {
+    ResultStats r;
+    r.count = a.count + b.count;
+    r.passed = a.passed + b.passed;
+    r.failed = a.failed + b.failed;
+    for (std::size_t i = 0; i < kPlanReadings; ++i) {
+        r.readings[i] = Combined(a.readings[i], b.readings[i]);
+    }
+    return r;
+}
+
 StoreStatus ResultsStore::Stats(const ResultFilter& filter, ResultStats* stats) {
     std::vector<GroupStats> groups;
     const StoreStatus status = StatsBy(filter, nullptr, groups);

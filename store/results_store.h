@@ -122,6 +122,11 @@ std::optional<double> Cpl(const ReadingStats& stats, const Limit& limit);
 std::optional<double> Cpu(const ReadingStats& stats, const Limit& limit);
 std::optional<double> Cpk(const ReadingStats& stats, const Limit& limit);
 
+// The stats of two sets of results together, from the stats of each
+// (counts added, extremes compared, means and spreads merged as Chan et
+// al. do, without the values).
+ResultStats CombinedStats(const ResultStats& a, const ResultStats& b);
+
 class ResultsStore {
   public:
     enum class Journal { Wal, Rollback };

@@ -156,7 +156,7 @@ WebResponse WebSite::TypePage(const Asked& asked) {
     ResultFilter filter;
     filter.type = view.type;
     std::vector<double> values;
-    StoreStatus status = store_.Stats(filter, &view.stats);
+    StoreStatus status = stats_.Get(filter, &view.stats);
     if (status) {
         status = store_.Scan(filter, *n, Detail::Summary, [&](const Result& r) {
             values.push_back(PlanReadingValue(*reading, r.working));
@@ -249,7 +249,7 @@ WebResponse WebSite::ApiStats(const Asked& asked) {
         return Refusal(400, "stats needs type", true);
     }
     ResultStats stats;
-    if (const StoreStatus status = store_.Stats(*filter, &stats); !status) {
+    if (const StoreStatus status = stats_.Get(*filter, &stats); !status) {
         return StoreFailure(status, true);
     }
     std::string text;

@@ -19,6 +19,7 @@
 #include "plan/plan_file.h"
 #include "store/results_store.h"
 #include "web/web_query.h"
+#include "web/web_stats.h"
 
 namespace zx840 {
 
@@ -69,6 +70,10 @@ class WebSite {
 
     WebResponse Handle(const WebRequest& request);
 
+    // The stats of the Type page and of /api/stats as they are kept;
+    // stats counted ahead elsewhere are handed in through it.
+    LiveStats& KeptStats() { return stats_; }
+
   private:
     // Parsed path and query of a request the client may make.
     struct Asked {
@@ -103,6 +108,8 @@ class WebSite {
 
     ResultsStore& store_;
     WebSiteOptions options_;
+    // The stats of the Type page and of /api/stats, kept up to date.
+    LiveStats stats_;
     std::set<std::string> sessions_;
     std::deque<std::string> sessionOrder_;  // oldest first, for the bound
     struct Entry {

@@ -3,12 +3,17 @@
 // makes for it, and the site's tokens, sessions and shared cache.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+
+#include <cmath>
 #include <regex>
 
 #include "tests/store_test_support.h"
 #include "web/web_html.h"
 #include "web/web_json.h"
 #include "web/web_site.h"
+#include "web/web_stats.h"
+#include "web/web_stats_ahead.h"
 
 namespace zx840 {
 
@@ -212,6 +217,131 @@ TEST_P(WebStoreTest, TheEngineCountsByStationTypeAndHourAndTheFailingChecks) {
     EXPECT_EQ(pareto, (std::vector<CheckCount>{{"IEC I3", 5}, {"Power", 3}}));
     ASSERT_TRUE(store->FailingChecks(s1, &pareto));
     EXPECT_EQ(pareto, (std::vector<CheckCount>{{"IEC I3", 4}, {"Power", 2}}));
+}
+
+void ExpectSameStats(const ResultStats& got, const ResultStats& want, const std::string& when) {
+    SCOPED_TRACE(when);
+    EXPECT_EQ(got.count, want.count);
+    EXPECT_EQ(got.passed, want.passed);
+    EXPECT_EQ(got.failed, want.failed);
+    for (std::size_t i = 0; i < kPlanReadings; ++i) {
+        const ReadingStats& g = got.readings[i];
+        const ReadingStats& w = want.readings[i];
+        SCOPED_TRACE(PlanReadingName(static_cast<PlanReading>(i)));
+        EXPECT_EQ(g.count, w.count);
+        EXPECT_EQ(g.min, w.min);
+        EXPECT_EQ(g.max, w.max);
+        EXPECT_NEAR(g.mean, w.mean, 1e-12 * (std::fabs(w.min) + std::fabs(w.max)));
+        ASSERT_EQ(g.stdDev.has_value(), w.stdDev.has_value());
+        if (w.stdDev) {
+            EXPECT_NEAR(*g.stdDev, *w.stdDev, 1e-9 * *w.stdDev + 1e-12);
+        }
+    }
+}
+
+// The stats the dashboard keeps are the store's own however results come:
+// one or several at a time (merged, never counted afresh), late with an
+// older time, in the millisecond of the newest counted, or removed (counted
+// afresh), or of another type.
+TEST_P(WebStoreTest, KeptStatsAreTheStoresWhetherResultsArriveInOrderLateOrGo) {
+    StoreStatus status;
+    auto store = ResultsStore::Open(scratch_->Url(), &status);
+    ASSERT_TRUE(store) << status.message;
+    LiveStats live(*store, 2);
+    ResultFilter s1;
+    s1.type = "S1";
+    const auto check = [&](const ResultFilter& filter, const std::string& when) {
+        ResultStats got;
+        ResultStats want;
+        ASSERT_TRUE(live.Get(filter, &got));
+        ASSERT_TRUE(store->Stats(filter, &want));
+        ExpectSameStats(got, want, when);
+    };
+    check(s1, "empty");
+    std::vector<Result> kept;
+    for (std::uint32_t i = 0; i < 24; ++i) {
+        Result r = OddResult(700 + i);
+        r.timeMs = kNoon + (i == 6 ? 5 : i) * 1000;  // 5 and 6 at one time, ordered by id
+        r.mark.Type = i % 5 == 4 ? "S2" : "S1";
+        r.working.Record.Freq = 50.0f;                       // all alike: mean 50, no spread
+        r.working.Record.USpec[0] = i == 3 ? 0.0f : 325.0f;  // one without a percentage
+        r.verdict->pass = i % 3 != 0;
+        if (i == 7) {
+            r.verdict.reset();
+        }
+        ASSERT_TRUE(store->Write(r));
+        kept.push_back(r);
+        // One at a time, then several at once.
+        if (i < 4 || i % 5 == 4) {
+            check(s1, "after " + std::to_string(i + 1));
+        }
+    }
+    EXPECT_EQ(live.Recounts(), 1);
+    ResultStats s1Stats;
+    ASSERT_TRUE(live.Get(s1, &s1Stats));
+    EXPECT_EQ(s1Stats.readings[static_cast<std::size_t>(PlanReading::Freq)].stdDev, 0.0);
+    EXPECT_EQ(live.Recounts(), 1);
+
+    for (const std::int64_t timeMs : {kept.back().timeMs, kNoon - 1}) {
+        Result late = OddResult(800 + static_cast<std::uint32_t>(live.Recounts()));
+        late.timeMs = timeMs;
+        late.mark.Type = "S1";
+        ASSERT_TRUE(store->Write(late));
+        check(s1, "kept late at " + std::to_string(timeMs));
+    }
+    EXPECT_EQ(live.Recounts(), 3);
+    ASSERT_TRUE(store->Remove({kept[5].id, kept.back().id}));
+    check(s1, "removed, the newest too");
+    EXPECT_EQ(live.Recounts(), 4);
+
+    // Two filters are kept: a third pushes out the one used least lately.
+    ResultFilter passed = s1;
+    passed.pass = true;
+    ResultFilter s2;
+    s2.type = "S2";
+    check(passed, "passed");
+    check(s2, "S2");
+    EXPECT_EQ(live.Recounts(), 6);
+    check(s1, "S1 again");
+    EXPECT_EQ(live.Recounts(), 7);
+    check(s2, "S2 again");
+    EXPECT_EQ(live.Recounts(), 7);
+}
+
+// The server counts every type's stats ahead on a connection of its own:
+// the first question of each is then answered from them, as the site
+// would have answered it by counting.
+TEST_P(WebStoreTest, StatsCountedAheadAnswerTheFirstQuestionOfEachType) {
+    int argc = 1;
+    char name[] = "web_tests";
+    char* argv[] = {name, nullptr};
+    QCoreApplication application(argc, argv);
+    StoreStatus status;
+    auto store = ResultsStore::Open(scratch_->Url(), &status);
+    ASSERT_TRUE(store) << status.message;
+    ASSERT_TRUE(store->WriteAll(LineResults()));
+    WebSiteOptions options;
+    options.now = [] { return kNoon; };
+    WebSite site(*store, options);
+    WebSite counting(*store, options);
+    int counted = -1;
+    {
+        StatsAhead ahead(site.KeptStats(), store->Url());
+        QObject::connect(&ahead, &StatsAhead::finished, [&](int types) { counted = types; });
+        ahead.Start();
+        while (counted < 0) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        }
+    }
+    EXPECT_EQ(counted, 2);
+    for (const char* type : {"S1", "S2"}) {
+        const WebRequest request{"GET", "/api/stats", std::string("type=") + type, "", "", ""};
+        const WebResponse answer = site.Handle(request);
+        EXPECT_EQ(answer.status, 200) << answer.body;
+        EXPECT_EQ(answer.body, counting.Handle(request).body);
+    }
+    EXPECT_EQ(site.KeptStats().Recounts(), 0);
+    EXPECT_EQ(counting.KeptStats().Recounts(), 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, WebStoreTest, ::testing::Values(false, true),
