@@ -211,6 +211,10 @@ class ResultsStore {
     // them as one group named "" when it is null.
     StoreStatus StatsBy(const ResultFilter& filter, const char* groupColumn,
                         std::vector<GroupStats>& groups);
+    // Whether the period of `filter` holds so few results that SQLite
+    // should look them up by time; never for PostgreSQL, which plans by its
+    // statistics.
+    bool FewInTime(const ResultFilter& filter);
 
     StoreUrl url_;
     QString connection_;

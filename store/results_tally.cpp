@@ -21,18 +21,43 @@ std::string StdText(const QVariant& value) {
     return value.toString().toStdString();
 }
 
+// SQLite, which keeps no statistics of the store, counts by station and
+// type by reading the whole index of station and type in its order, even
+// for the few results of a day, rather than look them up by time and
+// group them itself: the first takes 80 ms over a million results, the
+// second 3 ms for a day's and as long as the first for about 20,000.
+constexpr std::int64_t kFewInTime = 20000;
+
 }  // namespace
+
+bool ResultsStore::FewInTime(const ResultFilter& filter) {
+    if (url_.kind != StoreKind::Sqlite || (!filter.sinceMs && !filter.untilMs)) {
+        return false;
+    }
+    ResultFilter period;
+    period.sinceMs = filter.sinceMs;
+    period.untilMs = filter.untilMs;
+    const Where where(period);
+    QSqlQuery query(QSqlDatabase::database(connection_, false));
+    query.prepare("SELECT count(*) FROM (SELECT 1 FROM results" + where.text + " LIMIT " +
+                  QString::number(kFewInTime) + ")");
+    where.Bind(query);
+    return query.exec() && query.next() && query.value(0).toLongLong() < kFewInTime;
+}
 
 StoreStatus ResultsStore::Tally(const ResultFilter& filter, TallyBy by,
                                 std::vector<TallyRow>* found) {
     std::vector<TallyRow>& rows = *found;
     const Where where(filter);
     const bool hours = by == TallyBy::Hour;
-    QString sql = hours ? QStringLiteral("SELECT (time_ms / 3600000) * 3600000, ")
-                        : QStringLiteral("SELECT station, product_type, ");
+    // Grouped by expressions of the columns, no index's order serves them:
+    // the engine looks the results up by time.
+    const bool byTime = !hours && FewInTime(filter);
+    QString sql = hours    ? QStringLiteral("SELECT (time_ms / 3600000) * 3600000, ")
+                  : byTime ? QStringLiteral("SELECT station || '', product_type || '', ")
+                           : QStringLiteral("SELECT station, product_type, ");
     sql += QLatin1String(kCounts) + where.text;
-    sql +=
-        hours ? QStringLiteral(" GROUP BY 1") : QStringLiteral(" GROUP BY station, product_type");
+    sql += hours ? QStringLiteral(" GROUP BY 1") : QStringLiteral(" GROUP BY 1, 2");
     QSqlQuery query(QSqlDatabase::database(connection_, false));
     query.setForwardOnly(true);
     query.prepare(sql);

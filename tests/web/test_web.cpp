@@ -204,6 +204,15 @@ TEST_P(WebStoreTest, TheEngineCountsByStationTypeAndHourAndTheFailingChecks) {
                                            {"Zeta", "S2", 0, 1, 0, 1, at(1, 9)},
                                            {"alpha", "S1", 0, 3, 1, 2, at(3, 7)},
                                            {"alpha", "S2", 0, 1, 1, 0, at(2, 10)}}));
+    // The last two hours: the few results of a period are looked up by time.
+    ResultFilter late;
+    late.sinceMs = at(2, 0);
+    ASSERT_TRUE(store->Tally(late, TallyBy::StationAndType, &rows));
+    EXPECT_EQ(rows, (std::vector<TallyRow>{{"Beta", "S1", 0, 1, 1, 0, at(2, 2)},
+                                           {"Beta", "S2", 0, 1, 0, 0, at(3, 11)},
+                                           {"Zeta", "S1", 0, 2, 1, 1, at(3, 3)},
+                                           {"alpha", "S1", 0, 1, 0, 1, at(3, 7)},
+                                           {"alpha", "S2", 0, 1, 1, 0, at(2, 10)}}));
     ResultFilter s1;
     s1.type = "S1";
     ASSERT_TRUE(store->Tally(s1, TallyBy::Hour, &rows));
