@@ -48,9 +48,13 @@ std::unique_ptr<ResultsStore> Open(const std::string& text, benchmark::State& st
 }
 
 // The store of a million results: ten types, numbers 1 to 100,000 (ten
-// results of each number), one result a minute, every tenth judged.
+// results of each number), one result a minute, every tenth judged. An
+// SQLite file in the data folder, or the store ZX840_BENCH_DB names (a
+// PostgreSQL URL of a throwaway server).
 std::string BigStore(benchmark::State& state) {
-    const std::string url = "sqlite:" + (DataFolder() / "million.sqlite").string();
+    const char* db = std::getenv("ZX840_BENCH_DB");
+    const std::string url =
+        db != nullptr ? db : "sqlite:" + (DataFolder() / "million.sqlite").string();
     auto store = Open(url, state);
     if (!store) {
         return {};
