@@ -30,18 +30,29 @@ std::int64_t NewestMs(ResultsStore& store) {
                                                                             : 0;
 }
 
-void Ask(benchmark::State& state, const std::string& path, const std::string& query) {
+// The store of a million results; nothing after telling `state` why not.
+std::unique_ptr<ResultsStore> BigStore(benchmark::State& state) {
     const std::string url = bench::BigStore(state);
-    const auto store = url.empty() ? nullptr : bench::Open(url, state);
-    if (!store) {
-        return;
-    }
-    const std::int64_t now = NewestMs(*store);
+    return url.empty() ? nullptr : bench::Open(url, state);
+}
+
+// A site whose clock stands at the store's newest result and that keeps
+// no answer: every question goes to the store.
+WebSiteOptions Uncached(ResultsStore& store) {
+    const std::int64_t now = NewestMs(store);
     WebSiteOptions options;
     options.cacheLifetime = std::chrono::milliseconds(0);
     options.metricsLifetime = std::chrono::milliseconds(0);
     options.now = [now] { return now; };
-    WebSite site(*store, options);
+    return options;
+}
+
+void Ask(benchmark::State& state, const std::string& path, const std::string& query) {
+    const auto store = BigStore(state);
+    if (!store) {
+        return;
+    }
+    WebSite site(*store, Uncached(*store));
     for (auto _ : state) {
         const WebResponse response = site.Handle({"GET", path, query, "", "", ""});
         if (response.status != 200) {
@@ -63,15 +74,12 @@ BENCHMARK(BM_WebLinePageAMillion)->Arg(0)->Arg(7)->Unit(benchmark::kMillisecond)
 // stats merged with those already counted). The results written are
 // removed afterwards.
 void BM_WebApiStatsAMillion(benchmark::State& state) {
-    const std::string url = bench::BigStore(state);
-    const auto store = url.empty() ? nullptr : bench::Open(url, state);
+    const auto store = BigStore(state);
     if (!store) {
         return;
     }
-    const std::int64_t now = NewestMs(*store);
-    WebSiteOptions options;
-    options.cacheLifetime = std::chrono::milliseconds(0);
-    options.now = [now] { return now; };
+    const WebSiteOptions options = Uncached(*store);
+    const std::int64_t now = options.now();
     auto site = std::make_unique<WebSite>(*store, options);
     const WebRequest request{"GET", "/api/stats", "type=T3", "", "", ""};
     const bool arriving = state.range(0) == 1;
