@@ -36,6 +36,8 @@ class LiveStats {
     void Seed(const ResultFilter& filter, const ResultStats& stats,
               std::optional<std::int64_t> upToMs);
 
+    // How many filters are kept at most.
+    std::size_t Capacity() const { return maxFilters_; }
     // How many times the stats of a filter were counted over all its
     // results (not merged with what was kept).
     std::int64_t Recounts() const { return recounts_; }

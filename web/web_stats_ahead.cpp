@@ -1,11 +1,14 @@
 #include "web/web_stats_ahead.h"
 
-#include <set>
+#include <algorithm>
+#include <map>
+#include <utility>
+#include <vector>
 
 namespace zx840 {
 
 StatsAhead::StatsAhead(LiveStats& live, StoreUrl url, QObject* parent)
-    : QObject(parent), live_(live), url_(std::move(url)) {}
+    : QObject(parent), live_(live), url_(std::move(url)), capacity_(live.Capacity()) {}
 
 StatsAhead::~StatsAhead() {
     stop_ = true;
@@ -29,11 +32,17 @@ void StatsAhead::CountAll() {
                                     ResultsStore::Access::ReadOnly);
     std::vector<TallyRow> rows;
     if (store && store->Tally({}, TallyBy::StationAndType, &rows)) {
-        std::set<std::string> types;
+        std::map<std::string, std::int64_t> newest;
         for (const TallyRow& row : rows) {
-            types.insert(row.type);
+            newest[row.type] = std::max(newest[row.type], row.lastMs);
         }
-        for (const std::string& type : types) {
+        std::vector<std::pair<std::int64_t, std::string>> types;
+        for (const auto& [type, lastMs] : newest) {
+            types.emplace_back(lastMs, type);
+        }
+        std::sort(types.rbegin(), types.rend());
+        types.resize(std::min(types.size(), capacity_));
+        for (const auto& [lastMs, type] : types) {
             ResultFilter filter;
             filter.type = type;
             ResultStats stats;

@@ -3,12 +3,15 @@
 // site's kept stats one type at a time, each as it is ready: the first
 // Type page or /api/stats of a type after the server starts is then
 // answered in milliseconds instead of reading all of the type's results.
-// A type asked before its turn is counted by the site itself, as it would
-// be without this; a store that fails here only ends the counting ahead.
+// The types with the newest results come first, and no more of them than
+// the kept stats hold. A type asked before its turn is counted by the site
+// itself, as it would be without this; a store that fails here only ends
+// the counting ahead.
 #pragma once
 
 #include <QObject>
 #include <atomic>
+#include <cstddef>
 #include <thread>
 
 #include "store/store_url.h"
@@ -34,6 +37,7 @@ class StatsAhead : public QObject {
 
     LiveStats& live_;
     StoreUrl url_;
+    std::size_t capacity_;  // read here: the worker never touches live_
     std::atomic<bool> stop_{false};
     std::thread worker_;
 };

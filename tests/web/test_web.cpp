@@ -319,7 +319,7 @@ TEST_P(WebStoreTest, KeptStatsAreTheStoresWhetherResultsArriveInOrderLateOrGo) {
 
 // The server counts every type's stats ahead on a connection of its own:
 // the first question of each is then answered from them, as the site
-// would have answered it by counting.
+// would have answered it by counting; only as many types as are kept.
 TEST_P(WebStoreTest, StatsCountedAheadAnswerTheFirstQuestionOfEachType) {
     int argc = 1;
     char name[] = "web_tests";
@@ -331,18 +331,19 @@ TEST_P(WebStoreTest, StatsCountedAheadAnswerTheFirstQuestionOfEachType) {
     ASSERT_TRUE(store->WriteAll(LineResults()));
     WebSiteOptions options;
     options.now = [] { return kNoon; };
-    WebSite site(*store, options);
-    WebSite counting(*store, options);
-    int counted = -1;
-    {
-        StatsAhead ahead(site.KeptStats(), store->Url());
+    const auto countAhead = [&](LiveStats& live) {
+        int counted = -1;
+        StatsAhead ahead(live, store->Url());
         QObject::connect(&ahead, &StatsAhead::finished, [&](int types) { counted = types; });
         ahead.Start();
         while (counted < 0) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
         }
-    }
-    EXPECT_EQ(counted, 2);
+        return counted;
+    };
+    WebSite site(*store, options);
+    WebSite counting(*store, options);
+    EXPECT_EQ(countAhead(site.KeptStats()), 2);
     for (const char* type : {"S1", "S2"}) {
         const WebRequest request{"GET", "/api/stats", std::string("type=") + type, "", "", ""};
         const WebResponse answer = site.Handle(request);
@@ -351,6 +352,15 @@ TEST_P(WebStoreTest, StatsCountedAheadAnswerTheFirstQuestionOfEachType) {
     }
     EXPECT_EQ(site.KeptStats().Recounts(), 0);
     EXPECT_EQ(counting.KeptStats().Recounts(), 2);
+
+    // No more types than are kept, those with the newest results first.
+    LiveStats one(*store, 1);
+    EXPECT_EQ(countAhead(one), 1);
+    ResultStats stats;
+    ResultFilter filter;
+    filter.type = "S2";
+    ASSERT_TRUE(one.Get(filter, &stats));
+    EXPECT_EQ(one.Recounts(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, WebStoreTest, ::testing::Values(false, true),
