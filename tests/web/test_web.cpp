@@ -329,8 +329,9 @@ TEST_P(WebStoreTest, StatsCountedAheadAnswerTheFirstQuestionOfEachType) {
     auto store = ResultsStore::Open(scratch_->Url(), &status);
     ASSERT_TRUE(store) << status.message;
     ASSERT_TRUE(store->WriteAll(LineResults()));
+    std::int64_t now = kNoon;
     WebSiteOptions options;
-    options.now = [] { return kNoon; };
+    options.now = [&now] { return now; };
     const auto countAhead = [&](LiveStats& live) {
         int counted = -1;
         StatsAhead ahead(live, store->Url());
@@ -352,6 +353,14 @@ TEST_P(WebStoreTest, StatsCountedAheadAnswerTheFirstQuestionOfEachType) {
     }
     EXPECT_EQ(site.KeptStats().Recounts(), 0);
     EXPECT_EQ(counting.KeptStats().Recounts(), 2);
+    // Periods that move with the clock are counted, not kept in their place.
+    for (int i = 0; i < 70; ++i) {
+        now += 2000;
+        const WebRequest moving{"GET", "/api/stats", "type=S1&period=8h", "", "", ""};
+        ASSERT_EQ(site.Handle(moving).status, 200);
+    }
+    ASSERT_EQ(site.Handle({"GET", "/api/stats", "type=S2", "", "", ""}).status, 200);
+    EXPECT_EQ(site.KeptStats().Recounts(), 0);
 
     // No more types than are kept, those with the newest results first.
     LiveStats one(*store, 1);
