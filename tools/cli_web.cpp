@@ -15,7 +15,7 @@
 #include "tools/interrupt.h"
 #include "tools/report_pdf.h"
 #include "web/web_server.h"
-#include "web/web_stats_ahead.h"
+#include "web/web_background.h"
 
 namespace zx840 {
 namespace {
@@ -146,8 +146,8 @@ int WebCommand(const CommandCall& call) {
     }
     call.out << "Listening on http://" << Endpoint(server.Address(), server.Port()) << "/\n"
              << std::flush;
-    StatsAhead ahead(website.KeptStats(), store->Url());
-    ahead.Start();
+    BackgroundCounts counts(website, store->Url());
+    counts.Start();
     const InterruptScope interrupt;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {

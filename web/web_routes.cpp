@@ -1,5 +1,4 @@
 // What each path of the dashboard answers, from the store.
-#include <chrono>
 
 #include "record/measurement_file.h"
 #include "store/result_text.h"
@@ -294,15 +293,19 @@ WebResponse WebSite::ApiYield(const Asked& asked) {
 }
 
 WebResponse WebSite::Metrics() {
-    MetricsView view;
-    const auto start = std::chrono::steady_clock::now();
-    view.storeUp = static_cast<bool>(store_.Tally({}, TallyBy::StationAndType, &view.tally));
-    view.querySeconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    // Counted on a connection of their own when they are (see
+    // KeepMetrics), else here.
+    const std::int64_t now = options_.now();
+    const bool kept =
+        keptMetrics_ && now - keptMetrics_->first < 2 * options_.metricsLifetime.count();
     WebResponse response;
     response.contentType = "text/plain; version=0.0.4; charset=utf-8";
-    response.body = MetricsText(view);
+    response.body = MetricsText(kept ? keptMetrics_->second : CountMetrics(store_));
     return response;
+}
+
+void WebSite::KeepMetrics(MetricsView view) {
+    keptMetrics_.emplace(options_.now(), std::move(view));
 }
 
 }  // namespace zx840

@@ -10,8 +10,9 @@
 // lifetime; every question is bounded (keyset pages, grouped counts in
 // the engine, a Scan of at most 10,000 rows), and a store that stalls is
 // bounded by its own timeouts (SQLite's busy timeout, libpq's connect
-// timeout). A worker thread would keep the loop free meanwhile, at the
-// price of a second connection and of handing answers across threads.
+// timeout). What counts every result of the store (the metrics, the
+// first stats of each type) is counted on a thread and a connection of
+// its own (web_background.h) and handed to the site.
 #pragma once
 
 #include <QHostAddress>

@@ -90,7 +90,7 @@ WebResponse Refusal(int status, const std::string& reason, bool api) {
 }
 
 WebSite::WebSite(ResultsStore& store, WebSiteOptions options)
-    : store_(store), options_(std::move(options)), stats_(store) {}
+    : store_(store), options_(std::move(options)), stats_(store, options_.keptStats) {}
 
 bool WebSite::Authorized(const WebRequest& request) const {
     if (options_.token.empty()) {

@@ -50,6 +50,8 @@ struct WebSiteOptions {
     // by station: a scrape's answer is kept longer (Prometheus scrapes
     // every 15 s by default).
     std::chrono::milliseconds metricsLifetime{15000};
+    // How many filters' stats are kept up to date (see LiveStats).
+    std::size_t keptStats = 64;
     // A kept result's report as a PDF document; nothing when it cannot be made.
     std::function<std::optional<std::string>(const Result&)> pdf;
     // A file of the site by its name under /static/ (web.css, web.js,
@@ -73,6 +75,11 @@ class WebSite {
     // The stats of the Type page and of /api/stats as they are kept;
     // stats counted ahead elsewhere are handed in through it.
     LiveStats& KeptStats() { return stats_; }
+    // Metrics counted elsewhere, on a connection of their own: /metrics
+    // answers from the newest for twice their lifetime, then counts them
+    // itself again.
+    void KeepMetrics(MetricsView view);
+    std::chrono::milliseconds MetricsLifetime() const { return options_.metricsLifetime; }
 
   private:
     // Parsed path and query of a request the client may make.
@@ -117,6 +124,7 @@ class WebSite {
         WebResponse response;
     };
     std::map<std::string, Entry> cache_;
+    std::optional<std::pair<std::int64_t, MetricsView>> keptMetrics_;  // when made, what
 };
 
 // A response of status `status` with a reason: JSON for the API, a small

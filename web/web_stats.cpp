@@ -2,6 +2,7 @@
 #include "web/web_stats.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace zx840 {
 namespace {
@@ -83,6 +84,15 @@ StoreStatus LiveStats::Get(const ResultFilter& filter, ResultStats* stats) {
     found->second.lastUsed = ++uses_;
     *stats = found->second.stats;
     return {};
+}
+
+MetricsView CountMetrics(ResultsStore& store) {
+    MetricsView view;
+    const auto start = std::chrono::steady_clock::now();
+    view.storeUp = static_cast<bool>(store.Tally({}, TallyBy::StationAndType, &view.tally));
+    view.querySeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return view;
 }
 
 StoreStatus CountStats(ResultsStore& store, const ResultFilter& filter, ResultStats* stats,

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "store/results_store.h"
+#include "web/web_json.h"
 
 namespace zx840 {
 
@@ -25,9 +26,13 @@ namespace zx840 {
 StoreStatus CountStats(ResultsStore& store, const ResultFilter& filter, ResultStats* stats,
                        std::optional<std::int64_t>* upToMs);
 
+// The metrics' counts of every result by station and type, with whether
+// and how fast the store answered.
+MetricsView CountMetrics(ResultsStore& store);
+
 class LiveStats {
   public:
-    explicit LiveStats(ResultsStore& store, std::size_t maxFilters = 64);
+    LiveStats(ResultsStore& store, std::size_t maxFilters);
 
     // The stats of the results `filter` takes, as Stats counts them.
     StoreStatus Get(const ResultFilter& filter, ResultStats* stats);

@@ -6,14 +6,15 @@
 #include <QCoreApplication>
 
 #include <cmath>
+#include <functional>
 #include <regex>
 
 #include "tests/store_test_support.h"
+#include "web/web_background.h"
 #include "web/web_html.h"
 #include "web/web_json.h"
 #include "web/web_site.h"
 #include "web/web_stats.h"
-#include "web/web_stats_ahead.h"
 
 namespace zx840 {
 
@@ -317,14 +318,19 @@ TEST_P(WebStoreTest, KeptStatsAreTheStoresWhetherResultsArriveInOrderLateOrGo) {
     EXPECT_EQ(live.Recounts(), 7);
 }
 
-// The server counts every type's stats ahead on a connection of its own:
-// the first question of each is then answered from them, as the site
-// would have answered it by counting; only as many types as are kept.
-TEST_P(WebStoreTest, StatsCountedAheadAnswerTheFirstQuestionOfEachType) {
+// What the server counts in the background answers as the site would
+// have counted it: every type's stats ahead (only as many types as are
+// kept, the newest first), and the metrics again at each lifetime.
+TEST_P(WebStoreTest, CountsInTheBackgroundAnswerAsTheSiteWouldHaveCounted) {
     int argc = 1;
     char name[] = "web_tests";
     char* argv[] = {name, nullptr};
     QCoreApplication application(argc, argv);
+    const auto waitFor = [](const std::function<bool()>& done) {
+        while (!done()) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        }
+    };
     StoreStatus status;
     auto store = ResultsStore::Open(scratch_->Url(), &status);
     ASSERT_TRUE(store) << status.message;
@@ -332,19 +338,18 @@ TEST_P(WebStoreTest, StatsCountedAheadAnswerTheFirstQuestionOfEachType) {
     std::int64_t now = kNoon;
     WebSiteOptions options;
     options.now = [&now] { return now; };
-    const auto countAhead = [&](LiveStats& live) {
-        int counted = -1;
-        StatsAhead ahead(live, store->Url());
-        QObject::connect(&ahead, &StatsAhead::finished, [&](int types) { counted = types; });
-        ahead.Start();
-        while (counted < 0) {
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        }
-        return counted;
+    options.metricsLifetime = std::chrono::milliseconds(100);
+    const auto countAhead = [&](WebSite& site) {
+        int types = -1;
+        BackgroundCounts counts(site, store->Url());
+        QObject::connect(&counts, &BackgroundCounts::statsCounted, [&](int n) { types = n; });
+        counts.Start();
+        waitFor([&] { return types >= 0; });
+        return types;
     };
     WebSite site(*store, options);
     WebSite counting(*store, options);
-    EXPECT_EQ(countAhead(site.KeptStats()), 2);
+    EXPECT_EQ(countAhead(site), 2);
     for (const char* type : {"S1", "S2"}) {
         const WebRequest request{"GET", "/api/stats", std::string("type=") + type, "", "", ""};
         const WebResponse answer = site.Handle(request);
@@ -361,15 +366,42 @@ TEST_P(WebStoreTest, StatsCountedAheadAnswerTheFirstQuestionOfEachType) {
     }
     ASSERT_EQ(site.Handle({"GET", "/api/stats", "type=S2", "", "", ""}).status, 200);
     EXPECT_EQ(site.KeptStats().Recounts(), 0);
+    WebSiteOptions one = options;
+    one.keptStats = 1;
+    WebSite keepsOne(*store, one);
+    EXPECT_EQ(countAhead(keepsOne), 1);
+    ASSERT_EQ(keepsOne.Handle({"GET", "/api/stats", "type=S2", "", "", ""}).status, 200);
+    EXPECT_EQ(keepsOne.KeptStats().Recounts(), 0);
 
-    // No more types than are kept, those with the newest results first.
-    LiveStats one(*store, 1);
-    EXPECT_EQ(countAhead(one), 1);
-    ResultStats stats;
-    ResultFilter filter;
-    filter.type = "S2";
-    ASSERT_TRUE(one.Get(filter, &stats));
-    EXPECT_EQ(one.Recounts(), 0);
+    // The metrics of the store, for a site whose own store is another,
+    // empty one: they can only come from the background.
+    testing::ScratchStore other(false);
+    auto empty = ResultsStore::Open(other.Url(), &status);
+    ASSERT_TRUE(empty) << status.message;
+    WebSite elsewhere(*empty, options);
+    const auto metrics = [&] {
+        now += 150;  // the answer before is over, the metrics kept are not
+        return elsewhere.Handle({"GET", "/metrics", "", "", "", ""}).body;
+    };
+    const std::string beta = "zx840_results_total{station=\"Beta\",type=\"S1\"} ";
+    {
+        int rounds = 0;
+        BackgroundCounts counts(elsewhere, store->Url());
+        QObject::connect(&counts, &BackgroundCounts::metricsCounted, [&] { ++rounds; });
+        counts.Start();
+        waitFor([&] { return rounds >= 1; });
+        EXPECT_NE(metrics().find(beta + "2\n"), std::string::npos);
+        Result late = OddResult(990);
+        late.station = "Beta";
+        late.mark.Type = "S1";
+        ASSERT_TRUE(store->Write(late));
+        const int seen = rounds;
+        waitFor([&] { return rounds >= seen + 2; });
+        EXPECT_NE(metrics().find(beta + "3\n"), std::string::npos);
+    }
+    // Kept metrics twice their lifetime old: the site counts its own.
+    now += 1000;
+    EXPECT_EQ(metrics().find("zx840_results_total{"), std::string::npos);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, WebStoreTest, ::testing::Values(false, true),
