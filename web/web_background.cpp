@@ -52,6 +52,8 @@ void BackgroundCounts::Run() {
         if (!metrics.storeUp) {
             store.reset();  // opened afresh at the next interval
         }
+        // The types and their newest results, from the metrics' counts.
+        const std::vector<TallyRow> rows = metrics.tally;
         QMetaObject::invokeMethod(
             this,
             [this, view = std::move(metrics)]() mutable {
@@ -61,7 +63,7 @@ void BackgroundCounts::Run() {
             Qt::QueuedConnection);
         if (store && !statsCounted) {
             statsCounted = true;
-            const int types = CountStatsAhead(*store);
+            const int types = CountStatsAhead(*store, rows);
             QMetaObject::invokeMethod(
                 this, [this, types] { emit this->statsCounted(types); }, Qt::QueuedConnection);
         }
@@ -69,11 +71,7 @@ void BackgroundCounts::Run() {
     store.reset();  // its connection closed on the thread that opened it
 }
 
-int BackgroundCounts::CountStatsAhead(ResultsStore& store) {
-    std::vector<TallyRow> rows;
-    if (!store.Tally({}, TallyBy::StationAndType, &rows)) {
-        return 0;
-    }
+int BackgroundCounts::CountStatsAhead(ResultsStore& store, const std::vector<TallyRow>& rows) {
     std::map<std::string, std::int64_t> newest;
     for (const TallyRow& row : rows) {
         newest[row.type] = std::max(newest[row.type], row.lastMs);

@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "store/store_url.h"
 #include "web/web_site.h"
@@ -41,7 +42,8 @@ class BackgroundCounts : public QObject {
 
   private:
     void Run();
-    int CountStatsAhead(ResultsStore& store);
+    // The stats of the types of `rows` (counted by station and type).
+    int CountStatsAhead(ResultsStore& store, const std::vector<TallyRow>& rows);
     // False when stopped while waiting.
     bool Wait(std::chrono::milliseconds time);
 
