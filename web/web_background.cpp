@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -13,6 +14,7 @@ BackgroundCounts::BackgroundCounts(WebSite& site, StoreUrl url, QObject* parent)
       site_(site),
       url_(std::move(url)),
       metricsEvery_(std::max(site.MetricsLifetime(), std::chrono::milliseconds(1))),
+      statsEvery_(site.StatsRecount()),
       capacity_(site.KeptStats().Capacity()) {}
 
 BackgroundCounts::~BackgroundCounts() {
@@ -40,7 +42,7 @@ bool BackgroundCounts::Wait(std::chrono::milliseconds time) {
 // On the worker: every answer goes to the object's thread, where the site
 // lives; those still on their way when the object goes are dropped with it.
 void BackgroundCounts::Run() {
-    bool statsCounted = false;
+    std::optional<std::chrono::steady_clock::time_point> lastStats;
     std::unique_ptr<ResultsStore> store;
     do {
         if (!store) {
@@ -61,8 +63,9 @@ void BackgroundCounts::Run() {
                 emit metricsCounted();
             },
             Qt::QueuedConnection);
-        if (store && !statsCounted) {
-            statsCounted = true;
+        const auto now = std::chrono::steady_clock::now();
+        if (store && (!lastStats || now - *lastStats >= statsEvery_)) {
+            lastStats = now;
             const int types = CountStatsAhead(*store, rows);
             QMetaObject::invokeMethod(
                 this, [this, types] { emit this->statsCounted(types); }, Qt::QueuedConnection);

@@ -1,10 +1,11 @@
 // What the dashboard counts on a thread and a connection of its own, so
 // that no question waits for it:
-// - the stats of every product type, once as the server starts, handed to
-//   the site's kept stats one type at a time as each is ready (the first
-//   Type page or /api/stats of a type is then answered in milliseconds
-//   instead of reading all of the type's results); the types with the
-//   newest results first, and no more of them than the kept stats hold;
+// - the stats of every product type, as the server starts and again at
+//   the site's interval, handed to the site's kept stats one type at a
+//   time as each is ready (the first Type page or /api/stats of a type is
+//   then answered in milliseconds instead of reading all of the type's
+//   results); the types with the newest results first, and no more of
+//   them than the kept stats hold;
 // - the metrics, which count every result of the store, again at the end
 //   of each of their lifetimes, handed to the site as each is ready.
 // A type asked before its turn is counted by the site itself, as are the
@@ -50,6 +51,7 @@ class BackgroundCounts : public QObject {
     WebSite& site_;
     StoreUrl url_;
     std::chrono::milliseconds metricsEvery_;
+    std::chrono::milliseconds statsEvery_;
     std::size_t capacity_;  // read here: the worker never touches the site
     std::mutex mutex_;
     std::condition_variable wake_;

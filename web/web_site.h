@@ -52,6 +52,11 @@ struct WebSiteOptions {
     std::chrono::milliseconds metricsLifetime{15000};
     // How many filters' stats are kept up to date (see LiveStats).
     std::size_t keptStats = 64;
+    // How often the background counts every type's stats afresh (see
+    // web_background.h): what a count of results cannot tell, as many
+    // removed as kept late between two questions of a type, lasts no
+    // longer than this.
+    std::chrono::milliseconds statsRecount{10 * 60 * 1000};
     // A kept result's report as a PDF document; nothing when it cannot be made.
     std::function<std::optional<std::string>(const Result&)> pdf;
     // A file of the site by its name under /static/ (web.css, web.js,
@@ -80,6 +85,7 @@ class WebSite {
     // itself again.
     void KeepMetrics(MetricsView view);
     std::chrono::milliseconds MetricsLifetime() const { return options_.metricsLifetime; }
+    std::chrono::milliseconds StatsRecount() const { return options_.statsRecount; }
 
   private:
     // Parsed path and query of a request the client may make.

@@ -115,8 +115,8 @@ void LiveStats::Seed(const ResultFilter& filter, const ResultStats& stats,
     const std::string key = KeyOf(filter);
     if (kept_.count(key) == 0) {
         MakeRoom();
-        kept_.emplace(key, Kept{stats, upToMs, ++uses_});
     }
+    kept_[key] = Kept{stats, upToMs, ++uses_};
 }
 
 StoreStatus LiveStats::Update(const ResultFilter& filter, Kept* kept, bool* consistent) {

@@ -37,7 +37,8 @@ class LiveStats {
     // The stats of the results `filter` takes, as Stats counts them.
     StoreStatus Get(const ResultFilter& filter, ResultStats* stats);
     // Stats that CountStats counted elsewhere (on a connection of its
-    // own), for a filter not kept yet; the next Get merges on from them.
+    // own), in the place of what is kept for the filter; the next Get
+    // merges on from them.
     void Seed(const ResultFilter& filter, const ResultStats& stats,
               std::optional<std::int64_t> upToMs);
 

@@ -320,7 +320,8 @@ TEST_P(WebStoreTest, KeptStatsAreTheStoresWhetherResultsArriveInOrderLateOrGo) {
 
 // What the server counts in the background answers as the site would
 // have counted it: every type's stats ahead (only as many types as are
-// kept, the newest first), and the metrics again at each lifetime.
+// kept, the newest first) and again at an interval, and the metrics
+// again at each lifetime.
 TEST_P(WebStoreTest, CountsInTheBackgroundAnswerAsTheSiteWouldHaveCounted) {
     int argc = 1;
     char name[] = "web_tests";
@@ -402,6 +403,28 @@ TEST_P(WebStoreTest, CountsInTheBackgroundAnswerAsTheSiteWouldHaveCounted) {
     // Kept metrics twice their lifetime old: the site counts its own.
     now += 1000;
     EXPECT_EQ(metrics().find("zx840_results_total{"), std::string::npos);
+
+    // As many removed as kept late between two questions: no count of
+    // results tells, the next count in the background does.
+    WebSiteOptions often = options;
+    often.statsRecount = std::chrono::milliseconds(100);
+    WebSite watched(*store, often);
+    int rounds = 0;
+    BackgroundCounts counts(watched, store->Url());
+    QObject::connect(&counts, &BackgroundCounts::statsCounted, [&](int) { ++rounds; });
+    counts.Start();
+    waitFor([&] { return rounds >= 1; });
+    const WebRequest s1{"GET", "/api/stats", "type=S1", "", "", ""};
+    ASSERT_EQ(watched.Handle(s1).status, 200);
+    ASSERT_TRUE(store->Remove({LineResults().front().id}));
+    Result late = OddResult(991);
+    late.timeMs = kNoon - 1;
+    late.mark.Type = "S1";
+    ASSERT_TRUE(store->Write(late));
+    const int seen = rounds;
+    waitFor([&] { return rounds >= seen + 2; });
+    now += 3000;  // the answer before is over
+    EXPECT_EQ(watched.Handle(s1).body, WebSite(*store, options).Handle(s1).body);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, WebStoreTest, ::testing::Values(false, true),
