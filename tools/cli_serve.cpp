@@ -15,6 +15,7 @@
 #include "store/background_keeper.h"
 #include "tools/cli_commands.h"
 #include "tools/cli_files.h"
+#include "tools/cli_server_options.h"
 #include "tools/interrupt.h"
 
 namespace zx840 {
@@ -35,12 +36,16 @@ std::optional<ServeOptions> ReadServeOptions(const CommandCall& call, int* statu
     std::string db;
     std::string problem;
     for (const auto& [name, value] : call.options) {
-        if (name == "--listen" &&
-            !ParseListenAddress(value, &options.server.address, &options.server.port, &problem)) {
+        const ServerOption read =
+            ReadServerOption(name, value, call.err, &options.server, &db, &options.plan, &problem);
+        if (read == ServerOption::FileError) {
+            *status = kCliFileError;
+            return std::nullopt;
+        }
+        if (read == ServerOption::Mistake) {
             break;
-        } else if (name == "--allow" && !ParseAllowList(value, options.server.allow, &problem)) {
-            break;
-        } else if (name == "--port") {
+        }
+        if (name == "--port") {
             options.port = value;
         } else if (name == "--baud") {
             if (value != "2400" && value != "9600") {
@@ -48,19 +53,8 @@ std::optional<ServeOptions> ReadServeOptions(const CommandCall& call, int* statu
                 break;
             }
             options.speed = std::stoi(value);
-        } else if (name == "--max-clients" &&
-                   !ParseMaxClients(value, &options.server.maxClients, &problem)) {
-            break;
         } else if (name == "--station") {
             options.station = value;
-        } else if (name == "--db") {
-            db = value;
-        } else if (name == "--plan") {
-            options.plan = LoadPlan(value, call.err);
-            if (!options.plan) {
-                *status = kCliFileError;
-                return std::nullopt;
-            }
         }
     }
     if (!problem.empty()) {

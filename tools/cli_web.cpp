@@ -11,11 +11,12 @@
 #include "remote/scpi_server.h"
 #include "tools/cli_commands.h"
 #include "tools/cli_files.h"
+#include "tools/cli_server_options.h"
 #include "tools/cli_store.h"
 #include "tools/interrupt.h"
 #include "tools/report_pdf.h"
-#include "web/web_server.h"
 #include "web/web_background.h"
+#include "web/web_server.h"
 
 namespace zx840 {
 namespace {
@@ -51,17 +52,16 @@ std::optional<WebOptions> ReadWebOptions(const CommandCall& call, int* status) {
     WebOptions options;
     std::string problem;
     for (const auto& [name, value] : call.options) {
-        if (name == "--listen" &&
-            !ParseListenAddress(value, &options.server.address, &options.server.port, &problem)) {
+        const ServerOption read = ReadServerOption(name, value, call.err, &options.server,
+                                                   &options.db, &options.plan, &problem);
+        if (read == ServerOption::FileError) {
+            *status = kCliFileError;
+            return std::nullopt;
+        }
+        if (read == ServerOption::Mistake) {
             break;
-        } else if (name == "--allow" && !ParseAllowList(value, options.server.allow, &problem)) {
-            break;
-        } else if (name == "--max-clients" &&
-                   !ParseMaxClients(value, &options.server.maxConnections, &problem)) {
-            break;
-        } else if (name == "--db") {
-            options.db = value;
-        } else if (name == "--token-file") {
+        }
+        if (name == "--token-file") {
             const auto token = ReadToken(value, &problem);
             if (!token) {
                 call.err << "zx840-cli: " << problem << "\n";
@@ -69,12 +69,6 @@ std::optional<WebOptions> ReadWebOptions(const CommandCall& call, int* status) {
                 return std::nullopt;
             }
             options.token = *token;
-        } else if (name == "--plan") {
-            options.plan = LoadPlan(value, call.err);
-            if (!options.plan) {
-                *status = kCliFileError;
-                return std::nullopt;
-            }
         }
     }
     if (!problem.empty()) {

@@ -14,8 +14,8 @@ namespace zx840 {
 // the bound are open, to the server; else closed, politely when full.
 class WebListener : public QTcpServer {
   public:
-    WebListener(std::vector<QPair<QHostAddress, int>> allow, int maxConnections, QObject* parent)
-        : QTcpServer(parent), allow_(std::move(allow)), max_(maxConnections) {}
+    WebListener(std::vector<QPair<QHostAddress, int>> allow, int maxClients, QObject* parent)
+        : QTcpServer(parent), allow_(std::move(allow)), max_(maxClients) {}
 
   protected:
     void incomingConnection(qintptr handle) override {
@@ -94,7 +94,7 @@ bool WebServer::Listen(const WebServerOptions& options, bool tokenSet, std::stri
         *error = "listening on an address other than the loopback needs --allow and --token-file";
         return false;
     }
-    listener_ = new WebListener(options.allow, options.maxConnections, this);
+    listener_ = new WebListener(options.allow, options.maxClients, this);
     if (!listener_->listen(options.address, options.port)) {
         *error = "cannot listen on the port: " + listener_->errorString().toStdString();
         return false;

@@ -35,7 +35,7 @@ struct WebServerOptions {
     // Who may connect besides the loopback; needed to listen elsewhere,
     // as is a token.
     std::vector<QPair<QHostAddress, int>> allow;
-    int maxConnections = 128;
+    int maxClients = 128;
 };
 
 // Bounds of a request's headers; beyond, it is answered 431.

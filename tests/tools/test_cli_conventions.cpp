@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <tuple>
 
 #include "meter/sim/meter_simulator.h"
 #include "record/file_io.h"
@@ -326,6 +327,29 @@ TEST(CliConventions, AnUnreadableInputIsSaidAlikeByEveryCommand) {
         EXPECT_EQ(run.status, kCliFileError) << args[0];
         EXPECT_EQ(run.err.rfind("zx840-cli: " + path + ": " + reason + "\n", 0), 0u) << run.err;
         EXPECT_EQ(run.err.find(path), run.err.rfind(path)) << "the path twice: " << run.err;
+    }
+}
+
+// Both servers read where they listen, who may connect, how many at once
+// and the plan alike, and say a mistake in them before anything starts.
+TEST(CliConventions, TheServersSayMistakesInTheirCommonOptionsAlike) {
+    const TempDir dir("zx840-cli-servers");
+    const std::string db = "sqlite:" + std::string(dir / "results.sqlite");
+    const std::string plan = dir / "missing.zx8plan";
+    const std::vector<std::tuple<std::string, std::string, int, std::string>> cases = {
+        {"--listen", "nowhere:x", kCliUsage,
+         "the port is a number from 0 (any free port) to 65535"},
+        {"--max-clients", "0", kCliUsage, "--max-clients takes a number from 1 to 1024, not \"0\""},
+        {"--allow", "300.0.0.0/8", kCliUsage,
+         "\"300.0.0.0/8\" is no address or subnet such as 10.0.0.0/8"},
+        {"--plan", plan, kCliFileError, plan + ": " + std::strerror(ENOENT)},
+    };
+    for (const auto& [option, value, status, reason] : cases) {
+        for (const char* command : {"serve", "web"}) {
+            const CliRun run = RunTool({command, "--db", db, option, value});
+            EXPECT_EQ(run.status, status) << command << " " << option;
+            EXPECT_EQ(run.err.substr(0, run.err.find('\n')), "zx840-cli: " + reason) << command;
+        }
     }
 }
 
