@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "record/archive.h"
+#include "record/record_json.h"
 
 namespace zx840 {
 namespace {
@@ -87,11 +88,7 @@ CsvRow& CsvRow::Float(float value) {
 
 CsvRow& CsvRow::Double(double value) {
     Separate();
-    char buffer[32];
-    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    if (ec == std::errc{}) {
-        line_.append(buffer, end);
-    }
+    line_ += ShortestDouble(value);
     return *this;
 }
 
