@@ -141,6 +141,19 @@ std::optional<std::string> UnknownKey(const QueryParams& params,
     return std::nullopt;
 }
 
+std::optional<std::int64_t> TrailingPeriodMs(std::string_view name) {
+    if (name == "8h") {
+        return 8 * 3600 * 1000LL;
+    }
+    if (name == "24h") {
+        return kDayMs;
+    }
+    if (name == "7d") {
+        return 7 * kDayMs;
+    }
+    return std::nullopt;
+}
+
 std::optional<Period> ReadPeriod(const QueryParams& params, std::int64_t nowMs,
                                  std::string* error) {
     Period period;
@@ -175,11 +188,9 @@ std::optional<Period> ReadPeriod(const QueryParams& params, std::int64_t nowMs,
     if (name.empty() || name == "today") {
         period.name = "today";
         period.sinceMs = nowMs - ((nowMs % kDayMs) + kDayMs) % kDayMs;
-    } else if (name == "8h" || name == "24h" || name == "7d") {
+    } else if (const auto length = TrailingPeriodMs(name)) {
         period.name = name;
-        period.sinceMs = nowMs - (name == "8h"    ? 8 * 3600 * 1000LL
-                                  : name == "24h" ? kDayMs
-                                                  : 7 * kDayMs);
+        period.sinceMs = nowMs - *length;
     } else {
         *error = "period takes today, 8h, 24h, 7d or range, not \"" + name + "\"";
         return std::nullopt;

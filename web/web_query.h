@@ -47,6 +47,10 @@ struct Period {
     std::optional<std::int64_t> untilMs;
 };
 
+// The length of a period that ends now, which moves with the clock ("8h",
+// "24h", "7d"); nothing for any other name.
+std::optional<std::int64_t> TrailingPeriodMs(std::string_view name);
+
 // The period of `period`, `since` and `until` (today when none is given).
 std::optional<Period> ReadPeriod(const QueryParams& params, std::int64_t nowMs, std::string* error);
 

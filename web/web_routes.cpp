@@ -249,8 +249,7 @@ WebResponse WebSite::ApiStats(const Asked& asked) {
     }
     // A period that moves with the clock is a new filter at every question:
     // counted each time, and not kept, where it would push out the types'.
-    const std::string period = Param(asked.params, "period").value_or("");
-    const bool moving = period == "8h" || period == "24h" || period == "7d";
+    const bool moving = TrailingPeriodMs(Param(asked.params, "period").value_or("")).has_value();
     ResultStats stats;
     const StoreStatus status = moving ? store_.Stats(*filter, &stats) : stats_.Get(*filter, &stats);
     if (!status) {
