@@ -55,34 +55,28 @@ EOF
 fi
 width=1000
 height=680
-if [ "$theme" = trend ]; then
-  # Limits a little wider than the rectifier's readings: dashed lines about
-  # the run's traces.
+# The program set to judge by the plan for PSU-12V whose JSON is $1.
+use_plan() {
   mkdir -p "$home/plans" "$XDG_CONFIG_HOME/Orvalisto"
-  cat >"$home/plans/PSU-12V.zx8plan" <<PLAN
-{"Type": "PSU-12V", "Power": {"min": 300, "max": 480}, "Irms": {"max": 3},
- "PF": {"min": 0.6}}
-PLAN
+  printf '%s\n' "$1" >"$home/plans/PSU-12V.zx8plan"
   cat >"$XDG_CONFIG_HOME/Orvalisto/ZX840 DIGITAL POWER METER.conf" <<CONF
 [Plans]
 Mode=file
 File=$home/plans/PSU-12V.zx8plan
 CONF
+}
+if [ "$theme" = trend ]; then
+  # Limits a little wider than the rectifier's readings: dashed lines about
+  # the run's traces.
+  use_plan '{"Type": "PSU-12V", "Power": {"min": 300, "max": 480}, "Irms": {"max": 3},
+ "PF": {"min": 0.6}}'
   width=1320
   height=1060
 fi
 if [ "$theme" = verdict ]; then
   # A plan for a small power supply: the rectifier's third harmonic fails it.
-  mkdir -p "$home/plans" "$XDG_CONFIG_HOME/Orvalisto"
-  cat >"$home/plans/PSU-12V.zx8plan" <<PLAN
-{"Type": "PSU-12V", "Urms": {"min": 207, "max": 253}, "PF": {"min": 0.6},
- "IHarmonicPercent": {"3": 60, "5": 40}, "Iec61000_3_2": "A"}
-PLAN
-  cat >"$XDG_CONFIG_HOME/Orvalisto/ZX840 DIGITAL POWER METER.conf" <<CONF
-[Plans]
-Mode=file
-File=$home/plans/PSU-12V.zx8plan
-CONF
+  use_plan '{"Type": "PSU-12V", "Urms": {"min": 207, "max": 253}, "PF": {"min": 0.6},
+ "IHarmonicPercent": {"3": 60, "5": 40}, "Iec61000_3_2": "A"}'
   width=1320
 fi
 "$build/app/zx840" &
