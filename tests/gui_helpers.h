@@ -1,14 +1,21 @@
 // Helpers for tests that drive the real widgets.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
+#include <cstdint>
 #include <functional>
 #include <ostream>
+
+#include "record/file_io.h"
+#include "record/measurement_file.h"
 
 // Shows strings, and lists of them, as text in failure messages.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -16,6 +23,17 @@ inline void PrintTo(const QString& text, std::ostream* out) {
 }
 
 namespace zx840::testing {
+
+// A test file of product number `number` and no measurement, named `name`
+// in `dir`; its path.
+inline QString WriteTest(const QTemporaryDir& dir, const char* name, std::int32_t number) {
+    ProductMark mark;
+    mark.Number = number;
+    mark.Testday = "26-12-08";
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    EXPECT_TRUE(WriteFileAtomically(path.toStdString(), SerializeTest(mark, MeasurementRecord{})));
+    return path;
+}
 
 struct SeenMessage {
     bool shown = false;

@@ -23,14 +23,7 @@
 namespace zx840 {
 namespace {
 
-QString WriteTest(const QTemporaryDir& dir, const char* name, std::int32_t number) {
-    ProductMark mark;
-    mark.Number = number;
-    mark.Testday = "26-12-08";
-    const QString path = dir.filePath(QString::fromLatin1(name));
-    EXPECT_TRUE(WriteFileAtomically(path.toStdString(), SerializeTest(mark, MeasurementRecord{})));
-    return path;
-}
+using testing::WriteTest;
 
 // The program as its own process, without a display, with its own runtime
 // folder (where the socket lives) and a log of the files it opens.

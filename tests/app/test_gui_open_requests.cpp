@@ -29,14 +29,7 @@
 namespace zx840 {
 namespace {
 
-QString WriteTest(const QTemporaryDir& dir, const char* name, std::int32_t number) {
-    ProductMark mark;
-    mark.Number = number;
-    mark.Testday = "26-12-08";
-    const QString path = dir.filePath(QString::fromLatin1(name));
-    EXPECT_TRUE(WriteFileAtomically(path.toStdString(), SerializeTest(mark, MeasurementRecord{})));
-    return path;
-}
+using testing::WriteTest;
 
 // Calls `tick` every 20 ms from whichever event loop runs, message boxes'
 // own loops included: the way to act while a box is on screen.
