@@ -13,11 +13,19 @@ BackgroundCounts::BackgroundCounts(WebSite& site, StoreUrl url, QObject* parent)
     : QObject(parent),
       site_(site),
       url_(std::move(url)),
-      metricsEvery_(std::max(site.MetricsLifetime(), std::chrono::milliseconds(1))),
       statsEvery_(site.StatsRecount()),
-      capacity_(site.KeptStats().Capacity()) {}
+      capacity_(site.KeptStats().Capacity()) {
+    site_.WhenMetricsAsked([this] {
+        {
+            const std::lock_guard lock(mutex_);
+            metricsAsked_ = true;
+        }
+        wake_.notify_all();
+    });
+}
 
 BackgroundCounts::~BackgroundCounts() {
+    site_.WhenMetricsAsked(nullptr);
     {
         const std::lock_guard lock(mutex_);
         stop_ = true;
@@ -34,17 +42,30 @@ void BackgroundCounts::Start() {
     }
 }
 
-bool BackgroundCounts::Wait(std::chrono::milliseconds time) {
+bool BackgroundCounts::Wait(std::chrono::steady_clock::duration time, bool* asked) {
     std::unique_lock lock(mutex_);
-    return !wake_.wait_for(lock, time, [this] { return stop_; });
+    wake_.wait_for(lock, time, [this] { return stop_ || metricsAsked_; });
+    *asked = std::exchange(metricsAsked_, false);
+    return !stop_;
+}
+
+bool BackgroundCounts::Stopping() {
+    const std::lock_guard lock(mutex_);
+    return stop_;
 }
 
 // On the worker: every answer goes to the object's thread, where the site
 // lives; those still on their way when the object goes are dropped with it.
 void BackgroundCounts::Run() {
-    std::optional<std::chrono::steady_clock::time_point> lastStats;
+    using Clock = std::chrono::steady_clock;
+    std::optional<Clock::time_point> lastStats;
     std::unique_ptr<ResultsStore> store;
+    bool asked = true;  // the first metrics, counted as the server starts
     do {
+        const bool statsDue = !lastStats || Clock::now() - *lastStats >= statsEvery_;
+        if (!asked && !statsDue) {
+            continue;
+        }
         if (!store) {
             StoreStatus status;
             store = ResultsStore::Open(url_, &status, ResultsStore::Journal::Wal,
@@ -52,7 +73,7 @@ void BackgroundCounts::Run() {
         }
         MetricsView metrics = store ? CountMetrics(*store) : MetricsView{};
         if (!metrics.storeUp) {
-            store.reset();  // opened afresh at the next interval
+            store.reset();  // opened afresh at the next count
         }
         // The types and their newest results, from the metrics' counts.
         const std::vector<TallyRow> rows = metrics.tally;
@@ -63,14 +84,13 @@ void BackgroundCounts::Run() {
                 emit metricsCounted();
             },
             Qt::QueuedConnection);
-        const auto now = std::chrono::steady_clock::now();
-        if (store && (!lastStats || now - *lastStats >= statsEvery_)) {
-            lastStats = now;
+        if (store && statsDue) {
+            lastStats = Clock::now();
             const int types = CountStatsAhead(*store, rows);
             QMetaObject::invokeMethod(
                 this, [this, types] { emit this->statsCounted(types); }, Qt::QueuedConnection);
         }
-    } while (Wait(metricsEvery_));
+    } while (Wait(lastStats ? *lastStats + statsEvery_ - Clock::now() : statsEvery_, &asked));
     store.reset();  // its connection closed on the thread that opened it
 }
 
@@ -91,7 +111,7 @@ int BackgroundCounts::CountStatsAhead(ResultsStore& store, const std::vector<Tal
         filter.type = type;
         ResultStats stats;
         std::optional<std::int64_t> upToMs;
-        if (!Wait(std::chrono::milliseconds(0)) || !CountStats(store, filter, &stats, &upToMs)) {
+        if (Stopping() || !CountStats(store, filter, &stats, &upToMs)) {
             break;
         }
         QMetaObject::invokeMethod(

@@ -6,11 +6,13 @@
 //   then answered in milliseconds instead of reading all of the type's
 //   results); the types with the newest results first, and no more of
 //   them than the kept stats hold;
-// - the metrics, which count every result of the store, again at the end
-//   of each of their lifetimes, handed to the site as each is ready.
+// - the metrics, which count every result of the store, as the server
+//   starts, with each count of the stats, and whenever a scrape has been
+//   answered (so the next scrape finds them counted, and nobody counts
+//   them while nobody scrapes), handed to the site as each is ready.
 // A type asked before its turn is counted by the site itself, as are the
 // metrics until the first are ready. A store that cannot be opened or
-// fails is tried again at the next interval; the metrics say it is down.
+// fails is tried again at the next count; the metrics say it is down.
 #pragma once
 
 #include <QObject>
@@ -45,17 +47,20 @@ class BackgroundCounts : public QObject {
     void Run();
     // The stats of the types of `rows` (counted by station and type).
     int CountStatsAhead(ResultsStore& store, const std::vector<TallyRow>& rows);
-    // False when stopped while waiting.
-    bool Wait(std::chrono::milliseconds time);
+    // Until the metrics are asked for, `time` is over or the object goes;
+    // false for the last. Whether the metrics were asked goes to `asked`.
+    bool Wait(std::chrono::steady_clock::duration time, bool* asked);
+    // Whether the object goes.
+    bool Stopping();
 
     WebSite& site_;
     StoreUrl url_;
-    std::chrono::milliseconds metricsEvery_;
     std::chrono::milliseconds statsEvery_;
     std::size_t capacity_;  // read here: the worker never touches the site
     std::mutex mutex_;
     std::condition_variable wake_;
     bool stop_ = false;
+    bool metricsAsked_ = false;
     std::thread worker_;
 };
 

@@ -293,13 +293,18 @@ WebResponse WebSite::ApiYield(const Asked& asked) {
 
 WebResponse WebSite::Metrics() {
     // Counted on a connection of their own when they are (see
-    // KeepMetrics), else here.
+    // KeepMetrics) and recent; else here, and kept in their place.
     const std::int64_t now = options_.now();
-    const bool kept =
-        keptMetrics_ && now - keptMetrics_->first < 2 * options_.metricsLifetime.count();
+    if (keptMetrics_ && now - keptMetrics_->first < 2 * options_.metricsLifetime.count()) {
+        if (metricsAsked_) {
+            metricsAsked_();
+        }
+    } else {
+        keptMetrics_.emplace(now, CountMetrics(store_));
+    }
     WebResponse response;
     response.contentType = "text/plain; version=0.0.4; charset=utf-8";
-    response.body = MetricsText(kept ? keptMetrics_->second : CountMetrics(store_));
+    response.body = MetricsText(keptMetrics_->second);
     return response;
 }
 

@@ -84,7 +84,11 @@ class WebSite {
     // answers from the newest for twice their lifetime, then counts them
     // itself again.
     void KeepMetrics(MetricsView view);
-    std::chrono::milliseconds MetricsLifetime() const { return options_.metricsLifetime; }
+    // Called whenever /metrics is answered from metrics counted elsewhere
+    // (at most once per lifetime, the answer being kept for it): the next
+    // are asked for then, so that they are ready for the next scrape and
+    // nobody counts them while nobody scrapes. Nothing to call when empty.
+    void WhenMetricsAsked(std::function<void()> ask) { metricsAsked_ = std::move(ask); }
     std::chrono::milliseconds StatsRecount() const { return options_.statsRecount; }
 
   private:
@@ -131,6 +135,7 @@ class WebSite {
     };
     std::map<std::string, Entry> cache_;
     std::optional<std::pair<std::int64_t, MetricsView>> keptMetrics_;  // when made, what
+    std::function<void()> metricsAsked_;
 };
 
 // A response of status `status` with a reason: JSON for the API, a small
